@@ -1,0 +1,43 @@
+# Set-up, build, run and test. Every target first installs whatever Debian
+# packages are missing, so a fresh machine needs nothing by hand.
+
+BUILD_DIR  ?= build
+BUILD_TYPE ?= RelWithDebInfo
+PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev \
+              xvfb xauth xdotool openbox imagemagick
+SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+XVFB       := xvfb-run -a -s "-screen 0 1600x1200x24"
+
+.PHONY: all deps configure build test run bench clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+configure: deps $(BUILD_DIR)/build.ninja
+
+build: configure
+	cmake --build $(BUILD_DIR)
+
+# The window tests need a display: they always get a private virtual one, so
+# they never open windows on the desktop of whoever runs them.
+test: build
+	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j2 $(CTEST_ARGS)
+
+bench: build
+	$(BUILD_DIR)/bench/veltrane-bench
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,191 @@
+// The cipher pass: the data file is read in blocks, transformed and written
+// to a temporary file beside it, which then replaces it in one rename.
+#include "engine/cipher.h"
+
+#include "platform/cancel.h"
+#include "platform/files.h"
+#include "platform/notice.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Small enough that a block read, transformed and written stays in the
+// processor's cache; large enough that system calls cost next to nothing.
+constexpr std::size_t kBlockBytes = 256 * 1024;
+
+// "1ê9" in UTF-8, the narrow encoding of this system.
+const char kTemporarySuffix[] = "1\xC3\xAA" "9";
+
+int Fail(const std::string& text, const char* caption)
+{
+    platform::ShowNotice(text, caption);
+    platform::SetTitleText(text);
+    return 0;
+}
+
+int FailRead(const std::string& path)
+{
+    return Fail(platform::Format("Could not read %s.", path.c_str()), "Error: Could not read file!");
+}
+
+int FailWrite(const std::string& tempPath)
+{
+    return Fail(platform::Format("Could not write %s.", tempPath.c_str()),
+                "Error: Could not write encrypted file!");
+}
+
+}  // namespace
+
+std::int64_t FileLength(int fd)
+{
+    const off_t here = ::lseek(fd, 0, SEEK_CUR);
+    if (here < 0)
+        return -1;
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    if (::lseek(fd, here, SEEK_SET) < 0)
+        return -1;
+    return end;
+}
+
+std::string TemporaryPath(const std::string& dataPath)
+{
+    const size_t slash = dataPath.find_last_of('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = dataPath.find('.', nameStart);
+    const std::string stem = dot == std::string::npos ? dataPath + "." : dataPath.substr(0, dot + 1);
+    return stem + kTemporarySuffix;
+}
+
+void SplitFileName(const std::string& path, std::string& baseName, std::string& extension)
+{
+    const size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.rfind('.');
+    baseName = name.substr(0, dot);
+    extension = dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+int ProgressPercent(std::int64_t done, std::int64_t length)
+{
+    return static_cast<int>(static_cast<double>(done) / static_cast<double>(length) * 100.0 + 1.0);
+}
+
+void TransformBlock(std::uint8_t* data, const std::uint8_t* key, std::size_t count,
+                    int offset, int direction)
+{
+    const auto shift = static_cast<std::uint8_t>(offset);
+    if (direction == kDirectionEncrypt) {
+        for (std::size_t i = 0; i < count; ++i)
+            data[i] = static_cast<std::uint8_t>(data[i] + shift + key[i]);
+    } else {
+        for (std::size_t i = 0; i < count; ++i)
+            data[i] = static_cast<std::uint8_t>(data[i] - shift - key[i]);
+    }
+}
+
+int TransformFile(const std::string& filePath, const std::string& keyPath,
+                  int offset, int direction)
+{
+    // Through a symlink the file itself is rewritten, so that no plain copy
+    // survives behind the link; the temporary file lies beside it.
+    const std::string target = platform::ResolvePath(filePath);
+    const std::string tempPath = TemporaryPath(target);
+    if (tempPath == target || platform::EntryIsFile(tempPath, target) ||
+        platform::EntryIsFile(tempPath, keyPath)) {
+        platform::ShowNotice(
+            platform::Format("The temporary file %s would overwrite one of the request's files.",
+                             tempPath.c_str()),
+            "Filename error. (Bad idea.)");
+        return 0;
+    }
+
+    platform::InputFile data;
+    if (!data.Open(target))
+        return FailRead(filePath);
+    platform::InputFile key;
+    if (!key.Open(keyPath))
+        return FailRead(keyPath);
+    const std::int64_t length = FileLength(data.Descriptor());
+    if (length < 0)
+        return FailRead(filePath);
+    const std::int64_t step = length / 10 > 0 ? length / 10 : 1;
+
+    std::string baseName, extension;
+    SplitFileName(filePath, baseName, extension);
+
+    platform::ReplacementFile out;
+    if (!out.Create(tempPath))
+        return FailWrite(tempPath);
+
+    const auto dataBlock = std::make_unique<std::uint8_t[]>(kBlockBytes);
+    const auto keyBlock = std::make_unique<std::uint8_t[]>(kBlockBytes);
+    std::uint8_t lastKey = 0;  // stands for every byte past the key file's end
+    bool keyExhausted = false;
+
+    std::int64_t done = 0;
+    std::int64_t nextProgress = 0;
+    while (done < length) {
+        if (platform::CancelRequested())
+            return 0;  // `out` removes the temporary file
+        if (done == nextProgress) {
+            platform::SetTitleText(platform::Format("Working file %s%s %i%% done.", baseName.c_str(),
+                                                    extension.c_str(), ProgressPercent(done, length)));
+            nextProgress += step;
+        }
+        // Blocks end at progress points so that every progress line is shown
+        // before the byte it counts from.
+        const auto count = static_cast<std::size_t>(
+            std::min<std::int64_t>({static_cast<std::int64_t>(kBlockBytes), length - done,
+                                    nextProgress - done}));
+
+        if (data.ReadFull(dataBlock.get(), count) != static_cast<ssize_t>(count))
+            return FailRead(filePath);
+
+        std::size_t keyBytes = 0;
+        if (!keyExhausted) {
+            const ssize_t got = key.ReadFull(keyBlock.get(), count);
+            if (got < 0)
+                return FailRead(keyPath);
+            keyBytes = static_cast<std::size_t>(got);
+            if (keyBytes > 0)
+                lastKey = keyBlock[keyBytes - 1];
+            keyExhausted = keyBytes < count;
+        }
+        if (keyBytes < count)
+            std::memset(keyBlock.get() + keyBytes, lastKey, count - keyBytes);
+
+        TransformBlock(dataBlock.get(), keyBlock.get(), count, offset, direction);
+        if (!out.Write(dataBlock.get(), count))
+            return FailWrite(tempPath);
+        done += static_cast<std::int64_t>(count);
+    }
+
+    // A file that grew while it was read would lose its new tail in the
+    // replacement.
+    if (FileLength(data.Descriptor()) != length)
+        return FailRead(filePath);
+    const struct stat original = data.Status();
+    data.Close();
+    key.Close();
+    if (!out.Finish(original))
+        return FailWrite(tempPath);
+
+    // A read-only data file is not replaced; the finished result stays under
+    // the temporary name for the user to find.
+    if (platform::IsMarkedReadOnly(target)) {
+        out.Keep();
+        return Fail(platform::Format("Could not delete %s.", filePath.c_str()),
+                    "Error: Could not delete original file!");
+    }
+    if (!out.Replace(target)) {
+        out.Keep();
+        return Fail(platform::Format("Encrypted file's name is left as: %s", tempPath.c_str()),
+                    "Error: Could not rename encrypted file!");
+    }
+    return 1;
+}

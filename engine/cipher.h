@@ -1,0 +1,51 @@
+// The cipher engine: checking a request and carrying it out.
+//
+// Every byte of the data file is combined with the key file's byte at the
+// same position (its last byte once the key file runs out, 0 for an empty key
+// file) and the offset's low byte: added modulo 256 to encrypt, subtracted to
+// decrypt. Files encrypted by any earlier build must still decrypt, so this
+// arithmetic never changes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+constexpr int kDirectionDecrypt = 0;
+constexpr int kDirectionEncrypt = 1;
+
+// Returns 1 when the request may go ahead, 0 after a notice that says why it
+// may not. Marks the key file read-only when asked, before the offset is
+// looked at.
+int ValidateRequest(const std::string& filePath, const std::string& keyPath,
+                    int offset, int makeKeyReadOnly);
+
+// Rewrites the data file in place through a temporary file beside it.
+// Direction 1 encrypts, any other value decrypts. Returns 1 when the data
+// file holds the result, 0 when it was left as it was (or, after a failed
+// rename, the result is under the temporary name); every failure has been
+// reported by a notice. A cancelled pass returns 0 silently.
+int TransformFile(const std::string& filePath, const std::string& keyPath,
+                  int offset, int direction);
+
+// The length of an open file in bytes, -1 when it can't be found; the file
+// position is left where it was.
+std::int64_t FileLength(int fd);
+
+// Where the pass writes before the result takes the data file's name: beside
+// the data file, its name cut after the first "." of the file name (a name
+// without one gets a ".") followed by "1ê9".
+std::string TemporaryPath(const std::string& dataPath);
+
+// The file name of a path split at its last ".": "dir/archive.tar.gz" gives
+// "archive.tar" and ".gz"; without a "." the extension is empty.
+void SplitFileName(const std::string& path, std::string& baseName, std::string& extension);
+
+// The progress figure shown at byte `done` of `length`: 1 at the start,
+// never 100 unless a progress step lands on the very last percent.
+int ProgressPercent(std::int64_t done, std::int64_t length);
+
+// The byte transformation over one block; `key` holds the key bytes for the
+// same positions.
+void TransformBlock(std::uint8_t* data, const std::uint8_t* key, std::size_t count,
+                    int offset, int direction);

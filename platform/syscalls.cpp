@@ -1,0 +1,34 @@
+#include "platform/syscalls.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+int SystemCalls::Open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+ssize_t SystemCalls::Read(int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); }
+ssize_t SystemCalls::Write(int fd, const void* buffer, size_t count) { return ::write(fd, buffer, count); }
+int SystemCalls::Fsync(int fd) { return ::fsync(fd); }
+int SystemCalls::Close(int fd) { return ::close(fd); }
+int SystemCalls::Fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
+int SystemCalls::Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
+int SystemCalls::Rename(const char* from, const char* to) { return ::rename(from, to); }
+int SystemCalls::Unlink(const char* path) { return ::unlink(path); }
+
+namespace {
+SystemCalls g_real;
+SystemCalls* g_current = nullptr;
+}  // namespace
+
+SystemCalls& Sys() { return g_current ? *g_current : g_real; }
+
+SystemCalls* SetSystemCalls(SystemCalls* calls)
+{
+    SystemCalls* previous = g_current;
+    g_current = calls;
+    return previous;
+}
+
+}  // namespace platform

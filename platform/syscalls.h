@@ -1,0 +1,30 @@
+// The system calls beneath the file services, behind one seam.
+//
+// Tests replace a single call to fail the way a full disk, a read-only medium
+// or a failing device would: failures that a process running as root never
+// meets for real. Production code always goes through Sys().
+#pragma once
+
+#include <sys/types.h>
+
+namespace platform {
+
+class SystemCalls {
+public:
+    virtual ~SystemCalls() = default;
+    virtual int Open(const char* path, int flags, mode_t mode);
+    virtual ssize_t Read(int fd, void* buffer, size_t count);
+    virtual ssize_t Write(int fd, const void* buffer, size_t count);
+    virtual int Fsync(int fd);
+    virtual int Close(int fd);
+    virtual int Fchmod(int fd, mode_t mode);
+    virtual int Fchown(int fd, uid_t owner, gid_t group);
+    virtual int Rename(const char* from, const char* to);
+    virtual int Unlink(const char* path);
+};
+
+SystemCalls& Sys();
+// nullptr restores the real calls; returns the previous replacement.
+SystemCalls* SetSystemCalls(SystemCalls* calls);
+
+}  // namespace platform

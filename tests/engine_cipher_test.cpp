@@ -1,0 +1,230 @@
+// The cipher itself: what a file becomes, where the temporary file goes, and
+// what the title shows while a pass runs.
+#include "engine/cipher.h"
+
+#include "tests/support/files.h"
+#include "tests/support/recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <vector>
+
+using testsupport::Exists;
+using testsupport::PatternBytes;
+using testsupport::ReadFile;
+using testsupport::Recorder;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+const char kSuffix[] = "1\xC3\xAA" "9";
+
+TEST(CipherBytes, KnownVectorEncryptsAndDecrypts)
+{
+    TempDir dir;
+    Recorder recorder;
+    WriteFile(dir / "data.bin", "\xF0");
+    WriteFile(dir / "key.bin", "\x10");
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 20, kDirectionEncrypt));
+    EXPECT_EQ("\x14", ReadFile(dir / "data.bin"));
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 20, kDirectionDecrypt));
+    EXPECT_EQ("\xF0", ReadFile(dir / "data.bin"));
+    EXPECT_TRUE(recorder.notices.empty());
+}
+
+TEST(CipherBytes, AnyDirectionOtherThanOneDecrypts)
+{
+    TempDir dir;
+    Recorder recorder;
+    WriteFile(dir / "data.bin", "\x14\x14");
+    WriteFile(dir / "key.bin", "\x10");
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 20, 7));
+    EXPECT_EQ("\xF0\xF0", ReadFile(dir / "data.bin"));
+}
+
+TEST(CipherBytes, KeyShorterThanDataRepeatsItsLastByte)
+{
+    TempDir dir;
+    Recorder recorder;
+    WriteFile(dir / "data.bin", std::string(6, '\0'));
+    WriteFile(dir / "key.bin", "\x01\x02\x03");
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 0, kDirectionEncrypt));
+    EXPECT_EQ(std::string("\x01\x02\x03\x03\x03\x03", 6), ReadFile(dir / "data.bin"));
+}
+
+TEST(CipherBytes, EmptyKeyFileActsAsZeroInBothDirections)
+{
+    TempDir dir;
+    Recorder recorder;
+    WriteFile(dir / "data.bin", "abc");
+    WriteFile(dir / "key.bin", "");
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 1, kDirectionEncrypt));
+    EXPECT_EQ("bcd", ReadFile(dir / "data.bin"));
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 1, kDirectionDecrypt));
+    EXPECT_EQ("abc", ReadFile(dir / "data.bin"));
+}
+
+TEST(CipherBytes, OnlyTheOffsetsLowByteCounts)
+{
+    TempDir dir;
+    Recorder recorder;
+    WriteFile(dir / "data.bin", "a");
+    WriteFile(dir / "key.bin", std::string(1, '\0'));
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 256 + 2, kDirectionEncrypt));
+    EXPECT_EQ("c", ReadFile(dir / "data.bin"));
+}
+
+// Round trips across block and progress boundaries, with keys shorter than,
+// equal to and longer than the data.
+TEST(CipherBytes, RoundTripsRestoreEveryByte)
+{
+    const size_t lengths[] = {1, 19, 20, 1000, 1001, 256 * 1024 + 3, 3 * 1024 * 1024 + 17};
+    const size_t keyLengths[] = {0, 1, 777, 300 * 1024, 4 * 1024 * 1024};
+    for (size_t length : lengths) {
+        for (size_t keyLength : keyLengths) {
+            SCOPED_TRACE(testing::Message() << "data " << length << " key " << keyLength);
+            TempDir dir;
+            Recorder recorder;
+            const std::string plain = PatternBytes(length, 3);
+            WriteFile(dir / "data.bin", plain);
+            WriteFile(dir / "key.bin", PatternBytes(keyLength, 9));
+            ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 201, kDirectionEncrypt));
+            const std::string cipher = ReadFile(dir / "data.bin");
+            ASSERT_EQ(length, cipher.size());
+            if (keyLength > 0) {
+                EXPECT_NE(plain, cipher);
+            }
+            ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 201, kDirectionDecrypt));
+            EXPECT_EQ(plain, ReadFile(dir / "data.bin"));
+            EXPECT_FALSE(Exists(dir / (std::string("data.") + kSuffix)));
+            EXPECT_TRUE(recorder.notices.empty());
+        }
+    }
+}
+
+// The blocked pass must give exactly what the byte-at-a-time rule gives.
+TEST(CipherBytes, MatchesTheByteRuleAtEveryPosition)
+{
+    TempDir dir;
+    Recorder recorder;
+    const std::string plain = PatternBytes(700000, 5);
+    const std::string key = PatternBytes(500000, 6);
+    WriteFile(dir / "data.bin", plain);
+    WriteFile(dir / "key.bin", key);
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 77, kDirectionEncrypt));
+    const std::string cipher = ReadFile(dir / "data.bin");
+    ASSERT_EQ(plain.size(), cipher.size());
+    for (size_t i = 0; i < plain.size(); ++i) {
+        const auto k = static_cast<unsigned char>(i < key.size() ? key[i] : key.back());
+        const auto expected = static_cast<unsigned char>(static_cast<unsigned char>(plain[i]) + 77 + k);
+        ASSERT_EQ(expected, static_cast<unsigned char>(cipher[i])) << "at " << i;
+    }
+}
+
+TEST(CipherBytes, ZeroKeyAndOffsetStillRewriteThroughTheTemporaryFile)
+{
+    TempDir dir;
+    Recorder recorder;
+    WriteFile(dir / "data.bin", "same");
+    WriteFile(dir / "key.bin", std::string(4, '\0'));
+    struct stat before {};
+    ::stat((dir / "data.bin").c_str(), &before);
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 0, kDirectionEncrypt));
+    struct stat after {};
+    ::stat((dir / "data.bin").c_str(), &after);
+    EXPECT_EQ("same", ReadFile(dir / "data.bin"));
+    EXPECT_NE(before.st_ino, after.st_ino);
+}
+
+TEST(CipherBytes, EmptyDataFileStaysEmptyWithoutProgress)
+{
+    TempDir dir;
+    Recorder recorder;
+    WriteFile(dir / "data.bin", "");
+    WriteFile(dir / "key.bin", "k");
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 5, kDirectionEncrypt));
+    EXPECT_EQ("", ReadFile(dir / "data.bin"));
+    EXPECT_TRUE(recorder.titles.empty());
+}
+
+TEST(TemporaryFile, LiesBesideTheDataFileCutAtTheNamesFirstDot)
+{
+    EXPECT_EQ(std::string("/home/ann.lee/report.") + kSuffix, TemporaryPath("/home/ann.lee/report.doc"));
+    EXPECT_EQ(std::string("/srv/old.files/data.") + kSuffix, TemporaryPath("/srv/old.files/data.bin"));
+    EXPECT_EQ(std::string("/srv/archive.") + kSuffix, TemporaryPath("/srv/archive.tar.gz"));
+    EXPECT_EQ(std::string("notes.") + kSuffix, TemporaryPath("notes"));
+    EXPECT_EQ(std::string("/a.b/notes.") + kSuffix, TemporaryPath("/a.b/notes"));
+    EXPECT_EQ(std::string("/home/.") + kSuffix, TemporaryPath("/home/.profile"));
+    const std::string longName(5000, 'n');
+    EXPECT_EQ("/d/" + longName + "." + kSuffix, TemporaryPath("/d/" + longName + ".txt"));
+}
+
+TEST(TemporaryFile, ExistingFileThereIsReplacedAndGoneAfterThePass)
+{
+    TempDir dir;
+    Recorder recorder;
+    WriteFile(dir / "data.bin", "abc");
+    WriteFile(dir / "key.bin", "\x01");
+    WriteFile(dir / (std::string("data.") + kSuffix), "stale leftover");
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 0, kDirectionEncrypt));
+    EXPECT_EQ("bcd", ReadFile(dir / "data.bin"));
+    EXPECT_FALSE(Exists(dir / (std::string("data.") + kSuffix)));
+}
+
+TEST(TemporaryFile, DotInADirectoryNameDoesNotMoveIt)
+{
+    TempDir dir;
+    Recorder recorder;
+    ASSERT_EQ(0, ::mkdir((dir / "old.files").c_str(), 0755));
+    WriteFile(dir / "old.files/data.bin", "xyz");
+    WriteFile(dir / "key.bin", "\x01");
+    ASSERT_EQ(1, TransformFile(dir / "old.files/data.bin", dir / "key.bin", 0, kDirectionEncrypt));
+    EXPECT_EQ("yz{", ReadFile(dir / "old.files/data.bin"));
+    EXPECT_FALSE(Exists(dir / (std::string("old.") + kSuffix)));
+}
+
+TEST(FileName, SplitsAtTheLastDotOfTheName)
+{
+    std::string base, ext;
+    SplitFileName("/x/archive.tar.gz", base, ext);
+    EXPECT_EQ("archive.tar", base);
+    EXPECT_EQ(".gz", ext);
+    SplitFileName("/x.y/notes", base, ext);
+    EXPECT_EQ("notes", base);
+    EXPECT_EQ("", ext);
+}
+
+std::vector<std::string> TitlesFor(size_t length, const std::string& name = "data.bin")
+{
+    TempDir dir;
+    Recorder recorder;
+    WriteFile(dir / name, std::string(length, 'a'));
+    WriteFile(dir / "key.bin", "k");
+    EXPECT_EQ(1, TransformFile(dir / name, dir / "key.bin", 0, kDirectionEncrypt));
+    return recorder.titles;
+}
+
+std::vector<std::string> Lines(const std::string& name, std::vector<int> percents)
+{
+    std::vector<std::string> lines;
+    for (int p : percents)
+        lines.push_back("Working file " + name + " " + std::to_string(p) + "% done.");
+    return lines;
+}
+
+TEST(Progress, TitlesFollowTheTenthsOfTheFile)
+{
+    EXPECT_TRUE(TitlesFor(0).empty());
+    EXPECT_EQ(Lines("data.bin", {1, 21, 41, 61, 81}), TitlesFor(5));
+    EXPECT_EQ(Lines("data.bin", {1, 11, 21, 31, 41, 51, 61, 71, 81, 91}), TitlesFor(1000));
+    EXPECT_EQ(Lines("data.bin", {1, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100}), TitlesFor(1001));
+    const auto titles29 = TitlesFor(29);
+    ASSERT_EQ(15u, titles29.size());
+    EXPECT_EQ("Working file data.bin 1% done.", titles29.front());
+    EXPECT_EQ("Working file data.bin 97% done.", titles29.back());
+}
+
+}  // namespace

@@ -1,0 +1,362 @@
+// Faults met for real (or, where root can't meet them, through the system
+// call seam): whatever happens, the data file is either the old bytes or the
+// complete new ones, and no stray temporary file is left behind.
+#include "engine/cipher.h"
+
+#include "platform/cancel.h"
+#include "platform/syscalls.h"
+#include "tests/support/child.h"
+#include "tests/support/files.h"
+#include "tests/support/recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using testsupport::ChildOptions;
+using testsupport::Exists;
+using testsupport::ModeOf;
+using testsupport::PatternBytes;
+using testsupport::ReadFile;
+using testsupport::Recorder;
+using testsupport::RunInChild;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+const std::string kSuffix = "1\xC3\xAA" "9";
+
+struct Pass : testing::Test {
+    TempDir dir;
+    std::string data = dir / "data.bin";
+    std::string key = dir / "key.bin";
+    std::string temp = dir / ("data." + kSuffix);
+    std::string plain = PatternBytes(2 * 1024 * 1024 + 5, 11);
+
+    std::string cipher;
+
+    Pass()
+    {
+        WriteFile(data, plain);
+        const std::string keyBytes = PatternBytes(1000, 12);
+        WriteFile(key, keyBytes);
+        cipher = plain;
+        for (size_t i = 0; i < cipher.size(); ++i)
+            cipher[i] = static_cast<char>(cipher[i] + 9 + keyBytes[std::min(i, keyBytes.size() - 1)]);
+    }
+
+    void ExpectUntouched()
+    {
+        EXPECT_TRUE(plain == ReadFile(data));
+        EXPECT_FALSE(Exists(temp));
+    }
+};
+
+// Installs a system call replacement for the lifetime of the object.
+template <class Calls>
+struct Installed : Calls {
+    platform::SystemCalls* previous = platform::SetSystemCalls(this);
+    ~Installed() override { platform::SetSystemCalls(previous); }
+};
+
+TEST_F(Pass, FullDiskLeavesTheDataFileAndNoTemporaryFile)
+{
+    const auto outcome = RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); },
+                                    ChildOptions{100 * 1024, false});
+    ASSERT_TRUE(outcome.exited);
+    EXPECT_EQ(0, outcome.exitCode);
+    EXPECT_EQ("Error: Could not write encrypted file!: Could not write " + temp + ".\n", outcome.notices);
+    ExpectUntouched();
+}
+
+TEST_F(Pass, KilledMidPassLeavesTheDataFileAndTheNextPassCleansUp)
+{
+    struct KillOnThirdTitle : platform::TitleSink {
+        int seen = 0;
+        void SetTitle(const std::string&) override
+        {
+            if (++seen == 3)
+                ::kill(::getpid(), SIGKILL);
+        }
+    };
+    const auto outcome = RunInChild([&] {
+        KillOnThirdTitle sink;
+        platform::SetTitleSink(&sink);
+        return TransformFile(data, key, 9, kDirectionEncrypt);
+    });
+    EXPECT_EQ(SIGKILL, outcome.signal);
+    EXPECT_TRUE(plain == ReadFile(data));
+    // The partial temporary file can't be removed by a killed process; the
+    // next pass over the same file replaces it.
+    Recorder recorder;
+    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
+    EXPECT_TRUE(cipher == ReadFile(data));
+    EXPECT_FALSE(Exists(temp));
+}
+
+TEST_F(Pass, CancelledPassRemovesItsTemporaryFileSilently)
+{
+    Recorder recorder;
+    recorder.onTitle = [&](const std::string&) {
+        if (recorder.titles.size() == 3)
+            platform::RequestCancel();
+    };
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    platform::ResetCancel();
+    EXPECT_TRUE(recorder.notices.empty());
+    ExpectUntouched();
+}
+
+TEST_F(Pass, SymlinkPlantedAtTheTemporaryPathDoesNotRedirectTheWrite)
+{
+    const std::string victim = dir / "victim";
+    WriteFile(victim, "precious");
+    ASSERT_EQ(0, ::symlink(victim.c_str(), temp.c_str()));
+    Recorder recorder;
+    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
+    EXPECT_EQ("precious", ReadFile(victim));
+    EXPECT_TRUE(cipher == ReadFile(data));
+    EXPECT_FALSE(Exists(temp));
+}
+
+TEST_F(Pass, TemporaryPathThatIsOneOfTheInputsIsRefusedBeforeAnyWrite)
+{
+    Recorder recorder;
+    const std::string expected =
+        "The temporary file " + temp + " would overwrite one of the request's files.";
+
+    // The key file lies where the temporary file would go, by name...
+    const std::string keyThere = temp;
+    WriteFile(keyThere, "key bytes");
+    EXPECT_EQ(0, TransformFile(data, keyThere, 9, kDirectionEncrypt));
+    // ...or the entry there is another name of the key file.
+    ASSERT_EQ(0, ::unlink(temp.c_str()));
+    ASSERT_EQ(0, ::link(key.c_str(), temp.c_str()));
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    EXPECT_EQ(PatternBytes(1000, 12), ReadFile(key));
+    EXPECT_TRUE(plain == ReadFile(data));
+    ASSERT_EQ(0, ::unlink(temp.c_str()));
+
+    // A data file whose name already is its own temporary name.
+    const std::string odd = dir / ("odd." + kSuffix);
+    WriteFile(odd, "odd data");
+    EXPECT_EQ(0, TransformFile(odd, key, 9, kDirectionEncrypt));
+    EXPECT_EQ("odd data", ReadFile(odd));
+
+    ASSERT_EQ(3u, recorder.notices.size());
+    EXPECT_EQ(expected, recorder.notices[0].text);
+    EXPECT_EQ("Filename error. (Bad idea.)", recorder.notices[0].caption);
+    EXPECT_EQ(expected, recorder.notices[1].text);
+    EXPECT_EQ("The temporary file " + odd + " would overwrite one of the request's files.",
+              recorder.notices[2].text);
+}
+
+TEST_F(Pass, ReadOnlyDataFileIsNotReplacedAndTheResultWaitsBesideIt)
+{
+    ::chmod(data.c_str(), 0444);
+    Recorder recorder;
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ("Could not delete " + data + ".", recorder.notices[0].text);
+    EXPECT_EQ("Error: Could not delete original file!", recorder.notices[0].caption);
+    EXPECT_EQ("Could not delete " + data + ".", recorder.titles.back());
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_TRUE(cipher == ReadFile(temp));
+}
+
+TEST_F(Pass, FailedRenameKeepsTheOldBytesAndTheResultUnderTheTemporaryName)
+{
+    struct NoRename : platform::SystemCalls {
+        int Rename(const char*, const char*) override { errno = EXDEV; return -1; }
+    };
+    Installed<NoRename> calls;
+    Recorder recorder;
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ("Encrypted file's name is left as: " + temp, recorder.notices[0].text);
+    EXPECT_EQ("Error: Could not rename encrypted file!", recorder.notices[0].caption);
+    EXPECT_EQ(recorder.notices[0].text, recorder.titles.back());
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_TRUE(cipher == ReadFile(temp));
+}
+
+TEST_F(Pass, RenameRefusedByAStickyDirectoryForAnotherUsersFile)
+{
+    if (!testsupport::CanDropPrivileges())
+        GTEST_SKIP() << "needs root to run as another user";
+    // Like /tmp: anyone may create files, only a file's owner may replace it.
+    ::chmod(dir.Path().c_str(), 01777);
+    ::chmod(data.c_str(), 0666);
+    ::chmod(key.c_str(), 0644);
+    const auto outcome = RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); },
+                                    ChildOptions{-1, true});
+    EXPECT_EQ("Error: Could not rename encrypted file!: Encrypted file's name is left as: " + temp + "\n",
+              outcome.notices);
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_TRUE(cipher == ReadFile(temp));
+    // Owner and group couldn't be kept, so only the new owner may read it.
+    EXPECT_EQ(0600u, ModeOf(temp));
+}
+
+TEST_F(Pass, UnwritableDirectoryIsReportedAndChangesNothing)
+{
+    ::chmod(data.c_str(), 0644);
+    ::chmod(key.c_str(), 0644);
+    ::chmod(dir.Path().c_str(), 0555);
+    const auto outcome = RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); },
+                                    ChildOptions{-1, testsupport::CanDropPrivileges()});
+    EXPECT_EQ("Error: Could not write encrypted file!: Could not write " + temp + ".\n", outcome.notices);
+    ExpectUntouched();
+}
+
+struct FailingCalls : platform::SystemCalls {
+    std::set<int> outputs;
+    std::string failReadPath;
+    int failReadFd = -1, reads = 0, failReadAt = -1;
+    int failFsync = 0, failOutputClose = 0, writeLimit = 0;
+
+    int Open(const char* path, int flags, mode_t mode) override
+    {
+        const int fd = SystemCalls::Open(path, flags, mode);
+        if (fd >= 0 && (flags & O_CREAT))
+            outputs.insert(fd);
+        if (fd >= 0 && path == failReadPath)
+            failReadFd = fd;
+        return fd;
+    }
+    ssize_t Read(int fd, void* buffer, size_t count) override
+    {
+        if (fd == failReadFd && ++reads == failReadAt) {
+            errno = EIO;
+            return -1;
+        }
+        return SystemCalls::Read(fd, buffer, count);
+    }
+    ssize_t Write(int fd, const void* buffer, size_t count) override
+    {
+        return SystemCalls::Write(fd, buffer, writeLimit ? std::min<size_t>(count, writeLimit) : count);
+    }
+    int Fsync(int fd) override
+    {
+        if (failFsync) {
+            errno = EIO;
+            return -1;
+        }
+        return SystemCalls::Fsync(fd);
+    }
+    int Close(int fd) override
+    {
+        const int result = SystemCalls::Close(fd);
+        if (failOutputClose && outputs.count(fd)) {
+            errno = EIO;
+            return -1;
+        }
+        return result;
+    }
+};
+
+TEST_F(Pass, ReadErrorsStopThePassAndNameTheFile)
+{
+    Recorder recorder;
+    {
+        Installed<FailingCalls> calls;
+        calls.failReadPath = data;
+        calls.failReadAt = 2;
+        EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    }
+    {
+        Installed<FailingCalls> calls;
+        calls.failReadPath = key;
+        calls.failReadAt = 1;
+        EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    }
+    ASSERT_EQ(2u, recorder.notices.size());
+    EXPECT_EQ("Could not read " + data + ".", recorder.notices[0].text);
+    EXPECT_EQ("Error: Could not read file!", recorder.notices[0].caption);
+    EXPECT_EQ("Could not read " + key + ".", recorder.notices[1].text);
+    EXPECT_EQ(recorder.notices[1].text, recorder.titles.back());
+    ExpectUntouched();
+}
+
+TEST_F(Pass, FailedFlushOrCloseOfTheResultStopsBeforeTheReplacement)
+{
+    Recorder recorder;
+    {
+        Installed<FailingCalls> calls;
+        calls.failFsync = 1;
+        EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    }
+    {
+        Installed<FailingCalls> calls;
+        calls.failOutputClose = 1;
+        EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    }
+    ASSERT_EQ(2u, recorder.notices.size());
+    for (const auto& notice : recorder.notices) {
+        EXPECT_EQ("Could not write " + temp + ".", notice.text);
+        EXPECT_EQ("Error: Could not write encrypted file!", notice.caption);
+    }
+    ExpectUntouched();
+}
+
+TEST_F(Pass, ShortWritesAreCarriedOnToTheEnd)
+{
+    Installed<FailingCalls> calls;
+    calls.writeLimit = 1000;
+    Recorder recorder;
+    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
+    calls.writeLimit = 0;
+    EXPECT_TRUE(cipher == ReadFile(data));
+}
+
+TEST_F(Pass, FifoGivenAsDataIsRefusedWithoutBlocking)
+{
+    const std::string fifo = dir / "fifo.bin";
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0644));
+    Recorder recorder;
+    EXPECT_EQ(0, TransformFile(fifo, key, 9, kDirectionEncrypt));
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ("Could not read " + fifo + ".", recorder.notices[0].text);
+    EXPECT_FALSE(Exists(dir / ("fifo." + kSuffix)));
+}
+
+TEST_F(Pass, SymlinkedDataFileIsRewrittenWhereItLies)
+{
+    ASSERT_EQ(0, ::mkdir((dir / "real").c_str(), 0755));
+    const std::string real = dir / "real/data.bin";
+    ASSERT_EQ(0, ::rename(data.c_str(), real.c_str()));
+    ASSERT_EQ(0, ::symlink(real.c_str(), data.c_str()));
+    Recorder recorder;
+    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
+    struct stat link {};
+    ASSERT_EQ(0, ::lstat(data.c_str(), &link));
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_TRUE(cipher == ReadFile(real));
+    EXPECT_FALSE(Exists(temp));
+    EXPECT_FALSE(Exists(dir / ("real/data." + kSuffix)));
+}
+
+TEST_F(Pass, ResultKeepsThePermissionsOfTheFileItReplaces)
+{
+    ::chmod(data.c_str(), 0640);
+    Recorder recorder;
+    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
+    EXPECT_EQ(0640u, ModeOf(data));
+
+    struct NoChown : platform::SystemCalls {
+        int Fchown(int, uid_t, gid_t) override { errno = EPERM; return -1; }
+    };
+    Installed<NoChown> calls;
+    ::chmod(data.c_str(), 0664);
+    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionDecrypt));
+    EXPECT_EQ(0600u, ModeOf(data));
+    EXPECT_TRUE(plain == ReadFile(data));
+}
+
+}  // namespace
