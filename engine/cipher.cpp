@@ -2,6 +2,8 @@
 // to a temporary file beside it, which then replaces it in one rename.
 #include "engine/cipher.h"
 
+#include "engine/read_ahead.h"
+
 #include "platform/cancel.h"
 #include "platform/files.h"
 #include "platform/notice.h"
@@ -13,10 +15,6 @@
 #include <memory>
 
 namespace {
-
-// Small enough that a block read, transformed and written stays in the
-// processor's cache; large enough that system calls cost next to nothing.
-constexpr std::size_t kBlockBytes = 256 * 1024;
 
 // "1ê9" in UTF-8, the narrow encoding of this system.
 const char kTemporarySuffix[] = "1\xC3\xAA" "9";
@@ -37,6 +35,25 @@ int FailWrite(const std::string& tempPath)
 {
     return Fail(platform::Format("Could not write %s.", tempPath.c_str()),
                 "Error: Could not write encrypted file!");
+}
+
+// One block of the pass, transformed in place. Positions from `keyBytes` on
+// lie past the key file's end and take its last byte.
+void TransformBlock(std::uint8_t* data, const std::uint8_t* key, std::size_t keyBytes,
+                    std::uint8_t lastKey, std::size_t count, std::uint8_t shift, bool encrypt)
+{
+    const auto tail = static_cast<std::uint8_t>(shift + lastKey);
+    if (encrypt) {
+        for (std::size_t i = 0; i < keyBytes; ++i)
+            data[i] = static_cast<std::uint8_t>(data[i] + shift + key[i]);
+        for (std::size_t i = keyBytes; i < count; ++i)
+            data[i] = static_cast<std::uint8_t>(data[i] + tail);
+    } else {
+        for (std::size_t i = 0; i < keyBytes; ++i)
+            data[i] = static_cast<std::uint8_t>(data[i] - shift - key[i]);
+        for (std::size_t i = keyBytes; i < count; ++i)
+            data[i] = static_cast<std::uint8_t>(data[i] - tail);
+    }
 }
 
 }  // namespace
@@ -75,19 +92,6 @@ int ProgressPercent(std::int64_t done, std::int64_t length)
     return static_cast<int>(static_cast<double>(done) / static_cast<double>(length) * 100.0 + 1.0);
 }
 
-void TransformBlock(std::uint8_t* data, const std::uint8_t* key, std::size_t count,
-                    int offset, int direction)
-{
-    const auto shift = static_cast<std::uint8_t>(offset);
-    if (direction == kDirectionEncrypt) {
-        for (std::size_t i = 0; i < count; ++i)
-            data[i] = static_cast<std::uint8_t>(data[i] + shift + key[i]);
-    } else {
-        for (std::size_t i = 0; i < count; ++i)
-            data[i] = static_cast<std::uint8_t>(data[i] - shift - key[i]);
-    }
-}
-
 int TransformFile(const std::string& filePath, const std::string& keyPath,
                   int offset, int direction)
 {
@@ -122,47 +126,47 @@ int TransformFile(const std::string& filePath, const std::string& keyPath,
     if (!out.Create(tempPath))
         return FailWrite(tempPath);
 
-    const auto dataBlock = std::make_unique<std::uint8_t[]>(kBlockBytes);
-    const auto keyBlock = std::make_unique<std::uint8_t[]>(kBlockBytes);
-    std::uint8_t lastKey = 0;  // stands for every byte past the key file's end
-    bool keyExhausted = false;
+    // The key file's last byte stands for every position past its end; an
+    // empty key file counts as zeros. Its length is taken once: a key file
+    // that changes during the pass must not quietly change the cipher.
+    const std::int64_t keyLength = key.Size();
+    std::uint8_t lastKey = 0;
+    if (keyLength > 0 && !key.ReadAt(keyLength - 1, &lastKey, 1))
+        return FailRead(keyPath);
 
-    std::int64_t done = 0;
-    std::int64_t nextProgress = 0;
-    while (done < length) {
-        if (platform::CancelRequested())
-            return 0;  // `out` removes the temporary file
-        if (done == nextProgress) {
-            platform::SetTitleText(platform::Format("Working file %s%s %i%% done.", baseName.c_str(),
-                                                    extension.c_str(), ProgressPercent(done, length)));
-            nextProgress += step;
+    const auto shift = static_cast<std::uint8_t>(offset);
+    const bool encrypt = direction == kDirectionEncrypt;
+    {
+        ReadAhead ahead(data, key, length, keyLength);
+        std::int64_t done = 0;
+        std::int64_t nextProgress = 0;
+        while (done < length) {
+            ReadAhead::Chunk& chunk = ahead.Next();
+            if (chunk.failure != ReadAhead::Failure::None)
+                return FailRead(chunk.failure == ReadAhead::Failure::Data ? filePath : keyPath);
+            // Pieces end at progress points so that every progress line is
+            // shown before the byte it counts from.
+            for (std::size_t at = 0; at < chunk.count;) {
+                if (platform::CancelRequested())
+                    return 0;  // `out` removes the temporary file
+                if (done == nextProgress) {
+                    platform::SetTitleText(platform::Format("Working file %s%s %i%% done.",
+                                                            baseName.c_str(), extension.c_str(),
+                                                            ProgressPercent(done, length)));
+                    nextProgress += step;
+                }
+                const auto piece = static_cast<std::size_t>(std::min<std::int64_t>(
+                    static_cast<std::int64_t>(chunk.count - at), nextProgress - done));
+                const std::size_t keyBytes = std::clamp(chunk.keyBytes, at, at + piece) - at;
+                TransformBlock(chunk.data.get() + at, chunk.key.get() + at, keyBytes, lastKey, piece,
+                               shift, encrypt);
+                if (!out.Write(chunk.data.get() + at, piece))
+                    return FailWrite(tempPath);
+                at += piece;
+                done += static_cast<std::int64_t>(piece);
+            }
+            ahead.Release();
         }
-        // Blocks end at progress points so that every progress line is shown
-        // before the byte it counts from.
-        const auto count = static_cast<std::size_t>(
-            std::min<std::int64_t>({static_cast<std::int64_t>(kBlockBytes), length - done,
-                                    nextProgress - done}));
-
-        if (data.ReadFull(dataBlock.get(), count) != static_cast<ssize_t>(count))
-            return FailRead(filePath);
-
-        std::size_t keyBytes = 0;
-        if (!keyExhausted) {
-            const ssize_t got = key.ReadFull(keyBlock.get(), count);
-            if (got < 0)
-                return FailRead(keyPath);
-            keyBytes = static_cast<std::size_t>(got);
-            if (keyBytes > 0)
-                lastKey = keyBlock[keyBytes - 1];
-            keyExhausted = keyBytes < count;
-        }
-        if (keyBytes < count)
-            std::memset(keyBlock.get() + keyBytes, lastKey, count - keyBytes);
-
-        TransformBlock(dataBlock.get(), keyBlock.get(), count, offset, direction);
-        if (!out.Write(dataBlock.get(), count))
-            return FailWrite(tempPath);
-        done += static_cast<std::int64_t>(count);
     }
 
     // A file that grew while it was read would lose its new tail in the

@@ -7,7 +7,6 @@
 // arithmetic never changes.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -44,8 +43,3 @@ void SplitFileName(const std::string& path, std::string& baseName, std::string& 
 // The progress figure shown at byte `done` of `length`: 1 at the start,
 // never 100 unless a progress step lands on the very last percent.
 int ProgressPercent(std::int64_t done, std::int64_t length);
-
-// The byte transformation over one block; `key` holds the key bytes for the
-// same positions.
-void TransformBlock(std::uint8_t* data, const std::uint8_t* key, std::size_t count,
-                    int offset, int direction);

@@ -128,6 +128,22 @@ ssize_t InputFile::ReadFull(void* buffer, size_t count)
     return static_cast<ssize_t>(done);
 }
 
+bool InputFile::ReadAt(std::int64_t offset, void* buffer, size_t count)
+{
+    char* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got = Sys().ReadAt(m_fd, out + done, count - done,
+                                         static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += static_cast<size_t>(got);
+    }
+    return true;
+}
+
 void InputFile::Close()
 {
     if (m_fd >= 0) {

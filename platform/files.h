@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -58,10 +59,15 @@ public:
     // Regular files only; never blocks.
     bool Open(const std::string& path);
     int Descriptor() const { return m_fd; }
-    // Reads until `count` bytes or the end of the file. Returns the number of
-    // bytes read, or -1 on a read error.
+    // Reads on from the current position until `count` bytes or the end of
+    // the file. Returns the number of bytes read, or -1 on a read error.
     ssize_t ReadFull(void* buffer, size_t count);
+    // Reads `count` bytes at `offset` without moving the current position;
+    // true only when all of them were read.
+    bool ReadAt(std::int64_t offset, void* buffer, size_t count);
     const struct stat& Status() const { return m_stat; }
+    // The length found when the file was opened.
+    std::int64_t Size() const { return m_stat.st_size; }
     void Close();
 
 private:

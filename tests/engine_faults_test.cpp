@@ -305,6 +305,26 @@ TEST_F(Pass, FailedFlushOrCloseOfTheResultStopsBeforeTheReplacement)
     ExpectUntouched();
 }
 
+// Someone else cuts an input short during the pass. A shorter key would
+// silently change the cipher for the rest of the file, so it is an error too.
+TEST_F(Pass, InputCutShortDuringThePassIsAReadError)
+{
+    for (const std::string* victim : {&data, &key}) {
+        Recorder recorder;
+        recorder.onTitle = [&](const std::string&) {
+            if (recorder.titles.size() == 3) {
+                ASSERT_EQ(0, ::truncate(victim->c_str(), 10));
+            }
+        };
+        WriteFile(key, PatternBytes(3 * 1024 * 1024, 12));
+        EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+        ASSERT_EQ(1u, recorder.notices.size());
+        EXPECT_EQ("Could not read " + *victim + ".", recorder.notices[0].text);
+        EXPECT_FALSE(Exists(temp));
+        WriteFile(data, plain);
+    }
+}
+
 TEST_F(Pass, ShortWritesAreCarriedOnToTheEnd)
 {
     Installed<FailingCalls> calls;

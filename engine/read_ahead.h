@@ -1,0 +1,63 @@
+// Reads a pass's two inputs ahead of it on a second thread.
+//
+// Reading and writing are each mostly a copy made by the kernel; done on two
+// threads they overlap, and a pass costs little more than copying the file.
+// Everything the user sees (progress, notices) stays on the calling thread.
+#pragma once
+
+#include "platform/files.h"
+
+#include <array>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class ReadAhead {
+public:
+    enum class Failure { None, Data, Key };
+
+    struct Chunk {
+        std::size_t count = 0;     // data bytes
+        std::size_t keyBytes = 0;  // key bytes; the key file ends before `count`
+        std::unique_ptr<std::uint8_t[]> data;
+        std::unique_ptr<std::uint8_t[]> key;
+        Failure failure = Failure::None;
+    };
+
+    static constexpr std::size_t kChunkBytes = 256 * 1024;
+
+    // Reads `length` bytes of `data` and the first `keyLength` bytes of `key`
+    // (fewer when `length` is shorter), both from their current positions.
+    ReadAhead(platform::InputFile& data, platform::InputFile& key,
+              std::int64_t length, std::int64_t keyLength);
+    // Stops the reading and waits for the thread.
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    // The next chunk in file order, waiting for it if need be. It stays
+    // valid until Release(); a chunk with a failure is the last one.
+    Chunk& Next();
+    void Release();
+
+private:
+    void Run();
+
+    // Enough that the reader never waits for the writer while it copies.
+    static constexpr std::size_t kSlots = 4;
+
+    platform::InputFile& m_data;
+    platform::InputFile& m_key;
+    const std::int64_t m_length;
+    const std::int64_t m_keyLength;
+    std::array<Chunk, kSlots> m_slots;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_produced = 0;
+    std::size_t m_consumed = 0;
+    bool m_stop = false;
+    std::thread m_thread;
+};
