@@ -1,0 +1,33 @@
+// The command line of veltrane-cli, read into one request per data file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+enum class Verbosity { Quiet, Normal, Verbose };
+
+struct Options {
+    int direction = 0;
+    std::string keyPath;
+    int offset = 0;
+    int makeKeyReadOnly = 0;
+    Verbosity verbosity = Verbosity::Normal;
+    std::vector<std::string> files;
+};
+
+enum class Action { Run, ShowHelp, ShowVersion, UsageError };
+
+// Reads argv. On a usage error, `error` says what is wrong in one line
+// (without the program name) and nothing has been touched yet.
+Action ParseCommandLine(int argc, char** argv, Options& options, std::string& error);
+
+// Reads a decimal integer, optionally signed. Values beyond int saturate, so
+// that a huge offset is still refused as out of range instead of wrapping
+// round into it. False for anything that isn't a decimal integer.
+bool ParseOffset(const std::string& text, int& value);
+
+extern const char kHelpText[];
+
+}  // namespace cli

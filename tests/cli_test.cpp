@@ -1,0 +1,405 @@
+// veltrane-cli run as a user runs it: the built program in a child process,
+// its exit status and what it prints, and the files it leaves.
+#include "res/version.h"
+#include "tests/support/files.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+using testsupport::Exists;
+using testsupport::ModeOf;
+using testsupport::PatternBytes;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+const std::string kSuffix = "1\xC3\xAA" "9";
+const std::string kTryHelp = "Try 'veltrane-cli --help'.\n";
+
+struct SpawnOptions {
+    // Standard error on a pseudo-terminal this many columns wide (0: a pipe).
+    unsigned short terminalColumns = 0;
+    // Run under `prlimit --fsize=N` (a full disk), optionally with SIGXFSZ
+    // already ignored as a careful caller would.
+    long fileSizeLimit = -1;
+    bool ignoreFileSizeSignal = false;
+    // Nobody reads standard error: the pipe's reading end is closed at once.
+    bool closedStderr = false;
+};
+
+struct Outcome {
+    int status = -1;  // exit status, or -1 when killed by a signal
+    std::string out, err;
+};
+
+// One run of the program, with standard error read as it comes.
+class Cli {
+public:
+    explicit Cli(const std::vector<std::string>& args, const SpawnOptions& options = {})
+    {
+        std::vector<std::string> all;
+        if (options.fileSizeLimit >= 0)
+            all = {"prlimit", "--fsize=" + std::to_string(options.fileSizeLimit)};
+        all.push_back(VELTRANE_CLI_PATH);
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& arg : all)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+
+        m_out = std::tmpfile();
+        int errWrite = -1;
+        if (options.terminalColumns) {
+            m_err = ::posix_openpt(O_RDWR | O_NOCTTY);
+            ::grantpt(m_err);
+            ::unlockpt(m_err);
+            const winsize size{24, options.terminalColumns, 0, 0};
+            ::ioctl(m_err, TIOCSWINSZ, &size);
+            errWrite = ::open(::ptsname(m_err), O_RDWR | O_NOCTTY);
+        } else {
+            int fds[2];
+            if (::pipe(fds) == 0) {
+                m_err = fds[0];
+                errWrite = fds[1];
+            }
+        }
+        if (options.closedStderr) {
+            ::close(m_err);
+            m_err = -1;
+        }
+
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            // Whatever this test runner inherited, the program starts with
+            // the dispositions of a shell's foreground job.
+            for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ})
+                std::signal(signal, SIG_DFL);
+            if (options.ignoreFileSizeSignal)
+                std::signal(SIGXFSZ, SIG_IGN);
+            const int devNull = ::open("/dev/null", O_RDONLY);
+            if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(::fileno(m_out), 1) < 0 ||
+                ::dup2(errWrite, 2) < 0)
+                _exit(120);
+            ::execvp(argv[0], argv.data());
+            _exit(121);
+        }
+        ::close(errWrite);
+    }
+
+    ~Cli()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            Wait();
+        }
+    }
+
+    // Reads standard error until it holds `text`; false at its end.
+    bool ReadUntil(const std::string& text)
+    {
+        while (m_errText.find(text) == std::string::npos)
+            if (!ReadSome())
+                return false;
+        return true;
+    }
+
+    void Signal(int signal) { ::kill(m_pid, signal); }
+
+    Outcome Wait()
+    {
+        while (ReadSome()) {
+        }
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        Outcome outcome;
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.err = m_errText;
+        std::rewind(m_out);
+        char chunk[4096];
+        size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, m_out)) > 0)
+            outcome.out.append(chunk, got);
+        std::fclose(m_out);
+        if (m_err >= 0)
+            ::close(m_err);
+        m_err = -1;
+        return outcome;
+    }
+
+private:
+    // A pseudo-terminal's reading end reports EIO once the program is gone.
+    bool ReadSome()
+    {
+        if (m_err < 0)
+            return false;
+        char chunk[4096];
+        ssize_t got;
+        do
+            got = ::read(m_err, chunk, sizeof chunk);
+        while (got < 0 && errno == EINTR);
+        if (got <= 0)
+            return false;
+        m_errText.append(chunk, static_cast<size_t>(got));
+        return true;
+    }
+
+    pid_t m_pid = -1;
+    std::FILE* m_out = nullptr;
+    int m_err = -1;
+    std::string m_errText;
+};
+
+Outcome RunCli(const std::vector<std::string>& args, const SpawnOptions& options = {})
+{
+    return Cli(args, options).Wait();
+}
+
+struct CliTest : testing::Test {
+    TempDir dir;
+    std::string key = dir / "key.bin";
+    std::string keyBytes = PatternBytes(700, 3);
+    std::string data = dir / "data.bin";
+    std::string plain = PatternBytes(1000, 4);
+
+    CliTest()
+    {
+        WriteFile(key, keyBytes);
+        WriteFile(data, plain);
+    }
+
+    std::string Encrypted(const std::string& bytes, int offset) const
+    {
+        std::string out = bytes;
+        for (size_t i = 0; i < out.size(); ++i)
+            out[i] = static_cast<char>(out[i] + offset + keyBytes[std::min(i, keyBytes.size() - 1)]);
+        return out;
+    }
+};
+
+TEST_F(CliTest, RoundTripRestoresEveryByteAndSaysNothing)
+{
+    const std::string longer = PatternBytes(5000, 5);  // past the key file's end
+    WriteFile(data, longer);
+
+    const Outcome encrypted = RunCli({"encrypt", "-k", key, "-o", "200", data});
+    EXPECT_EQ(0, encrypted.status);
+    EXPECT_EQ("", encrypted.out);
+    EXPECT_EQ("", encrypted.err);
+    EXPECT_TRUE(Encrypted(longer, 200) == ReadFile(data));
+
+    const Outcome decrypted = RunCli({"decrypt", "--offset=200", "--key", key, data});
+    EXPECT_EQ(0, decrypted.status);
+    EXPECT_EQ("", decrypted.err);
+    EXPECT_TRUE(longer == ReadFile(data));
+    EXPECT_FALSE(Exists(dir / ("data." + kSuffix)));
+}
+
+TEST_F(CliTest, RefusedFileInTheMiddleDoesNotStopTheOthers)
+{
+    const std::string first = dir / "first.txt", last = dir / "last.txt";
+    WriteFile(first, plain);
+    WriteFile(last, plain);
+    const Outcome outcome = RunCli({"encrypt", "-k", key, "-o", "7", first, dir / "missing.txt", last});
+    EXPECT_EQ(1, outcome.status);
+    EXPECT_EQ("Encrypt file error.: Cannot find " + dir / "missing.txt" + ".\n", outcome.err);
+    EXPECT_TRUE(Encrypted(plain, 7) == ReadFile(first));
+    EXPECT_TRUE(Encrypted(plain, 7) == ReadFile(last));
+}
+
+TEST_F(CliTest, RefusalsPrintTheirExactLinesAndChangeNothing)
+{
+    const Outcome same = RunCli({"encrypt", "-k", data, data});
+    EXPECT_EQ(1, same.status);
+    EXPECT_EQ("Filename error. (Bad idea.): Using  the same filename for encrypting file and a key "
+              "file destroys the key file.\n"
+              "You won't be able to recover the encrypted file.\n"
+              "Choose a differnt key file.\n",
+              same.err);
+
+    // Out of range however far: a value past 32 bits must not wrap round
+    // into the range (4294967296 would become offset 0).
+    for (const char* offset : {"256", "-1", "4294967296", "-4294967295", "99999999999999999999"}) {
+        const Outcome outcome = RunCli({"decrypt", "-k", key, "-o", offset, data});
+        EXPECT_EQ(1, outcome.status) << offset;
+        EXPECT_EQ("Error: Offset must be value between 0 and 255.\n", outcome.err) << offset;
+    }
+    EXPECT_TRUE(plain == ReadFile(data));
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing)
+{
+    const mode_t keyMode = ModeOf(key);
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"scramble", "-k", key, data},
+        {"encrypt", data},
+        {"encrypt", "-k", key},
+        {"encrypt", "-k", "", data},
+        {"encrypt", "-k", key, ""},
+        {"encrypt", "-k", key, "-o", "12x", data},
+        {"encrypt", "-k", key, "-o", "", data},
+        {"encrypt", "-k", key, "-q", "-v", data},
+        {"encrypt", "-k", key, "--frobnicate", data},
+        {"encrypt", "-k", key, "--key-read-only", "-o", "0x10", data},
+        {"encrypt", data, "-k"},
+    };
+    for (const auto& args : wrong) {
+        const Outcome outcome = RunCli(args);
+        const std::string shown = testing::PrintToString(args);
+        EXPECT_EQ(2, outcome.status) << shown;
+        EXPECT_EQ("", outcome.out) << shown;
+        EXPECT_EQ(0u, outcome.err.rfind("veltrane-cli: ", 0)) << shown << outcome.err;
+        EXPECT_EQ(2, std::count(outcome.err.begin(), outcome.err.end(), '\n')) << shown;
+        EXPECT_TRUE(outcome.err.size() > kTryHelp.size() &&
+                    outcome.err.compare(outcome.err.size() - kTryHelp.size(), kTryHelp.size(), kTryHelp) == 0)
+            << shown << outcome.err;
+    }
+    EXPECT_EQ("veltrane-cli: invalid offset '12x': a decimal integer is expected\n" + kTryHelp,
+              RunCli({"encrypt", "-k", key, "-o", "12x", data}).err);
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_EQ(keyMode, ModeOf(key));
+
+    const Outcome help = RunCli({"--help"});
+    EXPECT_EQ(0, help.status);
+    EXPECT_EQ(0u, help.out.rfind("Usage: veltrane-cli encrypt|decrypt -k KEYFILE", 0));
+    EXPECT_NE(std::string::npos, help.out.find("\nExit status:\n"));
+    EXPECT_EQ("", help.err);
+
+    const Outcome version = RunCli({"--version"});
+    EXPECT_EQ(0, version.status);
+    EXPECT_EQ("veltrane-cli " VELTRANE_VERSION "\n", version.out);
+}
+
+TEST_F(CliTest, VerboseShowsEveryProgressLineAndQuietNone)
+{
+    const Outcome verbose = RunCli({"encrypt", "-v", "-k", key, data});
+    EXPECT_EQ(0, verbose.status);
+    std::string expected;
+    for (int percent = 1; percent <= 91; percent += 10)
+        expected += "Working file data.bin " + std::to_string(percent) + "% done.\n";
+    EXPECT_EQ(expected, verbose.err);
+
+    const Outcome quiet = RunCli({"decrypt", "-q", "-k", key, data}, SpawnOptions{80});
+    EXPECT_EQ(0, quiet.status);
+    EXPECT_EQ("", quiet.err);
+    EXPECT_TRUE(plain == ReadFile(data));
+}
+
+TEST_F(CliTest, TerminalGetsOneLineRedrawnInPlaceAndWipedAtTheEnd)
+{
+    const Outcome outcome = RunCli({"encrypt", "-k", key, data}, SpawnOptions{40});
+    EXPECT_EQ(0, outcome.status);
+    EXPECT_EQ(std::string::npos, outcome.err.find('\n'));
+
+    // Each draw starts with a carriage return; the last wipes the line and
+    // returns to its start.
+    std::vector<std::string> draws;
+    size_t at = 0;
+    for (size_t next; (next = outcome.err.find('\r', at)) != std::string::npos; at = next + 1)
+        draws.push_back(outcome.err.substr(at, next - at));
+    EXPECT_EQ(outcome.err.size(), at);
+    ASSERT_EQ(12u, draws.size());
+    EXPECT_EQ("", draws[0]);
+    // Too narrow for the bar here; no draw may reach the last column, where
+    // the terminal would wrap and the next carriage return miss the line.
+    EXPECT_EQ("Working file data.bin 1% done.", draws[1]);
+    EXPECT_EQ("Working file data.bin 91% done.", draws[10]);
+    for (const std::string& draw : draws)
+        EXPECT_GT(40u, draw.size()) << draw;
+    EXPECT_EQ(std::string(draws[10].size(), ' '), draws[11]);
+
+    const Outcome wide = RunCli({"decrypt", "-k", key, data}, SpawnOptions{100});
+    EXPECT_NE(std::string::npos, wide.err.find("\rWorking file data.bin 91% done. [##################..]"));
+    EXPECT_TRUE(plain == ReadFile(data));
+}
+
+TEST_F(CliTest, ProgressThatNobodyReadsDoesNotStopThePass)
+{
+    SpawnOptions options;
+    options.closedStderr = true;
+    EXPECT_EQ(0, RunCli({"encrypt", "-v", "-k", key, data}, options).status);
+    EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(data));
+    EXPECT_FALSE(Exists(dir / ("data." + kSuffix)));
+}
+
+TEST_F(CliTest, FullDiskLeavesTheDataFileWhole)
+{
+    plain = PatternBytes(2 * 1024 * 1024, 6);
+    WriteFile(data, plain);
+    // The limit holds the temporary file to 100 KiB. Whether the caller
+    // ignores SIGXFSZ or not, the write fails instead of killing the pass.
+    for (const bool callerIgnores : {true, false}) {
+        SpawnOptions options;
+        options.fileSizeLimit = 100 * 1024;
+        options.ignoreFileSizeSignal = callerIgnores;
+        const Outcome outcome = RunCli({"encrypt", "-k", key, data}, options);
+        EXPECT_EQ(1, outcome.status);
+        EXPECT_EQ("Error: Could not write encrypted file!: Could not write " + dir / ("data." + kSuffix) +
+                      ".\n",
+                  outcome.err);
+        EXPECT_TRUE(plain == ReadFile(data));
+        EXPECT_FALSE(Exists(dir / ("data." + kSuffix)));
+    }
+}
+
+// A fingerprint of a file too big to hold twice in memory.
+size_t Fingerprint(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    std::vector<char> chunk(1 << 20);
+    size_t hash = 0;
+    ssize_t got;
+    while ((got = ::read(fd, chunk.data(), chunk.size())) > 0)
+        hash = hash * 31 + std::hash<std::string_view>()(std::string_view(chunk.data(), static_cast<size_t>(got)));
+    ::close(fd);
+    return hash;
+}
+
+TEST_F(CliTest, InterruptedPassLeavesTheFileAsItWasAndStartsNoOther)
+{
+    const std::string big = dir / "big.img";
+    {
+        // Sparse but for real bytes at both ends: quick to make, and long
+        // enough to be caught mid-pass.
+        const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        const std::string ends = PatternBytes(1 << 20, 7);
+        constexpr off_t kLength = off_t{512} << 20;
+        ASSERT_EQ(static_cast<ssize_t>(ends.size()), ::pwrite(fd, ends.data(), ends.size(), 0));
+        ASSERT_EQ(static_cast<ssize_t>(ends.size()),
+                  ::pwrite(fd, ends.data(), ends.size(), kLength - static_cast<off_t>(ends.size())));
+        ::close(fd);
+    }
+    const size_t before = Fingerprint(big);
+
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        Cli cli({"encrypt", "-v", "-k", key, big, data});
+        ASSERT_TRUE(cli.ReadUntil("Working file big.img 1% done.\n"));
+        cli.Signal(signal);
+        const Outcome outcome = cli.Wait();
+        EXPECT_EQ(status, outcome.status) << outcome.err;
+        EXPECT_EQ(before, Fingerprint(big));
+        EXPECT_FALSE(Exists(dir / ("big." + kSuffix)));
+        EXPECT_TRUE(plain == ReadFile(data));
+        EXPECT_EQ(std::string::npos, outcome.err.find("data.bin"));
+    }
+}
+
+}  // namespace
