@@ -4,11 +4,12 @@
 BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev \
-              xvfb xauth xdotool openbox imagemagick
+              xvfb xauth xdotool openbox imagemagick \
+              desktop-file-utils appstream dpkg-dev file
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 XVFB       := xvfb-run -a -s "-screen 0 1600x1200x24"
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench package clean
 
 all: build
 
@@ -38,6 +39,10 @@ test: build
 
 bench: build
 	$(BUILD_DIR)/bench/veltrane-bench
+
+# A Debian package in build/, its dependencies read off the binaries.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)
