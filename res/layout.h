@@ -44,5 +44,6 @@ struct DialogLayout {
 };
 
 const DialogLayout& MainDialogLayout();
+const DialogLayout& AboutDialogLayout();
 
 }  // namespace res

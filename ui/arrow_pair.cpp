@@ -86,7 +86,9 @@ void ArrowPair::OnLeftDown(wxMouseEvent& event)
     if (arrow == Arrow::None)
         return;
     m_pressed = arrow;
-    if (!HasCapture())
+    // Held until the release, wherever the pointer goes meanwhile; a window
+    // not on screen has nothing to hold.
+    if (!HasCapture() && IsShownOnScreen())
         CaptureMouse();
     Refresh();
     SendScroll(arrow == Arrow::Up ? wxEVT_SCROLL_LINEUP : wxEVT_SCROLL_LINEDOWN);

@@ -6,14 +6,18 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/dcclient.h>
+#include <wx/settings.h>
 #include <wx/dialog.h>
 #include <wx/statbmp.h>
-#include <wx/statbox.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include <cmath>
+#include <memory>
+
+wxDEFINE_EVENT(VT_EVT_FIELD_KILL_FOCUS, wxCommandEvent);
 
 namespace {
 
@@ -78,6 +82,15 @@ void PassPressToDialog(wxMouseEvent& event)
     dialog->GetEventHandler()->ProcessEvent(press);
 }
 
+void ReportFieldKillFocus(wxFocusEvent& event)
+{
+    event.Skip();  // the field's own handling of the focus goes on
+    auto* field = static_cast<wxWindow*>(event.GetEventObject());
+    wxCommandEvent notice(VT_EVT_FIELD_KILL_FOCUS, field->GetId());
+    notice.SetEventObject(field);
+    field->GetEventHandler()->ProcessEvent(notice);
+}
+
 wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, const wxIconBundle& icon)
 {
     const wxWindowID id = WindowId(control.id);
@@ -107,26 +120,59 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, const wx
     case ControlKind::StaticIcon:
         return new wxStaticBitmap(dialog, id, wxBitmap(icon.GetIcon(32)));
     case ControlKind::RaisedFrame:
-        return new wxStaticBox(dialog, id, wxString());
+        return nullptr;  // drawn by the dialog
     case ControlKind::EtchedLine:
         return new wxStaticLine(dialog, id, wxDefaultPosition, wxDefaultSize, wxLI_HORIZONTAL);
     }
     return nullptr;
 }
 
+// What a static text needs: its lines as the font draws them. The toolkit's
+// own best size of a label that may wrap says nothing about its text.
+wxSize TextExtent(wxWindow* window, const wxString& text)
+{
+    wxClientDC dc(window);
+    dc.SetFont(window->GetFont());
+    return dc.GetMultiLineTextExtent(text);
+}
+
+// A raised edge in shades of the dialog's own background: an outline, and
+// inside it light above and to the left, shadow below and to the right.
+void DrawRaisedFrame(wxDC& dc, const wxRect& frame, const wxColour& background)
+{
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.SetPen(wxPen(background.ChangeLightness(65)));
+    dc.DrawRectangle(frame);
+    const wxRect inner = wxRect(frame).Deflate(1);
+    const int left = inner.GetLeft(), top = inner.GetTop();
+    const int right = inner.GetRight(), bottom = inner.GetBottom();
+    dc.SetPen(wxPen(background.ChangeLightness(150)));
+    dc.DrawLine(left, bottom, left, top);
+    dc.DrawLine(left, top, right, top);
+    dc.SetPen(wxPen(background.ChangeLightness(85)));
+    dc.DrawLine(right, top, right, bottom + 1);
+    dc.DrawLine(left, bottom, right, bottom);
+}
+
 wxSize Measure(const ControlLayout& control, wxWindow* window, int width)
 {
-    if (control.kind == ControlKind::StaticText && (control.style & res::kWrap)) {
+    switch (control.kind) {
+    case ControlKind::StaticText: {
         auto* label = static_cast<wxStaticText*>(window);
-        label->SetLabelText(wxString::FromUTF8(control.text));
-        label->Wrap(width);
+        if (control.style & res::kWrap) {
+            label->SetLabelText(wxString::FromUTF8(control.text));
+            label->Wrap(width);
+        }
+        return TextExtent(window, label->GetLabelText());
     }
-    if (control.kind == ControlKind::RaisedFrame || control.kind == ControlKind::EtchedLine)
-        return wxSize(0, 0);  // no text: any box will do
-    const wxSize best = window->GetBestSize();
-    if (control.kind == ControlKind::EditField)
-        return wxSize(0, best.y);  // the text scrolls: only a line's height must fit
-    return best;
+    case ControlKind::EditField:
+        // The text scrolls: only a line's height must fit.
+        return wxSize(0, window->GetBestSize().y);
+    case ControlKind::EtchedLine:
+        return wxSize(0, window->GetBestSize().y);  // thick enough to be drawn
+    default:
+        return window->GetBestSize();
+    }
 }
 
 }  // namespace
@@ -174,11 +220,13 @@ std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayo
     for (std::size_t i = 0; i < layout.count; ++i) {
         const ControlLayout& control = layout.controls[i];
         wxWindow* window = CreateControl(dialog, control, icon);
-        if (IsStatic(control.kind)) {
+        if (window && IsStatic(control.kind)) {
             window->Bind(wxEVT_LEFT_DOWN, PassPressToDialog);
             window->Bind(wxEVT_LEFT_DCLICK, PassPressToDialog);
         }
-        placed.push_back({&control, window});
+        if (control.kind == ControlKind::EditField)
+            window->Bind(wxEVT_KILL_FOCUS, ReportFieldKillFocus);
+        placed.push_back({&control, window, wxRect()});
     }
 
     // Pixels per dialog unit in the dialog's font, measured over a long
@@ -187,6 +235,8 @@ std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayo
     const double baseX = stretch.x / 400.0;
     const double baseY = stretch.y / 800.0;
     const MeasureControl measure = [&](std::size_t index, int width) {
+        if (!placed[index].window)
+            return wxSize(0, 0);  // a frame: no text, any box will do
         return Measure(*placed[index].layout, placed[index].window, width);
     };
 
@@ -214,11 +264,23 @@ std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayo
                   static_cast<int>(std::lround(layout.height * baseY * spread)));
     const int marginX = static_cast<int>(std::lround(kMarginUnits * baseX * spread));
     const int marginY = static_cast<int>(std::lround(kMarginUnits * baseY * spread));
+    auto frames = std::make_shared<std::vector<wxRect>>();
     for (std::size_t i = 0; i < layout.count; ++i) {
-        placed[i].window->SetSize(boxes[i]);
+        placed[i].rect = boxes[i];
+        if (placed[i].window)
+            placed[i].window->SetSize(boxes[i]);
+        else
+            frames->push_back(boxes[i]);
         client.x = std::max(client.x, boxes[i].GetRight() + 1 + marginX);
         client.y = std::max(client.y, boxes[i].GetBottom() + 1 + marginY);
     }
     dialog->SetClientSize(client);
+    if (!frames->empty()) {
+        dialog->Bind(wxEVT_PAINT, [dialog, frames](wxPaintEvent& WXUNUSED(event)) {
+            wxPaintDC dc(dialog);
+            for (const wxRect& frame : *frames)
+                DrawRaisedFrame(dc, frame, dialog->GetBackgroundColour());
+        });
+    }
     return placed;
 }

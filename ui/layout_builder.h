@@ -3,6 +3,7 @@
 
 #include "res/layout.h"
 
+#include <wx/event.h>
 #include <wx/gdicmn.h>
 
 #include <functional>
@@ -13,7 +14,8 @@ class wxWindow;
 
 struct PlacedControl {
     const res::ControlLayout* layout;
-    wxWindow* window;
+    wxWindow* window;  // none for a frame, which the dialog draws itself
+    wxRect rect;       // in the dialog's client area
 };
 
 // Creates the table's controls on the dialog in table order (which is the tab
@@ -27,9 +29,16 @@ struct PlacedControl {
 // that holds it, the whole arrangement is spread out a step and tried again,
 // so the layout keeps its shape in any font.
 //
-// Static controls pass a left press on to the dialog, in the dialog's
-// coordinates, as if they weren't there.
+// Frames are drawn on the dialog itself, beneath the controls: a frame with a
+// window of its own would hide the texts inside it. Static controls pass a
+// left press on to the dialog, in the dialog's coordinates, as if they
+// weren't there. An edit field that loses the
+// keyboard focus tells the dialog with VT_EVT_FIELD_KILL_FOCUS.
 std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayout& layout);
+
+// A command event with the field's identifier, for event tables
+// (EVT_COMMAND): focus events themselves don't travel up to the dialog.
+wxDECLARE_EVENT(VT_EVT_FIELD_KILL_FOCUS, wxCommandEvent);
 
 // The size control `index` needs to show its text whole in a box `width`
 // pixels wide.

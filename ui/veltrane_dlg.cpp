@@ -4,12 +4,16 @@
 #include "platform/wx/narrow.h"
 #include "res/layout.h"
 #include "res/resource.h"
+#include "ui/about_dlg.h"
+#include "ui/file_chooser.h"
 #include "ui/layout_builder.h"
 #include "ui/number_text.h"
+#include "ui/path_drop.h"
 #include "ui/program_icon.h"
 
 #include <wx/button.h>
 #include <wx/textctrl.h>
+#include <wx/window.h>
 
 namespace {
 
@@ -24,9 +28,15 @@ const char kIdleTitle[] = "Veltrane";
 // The system menu, minimising and the Close box are the toolkit's own, and so
 // is painting: the window icon stands for the window wherever it is small.
 wxBEGIN_EVENT_TABLE(CVeltraneDlg, wxDialog)
+    EVT_LEFT_DOWN(CVeltraneDlg::OnLButtonDown)
     EVT_BUTTON(IDC_ENCRYPT, CVeltraneDlg::OnEncrypt)
     EVT_BUTTON(IDC_DECRYPT, CVeltraneDlg::OnDecrypt)
     EVT_CHECKBOX(IDC_READ_ONLY, CVeltraneDlg::OnReadOnly)
+    EVT_BUTTON(IDC_BROWSE_FILE, CVeltraneDlg::OnBrowseFile)
+    EVT_BUTTON(IDC_BROWSE_KEY, CVeltraneDlg::OnBrowseKey)
+    EVT_COMMAND_SCROLL(IDC_OFFSET_ARROWS, CVeltraneDlg::OnVScroll)
+    EVT_TEXT(IDC_OFFSET, CVeltraneDlg::OnChangeOffset)
+    EVT_COMMAND(IDC_OFFSET, VT_EVT_FIELD_KILL_FOCUS, CVeltraneDlg::OnKillFocusOffset)
     EVT_INIT_DIALOG(CVeltraneDlg::OnInitDialog)
     EVT_CHAR_HOOK(CVeltraneDlg::OnCharHook)
     EVT_BUTTON(wxID_OK, CVeltraneDlg::OnOK)
@@ -40,16 +50,25 @@ CVeltraneDlg::CVeltraneDlg(wxWindow* parent)
     // its own task-bar entry.
     Create(parent, IDD_VELTRANE_DIALOG, wxString::FromUTF8(layout.caption), wxDefaultPosition,
            wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX);
-    BuildControls(this, layout);
+    for (const PlacedControl& control : BuildControls(this, layout)) {
+        if (control.layout->kind == res::ControlKind::RaisedFrame)
+            m_iconFrame = control.rect;
+    }
     CentreOnScreen();
     m_hIcon = LoadProgramIcon();
+
+    // A file dropped from a file manager onto either path field fills it.
+    for (int id : {IDC_FILE_PATH, IDC_KEY_PATH}) {
+        if (auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl))
+            field->SetDropTarget(new PathDropTarget(field));
+    }
 }
 
 void CVeltraneDlg::OnInitDialog(wxInitDialogEvent& event)
 {
     event.Skip();  // the toolkit's own initialisation first
     SetIcons(m_hIcon);
-    SetItemText(IDC_OFFSET, "0");
+    SetItemUnsigned(IDC_OFFSET, 0);
     m_bReadOnly = 0;
     // The focus starts on the first tab stop, the first Browse button; left
     // to itself the toolkit would prefer the first text field.
@@ -69,6 +88,11 @@ void CVeltraneDlg::SetItemText(int id, const wxString& text)
     // notification, which the offset field relies on.
     if (auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl))
         field->SetValue(text);
+}
+
+void CVeltraneDlg::SetItemUnsigned(int id, unsigned value)
+{
+    SetItemText(id, wxString::Format("%u", value));
 }
 
 void CVeltraneDlg::EnableItem(int id, bool enable)
@@ -106,6 +130,30 @@ void CVeltraneDlg::RunRequest(int direction)
     SetItemText(IDC_FILE_PATH, wxString());
     if (focused && focused != FindFocus() && IsDescendant(focused))
         focused->SetFocus();
+}
+
+void CVeltraneDlg::OnLButtonDown(wxMouseEvent& event)
+{
+    // The icon's frame as laid out in this font, edges included.
+    if (m_iconFrame.Contains(event.GetPosition())) {
+        CAboutDlg about;
+        about.ShowModal();
+    }
+    event.Skip();
+}
+
+void CVeltraneDlg::OnBrowseFile(wxCommandEvent& WXUNUSED(event))
+{
+    wxString path;
+    if (BrowseForFile(wxGetActiveWindow(), path, false))
+        SetItemText(IDC_FILE_PATH, path);
+}
+
+void CVeltraneDlg::OnBrowseKey(wxCommandEvent& WXUNUSED(event))
+{
+    wxString path;
+    if (BrowseForFile(wxGetActiveWindow(), path, false))
+        SetItemText(IDC_KEY_PATH, path);
 }
 
 void CVeltraneDlg::OnEncrypt(wxCommandEvent& WXUNUSED(event))

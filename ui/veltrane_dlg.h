@@ -19,17 +19,32 @@ public:
     wxString m_szFile;
     wxIconBundle m_hIcon;
 
+    // Where a press opens the About box, in client coordinates.
+    const wxRect& IconFrame() const { return m_iconFrame; }
+
 private:
+    // Holds the offset within 0 to 255.
+    void ClampOffset();
+    // The frame around the icon, where a press opens the About box.
+    wxRect m_iconFrame;
+
     // Encrypt and Decrypt: one request with the fields as they are now.
     void RunRequest(int direction);
 
     wxString ItemText(int id) const;
     void SetItemText(int id, const wxString& text);
+    void SetItemUnsigned(int id, unsigned value);
     void EnableItem(int id, bool enable);
 
+    void OnLButtonDown(wxMouseEvent& event);
     void OnEncrypt(wxCommandEvent& event);
     void OnDecrypt(wxCommandEvent& event);
     void OnReadOnly(wxCommandEvent& event);
+    void OnBrowseFile(wxCommandEvent& event);
+    void OnBrowseKey(wxCommandEvent& event);
+    void OnVScroll(wxScrollEvent& event);
+    void OnChangeOffset(wxCommandEvent& event);
+    void OnKillFocusOffset(wxCommandEvent& event);
     void OnInitDialog(wxInitDialogEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnOK(wxCommandEvent& event);

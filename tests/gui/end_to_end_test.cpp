@@ -132,62 +132,130 @@ std::string Encrypted(const std::string& data, const std::string& key, int offse
     return out;
 }
 
-TEST(Program, EncryptsAFileWhosePathsAreTypedIn)
-{
-    ASSERT_NE(nullptr, std::getenv("DISPLAY")) << "run under xvfb-run (make test does)";
+struct Program : testing::Test {
     TempDir dir;
     // A name with a blank and letters beyond ASCII, as users have them.
-    const std::string data = dir / "na\xC3\xAFve report.txt";
-    const std::string key = dir / "key.bin";
-    const std::string plain = testsupport::PatternBytes(30000, 5);
-    const std::string keyBytes = testsupport::PatternBytes(777, 6);
-    WriteFile(data, plain);
-    WriteFile(key, keyBytes);
-
-    // Keyboard input needs a window manager. Where one runs already, this
-    // one gives up at once and the running one serves.
-    Child windowManager("openbox", "--sm-disable", dir.Path());
-    Child program(VELTRANE_PROGRAM, "", dir.Path());
-
+    std::string data = dir / "na\xC3\xAFve report.txt";
+    std::string key = dir / "key.bin";
+    std::string plain = testsupport::PatternBytes(30000, 5);
+    std::string keyBytes = testsupport::PatternBytes(777, 6);
+    std::unique_ptr<Child> windowManager;
+    std::unique_ptr<Child> program;
     std::string window;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            window = Output("timeout 5 xdotool search --onlyvisible --name '^Veltrane$' | head -1");
-            return !window.empty();
-        },
-        30s))
-        << "the window never appeared";
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            return Xdotool("windowactivate --sync " + window) &&
-                   Output("timeout 5 xdotool getactivewindow") == window;
-        },
-        30s))
-        << "the window never became active";
 
+    void SetUp() override
+    {
+        ASSERT_NE(nullptr, std::getenv("DISPLAY")) << "run under xvfb-run (make test does)";
+        WriteFile(data, plain);
+        WriteFile(key, keyBytes);
+        // Keyboard input needs a window manager. Where one runs already,
+        // this one gives up at once and the running one serves.
+        windowManager = std::make_unique<Child>("openbox", "--sm-disable", dir.Path());
+        program = std::make_unique<Child>(VELTRANE_PROGRAM, "", dir.Path());
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                window = Output(
+                    "timeout 5 xdotool search --onlyvisible --name '^Veltrane$' | head -1");
+                return !window.empty();
+            },
+            30s))
+            << "the window never appeared";
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return Xdotool("windowactivate --sync " + window) &&
+                       Output("timeout 5 xdotool getactivewindow") == window;
+            },
+            30s))
+            << "the window never became active";
+    }
+
+    void TearDown() override
+    {
+        program.reset();
+        windowManager.reset();
+    }
+
+    // Types both paths and presses Encrypt, from the first Browse button on:
+    // the tab order runs through the file field, the second Browse button,
+    // the key field, the offset, the check box and Encrypt. The offset is
+    // typed unless it is empty.
+    void EncryptFromTheKeyboard(const std::string& offset)
+    {
+        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab"));
+        ASSERT_TRUE(Xdotool("type --delay 15 " + Quoted(data)));
+        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab Tab"));
+        ASSERT_TRUE(Xdotool("type --delay 15 " + Quoted(key)));
+        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab"));
+        if (!offset.empty()) {
+            ASSERT_TRUE(Xdotool("key --clearmodifiers ctrl+a"));
+            ASSERT_TRUE(Xdotool("type --delay 15 " + offset));
+        }
+        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab Tab space"));
+    }
+
+    void ExpectEncryptedWith(int offset)
+    {
+        const std::string expected = Encrypted(plain, keyBytes, offset);
+        EXPECT_TRUE(WaitFor([&] { return ReadFile(data) == expected; }, 30s))
+            << "the file on disk was not encrypted with offset " << offset;
+        EXPECT_TRUE(WaitFor(
+            [&] { return Output("timeout 5 xdotool getwindowname " + window) == "Veltrane"; },
+            10s));
+        EXPECT_EQ(keyBytes, ReadFile(key));
+    }
+
+    // A click at a point given in hundredths of the window's client area.
+    void ClickAt(int xPercent, int yPercent)
+    {
+        std::string geometry = Output("timeout 5 xdotool getwindowgeometry --shell " + window);
+        auto value = [&](const std::string& name) {
+            const size_t at = geometry.find(name + "=");
+            return at == std::string::npos ? 0 : std::atoi(geometry.c_str() + at + name.size() + 1);
+        };
+        const int x = value("WIDTH") * xPercent / 100;
+        const int y = value("HEIGHT") * yPercent / 100;
+        ASSERT_TRUE(Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " +
+                            std::to_string(y) + " click 1"));
+    }
+};
+
+TEST_F(Program, EncryptsAFileWhosePathsAreTypedIn)
+{
     // Help has nothing to show and must not get in the way.
     ASSERT_TRUE(Xdotool("key --clearmodifiers F1"));
-    // The focus starts on the first Browse button; the tab order runs
-    // through the file field, the second Browse button, the key field, the
-    // offset, the check box and Encrypt.
-    ASSERT_TRUE(Xdotool("key --clearmodifiers Tab"));
-    ASSERT_TRUE(Xdotool("type --delay 15 " + Quoted(data)));
-    ASSERT_TRUE(Xdotool("key --clearmodifiers Tab Tab"));
-    ASSERT_TRUE(Xdotool("type --delay 15 " + Quoted(key)));
-    ASSERT_TRUE(Xdotool("key --clearmodifiers Tab ctrl+a"));
-    ASSERT_TRUE(Xdotool("type --delay 15 42"));
-    ASSERT_TRUE(Xdotool("key --clearmodifiers Tab Tab space"));
-
-    const std::string expected = Encrypted(plain, keyBytes, 42);
-    EXPECT_TRUE(WaitFor([&] { return ReadFile(data) == expected; }, 30s))
-        << "the file on disk was not encrypted as asked";
-    EXPECT_TRUE(WaitFor(
-        [&] { return Output("timeout 5 xdotool getwindowname " + window) == "Veltrane"; }, 10s));
-    EXPECT_EQ(keyBytes, ReadFile(key));
+    EncryptFromTheKeyboard("42");
+    ExpectEncryptedWith(42);
 
     // Escape ends the dialog and with it the program, successfully.
     ASSERT_TRUE(Xdotool("key --clearmodifiers Escape"));
-    EXPECT_EQ(0, program.WaitForExit(20s));
+    EXPECT_EQ(0, program->WaitForExit(20s));
+}
+
+TEST_F(Program, ArrowsAndTheAboutBoxAnswerTheMouse)
+{
+    // The up arrow beside the offset field, three clicks.
+    for (int i = 0; i < 3; ++i)
+        ClickAt(18, 59);
+    // The icon at the upper right opens the About box; Enter presses its OK.
+    ClickAt(86, 27);
+    std::string about;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            about = Output(
+                "timeout 5 xdotool search --onlyvisible --name '^About Veltrane$' | head -1");
+            return !about.empty();
+        },
+        20s))
+        << "no About box";
+    ASSERT_TRUE(WaitFor([&] { return Output("timeout 5 xdotool getactivewindow") == about; }, 10s));
+    ASSERT_TRUE(Xdotool("key --clearmodifiers Return"));
+    ASSERT_TRUE(WaitFor([&] { return Output("timeout 5 xdotool getactivewindow") == window; }, 10s))
+        << "the About box didn't close";
+
+    EncryptFromTheKeyboard("");
+    ExpectEncryptedWith(3);
+    ASSERT_TRUE(Xdotool("key --clearmodifiers Escape"));
+    EXPECT_EQ(0, program->WaitForExit(20s));
 }
 
 }  // namespace

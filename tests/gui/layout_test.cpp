@@ -4,13 +4,15 @@
 
 #include "res/layout.h"
 #include "res/resource.h"
+#include "ui/about_dlg.h"
 #include "ui/arrow_pair.h"
 #include "ui/layout_builder.h"
 #include "ui/veltrane_dlg.h"
 
 #include <wx/dialog.h>
 #include <wx/statbmp.h>
-#include <wx/statbox.h>
+#include <wx/button.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include <memory>
@@ -23,57 +25,56 @@ struct DialogCloser {
 };
 using DialogPtr = std::unique_ptr<wxDialog, DialogCloser>;
 
+// What a control needs to show its text whole. A label's best size says
+// nothing about its text (it may wrap), so its lines are measured one by one.
+wxSize Needed(wxWindow* window)
+{
+    auto* label = wxDynamicCast(window, wxStaticText);
+    if (!label)
+        return window->GetBestSize();
+    wxSize needed(0, 0);
+    for (const wxString& line : wxSplit(label->GetLabelText(), '\n', '\0')) {
+        int width = 0, height = 0;
+        label->GetTextExtent(line.empty() ? wxString("Ag") : line, &width, &height);
+        needed.x = std::max(needed.x, width);
+        needed.y += height;
+    }
+    return needed;
+}
+
 // Checks what a user would see: every control shows what it needs, lies
-// within the dialog, and overlaps nothing but the frame it sits in.
+// within the dialog, overlaps no other, and what lay inside a frame still does.
 void ExpectWholeAndApart(wxDialog* dialog, const std::vector<PlacedControl>& placed)
 {
     const wxRect client(wxPoint(0, 0), dialog->GetClientSize());
     for (const PlacedControl& a : placed) {
-        const wxRect box = a.window->GetRect();
-        const wxSize best = a.window->GetBestSize();
         const std::string name = a.layout->text && *a.layout->text
                                      ? std::string(a.layout->text).substr(0, 20)
                                      : std::to_string(a.layout->id);
-        EXPECT_TRUE(client.Contains(box)) << name << " leaves the dialog";
-        if (!wxDynamicCast(a.window, wxStaticBox) && !wxDynamicCast(a.window, wxTextCtrl)) {
-            EXPECT_GE(box.width, best.x) << name << " is cut";
-        }
-        if (!wxDynamicCast(a.window, wxStaticBox)) {
-            EXPECT_GE(box.height, best.y) << name << " is cut";
-        }
-        for (const PlacedControl& b : placed) {
-            if (&a == &b || wxDynamicCast(a.window, wxStaticBox) ||
-                wxDynamicCast(b.window, wxStaticBox))
-                continue;
-            EXPECT_FALSE(box.Intersects(b.window->GetRect()))
-                << name << " overlaps control " << b.layout->id;
-        }
-        if (auto* frame = wxDynamicCast(a.window, wxStaticBox)) {
-            // What lay inside the frame still does.
+        EXPECT_TRUE(client.Contains(a.rect)) << name << " leaves the dialog";
+        if (!a.window) {
             const wxRect inside(a.layout->x, a.layout->y, a.layout->width, a.layout->height);
             for (const PlacedControl& b : placed) {
                 const wxRect unit(b.layout->x, b.layout->y, b.layout->width, b.layout->height);
                 if (&a != &b && inside.Contains(unit)) {
-                    EXPECT_TRUE(frame->GetRect().Contains(b.window->GetRect()))
+                    EXPECT_TRUE(a.rect.Contains(b.rect))
                         << "control " << b.layout->id << " slipped out of its frame";
                 }
             }
+            continue;
+        }
+        EXPECT_EQ(a.rect, a.window->GetRect()) << name;
+        const wxSize needed = Needed(a.window);
+        if (!wxDynamicCast(a.window, wxTextCtrl)) {
+            EXPECT_GE(a.rect.width, needed.x) << name << " is cut";
+        }
+        EXPECT_GE(a.rect.height, needed.y) << name << " is cut";
+        for (const PlacedControl& b : placed) {
+            if (&a != &b && b.window) {
+                EXPECT_FALSE(a.rect.Intersects(b.rect)) << name << " overlaps control " << b.layout->id;
+            }
         }
     }
-}
-
-std::vector<PlacedControl> PlacedOf(wxDialog* dialog, const res::DialogLayout& layout)
-{
-    // The builder creates one window per table row, in order.
-    std::vector<PlacedControl> placed;
-    const wxWindowList& children = dialog->GetChildren();
-    EXPECT_EQ(layout.count, children.size());
-    size_t i = 0;
-    for (wxWindow* child : children) {
-        if (i < layout.count)
-            placed.push_back({&layout.controls[i++], child});
-    }
-    return placed;
 }
 
 TEST(MainLayout, TheTabStopsComeInTheirOrder)
@@ -93,10 +94,16 @@ TEST(MainLayout, TheTabStopsComeInTheirOrder)
     EXPECT_FALSE(dlg->HasFlag(wxRESIZE_BORDER));
 }
 
-TEST(MainLayout, EveryTextIsWholeAndNothingOverlapsInTheSystemFont)
+TEST(Layouts, EveryTextIsWholeAndNothingOverlapsInAnyFont)
 {
-    DialogPtr dlg(new CVeltraneDlg(nullptr));
-    ExpectWholeAndApart(dlg.get(), PlacedOf(dlg.get(), res::MainDialogLayout()));
+    for (const res::DialogLayout* layout : {&res::MainDialogLayout(), &res::AboutDialogLayout()}) {
+        for (double scale : {1.0, 0.8, 1.5, 2.2}) {
+            DialogPtr dialog(new wxDialog(nullptr, wxID_ANY, "test"));
+            dialog->SetFont(dialog->GetFont().Scaled(static_cast<float>(scale)));
+            SCOPED_TRACE(testing::Message() << layout->caption << ", font scaled by " << scale);
+            ExpectWholeAndApart(dialog.get(), BuildControls(dialog.get(), *layout));
+        }
+    }
 }
 
 TEST(MainLayout, TheArrowsStandVisiblyBesideTheOffsetField)
@@ -118,15 +125,14 @@ TEST(MainLayout, TheArrowsStandVisiblyBesideTheOffsetField)
     EXPECT_EQ(ArrowPair::Arrow::Down, arrows->ArrowAt(wxPoint(box.width / 2, box.height - 2)));
 }
 
-TEST(MainLayout, ALargerFontSpreadsTheLayoutInsteadOfCuttingIt)
+TEST(AboutLayout, IsTheAboutBox)
 {
-    for (double scale : {0.8, 1.5, 2.2}) {
-        DialogPtr dialog(new wxDialog(nullptr, wxID_ANY, "test"));
-        dialog->SetFont(dialog->GetFont().Scaled(static_cast<float>(scale)));
-        const std::vector<PlacedControl> placed = BuildControls(dialog.get(), res::MainDialogLayout());
-        SCOPED_TRACE(testing::Message() << "font scaled by " << scale);
-        ExpectWholeAndApart(dialog.get(), placed);
-    }
+    DialogPtr about(new CAboutDlg);
+    EXPECT_EQ("About Veltrane", about->GetTitle());
+    EXPECT_FALSE(about->HasFlag(wxRESIZE_BORDER));
+    auto* ok = wxDynamicCast(about->FindWindow(wxID_OK), wxButton);
+    ASSERT_NE(nullptr, ok);
+    EXPECT_EQ(ok, about->GetDefaultItem());
 }
 
 // A made-up layout: two labels side by side and a frame around a third.
