@@ -4,7 +4,7 @@
 BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev \
-              xvfb xauth xdotool openbox imagemagick \
+              xvfb xauth xdotool openbox imagemagick x11-utils fonts-dejavu-core \
               desktop-file-utils appstream dpkg-dev file
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 XVFB       := xvfb-run -a -s "-screen 0 1600x1200x24"
@@ -36,6 +36,16 @@ build: configure
 # they never open windows on the desktop of whoever runs them.
 test: build
 	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j2 $(CTEST_ARGS)
+
+# The window program on the current display; without one, say how to get one.
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "No display is set (DISPLAY is empty): the window needs a desktop session to open in."; \
+	  echo "To run it on a virtual display instead (unseen, e.g. for docs/make_screenshots.sh):"; \
+	  echo '  $(XVFB) $(BUILD_DIR)/app/veltrane'; \
+	  exit 1; \
+	fi
+	$(BUILD_DIR)/app/veltrane
 
 bench: build
 	$(BUILD_DIR)/bench/veltrane-bench

@@ -1,0 +1,46 @@
+#include "app/veltrane_app.h"
+
+#include "platform/wx/sinks.h"
+#include "ui/veltrane_dlg.h"
+
+#include <wx/init.h>
+
+#include <cstdio>
+
+wxBEGIN_EVENT_TABLE(CVeltraneApp, wxApp)
+    EVT_MENU(wxID_HELP, CVeltraneApp::OnHelp)
+wxEND_EVENT_TABLE()
+
+wxIMPLEMENT_APP_NO_MAIN(CVeltraneApp);
+
+bool CVeltraneApp::OnInit()
+{
+    // No command line, no settings, no log: the toolkit's own option parsing
+    // in wxApp::OnInit is left out on purpose.
+    platform::WindowSinks sinks;
+    CVeltraneDlg dlg(nullptr);
+    SetTopWindow(&dlg);
+    dlg.ShowModal();
+    SetTopWindow(nullptr);
+    // The dialog was the program; don't start an event loop of its own.
+    return false;
+}
+
+void CVeltraneApp::OnHelp(wxCommandEvent& WXUNUSED(event))
+{
+    // No help file ships with the program; the Help command does nothing.
+}
+
+int main(int argc, char** argv)
+{
+    // The start-up hook ends the program by returning false, which the
+    // toolkit's own entry point would report as a failure; a run that ends
+    // with the dialog is a success.
+    if (!wxEntryStart(argc, argv)) {
+        std::fprintf(stderr, "veltrane: cannot open the display (is DISPLAY set?)\n");
+        return 1;
+    }
+    wxTheApp->CallOnInit();
+    wxEntryCleanup();
+    return 0;
+}

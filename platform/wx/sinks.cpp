@@ -1,0 +1,77 @@
+#include "platform/wx/sinks.h"
+
+#include "platform/wx/narrow.h"
+
+#include <wx/app.h>
+#include <wx/msgdlg.h>
+#include <wx/toplevel.h>
+#include <wx/window.h>
+
+namespace platform {
+
+namespace {
+
+// A message box that belongs to no window: it neither blocks nor follows the
+// main window, as the toolkit would otherwise pick the main window for it.
+class UnownedMessageDialog : public wxMessageDialog {
+public:
+    UnownedMessageDialog(const wxString& text, const wxString& caption, long style)
+        : wxMessageDialog(nullptr, text, caption, style)
+    {
+        m_parent = nullptr;
+    }
+};
+
+// The engine's texts break lines with CR LF; a label wants plain newlines.
+wxString BoxText(const std::string& text)
+{
+    wxString converted = FromNarrow(text);
+    converted.Replace("\r\n", "\n");
+    return converted;
+}
+
+long BoxStyle(NoticeIcon icon)
+{
+    return wxOK | (icon == NoticeIcon::Error ? wxICON_ERROR : wxICON_WARNING);
+}
+
+}  // namespace
+
+void MessageBoxNoticeSink::Show(const std::string& text, const std::string& caption,
+                                NoticeIcon icon, NoticeOwner owner)
+{
+    const wxString message = BoxText(text);
+    const wxString title = FromNarrow(caption);
+    if (owner == NoticeOwner::None) {
+        UnownedMessageDialog box(message, title, BoxStyle(icon));
+        box.ShowModal();
+    } else {
+        wxMessageDialog box(wxGetActiveWindow(), message, title, BoxStyle(icon));
+        box.ShowModal();
+    }
+}
+
+void MainWindowTitleSink::SetTitle(const std::string& text)
+{
+    wxWindow* top = wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
+    auto* window = wxDynamicCast(top, wxTopLevelWindow);
+    if (!window)
+        return;
+    window->SetTitle(FromNarrow(text));
+    // Repaints what is pending and flushes the display connection; it reads
+    // no input, so the pass can't be re-entered.
+    window->Update();
+}
+
+WindowSinks::WindowSinks()
+    : m_previousNotices(SetNoticeSink(&m_notices)), m_previousTitle(SetTitleSink(&m_title))
+{
+}
+
+WindowSinks::~WindowSinks()
+{
+    SetNoticeSink(m_previousNotices);
+    SetTitleSink(m_previousTitle);
+}
+
+}  // namespace platform

@@ -1,0 +1,85 @@
+#include "res/layout.h"
+
+#include "res/resource.h"
+#include "res/version.h"
+
+#define VELTRANE_STRINGIZE2(x) #x
+#define VELTRANE_STRINGIZE(x) VELTRANE_STRINGIZE2(x)
+
+namespace res {
+
+namespace {
+
+using K = ControlKind;
+
+// In tab order. Static texts take no focus, so where they stand in the list
+// matters only for the tab stops around them.
+const ControlLayout kMainControls[] = {
+    {IDC_BROWSE_FILE, K::PushButton, "Browse", 7, 11, 50, 14, kTabStop},
+    {IDC_FILE_PATH, K::EditField, "", 61, 11, 65, 14, kTabStop},
+    {IDC_BROWSE_KEY, K::PushButton, "Browse", 7, 28, 50, 14, kTabStop},
+    {IDC_KEY_PATH, K::EditField, "", 61, 28, 65, 14, kTabStop},
+    {IDC_OFFSET, K::EditField, "", 7, 53, 31, 14, kTabStop},
+    {IDC_OFFSET_ARROWS, K::ArrowPair, "", 40, 53, 10, 15, kNoStyle},
+    {IDC_READ_ONLY, K::CheckBox, "Make key file read-only.", 8, 72, 91, 10, kTabStop},
+    {IDC_STATIC, K::StaticText, "File to encrypt", 130, 13, 45, 8, kNoStyle},
+    {IDC_STATIC, K::StaticText, "Key file", 130, 31, 24, 8, kNoStyle},
+    {IDC_ENCRYPT, K::PushButton, "Encrypt", 187, 68, 50, 14, kTabStop},
+    {IDC_STATIC, K::StaticText, "Offset", 53, 56, 20, 8, kNoStyle},
+    {IDC_STATIC, K::StaticIcon, "", 203, 15, 18, 20, kNoStyle},
+    {IDC_STATIC, K::RaisedFrame, "", 202, 13, 25, 24, kNoStyle},
+    {IDC_DECRYPT, K::PushButton, "Decrypt", 187, 53, 50, 14, kTabStop},
+};
+
+const char kAboutLines[] =
+    "Veltrane Version " VELTRANE_STRINGIZE(VELTRANE_VERSION_MAJOR) "." VELTRANE_STRINGIZE(
+        VELTRANE_VERSION_MINOR) "\n"
+    "Written by the Veltrane developers.\n"
+    "Copyright (C) the Veltrane authors.";
+
+const char kWarningText[] =
+    "This program changes the file you choose for good: its bytes are "
+    "overwritten in place. Only the same key file and the same offset can "
+    "restore it, so keep both safe.";
+
+const char kDistributionText[] =
+    "You may copy and give away this program freely, unchanged and free of "
+    "charge, together with its ReadMe.txt file.";
+
+const ControlLayout kAboutControls[] = {
+    {IDC_STATIC, K::StaticIcon, "", 4, 6, 18, 20, kNoStyle},
+    {IDC_STATIC, K::StaticText, kAboutLines, 30, 4, 119, 28, kNoPrefix},
+    {IDOK_COMMAND, K::PushButton, "OK", 178, 7, 32, 14, kTabStop | kDefaultButton},
+    {IDC_STATIC, K::StaticText, "WARNING!!!", 5, 43, 42, 8, kNoStyle},
+    {IDC_STATIC, K::StaticText, kWarningText, 5, 54, 203, 32, kWrap},
+    {IDC_STATIC, K::RaisedFrame, "", 1, 39, 211, 50, kNoStyle},
+    {IDC_STATIC, K::StaticText, kDistributionText, 3, 91, 206, 22, kWrap},
+    {IDC_STATIC, K::StaticText,
+     "See the ReadMe.txt file included with this program for more details.", 2, 116, 210, 8,
+     kNoStyle},
+    {IDC_STATIC, K::EtchedLine, "", 4, 113, 209, 1, kNoStyle},
+};
+
+template <std::size_t N>
+constexpr std::size_t CountOf(const ControlLayout (&)[N])
+{
+    return N;
+}
+
+}  // namespace
+
+const DialogLayout& MainDialogLayout()
+{
+    static const DialogLayout layout{IDD_VELTRANE_DIALOG, "Veltrane", 248, 93, kMainControls,
+                                     CountOf(kMainControls)};
+    return layout;
+}
+
+const DialogLayout& AboutDialogLayout()
+{
+    static const DialogLayout layout{IDD_ABOUTBOX, "About Veltrane", 217, 129, kAboutControls,
+                                     CountOf(kAboutControls)};
+    return layout;
+}
+
+}  // namespace res

@@ -1,0 +1,49 @@
+// Dialog layouts as data: every control with its identifier, kind, text,
+// rectangle in dialog units and style. The window code turns a table into
+// controls with one routine, so both dialogs are built the same way.
+#pragma once
+
+#include <cstddef>
+
+namespace res {
+
+enum class ControlKind {
+    PushButton,
+    EditField,
+    ArrowPair,     // a pair of up and down arrows that step a value
+    CheckBox,
+    StaticText,
+    StaticIcon,    // the program icon
+    RaisedFrame,   // an empty frame that groups what lies inside it
+    EtchedLine,    // a horizontal separator
+};
+
+// Style bits, combined with |.
+enum ControlStyle : unsigned {
+    kNoStyle = 0,
+    kTabStop = 1u << 0,
+    kDefaultButton = 1u << 1,
+    kNoPrefix = 1u << 2,  // "&" in the text is shown, not a mnemonic
+    kWrap = 1u << 3,      // the text wraps within the box's width
+};
+
+struct ControlLayout {
+    int id;
+    ControlKind kind;
+    const char* text;  // UTF-8
+    int x, y, width, height;  // dialog units
+    unsigned style;
+};
+
+struct DialogLayout {
+    int id;
+    const char* caption;
+    int width, height;  // client area, dialog units
+    const ControlLayout* controls;  // in tab order
+    std::size_t count;
+};
+
+const DialogLayout& MainDialogLayout();
+const DialogLayout& AboutDialogLayout();
+
+}  // namespace res

@@ -1,0 +1,261 @@
+// The real program on the test's display, worked from the keyboard alone as
+// a user would: type the paths and the offset, press Encrypt, leave.
+#include "tests/support/files.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+// Output of a shell command (each has its own time limit, so none can hang
+// the test), trailing newline removed.
+std::string Output(const std::string& command, int* status = nullptr)
+{
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    std::string out;
+    if (!pipe)
+        return out;
+    char chunk[256];
+    while (std::fgets(chunk, sizeof chunk, pipe.get()))
+        out += chunk;
+    const int rc = pclose(pipe.release());
+    if (status)
+        *status = rc;
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+bool Xdotool(const std::string& arguments)
+{
+    int status = -1;
+    Output("timeout 20 xdotool " + arguments + " 2>&1", &status);
+    return status == 0;
+}
+
+std::string Quoted(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// A child process, ended when the object goes if it hasn't ended by itself.
+class Child {
+public:
+    Child(const std::string& program, const std::string& argument, const std::string& directory)
+    {
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, STDIN_FILENO);
+            ::dup2(null, STDOUT_FILENO);
+            if (chdir(directory.c_str()) != 0)
+                _exit(126);
+            if (argument.empty())
+                ::execlp(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            else
+                ::execlp(program.c_str(), program.c_str(), argument.c_str(),
+                         static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~Child()
+    {
+        if (m_pid > 0 && !m_ended) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    // Waits up to `limit` for the child to end; its exit status, or -1.
+    int WaitForExit(std::chrono::milliseconds limit)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!m_ended && std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_ended = true;
+                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                break;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return m_ended ? m_status : -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    bool m_ended = false;
+    int m_status = -1;
+};
+
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(100ms);
+    }
+    return condition();
+}
+
+std::string Encrypted(const std::string& data, const std::string& key, int offset)
+{
+    std::string out = data;
+    unsigned char k = 0;
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (i < key.size())
+            k = static_cast<unsigned char>(key[i]);
+        out[i] = static_cast<char>(static_cast<unsigned char>(data[i]) + offset + k);
+    }
+    return out;
+}
+
+struct Program : testing::Test {
+    TempDir dir;
+    // A name with a blank and letters beyond ASCII, as users have them.
+    std::string data = dir / "na\xC3\xAFve report.txt";
+    std::string key = dir / "key.bin";
+    std::string plain = testsupport::PatternBytes(30000, 5);
+    std::string keyBytes = testsupport::PatternBytes(777, 6);
+    std::unique_ptr<Child> windowManager;
+    std::unique_ptr<Child> program;
+    std::string window;
+
+    void SetUp() override
+    {
+        ASSERT_NE(nullptr, std::getenv("DISPLAY")) << "run under xvfb-run (make test does)";
+        WriteFile(data, plain);
+        WriteFile(key, keyBytes);
+        // Keyboard input needs a window manager. Where one runs already,
+        // this one gives up at once and the running one serves.
+        windowManager = std::make_unique<Child>("openbox", "--sm-disable", dir.Path());
+        program = std::make_unique<Child>(VELTRANE_PROGRAM, "", dir.Path());
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                window = Output(
+                    "timeout 5 xdotool search --onlyvisible --name '^Veltrane$' | head -1");
+                return !window.empty();
+            },
+            30s))
+            << "the window never appeared";
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return Xdotool("windowactivate --sync " + window) &&
+                       Output("timeout 5 xdotool getactivewindow") == window;
+            },
+            30s))
+            << "the window never became active";
+    }
+
+    void TearDown() override
+    {
+        program.reset();
+        windowManager.reset();
+    }
+
+    // Types both paths and presses Encrypt, from the first Browse button on:
+    // the tab order runs through the file field, the second Browse button,
+    // the key field, the offset, the check box and Encrypt. The offset is
+    // typed unless it is empty.
+    void EncryptFromTheKeyboard(const std::string& offset)
+    {
+        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab"));
+        ASSERT_TRUE(Xdotool("type --delay 15 " + Quoted(data)));
+        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab Tab"));
+        ASSERT_TRUE(Xdotool("type --delay 15 " + Quoted(key)));
+        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab"));
+        if (!offset.empty()) {
+            ASSERT_TRUE(Xdotool("key --clearmodifiers ctrl+a"));
+            ASSERT_TRUE(Xdotool("type --delay 15 " + offset));
+        }
+        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab Tab space"));
+    }
+
+    void ExpectEncryptedWith(int offset)
+    {
+        const std::string expected = Encrypted(plain, keyBytes, offset);
+        EXPECT_TRUE(WaitFor([&] { return ReadFile(data) == expected; }, 30s))
+            << "the file on disk was not encrypted with offset " << offset;
+        EXPECT_TRUE(WaitFor(
+            [&] { return Output("timeout 5 xdotool getwindowname " + window) == "Veltrane"; },
+            10s));
+        EXPECT_EQ(keyBytes, ReadFile(key));
+    }
+
+    // A click at a point given in hundredths of the window's client area.
+    void ClickAt(int xPercent, int yPercent)
+    {
+        std::string geometry = Output("timeout 5 xdotool getwindowgeometry --shell " + window);
+        auto value = [&](const std::string& name) {
+            const size_t at = geometry.find(name + "=");
+            return at == std::string::npos ? 0 : std::atoi(geometry.c_str() + at + name.size() + 1);
+        };
+        const int x = value("WIDTH") * xPercent / 100;
+        const int y = value("HEIGHT") * yPercent / 100;
+        ASSERT_TRUE(Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " +
+                            std::to_string(y) + " click 1"));
+    }
+};
+
+TEST_F(Program, EncryptsAFileWhosePathsAreTypedIn)
+{
+    // Help has nothing to show and must not get in the way.
+    ASSERT_TRUE(Xdotool("key --clearmodifiers F1"));
+    EncryptFromTheKeyboard("42");
+    ExpectEncryptedWith(42);
+
+    // Escape ends the dialog and with it the program, successfully.
+    ASSERT_TRUE(Xdotool("key --clearmodifiers Escape"));
+    EXPECT_EQ(0, program->WaitForExit(20s));
+}
+
+TEST_F(Program, ArrowsAndTheAboutBoxAnswerTheMouse)
+{
+    // The up arrow beside the offset field, three clicks.
+    for (int i = 0; i < 3; ++i)
+        ClickAt(18, 59);
+    // The icon at the upper right opens the About box; Enter presses its OK.
+    ClickAt(86, 27);
+    std::string about;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            about = Output(
+                "timeout 5 xdotool search --onlyvisible --name '^About Veltrane$' | head -1");
+            return !about.empty();
+        },
+        20s))
+        << "no About box";
+    ASSERT_TRUE(WaitFor([&] { return Output("timeout 5 xdotool getactivewindow") == about; }, 10s));
+    ASSERT_TRUE(Xdotool("key --clearmodifiers Return"));
+    ASSERT_TRUE(WaitFor([&] { return Output("timeout 5 xdotool getactivewindow") == window; }, 10s))
+        << "the About box didn't close";
+
+    EncryptFromTheKeyboard("");
+    ExpectEncryptedWith(3);
+    ASSERT_TRUE(Xdotool("key --clearmodifiers Escape"));
+    EXPECT_EQ(0, program->WaitForExit(20s));
+}
+
+}  // namespace

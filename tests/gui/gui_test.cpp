@@ -1,0 +1,120 @@
+#include "tests/gui/gui_test.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/dialog.h>
+#include <wx/textctrl.h>
+
+namespace {
+
+bool g_allowRealModal = false;
+
+wxString Describe(wxDialog* dialog)
+{
+    if (auto* box = dynamic_cast<wxMessageDialog*>(dialog))
+        return "message box \"" + box->GetMessage() + "\" (" + box->GetCaption() + ")";
+    return "dialog \"" + dialog->GetTitle() + "\"";
+}
+
+// Registered first, so asked last: only dialogs no wxTEST_DIALOG answered get
+// here.
+class CatchAllHook : public wxModalDialogHook {
+protected:
+    int Enter(wxDialog* dialog) override
+    {
+        if (g_allowRealModal)
+            return wxID_NONE;
+        ADD_FAILURE() << "unexpected modal " << Describe(dialog).utf8_string();
+        return wxID_CANCEL;
+    }
+};
+
+}  // namespace
+
+int GuiTestModalHook::Enter(wxDialog* dialog)
+{
+    const int answer = wxTestingModalHook::Enter(dialog);
+    return answer == wxID_NONE ? wxID_CANCEL : answer;
+}
+
+void GuiTestModalHook::ReportFailure(const wxString& message)
+{
+    ADD_FAILURE_AT(m_file, m_line) << message.utf8_string();
+}
+
+int ExpectBox::OnInvoked(wxMessageDialog* box) const
+{
+    m_seen->message = box->GetMessage();
+    m_seen->caption = box->GetCaption();
+    m_seen->style = box->GetMessageDialogStyle();
+    m_seen->owner = box->GetParent();
+    m_seen->shown = true;
+    return wxID_OK;
+}
+
+namespace guitest {
+
+AllowRealModal::AllowRealModal() { g_allowRealModal = true; }
+AllowRealModal::~AllowRealModal() { g_allowRealModal = false; }
+
+void InstallCatchAllHook()
+{
+    static CatchAllHook hook;
+    hook.Register();
+}
+
+void Flush()
+{
+    for (int round = 0; round < 5; ++round) {
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->Yield(true);
+    }
+}
+
+wxWindow* Item(wxWindow* dialog, int id)
+{
+    wxWindow* item = dialog->FindWindow(id);
+    EXPECT_NE(nullptr, item) << "no control " << id;
+    return item;
+}
+
+std::string Text(wxWindow* dialog, int id)
+{
+    auto* field = wxDynamicCast(Item(dialog, id), wxTextCtrl);
+    return field ? field->GetValue().utf8_string() : std::string();
+}
+
+void Type(wxWindow* dialog, int id, const std::string& text)
+{
+    if (auto* field = wxDynamicCast(Item(dialog, id), wxTextCtrl))
+        field->SetValue(wxString::FromUTF8(text));
+}
+
+bool Click(wxWindow* dialog, int id)
+{
+    wxWindow* item = Item(dialog, id);
+    if (!item || !item->IsEnabled())
+        return false;
+    wxEventType type = wxEVT_BUTTON;
+    if (auto* box = wxDynamicCast(item, wxCheckBox)) {
+        box->SetValue(!box->GetValue());  // an automatic check box checks itself
+        type = wxEVT_CHECKBOX;
+    }
+    wxCommandEvent event(type, id);
+    event.SetEventObject(item);
+    if (type == wxEVT_CHECKBOX)
+        event.SetInt(static_cast<wxCheckBox*>(item)->GetValue() ? 1 : 0);
+    item->GetEventHandler()->ProcessEvent(event);
+    return true;
+}
+
+void PressKey(wxWindow* dialog, wxWindow* focus, int keyCode)
+{
+    wxKeyEvent event(wxEVT_CHAR_HOOK);
+    event.m_keyCode = keyCode;
+    event.SetEventObject(focus);
+    dialog->GetEventHandler()->ProcessEvent(event);
+}
+
+}  // namespace guitest

@@ -1,0 +1,196 @@
+// The dialogs as laid out: every control there, in tab order, every text
+// whole, nothing on top of anything else, in the system font and in others.
+#include "tests/gui/gui_test.h"
+
+#include "res/layout.h"
+#include "res/resource.h"
+#include "ui/about_dlg.h"
+#include "ui/arrow_pair.h"
+#include "ui/layout_builder.h"
+#include "ui/veltrane_dlg.h"
+
+#include <wx/dialog.h>
+#include <wx/statbmp.h>
+#include <wx/button.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct DialogCloser {
+    void operator()(wxDialog* dialog) const { dialog->Destroy(); }
+};
+using DialogPtr = std::unique_ptr<wxDialog, DialogCloser>;
+
+// What a control needs to show its text whole. A label's best size says
+// nothing about its text (it may wrap), so its lines are measured one by one.
+wxSize Needed(wxWindow* window)
+{
+    auto* label = wxDynamicCast(window, wxStaticText);
+    if (!label)
+        return window->GetBestSize();
+    wxSize needed(0, 0);
+    for (const wxString& line : wxSplit(label->GetLabelText(), '\n', '\0')) {
+        int width = 0, height = 0;
+        label->GetTextExtent(line.empty() ? wxString("Ag") : line, &width, &height);
+        needed.x = std::max(needed.x, width);
+        needed.y += height;
+    }
+    return needed;
+}
+
+// Checks what a user would see: every control shows what it needs, lies
+// within the dialog, overlaps no other, and what lay inside a frame still does.
+void ExpectWholeAndApart(wxDialog* dialog, const std::vector<PlacedControl>& placed)
+{
+    const wxRect client(wxPoint(0, 0), dialog->GetClientSize());
+    for (const PlacedControl& a : placed) {
+        const std::string name = a.layout->text && *a.layout->text
+                                     ? std::string(a.layout->text).substr(0, 20)
+                                     : std::to_string(a.layout->id);
+        EXPECT_TRUE(client.Contains(a.rect)) << name << " leaves the dialog";
+        if (!a.window) {
+            const wxRect inside(a.layout->x, a.layout->y, a.layout->width, a.layout->height);
+            for (const PlacedControl& b : placed) {
+                const wxRect unit(b.layout->x, b.layout->y, b.layout->width, b.layout->height);
+                if (&a != &b && inside.Contains(unit)) {
+                    EXPECT_TRUE(a.rect.Contains(b.rect))
+                        << "control " << b.layout->id << " slipped out of its frame";
+                }
+            }
+            continue;
+        }
+        EXPECT_EQ(a.rect, a.window->GetRect()) << name;
+        const wxSize needed = Needed(a.window);
+        if (!wxDynamicCast(a.window, wxTextCtrl)) {
+            EXPECT_GE(a.rect.width, needed.x) << name << " is cut";
+        }
+        EXPECT_GE(a.rect.height, needed.y) << name << " is cut";
+        for (const PlacedControl& b : placed) {
+            if (&a != &b && b.window) {
+                EXPECT_FALSE(a.rect.Intersects(b.rect)) << name << " overlaps control " << b.layout->id;
+            }
+        }
+    }
+}
+
+TEST(MainLayout, TheTabStopsComeInTheirOrder)
+{
+    DialogPtr dlg(new CVeltraneDlg(nullptr));
+    std::vector<int> order;
+    for (wxWindow* child : dlg->GetChildren()) {
+        if (child->AcceptsFocusFromKeyboard())
+            order.push_back(child->GetId());
+    }
+    const std::vector<int> expected = {IDC_BROWSE_FILE, IDC_FILE_PATH, IDC_BROWSE_KEY,
+                                       IDC_KEY_PATH,    IDC_OFFSET,    IDC_READ_ONLY,
+                                       IDC_ENCRYPT,     IDC_DECRYPT};
+    EXPECT_EQ(expected, order);
+    EXPECT_EQ("Veltrane", dlg->GetTitle());
+    EXPECT_TRUE(dlg->HasFlag(wxMINIMIZE_BOX));
+    EXPECT_FALSE(dlg->HasFlag(wxRESIZE_BORDER));
+}
+
+TEST(Layouts, EveryTextIsWholeAndNothingOverlapsInAnyFont)
+{
+    for (const res::DialogLayout* layout : {&res::MainDialogLayout(), &res::AboutDialogLayout()}) {
+        for (double scale : {1.0, 0.8, 1.5, 2.2}) {
+            DialogPtr dialog(new wxDialog(nullptr, wxID_ANY, "test"));
+            dialog->SetFont(dialog->GetFont().Scaled(static_cast<float>(scale)));
+            SCOPED_TRACE(testing::Message() << layout->caption << ", font scaled by " << scale);
+            ExpectWholeAndApart(dialog.get(), BuildControls(dialog.get(), *layout));
+        }
+    }
+}
+
+TEST(MainLayout, TheArrowsStandVisiblyBesideTheOffsetField)
+{
+    DialogPtr dlg(new CVeltraneDlg(nullptr));
+    const wxRect field = dlg->FindWindow(IDC_OFFSET)->GetRect();
+    auto* arrows = wxDynamicCast(dlg->FindWindow(IDC_OFFSET_ARROWS), ArrowPair);
+    ASSERT_NE(nullptr, arrows);
+    const wxRect box = arrows->GetRect();
+    EXPECT_GE(box.width, 10);
+    EXPECT_GE(box.height, 16);
+    EXPECT_GE(box.x, field.GetRight());
+    EXPECT_LT(box.x - field.GetRight(), field.width);
+    EXPECT_LT(box.y, field.GetBottom());
+    EXPECT_GT(box.GetBottom(), field.y);
+    EXPECT_FALSE(arrows->AcceptsFocusFromKeyboard());
+    // The upper half steps up, the lower half down.
+    EXPECT_EQ(ArrowPair::Arrow::Up, arrows->ArrowAt(wxPoint(box.width / 2, 1)));
+    EXPECT_EQ(ArrowPair::Arrow::Down, arrows->ArrowAt(wxPoint(box.width / 2, box.height - 2)));
+}
+
+TEST(AboutLayout, IsTheAboutBox)
+{
+    DialogPtr about(new CAboutDlg);
+    EXPECT_EQ("About Veltrane", about->GetTitle());
+    EXPECT_FALSE(about->HasFlag(wxRESIZE_BORDER));
+    auto* ok = wxDynamicCast(about->FindWindow(wxID_OK), wxButton);
+    ASSERT_NE(nullptr, ok);
+    EXPECT_EQ(ok, about->GetDefaultItem());
+}
+
+// A made-up layout: two labels side by side and a frame around a third.
+const res::ControlLayout kRow[] = {
+    {1, res::ControlKind::StaticText, "a", 10, 10, 20, 10, res::kNoStyle},
+    {2, res::ControlKind::StaticText, "b", 40, 10, 20, 10, res::kNoStyle},
+    {3, res::ControlKind::RaisedFrame, "", 0, 30, 100, 40, res::kNoStyle},
+    {4, res::ControlKind::StaticText, "c", 10, 40, 50, 10, res::kWrap},
+};
+const res::DialogLayout kRowLayout{1, "row", 100, 80, kRow, 4};
+
+TEST(Placement, ABoxGrowsRightwardsAndAroundItsMiddle)
+{
+    const auto boxes = PlaceControls(kRowLayout, 1.0, 1.0, [](size_t index, int) {
+        return index == 0 ? wxSize(25, 14) : wxSize(0, 0);
+    });
+    ASSERT_EQ(4u, boxes.size());
+    EXPECT_EQ(wxRect(10, 8, 25, 14), boxes[0]);
+    EXPECT_EQ(wxRect(40, 10, 20, 10), boxes[1]);
+}
+
+TEST(Placement, AWrappedTextGrowsDownwards)
+{
+    const auto boxes = PlaceControls(kRowLayout, 1.0, 1.0, [](size_t index, int) {
+        return index == 3 ? wxSize(50, 20) : wxSize(0, 0);
+    });
+    ASSERT_EQ(4u, boxes.size());
+    EXPECT_EQ(wxRect(10, 40, 50, 20), boxes[3]);
+}
+
+TEST(Placement, GrowthThatWouldOverlapOrLeaveAFrameIsRefused)
+{
+    // "a" grown over "b".
+    EXPECT_TRUE(PlaceControls(kRowLayout, 1.0, 1.0, [](size_t index, int) {
+                    return index == 0 ? wxSize(35, 10) : wxSize(0, 0);
+                }).empty());
+    // "c" grown through the bottom of its frame.
+    EXPECT_TRUE(PlaceControls(kRowLayout, 1.0, 1.0, [](size_t index, int) {
+                    return index == 3 ? wxSize(50, 40) : wxSize(0, 0);
+                }).empty());
+    // With more room per unit the same needs fit.
+    EXPECT_FALSE(PlaceControls(kRowLayout, 2.0, 2.0, [](size_t index, int) {
+                     return index == 0 ? wxSize(35, 10) : wxSize(0, 0);
+                 }).empty());
+}
+
+TEST(Placement, BoxesThatMeetInDialogUnitsStillOnlyMeetInPixels)
+{
+    const res::ControlLayout stacked[] = {
+        {1, res::ControlKind::StaticText, "a", 3, 91, 206, 22, res::kNoStyle},
+        {2, res::ControlKind::EtchedLine, "", 4, 113, 209, 1, res::kNoStyle},
+    };
+    const res::DialogLayout layout{1, "stacked", 217, 129, stacked, 2};
+    for (double unit : {1.25, 1.5, 1.75, 2.125, 2.3}) {
+        EXPECT_EQ(2u, PlaceControls(layout, unit, unit, [](size_t, int) { return wxSize(0, 0); })
+                          .size())
+            << unit;
+    }
+}
+
+}  // namespace

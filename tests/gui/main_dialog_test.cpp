@@ -1,0 +1,283 @@
+// The main dialog driven through its event table: what each command does to
+// the files, the fields, the buttons and the title.
+#include "tests/gui/gui_test.h"
+
+#include "engine/cipher.h"
+#include "res/resource.h"
+#include "tests/support/files.h"
+#include "tests/support/recorder.h"
+#include "ui/veltrane_dlg.h"
+
+#include <wx/app.h>
+#include <wx/checkbox.h>
+
+#include <sys/stat.h>
+
+using guitest::Click;
+using guitest::Item;
+using guitest::Text;
+using guitest::Type;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+const int kPassButtons[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_BROWSE_FILE, IDC_BROWSE_KEY};
+// Controls that stay usable while a pass runs.
+const int kAlwaysEnabled[] = {IDC_FILE_PATH, IDC_KEY_PATH, IDC_OFFSET, IDC_OFFSET_ARROWS,
+                              IDC_READ_ONLY};
+
+// What encryption must produce, worked out independently of the engine.
+std::string Encrypted(const std::string& data, const std::string& key, int offset)
+{
+    std::string out = data;
+    unsigned char k = 0;
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (i < key.size())
+            k = static_cast<unsigned char>(key[i]);
+        out[i] = static_cast<char>(static_cast<unsigned char>(data[i]) + offset + k);
+    }
+    return out;
+}
+
+struct MainDialog : testing::Test {
+    TempDir dir;
+    testsupport::Recorder recorder;
+    CVeltraneDlg* dlg = new CVeltraneDlg(nullptr);
+    std::string data = dir / "report.txt";
+    std::string key = dir / "key.bin";
+    std::string plain = testsupport::PatternBytes(5000, 3);
+    std::string keyBytes = testsupport::PatternBytes(1700, 9);
+
+    MainDialog()
+    {
+        WriteFile(data, plain);
+        WriteFile(key, keyBytes);
+        wxTheApp->SetTopWindow(dlg);
+        dlg->InitDialog();
+        // The window program's title sink sets the caption; do the same here
+        // so that the caption tells what the pass left behind.
+        recorder.onTitle = [this](const std::string& text) {
+            dlg->SetTitle(wxString::FromUTF8(text));
+        };
+    }
+
+    ~MainDialog() override
+    {
+        wxTheApp->SetTopWindow(nullptr);
+        dlg->Destroy();
+        guitest::Flush();
+    }
+
+    void FillRequest(const std::string& file, const std::string& keyPath, const std::string& offset)
+    {
+        Type(dlg, IDC_FILE_PATH, file);
+        Type(dlg, IDC_KEY_PATH, keyPath);
+        Type(dlg, IDC_OFFSET, offset);
+    }
+
+    void ExpectButtonsEnabled()
+    {
+        for (int id : kPassButtons)
+            EXPECT_TRUE(Item(dlg, id)->IsEnabled()) << "button " << id;
+    }
+};
+
+TEST_F(MainDialog, StartsWithOffsetZeroAndTheProgramIcon)
+{
+    EXPECT_EQ("0", Text(dlg, IDC_OFFSET));
+    EXPECT_EQ(0, dlg->m_nOffset);
+    EXPECT_EQ(0, dlg->m_bReadOnly);
+    EXPECT_EQ("Veltrane", dlg->GetTitle());
+    // Big and small window icons come from the same picture.
+    EXPECT_TRUE(dlg->GetIcons().GetIcon(16, wxIconBundle::FALLBACK_NONE).IsOk());
+    EXPECT_TRUE(dlg->GetIcons().GetIcon(32, wxIconBundle::FALLBACK_NONE).IsOk());
+}
+
+TEST_F(MainDialog, AnEmptyPathEndsTheCommandWithoutAWord)
+{
+    FillRequest(data, "", "5");
+    Click(dlg, IDC_ENCRYPT);
+    FillRequest("", key, "5");
+    Click(dlg, IDC_DECRYPT);
+
+    EXPECT_TRUE(recorder.notices.empty());
+    EXPECT_TRUE(recorder.titles.empty());
+    EXPECT_EQ(plain, ReadFile(data));
+    EXPECT_EQ(key, Text(dlg, IDC_KEY_PATH));
+    EXPECT_EQ("5", Text(dlg, IDC_OFFSET));
+    ExpectButtonsEnabled();
+}
+
+TEST_F(MainDialog, EncryptThenDecryptGivesTheFileBackAndKeepsKeyAndOffset)
+{
+    FillRequest(data, key, "77");
+    Click(dlg, IDC_ENCRYPT);
+    EXPECT_TRUE(recorder.notices.empty());
+    EXPECT_EQ(Encrypted(plain, keyBytes, 77), ReadFile(data));
+    EXPECT_EQ("", Text(dlg, IDC_FILE_PATH));
+    EXPECT_EQ(key, Text(dlg, IDC_KEY_PATH));
+    EXPECT_EQ("77", Text(dlg, IDC_OFFSET));
+    EXPECT_EQ(77, dlg->m_nOffset);
+    EXPECT_EQ("Veltrane", dlg->GetTitle());
+    EXPECT_FALSE(recorder.titles.empty());
+
+    // Only the data file needs typing again for the next request.
+    Type(dlg, IDC_FILE_PATH, data);
+    Click(dlg, IDC_DECRYPT);
+    EXPECT_TRUE(recorder.notices.empty());
+    EXPECT_EQ(plain, ReadFile(data));
+    EXPECT_EQ("", Text(dlg, IDC_FILE_PATH));
+    EXPECT_EQ("Veltrane", dlg->GetTitle());
+}
+
+TEST_F(MainDialog, PathsWithNonAsciiNamesReachTheFiles)
+{
+    const std::string file = dir / "r\xC3\xA9sum\xC3\xA9 \xE2\x82\xAC.txt";
+    const std::string keyFile = dir / "schl\xC3\xBCssel";
+    WriteFile(file, plain);
+    WriteFile(keyFile, keyBytes);
+    FillRequest(file, keyFile, "1");
+    Click(dlg, IDC_ENCRYPT);
+    EXPECT_TRUE(recorder.notices.empty());
+    EXPECT_EQ(Encrypted(plain, keyBytes, 1), ReadFile(file));
+}
+
+TEST_F(MainDialog, WhileThePassRunsTheFourButtonsAreDisabledAndTheTitleShowsProgress)
+{
+    int looks = 0;
+    recorder.onTitle = [&](const std::string& text) {
+        ++looks;
+        dlg->SetTitle(wxString::FromUTF8(text));
+        EXPECT_EQ(0u, text.rfind("Working file report.txt ", 0)) << text;
+        for (int id : kPassButtons)
+            EXPECT_FALSE(Item(dlg, id)->IsEnabled()) << "button " << id << " at " << text;
+        for (int id : kAlwaysEnabled)
+            EXPECT_TRUE(Item(dlg, id)->IsEnabled()) << "control " << id << " at " << text;
+    };
+    FillRequest(data, key, "3");
+    Click(dlg, IDC_ENCRYPT);
+
+    EXPECT_EQ(10, looks);
+    ASSERT_FALSE(recorder.titles.empty());
+    EXPECT_EQ("Working file report.txt 1% done.", recorder.titles.front());
+    EXPECT_EQ("Veltrane", dlg->GetTitle());
+    ExpectButtonsEnabled();
+}
+
+TEST_F(MainDialog, APassThatCannotReplaceTheFileStillEndsWithTheButtonsBack)
+{
+    // A read-only data file is transformed, then can't be deleted.
+    ::chmod(data.c_str(), 0444);
+    FillRequest(data, key, "9");
+    Click(dlg, IDC_ENCRYPT);
+
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ("Could not delete " + data + ".", recorder.notices[0].text);
+    EXPECT_EQ(plain, ReadFile(data));
+    EXPECT_EQ("", Text(dlg, IDC_FILE_PATH));
+    EXPECT_EQ(key, Text(dlg, IDC_KEY_PATH));
+    EXPECT_EQ("Veltrane", dlg->GetTitle());
+    ExpectButtonsEnabled();
+}
+
+TEST_F(MainDialog, ARefusedRequestNeverDisablesTheButtonsAndKeepsEveryField)
+{
+    const std::string missing = dir / "missing.txt";
+    FillRequest(missing, key, "9");
+    Click(dlg, IDC_ENCRYPT);
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ("Cannot find " + missing + ".", recorder.notices[0].text);
+
+    // 2^31 and above read as a negative offset, which is refused too.
+    FillRequest(data, key, " 4294967295 ");
+    Click(dlg, IDC_DECRYPT);
+    ASSERT_EQ(2u, recorder.notices.size());
+    EXPECT_EQ("Offset must be value between 0 and 255.", recorder.notices[1].text);
+    EXPECT_EQ(-1, dlg->m_nOffset);
+
+    EXPECT_TRUE(recorder.titles.empty());  // no pass ever started
+    EXPECT_EQ(plain, ReadFile(data));
+    EXPECT_EQ(data, Text(dlg, IDC_FILE_PATH));
+    EXPECT_EQ(key, Text(dlg, IDC_KEY_PATH));
+    EXPECT_EQ(" 4294967295 ", Text(dlg, IDC_OFFSET));
+    ExpectButtonsEnabled();
+}
+
+TEST_F(MainDialog, TheCheckBoxAndTheFlagMoveTogether)
+{
+    auto* box = wxDynamicCast(Item(dlg, IDC_READ_ONLY), wxCheckBox);
+    ASSERT_NE(nullptr, box);
+    Click(dlg, IDC_READ_ONLY);
+    EXPECT_EQ(1, dlg->m_bReadOnly);
+    EXPECT_TRUE(box->GetValue());
+    Click(dlg, IDC_READ_ONLY);
+    EXPECT_EQ(0, dlg->m_bReadOnly);
+    EXPECT_FALSE(box->GetValue());
+}
+
+TEST_F(MainDialog, ACheckedBoxMarksTheKeyFileReadOnly)
+{
+    Click(dlg, IDC_READ_ONLY);
+    FillRequest(data, key, "2");
+    Click(dlg, IDC_ENCRYPT);
+    EXPECT_TRUE(recorder.notices.empty());
+    EXPECT_EQ(0, testsupport::ModeOf(key) & 0222);
+    EXPECT_EQ(Encrypted(plain, keyBytes, 2), ReadFile(data));
+}
+
+// These run the dialog really modally, as the program does, and press the key
+// once its modal loop runs.
+struct EndingTheDialog : MainDialog {
+    static constexpr int kStillRunning = 4321;
+
+    // The code the modal run ended with; kStillRunning when the key left the
+    // dialog running (it is then ended from outside).
+    int RunAndPress(int focusId, int keyCode)
+    {
+        guitest::AllowRealModal allow;
+        dlg->Bind(wxEVT_INIT_DIALOG, [=](wxInitDialogEvent& event) {
+            event.Skip();
+            dlg->CallAfter([=] {
+                guitest::PressKey(dlg, Item(dlg, focusId), keyCode);
+                dlg->CallAfter([=] {
+                    if (dlg->IsModal())
+                        dlg->EndModal(kStillRunning);
+                });
+            });
+        });
+        return dlg->ShowModal();
+    }
+};
+
+TEST_F(EndingTheDialog, EnterInAnyFieldIsTheOkCommand)
+{
+    EXPECT_EQ(wxID_OK, RunAndPress(IDC_FILE_PATH, WXK_RETURN));
+    EXPECT_EQ(wxID_OK, RunAndPress(IDC_KEY_PATH, WXK_NUMPAD_ENTER));
+    EXPECT_EQ(wxID_OK, RunAndPress(IDC_OFFSET, WXK_RETURN));
+    EXPECT_EQ(wxID_OK, RunAndPress(IDC_READ_ONLY, WXK_RETURN));
+}
+
+TEST_F(EndingTheDialog, EnterOnAPushButtonLeavesItToTheButton)
+{
+    EXPECT_EQ(kStillRunning, RunAndPress(IDC_ENCRYPT, WXK_RETURN));
+}
+
+TEST_F(EndingTheDialog, EscapeIsTheCancelCommand)
+{
+    EXPECT_EQ(wxID_CANCEL, RunAndPress(IDC_OFFSET, WXK_ESCAPE));
+    EXPECT_EQ(wxID_CANCEL, RunAndPress(IDC_BROWSE_KEY, WXK_ESCAPE));
+}
+
+TEST_F(EndingTheDialog, TheCloseBoxIsTheCancelCommand)
+{
+    guitest::AllowRealModal allow;
+    dlg->Bind(wxEVT_INIT_DIALOG, [this](wxInitDialogEvent& event) {
+        event.Skip();
+        dlg->CallAfter([this] { dlg->Close(); });
+    });
+    EXPECT_EQ(wxID_CANCEL, dlg->ShowModal());
+}
+
+}  // namespace

@@ -1,0 +1,339 @@
+// The offset field and its arrows, the Browse buttons, the About box and
+// dropping files on the path fields, driven through the main dialog's event
+// table.
+#include "tests/gui/gui_test.h"
+
+#include "res/resource.h"
+#include "tests/support/recorder.h"
+#include "ui/about_dlg.h"
+#include "ui/arrow_pair.h"
+#include "ui/file_chooser.h"
+#include "ui/veltrane_dlg.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/dnd.h>
+#include <wx/statbmp.h>
+
+using guitest::Click;
+using guitest::Item;
+using guitest::Text;
+using guitest::Type;
+
+// Answers the About box with OK and counts how often it opened.
+class ExpectAbout : public wxExpectModalBase<CAboutDlg, ExpectAbout> {
+public:
+    explicit ExpectAbout(int& opened) : m_opened(&opened) {}
+
+protected:
+    int OnInvoked(CAboutDlg*) const override
+    {
+        ++*m_opened;
+        return wxID_OK;
+    }
+
+private:
+    int* m_opened;
+};
+
+namespace {
+
+struct Dialog : testing::Test {
+    testsupport::Recorder recorder;
+    CVeltraneDlg* dlg = new CVeltraneDlg(nullptr);
+
+    Dialog() { dlg->InitDialog(); }
+    ~Dialog() override
+    {
+        dlg->Destroy();
+        guitest::Flush();
+    }
+
+    void Scroll(wxEventType type)
+    {
+        wxScrollEvent event(type, IDC_OFFSET_ARROWS, 0, wxVERTICAL);
+        event.SetEventObject(Item(dlg, IDC_OFFSET_ARROWS));
+        Item(dlg, IDC_OFFSET_ARROWS)->GetEventHandler()->ProcessEvent(event);
+    }
+
+    // A press and release on one of the arrows, as the mouse delivers it.
+    void ClickArrow(bool up)
+    {
+        wxWindow* arrows = Item(dlg, IDC_OFFSET_ARROWS);
+        const wxSize size = arrows->GetClientSize();
+        for (wxEventType type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP}) {
+            wxMouseEvent event(type);
+            event.SetPosition(wxPoint(size.x / 2, up ? 2 : size.y - 3));
+            event.SetEventObject(arrows);
+            arrows->GetEventHandler()->ProcessEvent(event);
+        }
+    }
+
+    void LeaveOffsetField()
+    {
+        wxWindow* field = Item(dlg, IDC_OFFSET);
+        wxFocusEvent event(wxEVT_KILL_FOCUS, field->GetId());
+        event.SetEventObject(field);
+        field->GetEventHandler()->ProcessEvent(event);
+    }
+
+    void Press(const wxPoint& point, wxWindow* where = nullptr)
+    {
+        if (!where)
+            where = dlg;
+        wxMouseEvent event(wxEVT_LEFT_DOWN);
+        event.SetPosition(point);
+        event.SetEventObject(where);
+        where->GetEventHandler()->ProcessEvent(event);
+    }
+};
+
+using OffsetField = Dialog;
+
+TEST_F(OffsetField, TheArrowsStepWithinTheRangeAndStopAtItsEnds)
+{
+    Type(dlg, IDC_OFFSET, "254");
+    Scroll(wxEVT_SCROLL_LINEUP);
+    EXPECT_EQ("255", Text(dlg, IDC_OFFSET));
+    Scroll(wxEVT_SCROLL_LINEUP);
+    EXPECT_EQ("255", Text(dlg, IDC_OFFSET));
+    EXPECT_EQ(255, dlg->m_nOffset);
+
+    Type(dlg, IDC_OFFSET, "1");
+    ClickArrow(false);
+    EXPECT_EQ("0", Text(dlg, IDC_OFFSET));
+    // At 0 the down arrow still reaches the dialog and changes nothing.
+    ClickArrow(false);
+    EXPECT_EQ("0", Text(dlg, IDC_OFFSET));
+    EXPECT_EQ(0, dlg->m_nOffset);
+    ClickArrow(true);
+    EXPECT_EQ("1", Text(dlg, IDC_OFFSET));
+}
+
+TEST_F(OffsetField, AnArrowFirstBringsATypedValueIntoTheRange)
+{
+    Type(dlg, IDC_OFFSET, "300");
+    EXPECT_EQ(300, dlg->m_nOffset);
+    Scroll(wxEVT_SCROLL_LINEUP);
+    EXPECT_EQ(255, dlg->m_nOffset);
+    EXPECT_EQ("300", Text(dlg, IDC_OFFSET));  // nothing stepped, nothing written
+
+    Type(dlg, IDC_OFFSET, "300");
+    Scroll(wxEVT_SCROLL_LINEDOWN);
+    EXPECT_EQ(254, dlg->m_nOffset);
+    EXPECT_EQ("254", Text(dlg, IDC_OFFSET));
+
+    // Other scroll codes, the end of a click among them, only clamp.
+    for (wxEventType type : {wxEVT_SCROLL_CHANGED, wxEVT_SCROLL_THUMBTRACK, wxEVT_SCROLL_PAGEUP}) {
+        Type(dlg, IDC_OFFSET, "300");
+        Scroll(type);
+        EXPECT_EQ(255, dlg->m_nOffset);
+        EXPECT_EQ("300", Text(dlg, IDC_OFFSET));
+    }
+}
+
+TEST_F(OffsetField, LeavingTheFieldWritesBackTheValueHeldInTheRange)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"300", "255"}, {"abc", "0"}, {"", "0"}, {" 17 ", "17"}, {"-5", "0"}, {"2147483648", "0"},
+    };
+    for (const auto& [typed, shown] : cases) {
+        Type(dlg, IDC_OFFSET, typed);
+        LeaveOffsetField();
+        EXPECT_EQ(shown, Text(dlg, IDC_OFFSET)) << "typed \"" << typed << "\"";
+        EXPECT_EQ(std::stoi(shown), dlg->m_nOffset) << "typed \"" << typed << "\"";
+    }
+}
+
+// Stands in for the toolkit's file dialog.
+struct FakeFileDialog : FileDialogRunner {
+    FileDialogOutcome next;
+    wxString filter;
+    bool save = true;
+    int runs = 0;
+
+    FileDialogOutcome Run(wxWindow*, const wxString& offered, bool saving) override
+    {
+        ++runs;
+        filter = offered;
+        save = saving;
+        return next;
+    }
+};
+
+struct Chooser : Dialog {
+    FakeFileDialog fake;
+    FileDialogRunner* previous = SetFileDialogRunner(&fake);
+    ~Chooser() override { SetFileDialogRunner(previous); }
+};
+
+TEST_F(Chooser, EachBrowseButtonFillsItsOwnField)
+{
+    Type(dlg, IDC_KEY_PATH, "old key");
+    fake.next = {FileDialogOutcome::Chosen, "/data/caf\xC3\xA9.txt", 0};
+    fake.next.path = wxString::FromUTF8("/data/caf\xC3\xA9.txt");
+    Click(dlg, IDC_BROWSE_FILE);
+    EXPECT_EQ("/data/caf\xC3\xA9.txt", Text(dlg, IDC_FILE_PATH));
+    EXPECT_EQ("old key", Text(dlg, IDC_KEY_PATH));
+
+    fake.next.path = "/keys/k.bin";
+    Click(dlg, IDC_BROWSE_KEY);
+    EXPECT_EQ("/keys/k.bin", Text(dlg, IDC_KEY_PATH));
+    EXPECT_EQ("/data/caf\xC3\xA9.txt", Text(dlg, IDC_FILE_PATH));
+
+    EXPECT_EQ(2, fake.runs);
+    EXPECT_EQ("All Files (*.*)|*", fake.filter);
+    EXPECT_FALSE(fake.save);  // both buttons open the Open dialog
+    EXPECT_TRUE(recorder.notices.empty());
+}
+
+TEST_F(Chooser, CancellingKeepsTheFieldAndSaysNothing)
+{
+    Type(dlg, IDC_FILE_PATH, "/kept");
+    fake.next = FileDialogOutcome{};
+    Click(dlg, IDC_BROWSE_FILE);
+    EXPECT_EQ("/kept", Text(dlg, IDC_FILE_PATH));
+    EXPECT_TRUE(recorder.notices.empty());
+}
+
+TEST_F(Chooser, AFailingDialogIsReportedInABoxOfItsOwn)
+{
+    Type(dlg, IDC_KEY_PATH, "/kept");
+    fake.next.kind = FileDialogOutcome::Failed;
+    fake.next.error = kFileDialogNotCreated;
+    Click(dlg, IDC_BROWSE_KEY);
+    EXPECT_EQ("/kept", Text(dlg, IDC_KEY_PATH));
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ("Common Dialog Error: 65535", recorder.notices[0].text);
+    EXPECT_EQ("WARNING", recorder.notices[0].caption);
+    EXPECT_EQ(platform::NoticeIcon::Error, recorder.notices[0].icon);
+    EXPECT_EQ(platform::NoticeOwner::None, recorder.notices[0].owner);
+}
+
+// What the toolkit's dialog was asked to show; answered with Cancel.
+struct SeenFileDialog {
+    wxString wildcard, path;
+    long style = 0;
+    bool shown = false;
+};
+
+class ExpectFileDialog : public wxExpectModalBase<wxFileDialog, ExpectFileDialog> {
+public:
+    explicit ExpectFileDialog(SeenFileDialog& seen) : m_seen(&seen) {}
+
+protected:
+    int OnInvoked(wxFileDialog* dialog) const override
+    {
+        m_seen->wildcard = dialog->GetWildcard();
+        m_seen->path = dialog->GetPath();
+        m_seen->style = dialog->GetWindowStyle();
+        m_seen->shown = true;
+        return wxID_CANCEL;
+    }
+
+private:
+    SeenFileDialog* m_seen;
+};
+
+TEST_F(Dialog, TheToolkitDialogOffersEveryFileAndStartsEmpty)
+{
+    Type(dlg, IDC_FILE_PATH, "/some/earlier/choice.txt");
+    for (bool save : {false, true}) {
+        SeenFileDialog seen;
+        wxString path = "/some/earlier/choice.txt";
+        int result = -1;
+        wxTEST_DIALOG(result = BrowseForFile(dlg, path, save), ExpectFileDialog(seen));
+        ASSERT_TRUE(seen.shown);
+        EXPECT_EQ(0, result);
+        EXPECT_EQ("", path);
+        EXPECT_EQ("All Files (*.*)|*", seen.wildcard);
+        EXPECT_EQ("", seen.path);
+        EXPECT_FALSE(seen.style & wxFD_FILE_MUST_EXIST);
+        EXPECT_EQ(save, (seen.style & wxFD_SAVE) != 0);
+    }
+    EXPECT_TRUE(recorder.notices.empty());
+}
+
+using AboutBox = Dialog;
+
+TEST_F(AboutBox, OpensOnAPressOnTheIconFrameEdgesIncluded)
+{
+    const wxRect frame = dlg->IconFrame();
+    ASSERT_FALSE(frame.IsEmpty());
+    wxStaticBitmap* icon = nullptr;
+    for (wxWindow* child : dlg->GetChildren())
+        icon = icon ? icon : wxDynamicCast(child, wxStaticBitmap);
+    ASSERT_NE(nullptr, icon);
+    EXPECT_TRUE(frame.Contains(icon->GetRect()));
+
+    int opened = 0;
+    for (const wxPoint& corner : {frame.GetTopLeft(), frame.GetTopRight(), frame.GetBottomLeft(),
+                                  frame.GetBottomRight()}) {
+        wxTEST_DIALOG(Press(corner), ExpectAbout(opened));
+    }
+    EXPECT_EQ(4, opened);
+
+    // One pixel outside, on every side: nothing opens (an unexpected dialog
+    // would fail the test).
+    for (const wxPoint& outside :
+         {frame.GetTopLeft() - wxPoint(1, 0), frame.GetTopLeft() - wxPoint(0, 1),
+          frame.GetBottomRight() + wxPoint(1, 0), frame.GetBottomRight() + wxPoint(0, 1)})
+        Press(outside);
+
+    // A press on the icon itself belongs to the dialog.
+    wxTEST_DIALOG(Press(wxPoint(2, 2), icon), ExpectAbout(opened));
+    EXPECT_EQ(5, opened);
+}
+
+TEST_F(AboutBox, OkAndEscapeCloseItAndTheMainDialogStaysAsItWas)
+{
+    Type(dlg, IDC_FILE_PATH, "/a");
+    Type(dlg, IDC_KEY_PATH, "/b");
+    Type(dlg, IDC_OFFSET, "12");
+    guitest::AllowRealModal allow;
+    for (bool withOk : {true, false}) {
+        // Once the box runs, answer it as the user would; the press returns
+        // only when the box has closed.
+        bool answered = false;
+        dlg->CallAfter([withOk, &answered] {
+            auto* about = wxDynamicCast(wxTopLevelWindows.GetLast()->GetData(), CAboutDlg);
+            ASSERT_NE(nullptr, about);
+            ASSERT_TRUE(about->IsModal());
+            if (withOk)
+                Click(about, wxID_OK);
+            else
+                guitest::PressKey(about, about->FindWindow(wxID_OK), WXK_ESCAPE);
+            answered = true;
+        });
+        Press(dlg->IconFrame().GetTopLeft() + wxPoint(3, 3));
+        EXPECT_TRUE(answered);
+    }
+    EXPECT_EQ("/a", Text(dlg, IDC_FILE_PATH));
+    EXPECT_EQ("/b", Text(dlg, IDC_KEY_PATH));
+    EXPECT_EQ("12", Text(dlg, IDC_OFFSET));
+    EXPECT_EQ(12, dlg->m_nOffset);
+}
+
+TEST_F(Dialog, AFileDroppedOnAPathFieldFillsThatFieldOnly)
+{
+    Type(dlg, IDC_FILE_PATH, "/before");
+    Type(dlg, IDC_KEY_PATH, "/key");
+    auto* target = dynamic_cast<wxFileDropTarget*>(Item(dlg, IDC_FILE_PATH)->GetDropTarget());
+    ASSERT_NE(nullptr, target);
+    wxArrayString files;
+    EXPECT_FALSE(target->OnDropFiles(5, 5, files));
+    EXPECT_EQ("/before", Text(dlg, IDC_FILE_PATH));
+
+    files.Add(wxString::FromUTF8("/dropped/\xC3\xBC.bin"));
+    files.Add("/second");
+    EXPECT_TRUE(target->OnDropFiles(5, 5, files));
+    EXPECT_EQ("/dropped/\xC3\xBC.bin", Text(dlg, IDC_FILE_PATH));
+    EXPECT_EQ("/key", Text(dlg, IDC_KEY_PATH));
+
+    auto* keyTarget = dynamic_cast<wxFileDropTarget*>(Item(dlg, IDC_KEY_PATH)->GetDropTarget());
+    ASSERT_NE(nullptr, keyTarget);
+    EXPECT_TRUE(keyTarget->OnDropFiles(0, 0, files));
+    EXPECT_EQ("/dropped/\xC3\xBC.bin", Text(dlg, IDC_KEY_PATH));
+}
+
+}  // namespace

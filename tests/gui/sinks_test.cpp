@@ -1,0 +1,122 @@
+// The window program's notices and title line.
+#include "tests/gui/gui_test.h"
+
+#include "platform/wx/narrow.h"
+#include "platform/wx/sinks.h"
+#include "ui/number_text.h"
+
+#include <wx/app.h>
+#include <wx/frame.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct WithMainWindow : testing::Test {
+    wxFrame* frame = new wxFrame(nullptr, wxID_ANY, "Veltrane");
+
+    WithMainWindow()
+    {
+        wxTheApp->SetTopWindow(frame);
+        frame->Show();
+        guitest::Flush();
+    }
+    ~WithMainWindow() override
+    {
+        wxTheApp->SetTopWindow(nullptr);
+        frame->Destroy();
+        guitest::Flush();
+    }
+};
+
+using MessageBoxes = WithMainWindow;
+
+TEST_F(MessageBoxes, AWarningBelongsToTheActiveWindowAndHasOnlyOk)
+{
+    platform::MessageBoxNoticeSink sink;
+    SeenBox seen;
+    wxTEST_DIALOG(sink.Show("Cannot find /tmp/x.", "Encrypt file error.",
+                            platform::NoticeIcon::Warning, platform::NoticeOwner::ActiveWindow),
+                  ExpectBox(seen));
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ("Cannot find /tmp/x.", seen.message);
+    EXPECT_EQ("Encrypt file error.", seen.caption);
+    EXPECT_EQ(frame, seen.owner);
+    EXPECT_TRUE(seen.style & wxICON_WARNING);
+    EXPECT_EQ(wxOK, seen.style & (wxOK | wxCANCEL | wxYES_NO | wxHELP));
+}
+
+TEST_F(MessageBoxes, AnErrorWithoutOwnerStandsAlone)
+{
+    platform::MessageBoxNoticeSink sink;
+    SeenBox seen;
+    wxTEST_DIALOG(sink.Show("Common Dialog Error: 65535", "WARNING", platform::NoticeIcon::Error,
+                            platform::NoticeOwner::None),
+                  ExpectBox(seen));
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(nullptr, seen.owner);
+    EXPECT_TRUE(seen.style & wxICON_ERROR);
+    EXPECT_FALSE(seen.style & wxICON_WARNING);
+}
+
+TEST_F(MessageBoxes, LineBreaksAndNonAsciiPathsShowAsWritten)
+{
+    platform::MessageBoxNoticeSink sink;
+    SeenBox seen;
+    wxTEST_DIALOG(sink.Show("one\r\ntwo /tmp/\xC3\xA9t\xC3\xA9.txt", "c",
+                            platform::NoticeIcon::Warning, platform::NoticeOwner::ActiveWindow),
+                  ExpectBox(seen));
+    EXPECT_EQ(wxString::FromUTF8("one\ntwo /tmp/\xC3\xA9t\xC3\xA9.txt"), seen.message);
+}
+
+using TitleLine = WithMainWindow;
+
+// Asks the display server, as another program would, whether a window of
+// that exact title exists.
+bool DisplayShowsTitle(const std::string& title)
+{
+    const std::string command = "timeout 10 xdotool search --name '^" + title + "$' 2>/dev/null";
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    if (!pipe)
+        return false;
+    char line[64];
+    return std::fgets(line, sizeof line, pipe.get()) != nullptr;
+}
+
+TEST_F(TitleLine, ReachesTheDisplayWithoutTheEventLoop)
+{
+    platform::MainWindowTitleSink sink;
+    const std::string title = "Working file title-probe.bin 41% done.";
+    ASSERT_FALSE(DisplayShowsTitle(title));
+    sink.SetTitle(title);
+    // No event is handled between setting the title and asking for it.
+    EXPECT_EQ(title, frame->GetTitle().utf8_string());
+    EXPECT_TRUE(DisplayShowsTitle(title));
+}
+
+TEST(Narrow, PathsSurviveTheTripThroughTheToolkit)
+{
+    const std::string path = "/tmp/d\xC3\xA9j\xC3\xA0 vu/\xE2\x82\xAC \xF0\x9F\x94\x91.bin";
+    EXPECT_EQ(path, platform::ToNarrow(platform::FromNarrow(path)));
+    // Bytes that are no valid name text still show, one character each.
+    EXPECT_EQ(4u, platform::FromNarrow("a\xFF\xFE" "b").length());
+    EXPECT_EQ("", platform::ToNarrow(wxString()));
+}
+
+TEST(OffsetText, ReadsAnUnsignedDecimalNumberOrZero)
+{
+    EXPECT_EQ(0u, ReadUnsignedNumber(""));
+    EXPECT_EQ(0u, ReadUnsignedNumber("   "));
+    EXPECT_EQ(255u, ReadUnsignedNumber("255"));
+    EXPECT_EQ(12u, ReadUnsignedNumber("  12\t "));
+    EXPECT_EQ(7u, ReadUnsignedNumber("007"));
+    EXPECT_EQ(4294967295u, ReadUnsignedNumber("4294967295"));
+    for (const char* unreadable :
+         {"+1", "-1", "12a", "a12", "1 2", "4294967296", "99999999999999999999", "0x10", "1.5"})
+        EXPECT_EQ(0u, ReadUnsignedNumber(unreadable)) << unreadable;
+    // Digits of other scripts are not decimal digits here.
+    EXPECT_EQ(0u, ReadUnsignedNumber(wxString::FromUTF8("\xD9\xA3")));
+}
+
+}  // namespace

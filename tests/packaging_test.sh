@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs into a staging prefix and builds the Debian package, as a packager
+# would, then checks what lands where and that the packaged program runs.
+# Usage: packaging_test.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$1
+version=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$work/stage" >/dev/null
+for file in bin/veltrane bin/veltrane-cli share/man/man1/veltrane-cli.1 \
+            share/veltrane/ReadMe.txt share/veltrane/veltrane.png \
+            share/applications/org.veltrane.Veltrane.desktop \
+            share/metainfo/org.veltrane.Veltrane.metainfo.xml; do
+  [ -f "$work/stage/$file" ] || fail "installing left out $file"
+done
+for size in 16 32 48 64 128 256; do
+  icon=$work/stage/share/icons/hicolor/${size}x${size}/apps/org.veltrane.Veltrane.png
+  [ -f "$icon" ] || fail "no ${size}px icon"
+  file "$icon" | grep -q "$size x $size" || fail "the ${size}px icon has another size"
+done
+desktop-file-validate "$work/stage/share/applications/org.veltrane.Veltrane.desktop"
+appstreamcli validate --no-net "$work/stage/share/metainfo/org.veltrane.Veltrane.metainfo.xml" >/dev/null \
+  || fail "AppStream data invalid"
+grep -q "version=\"$version\"" "$work/stage/share/metainfo/org.veltrane.Veltrane.metainfo.xml" \
+  || fail "AppStream data has another version"
+
+(cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null)
+deb=$(ls "$work"/deb/*.deb)
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
+# Computed from the binaries: the toolkit and the C++ runtime must be there.
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libwx libstdc++ libc6; do
+  echo "$depends" | grep -q "$library" || fail "Depends lacks $library: $depends"
+done
+dpkg-deb -x "$deb" "$work/root"
+[ -x "$work/root/usr/bin/veltrane" ] || fail "package lacks the window program"
+[ "$("$work/root/usr/bin/veltrane-cli" --version)" = "veltrane-cli $version" ] \
+  || fail "packaged veltrane-cli does not run"
+echo "packaging checks passed"

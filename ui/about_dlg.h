@@ -1,0 +1,15 @@
+// The About box: name, version, authors, and the warning that the program
+// changes files for good.
+#pragma once
+
+#include <wx/dialog.h>
+
+class CAboutDlg : public wxDialog {
+public:
+    CAboutDlg();
+
+private:
+    // Everything it does (OK, Enter, Escape, the Close box all close it) is
+    // the toolkit's standard dialog handling.
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,70 @@
+#include "ui/file_chooser.h"
+
+#include "platform/notice.h"
+
+#include <wx/filedlg.h>
+
+// Display text, then the pattern: "*" matches every name, dots or none.
+const char kAllFilesFilter[] = "All Files (*.*)|*";
+
+namespace {
+
+class ToolkitFileDialog : public FileDialogRunner {
+public:
+    FileDialogOutcome Run(wxWindow* owner, const wxString& filter, bool save) override
+    {
+        FileDialogOutcome outcome;
+        // No file-must-exist demand: a typed name is taken wherever the
+        // toolkit lets the user type one, and the request check reports a
+        // file that isn't there.
+        wxFileDialog dialog;
+        if (!dialog.Create(owner, wxFileSelectorPromptStr, wxString(), wxString(), filter,
+                           save ? wxFD_SAVE : wxFD_OPEN)) {
+            outcome.kind = FileDialogOutcome::Failed;
+            outcome.error = kFileDialogNotCreated;
+            return outcome;
+        }
+        if (dialog.ShowModal() != wxID_OK)
+            return outcome;
+        outcome.path = dialog.GetPath();
+        if (outcome.path.empty()) {
+            outcome.kind = FileDialogOutcome::Failed;
+            outcome.error = kFileDialogNoFileName;
+            return outcome;
+        }
+        outcome.kind = FileDialogOutcome::Chosen;
+        return outcome;
+    }
+};
+
+ToolkitFileDialog g_toolkitDialog;
+FileDialogRunner* g_runner = &g_toolkitDialog;
+
+}  // namespace
+
+FileDialogRunner* SetFileDialogRunner(FileDialogRunner* runner)
+{
+    FileDialogRunner* previous = g_runner;
+    g_runner = runner ? runner : &g_toolkitDialog;
+    return previous;
+}
+
+int BrowseForFile(wxWindow* owner, wxString& path, bool save)
+{
+    // The dialog opens with no name filled in, whatever the field holds.
+    path.clear();
+    const FileDialogOutcome outcome = g_runner->Run(owner, kAllFilesFilter, save);
+    switch (outcome.kind) {
+    case FileDialogOutcome::Chosen:
+        path = outcome.path;
+        return 1;
+    case FileDialogOutcome::Cancelled:
+        return 0;
+    case FileDialogOutcome::Failed:
+        // A box of its own: it blocks nothing, and shows the error icon.
+        platform::ShowNotice(platform::Format("Common Dialog Error: %ld", outcome.error),
+                             "WARNING", platform::NoticeIcon::Error, platform::NoticeOwner::None);
+        return 0;
+    }
+    return 0;
+}

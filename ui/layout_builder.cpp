@@ -1,0 +1,286 @@
+#include "ui/layout_builder.h"
+
+#include "res/resource.h"
+#include "ui/arrow_pair.h"
+#include "ui/program_icon.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/dcclient.h>
+#include <wx/settings.h>
+#include <wx/dialog.h>
+#include <wx/statbmp.h>
+#include <wx/statline.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include <cmath>
+#include <memory>
+
+wxDEFINE_EVENT(VT_EVT_FIELD_KILL_FOCUS, wxCommandEvent);
+
+namespace {
+
+using res::ControlKind;
+using res::ControlLayout;
+
+// How far the arrangement is spread out per try, and how far at most.
+constexpr double kSpreadStep = 0.05;
+constexpr double kMostSpread = 2.0;
+// Room kept between the controls and the dialog's right and bottom edges.
+constexpr int kMarginUnits = 4;
+
+wxWindowID WindowId(int id)
+{
+    if (id == IDOK_COMMAND)
+        return wxID_OK;
+    if (id == IDC_STATIC)
+        return wxID_ANY;
+    return id;
+}
+
+bool IsStatic(ControlKind kind)
+{
+    return kind == ControlKind::StaticText || kind == ControlKind::StaticIcon ||
+           kind == ControlKind::RaisedFrame || kind == ControlKind::EtchedLine;
+}
+
+// Texts of several lines keep their first line where it was laid out.
+bool GrowsDownwards(const ControlLayout& control)
+{
+    return (control.style & res::kWrap) != 0 ||
+           (control.text && std::string(control.text).find('\n') != std::string::npos);
+}
+
+wxRect UnitRect(const ControlLayout& control)
+{
+    return wxRect(control.x, control.y, control.width, control.height);
+}
+
+// Edges are converted rather than sizes, so that boxes that meet in dialog
+// units still meet, and don't overlap, in pixels.
+wxRect ToPixels(const wxRect& units, double unitX, double unitY)
+{
+    const int left = static_cast<int>(std::lround(units.x * unitX));
+    const int top = static_cast<int>(std::lround(units.y * unitY));
+    const int right = static_cast<int>(std::lround((units.x + units.width) * unitX));
+    const int bottom = static_cast<int>(std::lround((units.y + units.height) * unitY));
+    return wxRect(left, top, right - left, bottom - top);
+}
+
+// A press on a static control is the dialog's: the control only shows
+// something there.
+void PassPressToDialog(wxMouseEvent& event)
+{
+    auto* control = static_cast<wxWindow*>(event.GetEventObject());
+    wxWindow* dialog = control->GetParent();
+    wxMouseEvent press(event);
+    press.SetEventType(wxEVT_LEFT_DOWN);
+    press.SetEventObject(dialog);
+    press.SetId(dialog->GetId());
+    press.SetPosition(control->GetPosition() + event.GetPosition());
+    dialog->GetEventHandler()->ProcessEvent(press);
+}
+
+void ReportFieldKillFocus(wxFocusEvent& event)
+{
+    event.Skip();  // the field's own handling of the focus goes on
+    auto* field = static_cast<wxWindow*>(event.GetEventObject());
+    wxCommandEvent notice(VT_EVT_FIELD_KILL_FOCUS, field->GetId());
+    notice.SetEventObject(field);
+    field->GetEventHandler()->ProcessEvent(notice);
+}
+
+wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, const wxIconBundle& icon)
+{
+    const wxWindowID id = WindowId(control.id);
+    const wxString text = wxString::FromUTF8(control.text ? control.text : "");
+    switch (control.kind) {
+    case ControlKind::PushButton: {
+        auto* button = new wxButton(dialog, id, text);
+        if (control.style & res::kDefaultButton)
+            button->SetDefault();
+        return button;
+    }
+    case ControlKind::EditField:
+        return new wxTextCtrl(dialog, id, text);
+    case ControlKind::ArrowPair:
+        return new ArrowPair(dialog, id);
+    case ControlKind::CheckBox:
+        return new wxCheckBox(dialog, id, text);
+    case ControlKind::StaticText: {
+        auto* label = new wxStaticText(dialog, id, wxString(), wxDefaultPosition, wxDefaultSize,
+                                       wxST_NO_AUTORESIZE);
+        if (control.style & res::kNoPrefix)
+            label->SetLabelText(text);
+        else
+            label->SetLabel(text);
+        return label;
+    }
+    case ControlKind::StaticIcon:
+        return new wxStaticBitmap(dialog, id, wxBitmap(icon.GetIcon(32)));
+    case ControlKind::RaisedFrame:
+        return nullptr;  // drawn by the dialog
+    case ControlKind::EtchedLine:
+        return new wxStaticLine(dialog, id, wxDefaultPosition, wxDefaultSize, wxLI_HORIZONTAL);
+    }
+    return nullptr;
+}
+
+// What a static text needs: its lines as the font draws them. The toolkit's
+// own best size of a label that may wrap says nothing about its text.
+wxSize TextExtent(wxWindow* window, const wxString& text)
+{
+    wxClientDC dc(window);
+    dc.SetFont(window->GetFont());
+    return dc.GetMultiLineTextExtent(text);
+}
+
+// A raised edge in shades of the dialog's own background: an outline, and
+// inside it light above and to the left, shadow below and to the right.
+void DrawRaisedFrame(wxDC& dc, const wxRect& frame, const wxColour& background)
+{
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.SetPen(wxPen(background.ChangeLightness(65)));
+    dc.DrawRectangle(frame);
+    const wxRect inner = wxRect(frame).Deflate(1);
+    const int left = inner.GetLeft(), top = inner.GetTop();
+    const int right = inner.GetRight(), bottom = inner.GetBottom();
+    dc.SetPen(wxPen(background.ChangeLightness(150)));
+    dc.DrawLine(left, bottom, left, top);
+    dc.DrawLine(left, top, right, top);
+    dc.SetPen(wxPen(background.ChangeLightness(85)));
+    dc.DrawLine(right, top, right, bottom + 1);
+    dc.DrawLine(left, bottom, right, bottom);
+}
+
+wxSize Measure(const ControlLayout& control, wxWindow* window, int width)
+{
+    switch (control.kind) {
+    case ControlKind::StaticText: {
+        auto* label = static_cast<wxStaticText*>(window);
+        if (control.style & res::kWrap) {
+            label->SetLabelText(wxString::FromUTF8(control.text));
+            label->Wrap(width);
+        }
+        return TextExtent(window, label->GetLabelText());
+    }
+    case ControlKind::EditField:
+        // The text scrolls: only a line's height must fit.
+        return wxSize(0, window->GetBestSize().y);
+    case ControlKind::EtchedLine:
+        return wxSize(0, window->GetBestSize().y);  // thick enough to be drawn
+    default:
+        return window->GetBestSize();
+    }
+}
+
+}  // namespace
+
+std::vector<wxRect> PlaceControls(const res::DialogLayout& layout, double unitX, double unitY,
+                                  const MeasureControl& measure)
+{
+    std::vector<wxRect> boxes;
+    boxes.reserve(layout.count);
+    for (std::size_t i = 0; i < layout.count; ++i) {
+        const ControlLayout& control = layout.controls[i];
+        wxRect box = ToPixels(UnitRect(control), unitX, unitY);
+        const wxSize need = measure(i, box.width);
+        if (need.x > box.width)
+            box.width = need.x;
+        if (need.y > box.height) {
+            if (!GrowsDownwards(control))
+                box.y -= (need.y - box.height) / 2;
+            box.height = need.y;
+        }
+        if (box.x < 0 || box.y < 0)
+            return {};
+        boxes.push_back(box);
+    }
+
+    for (std::size_t i = 0; i < layout.count; ++i) {
+        const wxRect a = UnitRect(layout.controls[i]);
+        for (std::size_t j = i + 1; j < layout.count; ++j) {
+            const wxRect b = UnitRect(layout.controls[j]);
+            if (!a.Intersects(b) && boxes[i].Intersects(boxes[j]))
+                return {};
+            if (a.Contains(b) && !boxes[i].Contains(boxes[j]))
+                return {};
+            if (b.Contains(a) && !boxes[j].Contains(boxes[i]))
+                return {};
+        }
+    }
+    return boxes;
+}
+
+std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayout& layout)
+{
+    const wxIconBundle icon = LoadProgramIcon();
+    std::vector<PlacedControl> placed;
+    for (std::size_t i = 0; i < layout.count; ++i) {
+        const ControlLayout& control = layout.controls[i];
+        wxWindow* window = CreateControl(dialog, control, icon);
+        if (window && IsStatic(control.kind)) {
+            window->Bind(wxEVT_LEFT_DOWN, PassPressToDialog);
+            window->Bind(wxEVT_LEFT_DCLICK, PassPressToDialog);
+        }
+        if (control.kind == ControlKind::EditField)
+            window->Bind(wxEVT_KILL_FOCUS, ReportFieldKillFocus);
+        placed.push_back({&control, window, wxRect()});
+    }
+
+    // Pixels per dialog unit in the dialog's font, measured over a long
+    // stretch so that rounding doesn't pile up.
+    const wxSize stretch = dialog->ConvertDialogToPixels(wxSize(400, 800));
+    const double baseX = stretch.x / 400.0;
+    const double baseY = stretch.y / 800.0;
+    const MeasureControl measure = [&](std::size_t index, int width) {
+        if (!placed[index].window)
+            return wxSize(0, 0);  // a frame: no text, any box will do
+        return Measure(*placed[index].layout, placed[index].window, width);
+    };
+
+    std::vector<wxRect> boxes;
+    double spread = 1.0;
+    for (; spread <= kMostSpread + 1e-9; spread += kSpreadStep) {
+        boxes = PlaceControls(layout, baseX * spread, baseY * spread, measure);
+        if (!boxes.empty())
+            break;
+    }
+    if (boxes.empty()) {
+        // Not even twice the room keeps every box apart; show everything whole
+        // at the widest spread rather than cut.
+        spread = kMostSpread;
+        for (std::size_t i = 0; i < layout.count; ++i) {
+            wxRect box = ToPixels(UnitRect(layout.controls[i]), baseX * spread, baseY * spread);
+            const wxSize need = measure(i, box.width);
+            box.width = std::max(box.width, need.x);
+            box.height = std::max(box.height, need.y);
+            boxes.push_back(box);
+        }
+    }
+
+    wxSize client(static_cast<int>(std::lround(layout.width * baseX * spread)),
+                  static_cast<int>(std::lround(layout.height * baseY * spread)));
+    const int marginX = static_cast<int>(std::lround(kMarginUnits * baseX * spread));
+    const int marginY = static_cast<int>(std::lround(kMarginUnits * baseY * spread));
+    auto frames = std::make_shared<std::vector<wxRect>>();
+    for (std::size_t i = 0; i < layout.count; ++i) {
+        placed[i].rect = boxes[i];
+        if (placed[i].window)
+            placed[i].window->SetSize(boxes[i]);
+        else
+            frames->push_back(boxes[i]);
+        client.x = std::max(client.x, boxes[i].GetRight() + 1 + marginX);
+        client.y = std::max(client.y, boxes[i].GetBottom() + 1 + marginY);
+    }
+    dialog->SetClientSize(client);
+    if (!frames->empty()) {
+        dialog->Bind(wxEVT_PAINT, [dialog, frames](wxPaintEvent& WXUNUSED(event)) {
+            wxPaintDC dc(dialog);
+            for (const wxRect& frame : *frames)
+                DrawRaisedFrame(dc, frame, dialog->GetBackgroundColour());
+        });
+    }
+    return placed;
+}

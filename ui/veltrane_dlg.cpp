@@ -1,0 +1,205 @@
+#include "ui/veltrane_dlg.h"
+
+#include "engine/cipher.h"
+#include "platform/wx/narrow.h"
+#include "res/layout.h"
+#include "res/resource.h"
+#include "ui/about_dlg.h"
+#include "ui/file_chooser.h"
+#include "ui/layout_builder.h"
+#include "ui/number_text.h"
+#include "ui/path_drop.h"
+#include "ui/program_icon.h"
+
+#include <wx/button.h>
+#include <wx/textctrl.h>
+#include <wx/window.h>
+
+namespace {
+
+// Disabled for the length of a pass and enabled again after it, in this
+// order: everything that could start a second request or change a path.
+const int kPassButtons[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_BROWSE_FILE, IDC_BROWSE_KEY};
+
+const char kIdleTitle[] = "Veltrane";
+
+}  // namespace
+
+// The system menu, minimising and the Close box are the toolkit's own, and so
+// is painting: the window icon stands for the window wherever it is small.
+wxBEGIN_EVENT_TABLE(CVeltraneDlg, wxDialog)
+    EVT_LEFT_DOWN(CVeltraneDlg::OnLButtonDown)
+    EVT_BUTTON(IDC_ENCRYPT, CVeltraneDlg::OnEncrypt)
+    EVT_BUTTON(IDC_DECRYPT, CVeltraneDlg::OnDecrypt)
+    EVT_CHECKBOX(IDC_READ_ONLY, CVeltraneDlg::OnReadOnly)
+    EVT_BUTTON(IDC_BROWSE_FILE, CVeltraneDlg::OnBrowseFile)
+    EVT_BUTTON(IDC_BROWSE_KEY, CVeltraneDlg::OnBrowseKey)
+    EVT_COMMAND_SCROLL(IDC_OFFSET_ARROWS, CVeltraneDlg::OnVScroll)
+    EVT_TEXT(IDC_OFFSET, CVeltraneDlg::OnChangeOffset)
+    EVT_COMMAND(IDC_OFFSET, VT_EVT_FIELD_KILL_FOCUS, CVeltraneDlg::OnKillFocusOffset)
+    EVT_INIT_DIALOG(CVeltraneDlg::OnInitDialog)
+    EVT_CHAR_HOOK(CVeltraneDlg::OnCharHook)
+    EVT_BUTTON(wxID_OK, CVeltraneDlg::OnOK)
+    EVT_BUTTON(wxID_CANCEL, CVeltraneDlg::OnCancel)
+wxEND_EVENT_TABLE()
+
+CVeltraneDlg::CVeltraneDlg(wxWindow* parent)
+{
+    const res::DialogLayout& layout = res::MainDialogLayout();
+    // No resize border: the layout is fixed. Without a parent the window has
+    // its own task-bar entry.
+    Create(parent, IDD_VELTRANE_DIALOG, wxString::FromUTF8(layout.caption), wxDefaultPosition,
+           wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX);
+    for (const PlacedControl& control : BuildControls(this, layout)) {
+        if (control.layout->kind == res::ControlKind::RaisedFrame)
+            m_iconFrame = control.rect;
+    }
+    CentreOnScreen();
+    m_hIcon = LoadProgramIcon();
+
+    // A file dropped from a file manager onto either path field fills it.
+    for (int id : {IDC_FILE_PATH, IDC_KEY_PATH}) {
+        if (auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl))
+            field->SetDropTarget(new PathDropTarget(field));
+    }
+}
+
+void CVeltraneDlg::OnInitDialog(wxInitDialogEvent& event)
+{
+    event.Skip();  // the toolkit's own initialisation first
+    SetIcons(m_hIcon);
+    SetItemUnsigned(IDC_OFFSET, 0);
+    m_bReadOnly = 0;
+    // The focus starts on the first tab stop, the first Browse button; left
+    // to itself the toolkit would prefer the first text field.
+    if (wxWindow* first = FindWindow(IDC_BROWSE_FILE))
+        first->SetFocus();
+}
+
+wxString CVeltraneDlg::ItemText(int id) const
+{
+    auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl);
+    return field ? field->GetValue() : wxString();
+}
+
+void CVeltraneDlg::SetItemText(int id, const wxString& text)
+{
+    // SetValue, not ChangeValue: every write raises the field's change
+    // notification, which the offset field relies on.
+    if (auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl))
+        field->SetValue(text);
+}
+
+void CVeltraneDlg::SetItemUnsigned(int id, unsigned value)
+{
+    SetItemText(id, wxString::Format("%u", value));
+}
+
+void CVeltraneDlg::EnableItem(int id, bool enable)
+{
+    if (wxWindow* item = FindWindow(id))
+        item->Enable(enable);
+}
+
+void CVeltraneDlg::RunRequest(int direction)
+{
+    m_szFile = ItemText(IDC_FILE_PATH);
+    m_szKey = ItemText(IDC_KEY_PATH);
+    // From 2^31 up the number reads as negative, which the request check
+    // refuses like any other offset outside 0 to 255.
+    m_nOffset = static_cast<std::int32_t>(ReadUnsignedNumber(ItemText(IDC_OFFSET)));
+
+    if (m_szKey.empty() || m_szFile.empty())
+        return;
+
+    const std::string file = platform::ToNarrow(m_szFile);
+    const std::string key = platform::ToNarrow(m_szKey);
+    if (!ValidateRequest(file, key, m_nOffset, m_bReadOnly))
+        return;
+
+    // Disabling the button that has the focus leaves the window with none,
+    // and then not even Escape reaches it; the focus goes back afterwards.
+    wxWindow* const focused = FindFocus();
+    for (int id : kPassButtons)
+        EnableItem(id, false);
+    TransformFile(file, key, m_nOffset, direction);
+    SetTitle(kIdleTitle);
+    for (int id : kPassButtons)
+        EnableItem(id, true);
+    // The key and the offset stay for the next file.
+    SetItemText(IDC_FILE_PATH, wxString());
+    if (focused && focused != FindFocus() && IsDescendant(focused))
+        focused->SetFocus();
+}
+
+void CVeltraneDlg::OnLButtonDown(wxMouseEvent& event)
+{
+    // The icon's frame as laid out in this font, edges included.
+    if (m_iconFrame.Contains(event.GetPosition())) {
+        CAboutDlg about;
+        about.ShowModal();
+    }
+    event.Skip();
+}
+
+void CVeltraneDlg::OnBrowseFile(wxCommandEvent& WXUNUSED(event))
+{
+    wxString path;
+    if (BrowseForFile(wxGetActiveWindow(), path, false))
+        SetItemText(IDC_FILE_PATH, path);
+}
+
+void CVeltraneDlg::OnBrowseKey(wxCommandEvent& WXUNUSED(event))
+{
+    wxString path;
+    if (BrowseForFile(wxGetActiveWindow(), path, false))
+        SetItemText(IDC_KEY_PATH, path);
+}
+
+void CVeltraneDlg::OnEncrypt(wxCommandEvent& WXUNUSED(event))
+{
+    RunRequest(kDirectionEncrypt);
+}
+
+void CVeltraneDlg::OnDecrypt(wxCommandEvent& WXUNUSED(event))
+{
+    RunRequest(kDirectionDecrypt);
+}
+
+void CVeltraneDlg::OnReadOnly(wxCommandEvent& WXUNUSED(event))
+{
+    // The box checks itself; the flag follows it click by click.
+    m_bReadOnly = m_bReadOnly == 1 ? 0 : 1;
+}
+
+void CVeltraneDlg::OnCharHook(wxKeyEvent& event)
+{
+    // The dialog has no OK or Cancel button, yet Enter (anywhere but on a push
+    // button, which it presses) is the OK command and Escape the Cancel
+    // command: both end the dialog, and with it the program.
+    const int key = event.GetKeyCode();
+    int command = wxID_NONE;
+    if (key == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) {
+        command = wxID_CANCEL;
+    } else if (key == WXK_RETURN || key == WXK_NUMPAD_ENTER) {
+        if (!wxDynamicCast(event.GetEventObject(), wxButton))
+            command = wxID_OK;
+    }
+    if (command == wxID_NONE) {
+        event.Skip();
+        return;
+    }
+    wxCommandEvent commandEvent(wxEVT_BUTTON, command);
+    commandEvent.SetEventObject(this);
+    ProcessWindowEvent(commandEvent);
+}
+
+void CVeltraneDlg::OnOK(wxCommandEvent& WXUNUSED(event))
+{
+    EndDialog(wxID_OK);
+}
+
+void CVeltraneDlg::OnCancel(wxCommandEvent& WXUNUSED(event))
+{
+    EndDialog(wxID_CANCEL);
+}

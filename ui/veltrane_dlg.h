@@ -1,0 +1,54 @@
+// The main window: the file to change, the key file, the offset and the two
+// commands.
+#pragma once
+
+#include <wx/dialog.h>
+#include <wx/iconbndl.h>
+
+class CVeltraneDlg : public wxDialog {
+public:
+    explicit CVeltraneDlg(wxWindow* parent = nullptr);
+
+    // The offset as last read from or written to the offset field; a request
+    // goes ahead only with 0 to 255.
+    int m_nOffset = 0;
+    // 1 when a request marks the key file read-only; follows the check box.
+    int m_bReadOnly = 0;
+    // The paths as read at the last command.
+    wxString m_szKey;
+    wxString m_szFile;
+    wxIconBundle m_hIcon;
+
+    // Where a press opens the About box, in client coordinates.
+    const wxRect& IconFrame() const { return m_iconFrame; }
+
+private:
+    // Holds the offset within 0 to 255.
+    void ClampOffset();
+    // The frame around the icon, where a press opens the About box.
+    wxRect m_iconFrame;
+
+    // Encrypt and Decrypt: one request with the fields as they are now.
+    void RunRequest(int direction);
+
+    wxString ItemText(int id) const;
+    void SetItemText(int id, const wxString& text);
+    void SetItemUnsigned(int id, unsigned value);
+    void EnableItem(int id, bool enable);
+
+    void OnLButtonDown(wxMouseEvent& event);
+    void OnEncrypt(wxCommandEvent& event);
+    void OnDecrypt(wxCommandEvent& event);
+    void OnReadOnly(wxCommandEvent& event);
+    void OnBrowseFile(wxCommandEvent& event);
+    void OnBrowseKey(wxCommandEvent& event);
+    void OnVScroll(wxScrollEvent& event);
+    void OnChangeOffset(wxCommandEvent& event);
+    void OnKillFocusOffset(wxCommandEvent& event);
+    void OnInitDialog(wxInitDialogEvent& event);
+    void OnCharHook(wxKeyEvent& event);
+    void OnOK(wxCommandEvent& event);
+    void OnCancel(wxCommandEvent& event);
+
+    wxDECLARE_EVENT_TABLE();
+};
