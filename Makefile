@@ -6,7 +6,9 @@ BUILD_TYPE ?= RelWithDebInfo
 PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev \
               xvfb xauth xdotool openbox imagemagick x11-utils fonts-dejavu-core
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
-XVFB       := xvfb-run -a -s "-screen 0 1600x1200x24"
+# -noreset: the server would otherwise restart whenever its last client
+# leaves, and refuse the next test that connects at that moment.
+XVFB       := xvfb-run -a -s "-screen 0 1600x1200x24 -noreset"
 
 .PHONY: all deps configure build test run bench clean
 
