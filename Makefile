@@ -7,7 +7,9 @@ PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev \
               xvfb xauth xdotool openbox imagemagick x11-utils fonts-dejavu-core \
               desktop-file-utils appstream dpkg-dev file
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
-XVFB       := xvfb-run -a -s "-screen 0 1600x1200x24"
+# -noreset: the server would otherwise restart whenever its last client
+# leaves, and refuse the next test that connects at that moment.
+XVFB       := xvfb-run -a -s "-screen 0 1600x1200x24 -noreset"
 
 .PHONY: all deps configure build test run bench package clean
 

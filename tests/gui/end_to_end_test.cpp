@@ -59,13 +59,17 @@ std::string Quoted(const std::string& text)
 // A child process, ended when the object goes if it hasn't ended by itself.
 class Child {
 public:
-    Child(const std::string& program, const std::string& argument, const std::string& directory)
+    // Its standard output and error go to `log`, to be shown when a test fails.
+    Child(const std::string& program, const std::string& argument, const std::string& directory,
+          const std::string& log)
     {
         m_pid = ::fork();
         if (m_pid == 0) {
             const int null = ::open("/dev/null", O_RDWR);
+            const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
             ::dup2(null, STDIN_FILENO);
-            ::dup2(null, STDOUT_FILENO);
+            ::dup2(out, STDOUT_FILENO);
+            ::dup2(out, STDERR_FILENO);
             if (chdir(directory.c_str()) != 0)
                 _exit(126);
             if (argument.empty())
@@ -149,9 +153,20 @@ struct Program : testing::Test {
         WriteFile(data, plain);
         WriteFile(key, keyBytes);
         // Keyboard input needs a window manager. Where one runs already,
-        // this one gives up at once and the running one serves.
-        windowManager = std::make_unique<Child>("openbox", "--sm-disable", dir.Path());
-        program = std::make_unique<Child>(VELTRANE_PROGRAM, "", dir.Path());
+        // this one gives up at once and the running one serves. It must be
+        // in charge before the window maps, or the window may never get the
+        // keyboard.
+        windowManager =
+            std::make_unique<Child>("openbox", "--sm-disable", dir.Path(), dir / "openbox.log");
+        ASSERT_TRUE(WaitFor(
+            [] {
+                return Output("timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
+                           .find("window id") != std::string::npos;
+            },
+            30s))
+            << "no window manager came up: " << Output("cat " + Quoted(dir / "openbox.log"))
+            << " (exit " << windowManager->WaitForExit(0ms) << ")";
+        program = std::make_unique<Child>(VELTRANE_PROGRAM, "", dir.Path(), dir / "program.log");
         ASSERT_TRUE(WaitFor(
             [&] {
                 window = Output(
@@ -163,10 +178,11 @@ struct Program : testing::Test {
         ASSERT_TRUE(WaitFor(
             [&] {
                 return Xdotool("windowactivate --sync " + window) &&
-                       Output("timeout 5 xdotool getactivewindow") == window;
+                       Output("timeout 5 xdotool getactivewindow") == window &&
+                       Output("timeout 5 xdotool getwindowfocus") == window;
             },
             30s))
-            << "the window never became active";
+            << "the window never got the keyboard";
     }
 
     void TearDown() override
@@ -182,13 +198,13 @@ struct Program : testing::Test {
     void EncryptFromTheKeyboard(const std::string& offset)
     {
         ASSERT_TRUE(Xdotool("key --clearmodifiers Tab"));
-        ASSERT_TRUE(Xdotool("type --delay 15 " + Quoted(data)));
+        ASSERT_TRUE(Xdotool("type --delay 40 " + Quoted(data)));
         ASSERT_TRUE(Xdotool("key --clearmodifiers Tab Tab"));
-        ASSERT_TRUE(Xdotool("type --delay 15 " + Quoted(key)));
+        ASSERT_TRUE(Xdotool("type --delay 40 " + Quoted(key)));
         ASSERT_TRUE(Xdotool("key --clearmodifiers Tab"));
         if (!offset.empty()) {
             ASSERT_TRUE(Xdotool("key --clearmodifiers ctrl+a"));
-            ASSERT_TRUE(Xdotool("type --delay 15 " + offset));
+            ASSERT_TRUE(Xdotool("type --delay 40 " + offset));
         }
         ASSERT_TRUE(Xdotool("key --clearmodifiers Tab Tab space"));
     }
@@ -197,7 +213,11 @@ struct Program : testing::Test {
     {
         const std::string expected = Encrypted(plain, keyBytes, offset);
         EXPECT_TRUE(WaitFor([&] { return ReadFile(data) == expected; }, 30s))
-            << "the file on disk was not encrypted with offset " << offset;
+            << "the file on disk was not encrypted with offset " << offset
+            << "; the program said: " << Output("cat " + Quoted(dir / "program.log"))
+            << "; windows on the display: "
+            << Output("timeout 5 xdotool search --onlyvisible --name . getwindowname %@ | "
+                      "tr '\\n' '|'");
         EXPECT_TRUE(WaitFor(
             [&] { return Output("timeout 5 xdotool getwindowname " + window) == "Veltrane"; },
             10s));
