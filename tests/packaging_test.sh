@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$work/stage" >/dev/null
 for file in bin/veltrane bin/veltrane-cli share/man/man1/veltrane-cli.1 \
-            share/veltrane/ReadMe.txt share/veltrane/veltrane.png \
+            share/doc/veltrane/ReadMe.txt share/doc/veltrane/veltrane.png \
             share/applications/org.veltrane.Veltrane.desktop \
             share/metainfo/org.veltrane.Veltrane.metainfo.xml; do
   [ -f "$work/stage/$file" ] || fail "installing left out $file"
