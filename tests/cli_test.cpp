@@ -186,10 +186,7 @@ struct CliTest : testing::Test {
 
     std::string Encrypted(const std::string& bytes, int offset) const
     {
-        std::string out = bytes;
-        for (size_t i = 0; i < out.size(); ++i)
-            out[i] = static_cast<char>(out[i] + offset + keyBytes[std::min(i, keyBytes.size() - 1)]);
-        return out;
+        return testsupport::ReferenceEncrypt(bytes, keyBytes, offset);
     }
 };
 

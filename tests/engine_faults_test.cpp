@@ -46,9 +46,7 @@ struct Pass : testing::Test {
         WriteFile(data, plain);
         const std::string keyBytes = PatternBytes(1000, 12);
         WriteFile(key, keyBytes);
-        cipher = plain;
-        for (size_t i = 0; i < cipher.size(); ++i)
-            cipher[i] = static_cast<char>(cipher[i] + 9 + keyBytes[std::min(i, keyBytes.size() - 1)]);
+        cipher = testsupport::ReferenceEncrypt(plain, keyBytes, 9);
     }
 
     void ExpectUntouched()

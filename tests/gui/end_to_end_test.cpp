@@ -124,18 +124,6 @@ bool WaitFor(Condition condition, std::chrono::milliseconds limit)
     return condition();
 }
 
-std::string Encrypted(const std::string& data, const std::string& key, int offset)
-{
-    std::string out = data;
-    unsigned char k = 0;
-    for (size_t i = 0; i < data.size(); ++i) {
-        if (i < key.size())
-            k = static_cast<unsigned char>(key[i]);
-        out[i] = static_cast<char>(static_cast<unsigned char>(data[i]) + offset + k);
-    }
-    return out;
-}
-
 struct Program : testing::Test {
     TempDir dir;
     // A name with a blank and letters beyond ASCII, as users have them.
@@ -211,7 +199,7 @@ struct Program : testing::Test {
 
     void ExpectEncryptedWith(int offset)
     {
-        const std::string expected = Encrypted(plain, keyBytes, offset);
+        const std::string expected = testsupport::ReferenceEncrypt(plain, keyBytes, offset);
         EXPECT_TRUE(WaitFor([&] { return ReadFile(data) == expected; }, 30s))
             << "the file on disk was not encrypted with offset " << offset
             << "; the program said: " << Output("cat " + Quoted(dir / "program.log"))

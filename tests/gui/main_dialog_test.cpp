@@ -28,19 +28,6 @@ const int kPassButtons[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_BROWSE_FILE, IDC_BROWS
 const int kAlwaysEnabled[] = {IDC_FILE_PATH, IDC_KEY_PATH, IDC_OFFSET, IDC_OFFSET_ARROWS,
                               IDC_READ_ONLY};
 
-// What encryption must produce, worked out independently of the engine.
-std::string Encrypted(const std::string& data, const std::string& key, int offset)
-{
-    std::string out = data;
-    unsigned char k = 0;
-    for (size_t i = 0; i < data.size(); ++i) {
-        if (i < key.size())
-            k = static_cast<unsigned char>(key[i]);
-        out[i] = static_cast<char>(static_cast<unsigned char>(data[i]) + offset + k);
-    }
-    return out;
-}
-
 struct MainDialog : testing::Test {
     TempDir dir;
     testsupport::Recorder recorder;
@@ -115,7 +102,7 @@ TEST_F(MainDialog, EncryptThenDecryptGivesTheFileBackAndKeepsKeyAndOffset)
     FillRequest(data, key, "77");
     Click(dlg, IDC_ENCRYPT);
     EXPECT_TRUE(recorder.notices.empty());
-    EXPECT_EQ(Encrypted(plain, keyBytes, 77), ReadFile(data));
+    EXPECT_EQ(testsupport::ReferenceEncrypt(plain, keyBytes, 77), ReadFile(data));
     EXPECT_EQ("", Text(dlg, IDC_FILE_PATH));
     EXPECT_EQ(key, Text(dlg, IDC_KEY_PATH));
     EXPECT_EQ("77", Text(dlg, IDC_OFFSET));
@@ -141,7 +128,7 @@ TEST_F(MainDialog, PathsWithNonAsciiNamesReachTheFiles)
     FillRequest(file, keyFile, "1");
     Click(dlg, IDC_ENCRYPT);
     EXPECT_TRUE(recorder.notices.empty());
-    EXPECT_EQ(Encrypted(plain, keyBytes, 1), ReadFile(file));
+    EXPECT_EQ(testsupport::ReferenceEncrypt(plain, keyBytes, 1), ReadFile(file));
 }
 
 TEST_F(MainDialog, WhileThePassRunsTheFourButtonsAreDisabledAndTheTitleShowsProgress)
@@ -224,7 +211,7 @@ TEST_F(MainDialog, ACheckedBoxMarksTheKeyFileReadOnly)
     Click(dlg, IDC_ENCRYPT);
     EXPECT_TRUE(recorder.notices.empty());
     EXPECT_EQ(0, testsupport::ModeOf(key) & 0222);
-    EXPECT_EQ(Encrypted(plain, keyBytes, 2), ReadFile(data));
+    EXPECT_EQ(testsupport::ReferenceEncrypt(plain, keyBytes, 2), ReadFile(data));
 }
 
 // These run the dialog really modally, as the program does, and press the key

@@ -58,6 +58,18 @@ mode_t ModeOf(const std::string& path)
     return status.st_mode & 07777;
 }
 
+std::string ReferenceEncrypt(const std::string& plain, const std::string& key, int offset)
+{
+    std::string out = plain;
+    unsigned char k = 0;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        if (i < key.size())
+            k = static_cast<unsigned char>(key[i]);
+        out[i] = static_cast<char>(static_cast<unsigned char>(plain[i]) + offset + k);
+    }
+    return out;
+}
+
 std::string PatternBytes(size_t length, unsigned seed)
 {
     std::string bytes(length, '\0');

@@ -27,6 +27,11 @@ std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);  // without following a symlink
 mode_t ModeOf(const std::string& path);
 
+// What encrypting `plain` with `key` and `offset` must give, worked out byte
+// by byte, independently of the engine: the key's last byte serves past its
+// end, an empty key counts as zeros.
+std::string ReferenceEncrypt(const std::string& plain, const std::string& key, int offset);
+
 // Bytes 0, 1, ... 255, 0, 1, ... of the given length, scrambled by `seed`.
 std::string PatternBytes(size_t length, unsigned seed = 1);
 
