@@ -4,6 +4,7 @@
 
 #include <wx/app.h>
 #include <wx/msgdlg.h>
+#include <wx/generic/msgdlgg.h>
 #include <wx/toplevel.h>
 #include <wx/window.h>
 
@@ -11,12 +12,16 @@ namespace platform {
 
 namespace {
 
+// The toolkit's own message box shows no icon on GTK 3; the generic one draws
+// the warning or error sign from the icon theme, so a notice looks like one.
+using MessageBox = wxGenericMessageDialog;
+
 // A message box that belongs to no window: it neither blocks nor follows the
 // main window, as the toolkit would otherwise pick the main window for it.
-class UnownedMessageDialog : public wxMessageDialog {
+class UnownedMessageDialog : public MessageBox {
 public:
     UnownedMessageDialog(const wxString& text, const wxString& caption, long style)
-        : wxMessageDialog(nullptr, text, caption, style)
+        : MessageBox(nullptr, text, caption, style)
     {
         m_parent = nullptr;
     }
@@ -46,7 +51,7 @@ void MessageBoxNoticeSink::Show(const std::string& text, const std::string& capt
         UnownedMessageDialog box(message, title, BoxStyle(icon));
         box.ShowModal();
     } else {
-        wxMessageDialog box(wxGetActiveWindow(), message, title, BoxStyle(icon));
+        MessageBox box(wxGetActiveWindow(), message, title, BoxStyle(icon));
         box.ShowModal();
     }
 }

@@ -12,7 +12,7 @@ bool g_allowRealModal = false;
 
 wxString Describe(wxDialog* dialog)
 {
-    if (auto* box = dynamic_cast<wxMessageDialog*>(dialog))
+    if (auto* box = dynamic_cast<wxMessageDialogBase*>(dialog))
         return "message box \"" + box->GetMessage() + "\" (" + box->GetCaption() + ")";
     return "dialog \"" + dialog->GetTitle() + "\"";
 }
@@ -43,7 +43,7 @@ void GuiTestModalHook::ReportFailure(const wxString& message)
     ADD_FAILURE_AT(m_file, m_line) << message.utf8_string();
 }
 
-int ExpectBox::OnInvoked(wxMessageDialog* box) const
+int ExpectBox::OnInvoked(wxMessageDialogBase* box) const
 {
     m_seen->message = box->GetMessage();
     m_seen->caption = box->GetCaption();

@@ -40,12 +40,12 @@ struct SeenBox {
 };
 
 // Expects one message box, answers it with OK and records it.
-class ExpectBox : public wxExpectModalBase<wxMessageDialog, ExpectBox> {
+class ExpectBox : public wxExpectModalBase<wxMessageDialogBase, ExpectBox> {
 public:
     explicit ExpectBox(SeenBox& seen) : m_seen(&seen) {}
 
 protected:
-    int OnInvoked(wxMessageDialog* box) const override;
+    int OnInvoked(wxMessageDialogBase* box) const override;
 
 private:
     SeenBox* m_seen;
