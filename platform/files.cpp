@@ -200,7 +200,11 @@ bool ReplacementFile::Finish(const struct stat& original)
     // given for; where those can't be kept, the owner alone gets access.
     if (Sys().Fchown(m_fd, original.st_uid, original.st_gid) != 0)
         mode &= S_IRWXU;
-    const bool ok = Sys().Fchmod(m_fd, mode) == 0 && Sys().Fsync(m_fd) == 0;
+    // Some filesystems (FAT on a memory stick) keep no permission bits and
+    // refuse to change them; the file then keeps the owner-only access it
+    // was created with, which is never more than the original had.
+    Sys().Fchmod(m_fd, mode);
+    const bool ok = Sys().Fsync(m_fd) == 0;
     const bool closed = Sys().Close(m_fd) == 0;
     m_fd = -1;
     return ok && closed;

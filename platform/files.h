@@ -92,9 +92,9 @@ public:
     bool Create(const std::string& tempPath);
     // Writes everything or fails (short writes are retried).
     bool Write(const void* buffer, size_t count);
-    // Gives the file the original's owner, group and permission bits (never
-    // more access than it had when the owner can't be kept), flushes it to
-    // disk and closes it.
+    // Gives the file the original's owner, group and permission bits where
+    // the filesystem keeps them (never more access than it had when the owner
+    // can't be kept), flushes it to disk and closes it.
     bool Finish(const struct stat& original);
     // Renames the finished file over `target` and flushes the directory.
     bool Replace(const std::string& target);

@@ -370,11 +370,23 @@ TEST_F(Pass, ResultKeepsThePermissionsOfTheFileItReplaces)
     struct NoChown : platform::SystemCalls {
         int Fchown(int, uid_t, gid_t) override { errno = EPERM; return -1; }
     };
-    Installed<NoChown> calls;
-    ::chmod(data.c_str(), 0664);
-    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionDecrypt));
+    {
+        Installed<NoChown> calls;
+        ::chmod(data.c_str(), 0664);
+        ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionDecrypt));
+        EXPECT_EQ(0600u, ModeOf(data));
+        EXPECT_TRUE(plain == ReadFile(data));
+    }
+
+    // A filesystem without permission bits still gets the file replaced,
+    // with no more access than owner-only.
+    struct NoModes : platform::SystemCalls {
+        int Fchmod(int, mode_t) override { errno = EPERM; return -1; }
+    };
+    Installed<NoModes> calls;
+    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
     EXPECT_EQ(0600u, ModeOf(data));
-    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_TRUE(cipher == ReadFile(data));
 }
 
 }  // namespace
