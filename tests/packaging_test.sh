@@ -10,7 +10,7 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$work/stage" >/dev/null
-for file in bin/veltrane bin/veltrane-cli share/man/man1/veltrane-cli.1 \
+for file in bin/veltrane bin/veltrane-cli share/man/man1/veltrane-cli.1.gz \
             share/doc/veltrane/ReadMe.txt share/doc/veltrane/veltrane.png \
             share/applications/org.veltrane.Veltrane.desktop \
             share/metainfo/org.veltrane.Veltrane.metainfo.xml; do
