@@ -178,6 +178,10 @@ int TransformFile(const std::string& filePath, const std::string& keyPath,
     key.Close();
     if (!out.Finish(original))
         return FailWrite(tempPath);
+    // Flushing a large result can take a while; a stop asked for meanwhile
+    // still comes before anything is replaced.
+    if (platform::CancelRequested())
+        return 0;
 
     // A read-only data file is not replaced; the finished result stays under
     // the temporary name for the user to find.

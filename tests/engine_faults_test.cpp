@@ -109,6 +109,21 @@ TEST_F(Pass, CancelledPassRemovesItsTemporaryFileSilently)
     platform::ResetCancel();
     EXPECT_TRUE(recorder.notices.empty());
     ExpectUntouched();
+
+    // Asked for while the whole result is being flushed: still in time.
+    struct CancelDuringFlush : platform::SystemCalls {
+        int Fsync(int fd) override
+        {
+            platform::RequestCancel();
+            return SystemCalls::Fsync(fd);
+        }
+    };
+    Installed<CancelDuringFlush> calls;
+    recorder.onTitle = nullptr;
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    platform::ResetCancel();
+    EXPECT_TRUE(recorder.notices.empty());
+    ExpectUntouched();
 }
 
 TEST_F(Pass, SymlinkPlantedAtTheTemporaryPathDoesNotRedirectTheWrite)
