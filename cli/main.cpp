@@ -78,20 +78,29 @@ int main(int argc, char** argv)
     platform::SetTitleSink(&console);
 
     int status = kExitDone;
-    for (const std::string& file : options.files) {
-        if (g_stopSignal)
-            break;
+    // The first FILE that a stop signal leaves as it was; every one after it
+    // is never started.
+    size_t unchanged = 0;
+    for (; unchanged < options.files.size() && !g_stopSignal; ++unchanged) {
+        const std::string& file = options.files[unchanged];
         const bool done = ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) &&
                           !g_stopSignal &&
                           TransformFile(file, options.keyPath, options.offset, options.direction);
         console.EndProgress();
         if (!done)
             status = kExitRefused;
+        if (!done && g_stopSignal)
+            break;
     }
 
     platform::SetTitleSink(nullptr);
     platform::SetNoticeSink(nullptr);
-    if (g_stopSignal)
+    if (g_stopSignal) {
+        // A signal can come just after a file was replaced, so the exit
+        // status alone can't say which files a rerun must leave out.
+        for (size_t i = unchanged; i < options.files.size(); ++i)
+            std::fprintf(stderr, "veltrane-cli: stopped; unchanged: %s\n", options.files[i].c_str());
         return 128 + g_stopSignal;
+    }
     return status;
 }

@@ -41,7 +41,8 @@ const char kHelpText[] =
     "  1    a FILE was refused or failed\n"
     "  2    usage error; no FILE touched\n"
     "  130  interrupted by SIGINT (143: SIGTERM, 129: SIGHUP); the FILE in work\n"
-    "       is left as it was, later ones are not started\n";
+    "       is left as it was, later ones are not started, and each FILE left\n"
+    "       unchanged is named on standard error\n";
 
 namespace {
 

@@ -395,7 +395,9 @@ TEST_F(CliTest, InterruptedPassLeavesTheFileAsItWasAndStartsNoOther)
         EXPECT_EQ(before, Fingerprint(big));
         EXPECT_FALSE(Exists(dir / ("big." + kSuffix)));
         EXPECT_TRUE(plain == ReadFile(data));
-        EXPECT_EQ(std::string::npos, outcome.err.find("data.bin"));
+        const std::string stopped = "veltrane-cli: stopped; unchanged: ";
+        EXPECT_EQ(stopped + big + "\n" + stopped + data + "\n",
+                  outcome.err.substr(outcome.err.find(stopped)));
     }
 }
 
