@@ -1,5 +1,6 @@
 #include "app/veltrane_app.h"
 
+#include "platform/files.h"
 #include "platform/wx/sinks.h"
 #include "ui/veltrane_dlg.h"
 
@@ -33,6 +34,9 @@ void CVeltraneApp::OnHelp(wxCommandEvent& WXUNUSED(event))
 
 int main(int argc, char** argv)
 {
+    // Started with a standard stream closed, the toolkit's warnings would go
+    // into whatever file took its number.
+    platform::EnsureStandardStreams();
     // The start-up hook ends the program by returning false, which the
     // toolkit's own entry point would report as a failure; a run that ends
     // with the dialog is a success.

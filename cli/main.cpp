@@ -4,6 +4,7 @@
 #include "cli/options.h"
 #include "engine/cipher.h"
 #include "platform/cancel.h"
+#include "platform/files.h"
 #include "res/version.h"
 
 #include <unistd.h>
@@ -57,6 +58,9 @@ int UsageError(const std::string& error)
 
 int main(int argc, char** argv)
 {
+    // Before anything else: a file opened while a standard stream is closed
+    // would take its number and receive the progress lines.
+    platform::EnsureStandardStreams();
     cli::Options options;
     std::string error;
     switch (cli::ParseCommandLine(argc, argv, options, error)) {

@@ -92,14 +92,23 @@ int ProgressPercent(std::int64_t done, std::int64_t length)
     return static_cast<int>(static_cast<double>(done) / static_cast<double>(length) * 100.0 + 1.0);
 }
 
-int TransformFile(const std::string& filePath, const std::string& keyPath,
-                  int offset, int direction)
+namespace {
+
+// Refusals found before anything is written: the notice alone, as for the
+// request checks.
+int Refuse(const std::string& text)
+{
+    platform::ShowNotice(text, "Encrypt file error.");
+    return 0;
+}
+
+int Transform(const std::string& filePath, const std::string& keyPath, int offset, int direction)
 {
     // Through a symlink the file itself is rewritten, so that no plain copy
     // survives behind the link; the temporary file lies beside it.
     const std::string target = platform::ResolvePath(filePath);
     const std::string tempPath = TemporaryPath(target);
-    if (tempPath == target || platform::EntryIsFile(tempPath, target) ||
+    if (platform::SamePathText(tempPath, target) || platform::EntryIsFile(tempPath, target) ||
         platform::EntryIsFile(tempPath, keyPath)) {
         platform::ShowNotice(
             platform::Format("The temporary file %s would overwrite one of the request's files.",
@@ -111,20 +120,46 @@ int TransformFile(const std::string& filePath, const std::string& keyPath,
     platform::InputFile data;
     if (!data.Open(target))
         return FailRead(filePath);
+    // The replacement takes one name; the file's other names would go on
+    // showing the old bytes, and a pass that says it is done must not leave
+    // a plain copy behind.
+    if (data.LinkCount() > 1)
+        return Refuse(platform::Format(
+            "%s has other names (hard links), which would keep the old contents. Remove them first; "
+            "the file was left as it is.",
+            filePath.c_str()));
     platform::InputFile key;
     if (!key.Open(keyPath))
         return FailRead(keyPath);
     const std::int64_t length = FileLength(data.Descriptor());
     if (length < 0)
         return FailRead(filePath);
+    // A key of the kernel's own (under /proc) reports no length; the pass
+    // uses the bytes it really gives, never zeros in their place.
+    if (!key.TakeContentIfSizeUnknown(length))
+        return FailRead(keyPath);
     const std::int64_t step = length / 10 > 0 ? length / 10 : 1;
 
     std::string baseName, extension;
     SplitFileName(filePath, baseName, extension);
 
     platform::ReplacementFile out;
-    if (!out.Create(tempPath))
+    switch (out.Create(tempPath)) {
+    case platform::ReplacementFile::Created::Yes:
+        break;
+    case platform::ReplacementFile::Created::Busy:
+        return Refuse(platform::Format(
+            "%s is not done: another pass, still running, is using its temporary file %s. "
+            "Try again when it has finished.",
+            filePath.c_str(), tempPath.c_str()));
+    case platform::ReplacementFile::Created::NameTooLong:
+        return Refuse(platform::Format(
+            "%s is not done: the name of its temporary file, %s, would be too long for its folder. "
+            "Give the file a shorter name first.",
+            filePath.c_str(), tempPath.c_str()));
+    case platform::ReplacementFile::Created::Failed:
         return FailWrite(tempPath);
+    }
 
     // The key file's last byte stands for every position past its end; an
     // empty key file counts as zeros. Its length is taken once: a key file
@@ -173,11 +208,14 @@ int TransformFile(const std::string& filePath, const std::string& keyPath,
     // replacement.
     if (FileLength(data.Descriptor()) != length)
         return FailRead(filePath);
-    const struct stat original = data.Status();
+    // Anything but exactly the data's length means that something other than
+    // this pass wrote to the result, or that a write went missing.
+    if (out.Size() != length)
+        return FailWrite(tempPath);
+    if (!out.Finish(data))
+        return FailWrite(tempPath);
     data.Close();
     key.Close();
-    if (!out.Finish(original))
-        return FailWrite(tempPath);
     // Flushing a large result can take a while; a stop asked for meanwhile
     // still comes before anything is replaced.
     if (platform::CancelRequested())
@@ -190,10 +228,43 @@ int TransformFile(const std::string& filePath, const std::string& keyPath,
         return Fail(platform::Format("Could not delete %s.", filePath.c_str()),
                     "Error: Could not delete original file!");
     }
-    if (!out.Replace(target)) {
-        out.Keep();
-        return Fail(platform::Format("Encrypted file's name is left as: %s", tempPath.c_str()),
-                    "Error: Could not rename encrypted file!");
+    switch (out.Replace(target, data)) {
+    case platform::ReplacementFile::Replaced::Yes:
+        return 1;
+    case platform::ReplacementFile::Replaced::TargetChanged:
+        // Saved anew during the pass (an editor writes a new file and renames
+        // it over the old one): the new version stays, the result is dropped.
+        return Fail(platform::Format("%s was changed by another program during the pass. The changed "
+                                     "file was left as it is; run the pass again if it is still wanted.",
+                                     filePath.c_str()),
+                    "Encrypt file error.");
+    case platform::ReplacementFile::Replaced::TemporaryChanged:
+        return Fail(platform::Format("Another program replaced the temporary file %s during the pass. "
+                                     "%s was left as it was.",
+                                     tempPath.c_str(), filePath.c_str()),
+                    "Encrypt file error.");
+    case platform::ReplacementFile::Replaced::Failed:
+        break;
     }
-    return 1;
+    out.Keep();
+    return Fail(platform::Format("Encrypted file's name is left as: %s", tempPath.c_str()),
+                "Error: Could not rename encrypted file!");
+}
+
+}  // namespace
+
+int TransformFile(const std::string& filePath, const std::string& keyPath,
+                  int offset, int direction)
+{
+    try {
+        return Transform(filePath, keyPath, offset, direction);
+    } catch (...) {
+        // No memory or no thread to spare. The temporary file is gone with
+        // the unwinding; the data file was never touched.
+        try {
+            return FailRead(filePath);
+        } catch (...) {
+            return 0;
+        }
+    }
 }

@@ -57,10 +57,10 @@ void ReadAhead::Run()
         chunk.keyBytes = static_cast<std::size_t>(
             std::clamp<std::int64_t>(m_keyLength - start, 0, static_cast<std::int64_t>(chunk.count)));
         chunk.failure = Failure::None;
-        if (m_data.ReadFull(chunk.data.get(), chunk.count) != static_cast<ssize_t>(chunk.count))
+        if (m_data.ReadFull(chunk.data.get(), chunk.count) != static_cast<std::int64_t>(chunk.count))
             chunk.failure = Failure::Data;
         else if (chunk.keyBytes > 0 &&
-                 m_key.ReadFull(chunk.key.get(), chunk.keyBytes) != static_cast<ssize_t>(chunk.keyBytes))
+                 m_key.ReadFull(chunk.key.get(), chunk.keyBytes) != static_cast<std::int64_t>(chunk.keyBytes))
             chunk.failure = Failure::Key;
         {
             std::lock_guard<std::mutex> lock(m_mutex);

@@ -13,36 +13,17 @@ const char kSameFileText[] =
 const char kSameFileCaption[] = "Filename error. (Bad idea.)";
 const char kCannotFindCaption[] = "Encrypt file error.";
 
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 int Refuse(const std::string& text, const char* caption)
 {
     platform::ShowNotice(text, caption);
     return 0;
 }
 
-}  // namespace
-
-int ValidateRequest(const std::string& filePath, const std::string& keyPath,
-                    int offset, int makeKeyReadOnly)
+int Validate(const std::string& filePath, const std::string& keyPath, int offset, int makeKeyReadOnly)
 {
     // A file used as its own key doubles every byte, which decryption can't
     // undo; catch it by name first, then by identity (links, other spellings).
-    if (EqualIgnoringAsciiCase(filePath, keyPath) || platform::SameFile(filePath, keyPath))
+    if (platform::SamePathText(filePath, keyPath) || platform::SameFile(filePath, keyPath))
         return Refuse(kSameFileText, kSameFileCaption);
 
     if (!platform::FileProbe(filePath).IsOpen())
@@ -63,4 +44,17 @@ int ValidateRequest(const std::string& filePath, const std::string& keyPath,
     if (offset < 0 || offset > 255)
         return Refuse("Offset must be value between 0 and 255.", "Error");
     return 1;
+}
+
+}  // namespace
+
+int ValidateRequest(const std::string& filePath, const std::string& keyPath,
+                    int offset, int makeKeyReadOnly)
+{
+    try {
+        return Validate(filePath, keyPath, offset, makeKeyReadOnly);
+    } catch (...) {
+        // Out of memory for a path or a notice: the request is not carried out.
+        return 0;
+    }
 }

@@ -1,5 +1,6 @@
 #include "platform/syscalls.h"
 
+#include <acl/libacl.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -8,6 +9,10 @@
 namespace platform {
 
 int SystemCalls::Open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+int SystemCalls::OpenAt(int dir, const char* name, int flags, mode_t mode)
+{
+    return ::openat(dir, name, flags, mode);
+}
 ssize_t SystemCalls::Read(int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); }
 ssize_t SystemCalls::ReadAt(int fd, void* buffer, size_t count, off_t offset)
 {
@@ -18,8 +23,15 @@ int SystemCalls::Fsync(int fd) { return ::fsync(fd); }
 int SystemCalls::Close(int fd) { return ::close(fd); }
 int SystemCalls::Fchmod(int fd, mode_t mode) { return ::fchmod(fd, mode); }
 int SystemCalls::Fchown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group); }
-int SystemCalls::Rename(const char* from, const char* to) { return ::rename(from, to); }
-int SystemCalls::Unlink(const char* path) { return ::unlink(path); }
+int SystemCalls::CopyPermissions(const char* fromPath, int from, const char* toPath, int to)
+{
+    return ::perm_copy_fd(fromPath, from, toPath, to, nullptr);
+}
+int SystemCalls::RenameAt(int dir, const char* from, const char* to)
+{
+    return ::renameat(dir, from, dir, to);
+}
+int SystemCalls::UnlinkAt(int dir, const char* name) { return ::unlinkat(dir, name, 0); }
 
 namespace {
 SystemCalls g_real;

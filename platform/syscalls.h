@@ -13,6 +13,9 @@ class SystemCalls {
 public:
     virtual ~SystemCalls() = default;
     virtual int Open(const char* path, int flags, mode_t mode);
+    // Names relative to an open folder: the temporary file and the file it
+    // replaces always lie in one folder.
+    virtual int OpenAt(int dir, const char* name, int flags, mode_t mode);
     virtual ssize_t Read(int fd, void* buffer, size_t count);
     virtual ssize_t ReadAt(int fd, void* buffer, size_t count, off_t offset);
     virtual ssize_t Write(int fd, const void* buffer, size_t count);
@@ -20,8 +23,11 @@ public:
     virtual int Close(int fd);
     virtual int Fchmod(int fd, mode_t mode);
     virtual int Fchown(int fd, uid_t owner, gid_t group);
-    virtual int Rename(const char* from, const char* to);
-    virtual int Unlink(const char* path);
+    // Copies the permission bits and the access control list of `from` onto
+    // `to`.
+    virtual int CopyPermissions(const char* fromPath, int from, const char* toPath, int to);
+    virtual int RenameAt(int dir, const char* from, const char* to);
+    virtual int UnlinkAt(int dir, const char* name);
 };
 
 SystemCalls& Sys();

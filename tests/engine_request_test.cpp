@@ -61,10 +61,16 @@ TEST_F(Request, AcceptsTheOffsetRangeAndNothingOutsideIt)
     EXPECT_EQ("Error", recorder.notices[1].caption);
 }
 
-TEST_F(Request, SamePathsDifferingOnlyInCaseAreRefusedBeforeAnyFileIsLookedAt)
+TEST_F(Request, EqualPathsAreRefusedBeforeAnyFileIsLookedAtButLetterCaseMakesTwoFiles)
 {
-    EXPECT_EQ(0, ValidateRequest(dir / "Missing.BIN", dir / "missing.bin", 0, 1));
+    EXPECT_EQ(0, ValidateRequest(dir / "missing.bin", dir / "missing.bin", 0, 1));
     ExpectOneNotice(kSameFileText, "Filename error. (Bad idea.)");
+    // Names here keep their case: "Notes.txt" and "notes.txt" are two files.
+    recorder.notices.clear();
+    WriteFile(dir / "Notes.txt", "plain");
+    WriteFile(dir / "notes.txt", "key");
+    EXPECT_EQ(1, ValidateRequest(dir / "Notes.txt", dir / "notes.txt", 0, 0));
+    EXPECT_TRUE(recorder.notices.empty());
 }
 
 TEST_F(Request, OneFileUnderTwoNamesIsRefusedAsItsOwnKey)

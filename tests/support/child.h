@@ -23,8 +23,39 @@ struct ChildOptions {
     bool asUnprivileged = false;
 };
 
+// A body running in a child process while the test goes on.
+class Child {
+public:
+    explicit Child(const std::function<int()>& body, const ChildOptions& options = {});
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ChildOutcome Wait();
+
+private:
+    int m_pid = -1;
+    int m_notices = -1;
+};
+
 // The body's return value becomes the child's exit code.
 ChildOutcome RunInChild(const std::function<int()>& body, const ChildOptions& options = {});
+
+// Orders two processes without sleeping: one side arrives and waits, the
+// other waits for the arrival and then lets it go. Made before the fork.
+class Gate {
+public:
+    Gate();
+    ~Gate();
+    Gate(const Gate&) = delete;
+    Gate& operator=(const Gate&) = delete;
+    void ArriveAndWait();  // the held side
+    bool AwaitArrival();   // the holding side; false if the other side ended first
+    void Open();
+
+private:
+    int m_arrived[2] = {-1, -1};
+    int m_go[2] = {-1, -1};
+};
 
 // Whether an unprivileged child can be had (the runner is root).
 bool CanDropPrivileges();

@@ -1,0 +1,170 @@
+// A pass beside other programs: other passes whose temporary files coincide,
+// an editor saving the file meanwhile, other names of the file, closed
+// standard streams, no thread to spare. Real processes, ordered by a gate
+// that holds a pass at its first progress line (its temporary file made).
+#include "engine/cipher.h"
+
+#include "tests/support/child.h"
+#include "tests/support/files.h"
+#include "tests/support/recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using testsupport::Child;
+using testsupport::Exists;
+using testsupport::Gate;
+using testsupport::PatternBytes;
+using testsupport::ReadFile;
+using testsupport::Recorder;
+using testsupport::RunInChild;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+const std::string kSuffix = "1\xC3\xAA" "9";
+
+struct HoldAtFirstTitle : platform::TitleSink {
+    Gate& gate;
+    bool held = false;
+    explicit HoldAtFirstTitle(Gate& g) : gate(g) {}
+    void SetTitle(const std::string&) override
+    {
+        if (!held) {
+            held = true;
+            gate.ArriveAndWait();
+        }
+    }
+};
+
+struct Beside : testing::Test {
+    TempDir dir;
+    std::string key = dir / "key.bin";
+    std::string keyBytes = PatternBytes(5000, 21);
+    std::string doc = dir / "report.doc";
+    std::string txt = dir / "report.txt";
+    std::string temp = dir / ("report." + kSuffix);
+    std::string docPlain = PatternBytes(3 * 1024 * 1024, 22);
+    std::string txtPlain = PatternBytes(1024 * 1024, 23);
+    Gate gate;
+
+    Beside()
+    {
+        WriteFile(key, keyBytes);
+        WriteFile(doc, docPlain);
+        WriteFile(txt, txtPlain);
+    }
+
+    // Encrypts `path` in another process, held at its first progress line.
+    std::unique_ptr<Child> HeldPass(const std::string& path)
+    {
+        auto child = std::make_unique<Child>([this, path] {
+            HoldAtFirstTitle hold(gate);
+            platform::SetTitleSink(&hold);
+            return TransformFile(path, key, 7, kDirectionEncrypt);
+        });
+        EXPECT_TRUE(gate.AwaitArrival());
+        return child;
+    }
+};
+
+TEST_F(Beside, PassFindingItsTemporaryFileHeldByAnotherIsRefusedAndBothFilesSurvive)
+{
+    auto first = HeldPass(doc);
+    Recorder recorder;
+    // A file with the same temporary name, and the very same file.
+    EXPECT_EQ(0, TransformFile(txt, key, 7, kDirectionEncrypt));
+    EXPECT_EQ(0, TransformFile(doc, key, 7, kDirectionEncrypt));
+    gate.Open();
+    const auto outcome = first->Wait();
+
+    ASSERT_EQ(2u, recorder.notices.size());
+    EXPECT_EQ(txt + " is not done: another pass, still running, is using its temporary file " + temp +
+                  ". Try again when it has finished.",
+              recorder.notices[0].text);
+    EXPECT_EQ("Encrypt file error.", recorder.notices[0].caption);
+    EXPECT_TRUE(txtPlain == ReadFile(txt));
+    EXPECT_EQ(1, outcome.exitCode);
+    EXPECT_EQ("", outcome.notices);
+    EXPECT_TRUE(testsupport::ReferenceEncrypt(docPlain, keyBytes, 7) == ReadFile(doc));
+    EXPECT_FALSE(Exists(temp));
+
+    // Once the other pass is over, the file goes through.
+    EXPECT_EQ(1, TransformFile(txt, key, 7, kDirectionEncrypt));
+    EXPECT_TRUE(testsupport::ReferenceEncrypt(txtPlain, keyBytes, 7) == ReadFile(txt));
+}
+
+TEST_F(Beside, FileSavedAnewDuringThePassKeepsTheNewVersion)
+{
+    auto pass = HeldPass(doc);
+    // An editor's save: a new file, renamed over the old one.
+    WriteFile(doc + ".new", "the new version");
+    ASSERT_EQ(0, std::rename((doc + ".new").c_str(), doc.c_str()));
+    gate.Open();
+    const auto outcome = pass->Wait();
+    EXPECT_EQ(0, outcome.exitCode);
+    EXPECT_EQ("Encrypt file error.: " + doc +
+                  " was changed by another program during the pass. The changed file was left as it "
+                  "is; run the pass again if it is still wanted.\n",
+              outcome.notices);
+    EXPECT_EQ("the new version", ReadFile(doc));
+    EXPECT_FALSE(Exists(temp));
+}
+
+TEST_F(Beside, FileWithOtherNamesIsRefusedBeforeAnythingIsWritten)
+{
+    const std::string other = dir / "other-name.doc";
+    ASSERT_EQ(0, ::link(doc.c_str(), other.c_str()));
+    Recorder recorder;
+    EXPECT_EQ(0, TransformFile(doc, key, 7, kDirectionEncrypt));
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ(doc + " has other names (hard links), which would keep the old contents. Remove them "
+                    "first; the file was left as it is.",
+              recorder.notices[0].text);
+    EXPECT_TRUE(docPlain == ReadFile(other));
+    EXPECT_TRUE(docPlain == ReadFile(doc));
+    EXPECT_FALSE(Exists(temp));
+}
+
+TEST_F(Beside, ClosedStandardStreamsDoNotLeakIntoTheResult)
+{
+    const auto outcome = RunInChild([&] {
+        for (int fd = 0; fd <= 2; ++fd)
+            ::close(fd);
+        ::execl(VELTRANE_CLI_PATH, "veltrane-cli", "encrypt", "-v", "-k", key.c_str(), txt.c_str(),
+                static_cast<char*>(nullptr));
+        return 121;
+    });
+    EXPECT_EQ(0, outcome.exitCode);
+    EXPECT_TRUE(testsupport::ReferenceEncrypt(txtPlain, keyBytes, 0) == ReadFile(txt));
+}
+
+// With no room for the reading thread, the pass says so instead of aborting.
+TEST_F(Beside, NoThreadToSpareIsReportedAndLeavesTheFile)
+{
+    if (!testsupport::CanDropPrivileges())
+        GTEST_SKIP() << "needs root to run as another user";
+    ::chmod(dir.Path().c_str(), 0777);
+    ::chmod(txt.c_str(), 0666);
+    ::chmod(key.c_str(), 0644);
+    const auto outcome = RunInChild(
+        [&] {
+            const rlimit one{1, 1};  // this process alone: no thread beside it
+            if (::setrlimit(RLIMIT_NPROC, &one) != 0)
+                return 99;
+            return TransformFile(txt, key, 7, kDirectionEncrypt);
+        },
+        testsupport::ChildOptions{-1, true});
+    EXPECT_TRUE(outcome.exited);
+    EXPECT_EQ(0, outcome.exitCode);
+    EXPECT_EQ("Error: Could not read file!: Could not read " + txt + ".\n", outcome.notices);
+    EXPECT_TRUE(txtPlain == ReadFile(txt));
+    EXPECT_FALSE(Exists(temp));
+}
+
+}  // namespace
