@@ -3,9 +3,12 @@
 #include "platform/cancel.h"
 #include "platform/win32/text.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace cli {
@@ -53,8 +56,12 @@ std::vector<std::string> Arguments(int argc, char** argv)
     for (int i = 0; i < count; ++i)
         arguments.push_back(platform::Narrow(wide[i]));
     ::LocalFree(wide);
-    // The C runtime's text output (usage errors, help) is UTF-8 as well; the
-    // console's own setting comes back when the program ends.
+    // Output is byte for byte what the Linux program writes: LF line ends
+    // (which consoles, editors and scripts take), UTF-8 text. A console
+    // shows the C runtime's UTF-8 (usage errors, help) once its code page is
+    // UTF-8; its own setting comes back when the program ends.
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
     const UINT current = ::GetConsoleOutputCP();
     if (current != 0 && current != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8)) {
         g_savedOutputCodePage = current;

@@ -389,10 +389,13 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& target, co
     }
     // Renamed through the handle this pass holds, so that what takes the data
     // file's name is the very file this pass wrote, with no moment between
-    // letting it go and moving it. Within one folder the bare name is
-    // enough. This is the rename, replacing in one step, that MoveFileExW
-    // makes with MOVEFILE_REPLACE_EXISTING.
-    const std::wstring name = Widen(NameOf(target));
+    // letting it go and moving it. This is the rename, replacing in one step,
+    // that MoveFileExW makes with MOVEFILE_REPLACE_EXISTING. The call takes
+    // the system's own form of a full path (\??\C:\...): a bare name would
+    // be read against the current folder by some implementations.
+    std::wstring name = SystemPath(target);
+    if (name.compare(0, 4, L"\\\\?\\") == 0)
+        name.replace(0, 4, L"\\??\\");
     std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
     rename->ReplaceIfExists = TRUE;
