@@ -9,10 +9,12 @@
 #include "platform/win32/syscalls.h"
 #include "platform/win32/text.h"
 
+#include <windows.h>
+
 #include <aclapi.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
+#include <sddl.h>
 
 #include <cstring>
 #include <vector>
@@ -108,6 +110,43 @@ std::string NameOf(const std::string& path)
     const size_t slash = path.find_last_of(kPathSeparators);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+bool UnderWine()
+{
+    static const bool wine =
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+// A file's access list (DACL) and its text form, for comparing two of them.
+struct AccessList {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::wstring text;
+    bool isProtected = false;
+    bool known = false;
+
+    explicit AccessList(HANDLE file)
+    {
+        if (::GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              &descriptor) != ERROR_SUCCESS)
+            return;
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        LPWSTR sddl = nullptr;
+        if (!::GetSecurityDescriptorControl(descriptor, &control, &revision) ||
+            !::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                    DACL_SECURITY_INFORMATION, &sddl, nullptr))
+            return;
+        text = sddl;
+        ::LocalFree(sddl);
+        isProtected = (control & SE_DACL_PROTECTED) != 0;
+        known = true;
+    }
+    ~AccessList() { ::LocalFree(descriptor); }
+    AccessList(const AccessList&) = delete;
+    AccessList& operator=(const AccessList&) = delete;
+};
 
 bool SetDisposition(HANDLE handle, bool remove)
 {
@@ -352,21 +391,17 @@ bool ReplacementFile::Finish(const InputFile& original)
     FILE_BASIC_INFO basic {};
     basic.FileAttributes = (info.dwFileAttributes & kKept) ? (info.dwFileAttributes & kKept) : FILE_ATTRIBUTE_NORMAL;
     Sys().SetFileInformation(handle, FileBasicInfo, &basic, sizeof basic);
-    // The original's own access list; entries it inherits from the folder
-    // come back by inheritance, since the result lies in the same folder.
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(HandleOf(original.Descriptor()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                          nullptr, &dacl, nullptr, &descriptor) == ERROR_SUCCESS) {
-        SECURITY_DESCRIPTOR_CONTROL control = 0;
-        DWORD revision = 0;
-        ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+    // The original's access list, where it says more than the one the new
+    // file got from its folder: a file kept from other users stays so. Wine
+    // makes both lists up from POSIX modes and turns a list written back
+    // into a wider mode (0640 became 0775), so there the file keeps the
+    // mode it was created with.
+    AccessList wanted(HandleOf(original.Descriptor())), got(handle);
+    if (!UnderWine() && wanted.known && got.known && wanted.text != got.text) {
         const SECURITY_INFORMATION which =
-            DACL_SECURITY_INFORMATION |
-            ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
-                                           : UNPROTECTED_DACL_SECURITY_INFORMATION);
-        ::SetSecurityInfo(handle, SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
-        ::LocalFree(descriptor);
+            DACL_SECURITY_INFORMATION | (wanted.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        ::SetSecurityInfo(handle, SE_FILE_OBJECT, which, nullptr, nullptr, wanted.dacl, nullptr);
     }
     return Sys().Flush(handle) != 0;
 }
