@@ -1,12 +1,12 @@
 #include "cli/system.h"
 
+#include "platform/cancel.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
-
-#include "platform/cancel.h"
 
 namespace cli {
 

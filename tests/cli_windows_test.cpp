@@ -9,7 +9,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <vector>
 
 using platform::Narrow;
@@ -52,7 +51,7 @@ struct Outcome {
 
 class Cli {
 public:
-    explicit Cli(const std::vector<std::string>& args, DWORD flags = 0)
+    explicit Cli(const std::vector<std::string>& args)
     {
         std::wstring command = Quoted(Widen(VELTRANE_CLI_PATH));
         for (const std::string& arg : args)
@@ -73,11 +72,10 @@ public:
         startup.hStdOutput = out;
         startup.hStdError = errWrite;
         PROCESS_INFORMATION process{};
-        if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+        if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                              &process)) {
             ::CloseHandle(process.hThread);
             m_process = process.hProcess;
-            m_id = process.dwProcessId;
         }
         ::CloseHandle(errWrite);
         ::CloseHandle(out);
@@ -91,16 +89,6 @@ public:
             Wait();
         }
     }
-
-    bool ReadUntil(const std::string& text)
-    {
-        while (m_errText.find(text) == std::string::npos)
-            if (!ReadSome())
-                return false;
-        return true;
-    }
-
-    DWORD Id() const { return m_id; }
 
     Outcome Wait()
     {
@@ -132,7 +120,6 @@ private:
     std::string m_outPath;
     HANDLE m_process = nullptr;
     HANDLE m_err = nullptr;
-    DWORD m_id = 0;
     std::string m_errText;
 };
 
@@ -221,27 +208,6 @@ TEST_F(CliTest, FileHeldOpenByAnotherProgramIsRefusedAndTheOthersGoOn)
     EXPECT_EQ("Encrypt file error.: Cannot find " + held + ".\n", outcome.err);
     EXPECT_TRUE(plain == ReadFile(held));
     EXPECT_TRUE(testsupport::ReferenceEncrypt(plain, keyBytes, 0) == ReadFile(data));
-}
-
-// Ctrl-Break reaches a program that shares the console; the pass stops as
-// on a SIGTERM and the files stay as they were.
-TEST_F(CliTest, CtrlBreakStopsThePassAndLeavesTheFileAsItWas)
-{
-    if (!::GetConsoleWindow() && !::AllocConsole())
-        GTEST_SKIP() << "no console to send Ctrl-Break through";
-    const std::string big = dir / "big.img";
-    const std::string bigBytes = PatternBytes(64u << 20, 7);
-    WriteFile(big, bigBytes);
-    Cli cli({"encrypt", "-v", "-k", key, big, data}, CREATE_NEW_PROCESS_GROUP);
-    ASSERT_TRUE(cli.ReadUntil("Working file big.img 1% done.\n"));
-    ASSERT_TRUE(::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, cli.Id()));
-    const Outcome outcome = cli.Wait();
-    EXPECT_EQ(143u, outcome.status) << outcome.err;
-    EXPECT_TRUE(bigBytes == ReadFile(big));
-    EXPECT_FALSE(Exists(dir / ("big." + kSuffix)));
-    EXPECT_TRUE(plain == ReadFile(data));
-    const std::string stopped = "veltrane-cli: stopped; unchanged: ";
-    EXPECT_EQ(stopped + big + "\n" + stopped + data + "\n", outcome.err.substr(outcome.err.find(stopped)));
 }
 
 }  // namespace
