@@ -54,9 +54,11 @@ zcat "$work/root/usr/share/doc/veltrane/changelog.gz" > "$work/changelog"
   || fail "the changelog's newest entry is not $version"
 [ "$(dpkg-parsechangelog -l "$work/changelog" -S Maintainer)" = "$(dpkg-deb -f "$deb" Maintainer)" ] \
   || fail "the changelog is signed by someone other than the maintainer"
-# The copyright file carries the terms of LICENSE word for word.
-copyright=$work/root/usr/share/doc/veltrane/copyright
-diff <(sed -n '/^License: Expat$/,$p' "$copyright" | tail -n +2 | sed 's/^ \.$//; s/^ //') \
-     <(sed -n '/^Permission/,$p' "$source/LICENSE") >&2 \
-  || fail "the copyright file's terms differ from LICENSE"
+# The copyright file and the read-me that the About box names carry the
+# terms of LICENSE word for word.
+terms() { sed 's/^ \.$//; s/^ //' "$1" | sed -n '/^Permission is hereby/,/^SOFTWARE\.$/p'; }
+for copy in copyright ReadMe.txt; do
+  diff <(terms "$source/LICENSE") <(terms "$work/root/usr/share/doc/veltrane/$copy") >&2 \
+    || fail "$copy does not carry the terms of LICENSE"
+done
 echo "packaging checks passed"
