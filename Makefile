@@ -5,7 +5,8 @@ BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev \
               xvfb xauth xdotool openbox imagemagick x11-utils fonts-dejavu-core \
-              desktop-file-utils appstream dpkg-dev file libacl1-dev libattr1-dev
+              desktop-file-utils appstream dpkg-dev file lintian \
+              libacl1-dev libattr1-dev
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # -noreset: the server would otherwise restart whenever its last client
 # leaves, and refuse the next test that connects at that moment.
