@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include "cli/keygen.h"
+#include "cli/output.h"
 #include "engine/cipher.h"
 
 #include <getopt.h>
@@ -128,6 +129,14 @@ bool ParseOffset(const std::string& text, int& value)
 
 namespace {
 
+// A word from the command line in a message: in quotes, in the shell's
+// quoting when it holds control characters (a file name that a wildcard put
+// in the command word's place).
+std::string Shown(const std::string& word)
+{
+    return NeedsQuoting(word) ? QuoteName(word) : "'" + word + "'";
+}
+
 // The option as the user typed it, for the message that it doesn't belong
 // to the command.
 std::string Typed(int code, const char* arg)
@@ -192,13 +201,13 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             break;
         case 'o':
             if (!ParseOffset(optarg, options.offset)) {
-                error = std::string("invalid offset '") + optarg + "': a decimal integer is expected";
+                error = "invalid offset " + Shown(optarg) + ": a decimal integer is expected";
                 return Action::UsageError;
             }
             break;
         case 'n':
             if (!ParseSize(optarg, options.keySize)) {
-                error = std::string("invalid size '") + optarg + "': a number of bytes from 1, with K, M or G";
+                error = "invalid size " + Shown(optarg) + ": a number of bytes from 1, with K, M or G";
                 return Action::UsageError;
             }
             haveSize = true;
@@ -233,7 +242,7 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
                 error = "option '" + OptionAsTyped(arg) + "' doesn't allow an argument";
             else if (isLong)
                 error = std::string(IsAmbiguous(OptionAsTyped(arg)) ? "ambiguous" : "unrecognized") +
-                        " option '" + OptionAsTyped(arg) + "'";
+                        " option " + Shown(OptionAsTyped(arg));
             else
                 error = std::string("invalid option -- '") + static_cast<char>(optopt) + "'";
             return Action::UsageError;
@@ -270,7 +279,7 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
     } else if (command == "decrypt") {
         options.direction = kDirectionDecrypt;
     } else {
-        error = "unknown command '" + command + "': encrypt, decrypt or keygen";
+        error = "unknown command " + Shown(command) + ": encrypt, decrypt or keygen";
         return Action::UsageError;
     }
     if (!keygenOption.empty()) {
