@@ -181,6 +181,14 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
         return KeygenResult::Failed;
     };
 
+    // Room for the whole key first, where the filesystem can say: a disk too
+    // full is then found at once, not after most of the key was written. The
+    // length still grows only as random bytes arrive, so that a file left by
+    // a kill is short (and warned of when used), never padded with zeros.
+    if (::fallocate(key.Descriptor(), FALLOC_FL_KEEP_SIZE, 0, bytes) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS)
+        return Fail("could not write");
+
     // The next chunk is drawn on a second thread while this one is written:
     // drawing and writing take about as long as each other.
     const auto draw = [](unsigned char* buffer, size_t count) { return FillRandom(buffer, count) ? 0 : errno; };
