@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -431,9 +432,11 @@ TEST_F(CliTest, KeygenMakesANewOwnerOnlyKeyOfRandomBytes)
     EXPECT_EQ(5000u, ReadFile(second).size());
     EXPECT_NE(ReadFile(first), ReadFile(second).substr(0, 3072));
 
-    // Never over an existing file, a key or a data file named by mistake.
-    const std::string keep = ReadFile(second);
-    for (const std::string& existing : {second, data}) {
+    // Never over an existing file, a key or a data file named by mistake,
+    // nor through a link, even one that leads nowhere.
+    const std::string keep = ReadFile(second), dangling = dir / "dangling.key";
+    ::symlink((dir / "nowhere").c_str(), dangling.c_str());
+    for (const std::string& existing : {second, data, dangling}) {
         const Outcome refused = RunCli({"keygen", "-n", "1M", existing});
         EXPECT_EQ(1, refused.status);
         EXPECT_EQ("veltrane-cli: " + existing + " already exists; a key file is never written over\n",
@@ -441,6 +444,7 @@ TEST_F(CliTest, KeygenMakesANewOwnerOnlyKeyOfRandomBytes)
     }
     EXPECT_TRUE(keep == ReadFile(second));
     EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_FALSE(Exists(dir / "nowhere"));
 
     for (const char* size : {"0", "1.5K", "2KB", "-4", "99999999999G"})
         EXPECT_EQ(2, RunCli({"keygen", "-n", size, dir / "bad.key"}).status) << size;
@@ -456,6 +460,25 @@ TEST_F(CliTest, KeygenOnAFullDiskLeavesNoKeyFile)
     const Outcome outcome = RunCli({"keygen", "-n", "1M", partial}, options);
     EXPECT_EQ(1, outcome.status);
     EXPECT_EQ("veltrane-cli: could not write " + partial + ": File too large; no key file made\n", outcome.err);
+    EXPECT_FALSE(Exists(partial));
+}
+
+TEST_F(CliTest, KeygenStoppedMidwayLeavesNoKeyFile)
+{
+    const std::string partial = dir / "stopped.key";
+    Cli cli({"keygen", "-n", "1G", partial});
+    // Stopped once the first bytes are on disk, long before the last (a
+    // deadline only so that a keygen that never writes can't hang the test).
+    struct stat status {};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((::stat(partial.c_str(), &status) != 0 || status.st_size == 0) &&
+           std::chrono::steady_clock::now() < deadline) {
+    }
+    ASSERT_GT(status.st_size, 0);
+    cli.Signal(SIGTERM);
+    const Outcome outcome = cli.Wait();
+    EXPECT_EQ(143, outcome.status);
+    EXPECT_EQ("veltrane-cli: stopped; no key file made\n", outcome.err);
     EXPECT_FALSE(Exists(partial));
 }
 
