@@ -59,8 +59,8 @@ std::string Escaped(unsigned char byte)
     case '\t': return "\\t";
     case '\v': return "\\v";
     default: {
-        const char octal[] = {'\\', static_cast<char>('0' + (byte >> 6)), static_cast<char>('0' + ((byte >> 3) & 7)),
-                              static_cast<char>('0' + (byte & 7)), '\0'};
+        const char octal[] = {'\\', static_cast<char>('0' + (byte >> 6)),
+                              static_cast<char>('0' + ((byte >> 3) & 7)), static_cast<char>('0' + (byte & 7)), '\0'};
         return octal;
     }
     }
@@ -95,10 +95,14 @@ std::string QuoteName(const std::string& name)
             open = false;
             continue;
         }
-        if (!open)
-            quoted += "'";
-        open = true;
-        quoted += name[at] == '\'' ? std::string("'\\''") : name.substr(at, length);
+        if (name[at] == '\'') {
+            quoted += open ? "'\\''" : "\\'";
+        } else {
+            if (!open)
+                quoted += "'";
+            open = true;
+            quoted += name.substr(at, length);
+        }
         at += length;
     }
     if (open)

@@ -539,7 +539,8 @@ TEST_F(CliTest, NamesWithControlCharactersAreShownQuoted)
                   "single key byte\n",
               outcome.err.substr(0, outcome.err.find('\n') + 1));
     EXPECT_NE(std::string::npos, outcome.err.find("\nWorking file " + quoted + " 91% done.\n"));
-    EXPECT_NE(std::string::npos, outcome.err.find("Cannot find '" + dir.Path() + "/missing" + quoted.substr(1) + ".\n"));
+    EXPECT_NE(std::string::npos,
+              outcome.err.find("Cannot find '" + dir.Path() + "/missing" + quoted.substr(1) + ".\n"));
     EXPECT_EQ(std::string::npos, outcome.err.find('\x1B'));
 }
 
