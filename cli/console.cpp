@@ -1,5 +1,7 @@
 #include "cli/console.h"
 
+#include "cli/output.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -84,13 +86,14 @@ void Console::Show(const std::string& text, const std::string& caption,
                    platform::NoticeIcon icon, platform::NoticeOwner owner)
 {
     EndProgress();
-    ConsoleNoticeSink::Show(text, caption, icon, owner);
+    ConsoleNoticeSink::Show(QuoteNamesIn(text, m_names), caption, icon, owner);
 }
 
-void Console::SetTitle(const std::string& text)
+void Console::SetTitle(const std::string& title)
 {
-    if (m_verbosity == Verbosity::Quiet || text.compare(0, std::strlen(kProgressStart), kProgressStart) != 0)
+    if (m_verbosity == Verbosity::Quiet || title.compare(0, std::strlen(kProgressStart), kProgressStart) != 0)
         return;
+    const std::string text = QuoteNamesIn(title, m_names);
     if (m_verbosity == Verbosity::Verbose) {
         Write(text + "\n");
     } else if (m_terminal) {

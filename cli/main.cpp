@@ -1,12 +1,16 @@
 // veltrane-cli: the cipher engine for terminals and scripts. Each FILE is
 // one request, checked and carried out exactly as the window's commands do.
 #include "cli/console.h"
+#include "cli/folders.h"
+#include "cli/keygen.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "engine/cipher.h"
 #include "platform/cancel.h"
 #include "platform/files.h"
 #include "res/version.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -54,6 +58,50 @@ int UsageError(const std::string& error)
     return kExitUsage;
 }
 
+int Keygen(const cli::Options& options)
+{
+    const std::int64_t size = options.keySize >= 0 ? options.keySize : cli::LargestFile(options.files);
+    if (size < 0)
+        return kExitRefused;
+    switch (cli::MakeKeyFile(options.keyPath, size)) {
+    case cli::KeygenResult::Made:
+        return kExitDone;
+    case cli::KeygenResult::Failed:
+        return kExitRefused;
+    case cli::KeygenResult::Stopped:
+        break;
+    }
+    cli::Say("stopped; no key file made");
+    return 128 + g_stopSignal;
+}
+
+// Every name a request's messages can hold: the paths as given, the file a
+// link leads to, the temporary file, and the file name in progress lines.
+std::vector<std::string> NamesOfRequest(const std::string& file, const std::string& key)
+{
+    const std::string target = platform::ResolvePath(file);
+    std::vector<std::string> names = {file, key, target, TemporaryPath(target)};
+    for (const std::string& path : {file, target}) {
+        std::string baseName, extension;
+        SplitFileName(path, baseName, extension);
+        names.push_back(baseName + extension);
+    }
+    return names;
+}
+
+// The pass itself stays as it always was, so that files encrypted with a
+// short key keep decrypting; the user is told what that key protects.
+void WarnIfKeyShort(const std::string& file, const std::string& key)
+{
+    struct stat data {}, keyStatus {};
+    if (::stat(file.c_str(), &data) != 0 || ::stat(key.c_str(), &keyStatus) != 0 ||
+        keyStatus.st_size >= data.st_size)
+        return;
+    const std::string length = std::to_string(keyStatus.st_size);
+    cli::Say("warning: " + cli::QuoteName(file) + ": the key is only " + length +
+             " bytes long; every byte from position " + length + " on is combined with one single key byte");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -77,19 +125,34 @@ int main(int argc, char** argv)
     }
 
     CatchStopSignals();
+    if (options.command == cli::Command::Keygen)
+        return Keygen(options);
+
+    int status = kExitDone;
+    if (options.recursive) {
+        const cli::FileList list =
+            cli::ExpandFolders(options.files, options.keyPath, options.verbosity == cli::Verbosity::Quiet);
+        // Stopped while the folders were read: nothing has been started.
+        if (!g_stopSignal)
+            options.files = list.files;
+        if (list.failed)
+            status = kExitRefused;
+    }
+
     cli::Console console(options.verbosity, ::isatty(STDERR_FILENO) == 1);
     platform::SetNoticeSink(&console);
     platform::SetTitleSink(&console);
 
-    int status = kExitDone;
     // The first FILE that a stop signal leaves as it was; every one after it
     // is never started.
     size_t unchanged = 0;
     for (; unchanged < options.files.size() && !g_stopSignal; ++unchanged) {
         const std::string& file = options.files[unchanged];
-        const bool done = ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) &&
-                          !g_stopSignal &&
-                          TransformFile(file, options.keyPath, options.offset, options.direction);
+        console.SetNames(NamesOfRequest(file, options.keyPath));
+        bool done = ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) && !g_stopSignal;
+        if (done && options.verbosity != cli::Verbosity::Quiet)
+            WarnIfKeyShort(file, options.keyPath);
+        done = done && TransformFile(file, options.keyPath, options.offset, options.direction);
         console.EndProgress();
         if (!done)
             status = kExitRefused;
@@ -103,7 +166,7 @@ int main(int argc, char** argv)
         // A signal can come just after a file was replaced, so the exit
         // status alone can't say which files a rerun must leave out.
         for (size_t i = unchanged; i < options.files.size(); ++i)
-            std::fprintf(stderr, "veltrane-cli: stopped; unchanged: %s\n", options.files[i].c_str());
+            cli::Say("stopped; unchanged: " + cli::QuoteName(options.files[i]));
         return 128 + g_stopSignal;
     }
     return status;

@@ -19,6 +19,7 @@ for file in bin/veltrane bin/veltrane-cli share/man/man1/veltrane-cli.1.gz \
             share/metainfo/org.veltrane.Veltrane.metainfo.xml; do
   [ -f "$work/stage/$file" ] || fail "installing left out $file"
 done
+[ -f "$work/stage/share/bash-completion/completions/veltrane-cli" ] || fail "no bash completion"
 for size in 16 32 48 64 128 256; do
   icon=$work/stage/share/icons/hicolor/${size}x${size}/apps/org.veltrane.Veltrane.png
   [ -f "$icon" ] || fail "no ${size}px icon"
