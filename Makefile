@@ -5,7 +5,8 @@ BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev \
               xvfb xauth xdotool openbox imagemagick x11-utils fonts-dejavu-core \
-              desktop-file-utils appstream dpkg-dev file libacl1-dev libattr1-dev \
+              desktop-file-utils appstream dpkg-dev file lintian \
+              libacl1-dev libattr1-dev \
               g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
               wine wine64 fonts-wine
 # Wine's loader for 32-bit programs comes from the i386 architecture.

@@ -1,5 +1,6 @@
 #include "cli/console.h"
 
+#include "cli/output.h"
 #include "cli/system.h"
 
 #include <cstdlib>
@@ -74,13 +75,14 @@ void Console::Show(const std::string& text, const std::string& caption, platform
                    platform::NoticeOwner)
 {
     EndProgress();
-    Write(platform::ConsoleNoticeLine(text, caption) + "\n");
+    Write(platform::ConsoleNoticeLine(QuoteNamesIn(text, m_names), caption) + "\n");
 }
 
-void Console::SetTitle(const std::string& text)
+void Console::SetTitle(const std::string& title)
 {
-    if (m_verbosity == Verbosity::Quiet || text.compare(0, std::strlen(kProgressStart), kProgressStart) != 0)
+    if (m_verbosity == Verbosity::Quiet || title.compare(0, std::strlen(kProgressStart), kProgressStart) != 0)
         return;
+    const std::string text = QuoteNamesIn(title, m_names);
     if (m_verbosity == Verbosity::Verbose) {
         Write(text + "\n");
     } else if (m_terminal) {

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace cli {
 
@@ -28,6 +30,11 @@ public:
               platform::NoticeIcon icon, platform::NoticeOwner owner) override;
     void SetTitle(const std::string& text) override;
 
+    // The file names that the request in work may show (its paths and what
+    // is derived from them): any of them holding control characters is
+    // shown quoted, so that a name can't act on the terminal or fake a line.
+    void SetNames(std::vector<std::string> names) { m_names = std::move(names); }
+
     // Wipes the line being redrawn, so that whatever comes next starts on a
     // clean line.
     void EndProgress();
@@ -38,6 +45,7 @@ private:
     Verbosity m_verbosity;
     bool m_terminal;
     size_t m_drawnColumns = 0;
+    std::vector<std::string> m_names;
 };
 
 }  // namespace cli

@@ -1,7 +1,10 @@
 // veltrane-cli: the cipher engine for terminals and scripts. Each FILE is
 // one request, checked and carried out exactly as the window's commands do.
 #include "cli/console.h"
+#include "cli/folders.h"
+#include "cli/keygen.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "cli/system.h"
 #include "engine/cipher.h"
 #include "platform/cancel.h"
@@ -21,6 +24,49 @@ int UsageError(const std::string& error)
 {
     std::fprintf(stderr, "veltrane-cli: %s\nTry 'veltrane-cli --help'.\n", error.c_str());
     return kExitUsage;
+}
+
+int Keygen(const cli::Options& options)
+{
+    const std::int64_t size = options.keySize >= 0 ? options.keySize : cli::LargestFile(options.files);
+    if (size < 0)
+        return kExitRefused;
+    switch (cli::MakeKeyFile(options.keyPath, size)) {
+    case cli::KeygenResult::Made:
+        return kExitDone;
+    case cli::KeygenResult::Failed:
+        return kExitRefused;
+    case cli::KeygenResult::Stopped:
+        break;
+    }
+    cli::Say("stopped; no key file made");
+    return 128 + cli::StopRequest();
+}
+
+// Every name a request's messages can hold: the paths as given, the file a
+// link leads to, the temporary file, and the file name in progress lines.
+std::vector<std::string> NamesOfRequest(const std::string& file, const std::string& key)
+{
+    const std::string target = platform::ResolvePath(file);
+    std::vector<std::string> names = {file, key, target, TemporaryPath(target)};
+    for (const std::string& path : {file, target}) {
+        std::string baseName, extension;
+        SplitFileName(path, baseName, extension);
+        names.push_back(baseName + extension);
+    }
+    return names;
+}
+
+// The pass itself stays as it always was, so that files encrypted with a
+// short key keep decrypting; the user is told what that key protects.
+void WarnIfKeyShort(const std::string& file, const std::string& key)
+{
+    const std::int64_t dataSize = cli::FileSize(file), keySize = cli::FileSize(key);
+    if (dataSize < 0 || keySize < 0 || keySize >= dataSize)
+        return;
+    const std::string length = std::to_string(keySize);
+    cli::Say("warning: " + cli::QuoteName(file) + ": the key is only " + length +
+             " bytes long; every byte from position " + length + " on is combined with one single key byte");
 }
 
 }  // namespace
@@ -51,19 +97,37 @@ int main(int argc, char** argv)
     }
 
     cli::CatchStopRequests();
+    if (options.command == cli::Command::Keygen) {
+        const int made = Keygen(options);
+        cli::Finished();
+        return made;
+    }
+
+    int status = kExitDone;
+    if (options.recursive) {
+        const cli::FileList list =
+            cli::ExpandFolders(options.files, options.keyPath, options.verbosity == cli::Verbosity::Quiet);
+        // Stopped while the folders were read: nothing has been started.
+        if (!cli::StopRequest())
+            options.files = list.files;
+        if (list.failed)
+            status = kExitRefused;
+    }
+
     cli::Console console(options.verbosity, cli::ErrorIsTerminal());
     platform::SetNoticeSink(&console);
     platform::SetTitleSink(&console);
 
-    int status = kExitDone;
     // The first FILE that a stop signal leaves as it was; every one after it
     // is never started.
     size_t unchanged = 0;
     for (; unchanged < options.files.size() && !cli::StopRequest(); ++unchanged) {
         const std::string& file = options.files[unchanged];
-        const bool done = ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) &&
-                          !cli::StopRequest() &&
-                          TransformFile(file, options.keyPath, options.offset, options.direction);
+        console.SetNames(NamesOfRequest(file, options.keyPath));
+        bool done = ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) && !cli::StopRequest();
+        if (done && options.verbosity != cli::Verbosity::Quiet)
+            WarnIfKeyShort(file, options.keyPath);
+        done = done && TransformFile(file, options.keyPath, options.offset, options.direction);
         console.EndProgress();
         if (!done)
             status = kExitRefused;
@@ -77,8 +141,7 @@ int main(int argc, char** argv)
         // A signal can come just after a file was replaced, so the exit
         // status alone can't say which files a rerun must leave out.
         for (size_t i = unchanged; i < options.files.size(); ++i)
-            std::fprintf(stderr, "veltrane-cli: stopped; unchanged: %s\n", options.files[i].c_str());
-        std::fflush(stderr);
+            cli::Say("stopped; unchanged: " + cli::QuoteName(options.files[i]));
         status = 128 + stop;
     }
     cli::Finished();

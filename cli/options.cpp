@@ -1,16 +1,21 @@
 #include "cli/options.h"
 
+#include "cli/keygen.h"
+#include "cli/output.h"
 #include "engine/cipher.h"
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
 namespace cli {
 
 const char kHelpText[] =
-    "Usage: veltrane-cli encrypt|decrypt -k KEYFILE [-o OFFSET] [--key-read-only] [-q|-v] FILE...\n"
+    "Usage: veltrane-cli encrypt|decrypt -k KEYFILE [-o OFFSET] [--key-read-only] [-r] [-q|-v] FILE...\n"
+    "       veltrane-cli keygen -n SIZE KEYFILE\n"
+    "       veltrane-cli keygen --for FILE... KEYFILE\n"
     "       veltrane-cli --help | --version\n"
     "\n"
     "Encrypt or decrypt each FILE in place with KEYFILE and OFFSET. Every byte of\n"
@@ -23,22 +28,38 @@ const char kHelpText[] =
     "  -k, --key=KEYFILE     the key file (required)\n"
     "  -o, --offset=OFFSET   a decimal number from 0 to 255 (default 0)\n"
     "      --key-read-only   remove the key file's write permission first\n"
+    "  -r, --recursive       a FILE that is a folder stands for every regular file\n"
+    "                        below it, in name order; symbolic links, the key file\n"
+    "                        and temporary files (*.1\xC3\xAA" "9) are skipped\n"
     "  -q, --quiet           print nothing but refusals and errors\n"
     "  -v, --verbose         print every progress line on a line of its own\n"
     "      --help            show this help and exit\n"
     "      --version         show the version and exit\n"
     "\n"
+    "keygen makes a new KEYFILE of random bytes from the system, readable by its\n"
+    "owner only; an existing file is never written over. Nothing is printed but\n"
+    "errors, and a KEYFILE that can't be made whole is removed.\n"
+    "  -n, --size=SIZE       the key's length in bytes; K, M, G (or KiB, MiB, GiB)\n"
+    "                        multiply by 1024, 1024^2, 1024^3\n"
+    "      --for             as long as the largest FILE named before KEYFILE\n"
+    "A key shorter than a FILE protects every byte past its end with one single\n"
+    "key byte, and a warning says so. A random key at least as long as the FILE,\n"
+    "used for that one FILE only, leaves nothing to guess.\n"
+    "\n"
     "Refusals and errors go to standard error as \"CAPTION: TEXT\". Progress is\n"
     "shown on one line when standard error is a terminal. A refused FILE doesn't\n"
-    "stop the others.\n"
+    "stop the others. A file name with control characters is shown quoted, as a\n"
+    "shell would take it: 'a'$'\\n''b'.\n"
     "\n"
     "Examples:\n"
+    "  veltrane-cli keygen --for report.pdf notes.txt key.bin\n"
     "  veltrane-cli encrypt -k key.bin -o 17 report.pdf notes.txt\n"
     "  veltrane-cli decrypt -k key.bin -o 17 report.pdf notes.txt\n"
+    "  veltrane-cli encrypt -r -k ../key.bin -o 17 letters/\n"
     "\n"
     "Exit status:\n"
-    "  0    every FILE done\n"
-    "  1    a FILE was refused or failed\n"
+    "  0    every FILE done (keygen: KEYFILE made)\n"
+    "  1    a FILE was refused or failed (keygen: no KEYFILE made)\n"
     "  2    usage error; no FILE touched\n"
     "  130  interrupted by SIGINT (143: SIGTERM, 129: SIGHUP); the FILE in work\n"
     "       is left as it was, later ones are not started, and each FILE left\n"
@@ -46,12 +67,18 @@ const char kHelpText[] =
 
 namespace {
 
-enum LongOnly { kKeyReadOnly = 256, kHelp, kVersion };
+enum LongOnly { kKeyReadOnly = 256, kFor, kHelp, kVersion };
+
+// getopt_long's code for a word that isn't an option, given in order.
+constexpr int kWord = 1;
 
 const option kLongOptions[] = {
     {"key", required_argument, nullptr, 'k'},
     {"offset", required_argument, nullptr, 'o'},
     {"key-read-only", no_argument, nullptr, kKeyReadOnly},
+    {"recursive", no_argument, nullptr, 'r'},
+    {"size", required_argument, nullptr, 'n'},
+    {"for", no_argument, nullptr, kFor},
     {"quiet", no_argument, nullptr, 'q'},
     {"verbose", no_argument, nullptr, 'v'},
     {"help", no_argument, nullptr, kHelp},
@@ -100,26 +127,99 @@ bool ParseOffset(const std::string& text, int& value)
     return true;
 }
 
+namespace {
+
+// A word from the command line in a message: in quotes, in the shell's
+// quoting when it holds control characters (a file name that a wildcard put
+// in the command word's place).
+std::string Shown(const std::string& word)
+{
+    return NeedsQuoting(word) ? QuoteName(word) : "'" + word + "'";
+}
+
+// The option as the user typed it, for the message that it doesn't belong
+// to the command.
+std::string Typed(int code, const char* arg)
+{
+    if (std::strncmp(arg, "--", 2) == 0)
+        return OptionAsTyped(arg);
+    return std::string("-") + static_cast<char>(code);
+}
+
+Action CheckKeygen(const std::vector<std::string>& words, bool haveSize, bool sizeForFiles,
+                   Options& options, std::string& error)
+{
+    if (haveSize && sizeForFiles) {
+        error = "-n and --for exclude each other";
+        return Action::UsageError;
+    }
+    if (!haveSize && !sizeForFiles) {
+        error = "missing key size: -n SIZE or --for FILE...";
+        return Action::UsageError;
+    }
+    if (words.empty()) {
+        error = "missing KEYFILE";
+        return Action::UsageError;
+    }
+    if (sizeForFiles && words.size() < 2) {
+        error = "missing FILE: --for FILE... KEYFILE";
+        return Action::UsageError;
+    }
+    if (haveSize && words.size() > 1) {
+        error = "too many names: keygen -n SIZE makes one KEYFILE";
+        return Action::UsageError;
+    }
+    options.command = Command::Keygen;
+    options.keyPath = words.back();
+    options.files.assign(words.begin(), words.end() - 1);
+    return Action::Run;
+}
+
+}  // namespace
+
 Action ParseCommandLine(int argc, char** argv, Options& options, std::string& error)
 {
-    bool quiet = false, verbose = false, haveKey = false;
+    bool quiet = false, verbose = false, haveKey = false, haveSize = false, sizeForFiles = false;
+    // The first option typed that only encrypt/decrypt or only keygen take.
+    std::string transformOption, keygenOption;
+    // The command word and the names, in the order given. Words are taken
+    // in order wherever they stand ("-" first in the option string), also
+    // when POSIXLY_CORRECT would otherwise end the options at the command.
+    std::vector<std::string> words;
     opterr = 0;
     optind = 1;
     int code;
-    while ((code = getopt_long(argc, argv, ":k:o:qv", kLongOptions, nullptr)) != -1) {
+    while ((code = getopt_long(argc, argv, "-:k:o:rn:qv", kLongOptions, nullptr)) != -1) {
+        const char* arg = argv[optind - 1];
         switch (code) {
+        case kWord:
+            words.emplace_back(optarg);
+            break;
         case 'k':
             options.keyPath = optarg;
             haveKey = true;
             break;
         case 'o':
             if (!ParseOffset(optarg, options.offset)) {
-                error = std::string("invalid offset '") + optarg + "': a decimal integer is expected";
+                error = "invalid offset " + Shown(optarg) + ": a decimal integer is expected";
                 return Action::UsageError;
             }
             break;
+        case 'n':
+            if (!ParseSize(optarg, options.keySize)) {
+                error = "invalid size " + Shown(optarg) + ": a number of bytes from 1, with K, M or G";
+                return Action::UsageError;
+            }
+            haveSize = true;
+            break;
+        case kFor:
+            sizeForFiles = true;
+            break;
         case kKeyReadOnly:
             options.makeKeyReadOnly = 1;
+            break;
+        case 'r':
+            options.recursive = true;
             break;
         case 'q':
             quiet = true;
@@ -133,7 +233,6 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             return Action::ShowVersion;
         case ':':
         case '?': {
-            const char* arg = argv[optind - 1];
             const bool isLong = std::strncmp(arg, "--", 2) == 0;
             if (code == ':')
                 error = isLong ? "option '" + OptionAsTyped(arg) + "' requires an argument"
@@ -143,25 +242,48 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
                 error = "option '" + OptionAsTyped(arg) + "' doesn't allow an argument";
             else if (isLong)
                 error = std::string(IsAmbiguous(OptionAsTyped(arg)) ? "ambiguous" : "unrecognized") +
-                        " option '" + OptionAsTyped(arg) + "'";
+                        " option " + Shown(OptionAsTyped(arg));
             else
                 error = std::string("invalid option -- '") + static_cast<char>(optopt) + "'";
             return Action::UsageError;
         }
         }
+        std::string& only = code == 'n' || code == kFor ? keygenOption : transformOption;
+        if (code != kWord && only.empty())
+            only = Typed(code, arg);
     }
+    // Everything after "--" is a name.
+    for (int i = optind; i < argc; ++i)
+        words.emplace_back(argv[i]);
 
-    if (optind >= argc) {
-        error = "missing command: encrypt or decrypt";
+    if (words.empty()) {
+        error = "missing command: encrypt, decrypt or keygen";
         return Action::UsageError;
     }
-    const std::string command = argv[optind++];
+    const std::string command = words.front();
+    words.erase(words.begin());
+    const bool emptyName = std::find(words.begin(), words.end(), std::string()) != words.end();
+    if (command == "keygen") {
+        if (!transformOption.empty()) {
+            error = "option '" + transformOption + "' is not for keygen";
+            return Action::UsageError;
+        }
+        if (emptyName) {
+            error = "empty file name";
+            return Action::UsageError;
+        }
+        return CheckKeygen(words, haveSize, sizeForFiles, options, error);
+    }
     if (command == "encrypt") {
         options.direction = kDirectionEncrypt;
     } else if (command == "decrypt") {
         options.direction = kDirectionDecrypt;
     } else {
-        error = "unknown command '" + command + "': encrypt or decrypt";
+        error = "unknown command " + Shown(command) + ": encrypt, decrypt or keygen";
+        return Action::UsageError;
+    }
+    if (!keygenOption.empty()) {
+        error = "option '" + keygenOption + "' is only for keygen";
         return Action::UsageError;
     }
     if (quiet && verbose) {
@@ -174,17 +296,15 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
         error = haveKey ? "empty key file name" : "missing key file: -k KEYFILE";
         return Action::UsageError;
     }
-    if (optind >= argc) {
+    if (words.empty()) {
         error = "missing FILE";
         return Action::UsageError;
     }
-    for (int i = optind; i < argc; ++i) {
-        if (argv[i][0] == '\0') {
-            error = "empty FILE name";
-            return Action::UsageError;
-        }
-        options.files.emplace_back(argv[i]);
+    if (emptyName) {
+        error = "empty FILE name";
+        return Action::UsageError;
     }
+    options.files = words;
     options.verbosity = quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal;
     return Action::Run;
 }

@@ -1,6 +1,7 @@
 // The command line of veltrane-cli, read into one request per data file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -8,13 +9,20 @@ namespace cli {
 
 enum class Verbosity { Quiet, Normal, Verbose };
 
+enum class Command { Transform, Keygen };
+
 struct Options {
+    Command command = Command::Transform;
     int direction = 0;
     std::string keyPath;
     int offset = 0;
     int makeKeyReadOnly = 0;
     Verbosity verbosity = Verbosity::Normal;
+    // The data files; for keygen, the files to size the key for (--for).
     std::vector<std::string> files;
+    bool recursive = false;
+    // keygen: the key's length in bytes (-n), or -1 to size it for `files`.
+    std::int64_t keySize = -1;
 };
 
 enum class Action { Run, ShowHelp, ShowVersion, UsageError };

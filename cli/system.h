@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ int StopRequest();
 // Called last: a closing console waits for the program to clean up and no
 // longer.
 void Finished();
+
+// The length of the file a path names, -1 when it can't be told.
+std::int64_t FileSize(const std::string& path);
 
 bool ErrorIsTerminal();
 // The width of the terminal standard error is on, 80 when it can't be told.

@@ -3,6 +3,7 @@
 #include "platform/cancel.h"
 
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,6 +46,12 @@ void CatchStopRequests()
 int StopRequest() { return g_stopSignal; }
 
 void Finished() {}
+
+std::int64_t FileSize(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? status.st_size : -1;
+}
 
 bool ErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 

@@ -84,6 +84,14 @@ void Finished()
         ::SetEvent(g_finished);
 }
 
+std::int64_t FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA status {};
+    if (!::GetFileAttributesExW(platform::SystemPath(path).c_str(), GetFileExInfoStandard, &status))
+        return -1;
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(status.nFileSizeHigh) << 32) | status.nFileSizeLow);
+}
+
 bool ErrorIsTerminal()
 {
     DWORD mode = 0;

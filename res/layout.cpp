@@ -42,9 +42,11 @@ const char kWarningText[] =
     "overwritten in place. Only the same key file and the same offset can "
     "restore it, so keep both safe.";
 
+// The terms in brief; ReadMe.txt carries the license text, which is why it
+// must go with every copy.
 const char kDistributionText[] =
-    "You may copy and give away this program freely, unchanged and free of "
-    "charge, together with its ReadMe.txt file.";
+    "You may use, copy, change and give away this program freely, together "
+    "with its ReadMe.txt file (MIT License).";
 
 const ControlLayout kAboutControls[] = {
     {IDC_STATIC, K::StaticIcon, "", 4, 6, 18, 20, kNoStyle},

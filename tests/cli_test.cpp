@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +42,8 @@ struct SpawnOptions {
     bool ignoreFileSizeSignal = false;
     // Nobody reads standard error: the pipe's reading end is closed at once.
     bool closedStderr = false;
+    // NAME=VALUE pairs added to the environment.
+    std::vector<std::string> environment {};
 };
 
 struct Outcome {
@@ -92,6 +95,8 @@ public:
                 std::signal(signal, SIG_DFL);
             if (options.ignoreFileSizeSignal)
                 std::signal(SIGXFSZ, SIG_IGN);
+            for (const std::string& variable : options.environment)
+                ::putenv(const_cast<char*>(variable.c_str()));
             const int devNull = ::open("/dev/null", O_RDONLY);
             if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(::fileno(m_out), 1) < 0 ||
                 ::dup2(errWrite, 2) < 0)
@@ -174,7 +179,7 @@ Outcome RunCli(const std::vector<std::string>& args, const SpawnOptions& options
 struct CliTest : testing::Test {
     TempDir dir;
     std::string key = dir / "key.bin";
-    std::string keyBytes = PatternBytes(700, 3);
+    std::string keyBytes = PatternBytes(1200, 3);
     std::string data = dir / "data.bin";
     std::string plain = PatternBytes(1000, 4);
 
@@ -190,18 +195,26 @@ struct CliTest : testing::Test {
     }
 };
 
-TEST_F(CliTest, RoundTripRestoresEveryByteAndSaysNothing)
+TEST_F(CliTest, RoundTripRestoresEveryByteAndOnlyWarnsOfTheShortKey)
 {
-    const std::string longer = PatternBytes(5000, 5);  // past the key file's end
-    WriteFile(data, longer);
-
     const Outcome encrypted = RunCli({"encrypt", "-k", key, "-o", "200", data});
     EXPECT_EQ(0, encrypted.status);
     EXPECT_EQ("", encrypted.out);
     EXPECT_EQ("", encrypted.err);
+
+    // Past the key file's end the pass is as it always was, with a warning
+    // that says what the short key protects, but never with -q.
+    const std::string longer = PatternBytes(5000, 5);
+    WriteFile(data, longer);
+    const std::string warning = "veltrane-cli: warning: " + data +
+                                ": the key is only 1200 bytes long; every byte from position 1200 on is "
+                                "combined with one single key byte\n";
+    const Outcome warned = RunCli({"encrypt", "-k", key, "-o", "200", data});
+    EXPECT_EQ(0, warned.status);
+    EXPECT_EQ(warning, warned.err);
     EXPECT_TRUE(Encrypted(longer, 200) == ReadFile(data));
 
-    const Outcome decrypted = RunCli({"decrypt", "--offset=200", "--key", key, data});
+    const Outcome decrypted = RunCli({"decrypt", "-q", "--offset=200", "--key", key, data});
     EXPECT_EQ(0, decrypted.status);
     EXPECT_EQ("", decrypted.err);
     EXPECT_TRUE(longer == ReadFile(data));
@@ -348,9 +361,8 @@ TEST_F(CliTest, FullDiskLeavesTheDataFileWhole)
         options.ignoreFileSizeSignal = callerIgnores;
         const Outcome outcome = RunCli({"encrypt", "-k", key, data}, options);
         EXPECT_EQ(1, outcome.status);
-        EXPECT_EQ("Error: Could not write encrypted file!: Could not write " + dir / ("data." + kSuffix) +
-                      ".\n",
-                  outcome.err);
+        EXPECT_EQ("Error: Could not write encrypted file!: Could not write " + dir / ("data." + kSuffix) + ".\n",
+                  outcome.err.substr(outcome.err.find("Error: ")));
         EXPECT_TRUE(plain == ReadFile(data));
         EXPECT_FALSE(Exists(dir / ("data." + kSuffix)));
     }
@@ -386,8 +398,11 @@ TEST_F(CliTest, InterruptedPassLeavesTheFileAsItWasAndStartsNoOther)
     }
     const size_t before = Fingerprint(big);
 
+    // The second time the same two files come from their folder (the key
+    // file in it is skipped): a stop leaves the same list.
     for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
-        Cli cli({"encrypt", "-v", "-k", key, big, data});
+        Cli cli(signal == SIGINT ? std::vector<std::string>{"encrypt", "-v", "-k", key, big, data}
+                                 : std::vector<std::string>{"encrypt", "-v", "-r", "-k", key, dir.Path()});
         ASSERT_TRUE(cli.ReadUntil("Working file big.img 1% done.\n"));
         cli.Signal(signal);
         const Outcome outcome = cli.Wait();
@@ -399,6 +414,177 @@ TEST_F(CliTest, InterruptedPassLeavesTheFileAsItWasAndStartsNoOther)
         EXPECT_EQ(stopped + big + "\n" + stopped + data + "\n",
                   outcome.err.substr(outcome.err.find(stopped)));
     }
+}
+
+TEST_F(CliTest, KeygenMakesANewOwnerOnlyKeyOfRandomBytes)
+{
+    const std::string first = dir / "first.key", second = dir / "second.key";
+    const Outcome made = RunCli({"keygen", "-n", "3K", first});
+    EXPECT_EQ(0, made.status);
+    EXPECT_EQ("", made.out + made.err);
+    EXPECT_EQ(3072u, ReadFile(first).size());
+    EXPECT_EQ(0400u, ModeOf(first));
+
+    // --for: as long as the largest file, so no position falls back on the
+    // key's last byte.
+    WriteFile(dir / "large.bin", PatternBytes(5000));
+    EXPECT_EQ(0, RunCli({"keygen", "--for", data, dir / "large.bin", second}).status);
+    EXPECT_EQ(5000u, ReadFile(second).size());
+    EXPECT_NE(ReadFile(first), ReadFile(second).substr(0, 3072));
+
+    // Never over an existing file, a key or a data file named by mistake,
+    // nor through a link, even one that leads nowhere.
+    const std::string keep = ReadFile(second), dangling = dir / "dangling.key";
+    ::symlink((dir / "nowhere").c_str(), dangling.c_str());
+    for (const std::string& existing : {second, data, dangling}) {
+        const Outcome refused = RunCli({"keygen", "-n", "1M", existing});
+        EXPECT_EQ(1, refused.status);
+        EXPECT_EQ("veltrane-cli: " + existing + " already exists; a key file is never written over\n",
+                  refused.err);
+    }
+    EXPECT_TRUE(keep == ReadFile(second));
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_FALSE(Exists(dir / "nowhere"));
+
+    for (const char* size : {"0", "1.5K", "2KB", "-4", "99999999999G"})
+        EXPECT_EQ(2, RunCli({"keygen", "-n", size, dir / "bad.key"}).status) << size;
+    EXPECT_EQ(1, RunCli({"keygen", "--for", dir / "missing", dir / "bad.key"}).status);
+    EXPECT_FALSE(Exists(dir / "bad.key"));
+}
+
+TEST_F(CliTest, KeygenOnAFullDiskLeavesNoKeyFile)
+{
+    const std::string partial = dir / "partial.key";
+    SpawnOptions options;
+    options.fileSizeLimit = 100 * 1024;
+    const Outcome outcome = RunCli({"keygen", "-n", "1M", partial}, options);
+    EXPECT_EQ(1, outcome.status);
+    EXPECT_EQ("veltrane-cli: could not write " + partial + ": File too large; no key file made\n", outcome.err);
+    EXPECT_FALSE(Exists(partial));
+}
+
+TEST_F(CliTest, KeygenStoppedMidwayLeavesNoKeyFile)
+{
+    const std::string partial = dir / "stopped.key";
+    Cli cli({"keygen", "-n", "1G", partial});
+    // Stopped once the first bytes are on disk, long before the last (a
+    // deadline only so that a keygen that never writes can't hang the test).
+    struct stat status {};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((::stat(partial.c_str(), &status) != 0 || status.st_size == 0) &&
+           std::chrono::steady_clock::now() < deadline) {
+    }
+    ASSERT_GT(status.st_size, 0);
+    cli.Signal(SIGTERM);
+    const Outcome outcome = cli.Wait();
+    EXPECT_EQ(143, outcome.status);
+    EXPECT_EQ("veltrane-cli: stopped; no key file made\n", outcome.err);
+    EXPECT_FALSE(Exists(partial));
+}
+
+TEST_F(CliTest, RecursiveTakesEveryRegularFileBelowAFolderInNameOrder)
+{
+    const std::string tree = dir / "tree", outside = dir / "outside.txt";
+    ::mkdir(tree.c_str(), 0755);
+    ::mkdir((tree + "/a").c_str(), 0755);
+    const std::vector<std::string> files = {tree + "/B.txt", tree + "/a/nested.txt", tree + "/b.txt"};
+    for (const std::string& file : files)
+        WriteFile(file, plain);
+    WriteFile(outside, plain);
+    ::symlink(outside.c_str(), (tree + "/link.txt").c_str());
+    const std::string leftover = tree + "/old." + kSuffix, treeKey = tree + "/key.bin";
+    WriteFile(leftover, plain);
+    WriteFile(treeKey, keyBytes);
+
+    const Outcome outcome = RunCli({"encrypt", "-r", "-v", "-k", treeKey, tree + "/"});
+    EXPECT_EQ(0, outcome.status);
+    // The first progress line of each file gives the order.
+    std::string firstLines;
+    for (size_t at = 0, end; (end = outcome.err.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string line = outcome.err.substr(at, end + 1 - at);
+        if (line.size() > 10 && line.compare(line.size() - 10, 10, " 1% done.\n") == 0)
+            firstLines += line;
+    }
+    EXPECT_EQ(0u, outcome.err.find("veltrane-cli: skipped (the key file): " + treeKey + "\n"
+                                   "veltrane-cli: skipped (a symbolic link): " + tree + "/link.txt\n"
+                                   "veltrane-cli: skipped (a temporary file): " + leftover + "\n"))
+        << outcome.err;
+    for (const std::string& file : files)
+        EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(file)) << file;
+    for (const std::string& untouched : {outside, leftover})
+        EXPECT_TRUE(plain == ReadFile(untouched)) << untouched;
+
+    const Outcome quiet = RunCli({"decrypt", "-r", "-q", "-k", treeKey, tree});
+    EXPECT_EQ(0, quiet.status);
+    EXPECT_EQ("", quiet.err);
+    EXPECT_TRUE(plain == ReadFile(files[1]));
+
+    // Without -r a folder is refused as ever.
+    EXPECT_EQ(1, RunCli({"encrypt", "-k", key, tree}).status);
+    EXPECT_TRUE(plain == ReadFile(files[0]));
+}
+
+TEST_F(CliTest, NamesWithControlCharactersAreShownQuoted)
+{
+    // An escape sequence that would colour the terminal, and a line break
+    // that would fake a line of output.
+    const std::string name = "it's\x1B[1;31mred\nveltrane-cli: stopped; unchanged: x.txt";
+    const std::string quoted = "'it'\\''s'$'\\033''[1;31mred'$'\\n''veltrane-cli: stopped; unchanged: x.txt'";
+    WriteFile(dir / name, PatternBytes(2000));
+
+    const Outcome outcome = RunCli({"encrypt", "-v", "-k", key, dir / name, dir / ("missing" + name)});
+    EXPECT_EQ(1, outcome.status);
+    EXPECT_EQ("veltrane-cli: warning: '" + dir.Path() + "/" + quoted.substr(1) +
+                  ": the key is only 1200 bytes long; every byte from position 1200 on is combined with one "
+                  "single key byte\n",
+              outcome.err.substr(0, outcome.err.find('\n') + 1));
+    EXPECT_NE(std::string::npos, outcome.err.find("\nWorking file " + quoted + " 91% done.\n"));
+    EXPECT_NE(std::string::npos,
+              outcome.err.find("Cannot find '" + dir.Path() + "/missing" + quoted.substr(1) + ".\n"));
+    EXPECT_EQ(std::string::npos, outcome.err.find('\x1B'));
+}
+
+TEST_F(CliTest, OptionsAfterTheCommandWorkUnderPosixlyCorrect)
+{
+    SpawnOptions posix;
+    posix.environment = {"POSIXLY_CORRECT=1"};
+    EXPECT_EQ(0, RunCli({"encrypt", "-k", key, "-o", "9", data}, posix).status);
+    EXPECT_TRUE(Encrypted(plain, 9) == ReadFile(data));
+    EXPECT_EQ(0, RunCli({"-q", "decrypt", data, "--offset=9", "--key", key}, posix).status);
+    EXPECT_TRUE(plain == ReadFile(data));
+    // "--" still ends the options: "-o" is a file name after it.
+    const Outcome dashes = RunCli({"encrypt", "-k", key, "--", data, "-o"}, posix);
+    EXPECT_EQ(1, dashes.status);
+    EXPECT_EQ("Encrypt file error.: Cannot find -o.\n", dashes.err);
+    EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(data));
+    EXPECT_EQ(0, RunCli({"keygen", "-n", "16", dir / "posix.key"}, posix).status);
+}
+
+TEST(CliCompletion, OffersCommandsOptionsAndFileNames)
+{
+    TempDir dir;
+    WriteFile(dir / "notes.txt", "x");
+    // compopt only works inside a real completion; here it is a no-op.
+    const auto complete = [&](const std::vector<std::string>& words) {
+        std::string command = "cd '" + dir.Path() + "' && bash -c 'compopt() { :; }; . " VELTRANE_COMPLETION_PATH
+                              "; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _veltrane_cli; "
+                              "echo \"${COMPREPLY[*]}\"' bash";
+        for (const std::string& word : words)
+            command += " '" + word + "'";
+        command += " 2>&1";
+        std::FILE* pipe = ::popen(command.c_str(), "r");
+        std::string out;
+        char chunk[256];
+        while (pipe && std::fgets(chunk, sizeof chunk, pipe))
+            out += chunk;
+        if (pipe)
+            ::pclose(pipe);
+        return out;
+    };
+    EXPECT_EQ("encrypt decrypt keygen\n", complete({"veltrane-cli", ""}));
+    EXPECT_EQ("--key= --key-read-only\n", complete({"veltrane-cli", "-q", "encrypt", "--k"}));
+    EXPECT_EQ("--for\n", complete({"veltrane-cli", "keygen", "--f"}));
+    EXPECT_EQ("notes.txt\n", complete({"veltrane-cli", "decrypt", "-k", "key.bin", "no"}));
 }
 
 }  // namespace

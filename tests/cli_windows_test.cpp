@@ -128,7 +128,7 @@ Outcome RunCli(const std::vector<std::string>& args) { return Cli(args).Wait(); 
 struct CliTest : testing::Test {
     TempDir dir;
     std::string key = dir / "key.bin";
-    std::string keyBytes = PatternBytes(700, 3);
+    std::string keyBytes = PatternBytes(6000, 3);  // longer than every file: no short-key warning
     std::string data = dir / "data.bin";
     std::string plain = PatternBytes(1000, 4);
 
@@ -145,7 +145,7 @@ TEST_F(CliTest, NamesOutsideTheCodePageRoundTripSilently)
     // together, so they come only through the wide command line.
     const std::string name = dir / "\xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE \xE6\x96\x87\xE4\xBB\xB6\xF0\x9F\x94\x91.txt";
     const std::string keyName = dir / "\xCE\xBA\xCE\xBB\xCE\xB5\xCE\xB9\xCE\xB4\xCE\xAF (1).key";
-    const std::string longer = PatternBytes(5000, 5);
+    const std::string longer = PatternBytes(5000, 5);  // beyond the key files' ends
     WriteFile(name, longer);
     WriteFile(keyName, keyBytes);
 
@@ -208,6 +208,35 @@ TEST_F(CliTest, FileHeldOpenByAnotherProgramIsRefusedAndTheOthersGoOn)
     EXPECT_EQ("Encrypt file error.: Cannot find " + held + ".\n", outcome.err);
     EXPECT_TRUE(plain == ReadFile(held));
     EXPECT_TRUE(testsupport::ReferenceEncrypt(plain, keyBytes, 0) == ReadFile(data));
+}
+
+TEST_F(CliTest, KeygenAndFoldersWorkWithWindowsCalls)
+{
+    // A new key: random, of the size asked for, marked read-only, and never
+    // written over an existing file.
+    const std::string made = dir / "new.key";
+    EXPECT_EQ(0u, RunCli({"keygen", "-n", "3M", made}).status);
+    const std::string bytes = ReadFile(made);
+    EXPECT_EQ(3u << 20, bytes.size());
+    EXPECT_NE(std::string::npos, bytes.find_first_not_of('\0'));
+    EXPECT_NE(0u, ::GetFileAttributesW(SystemPath(made).c_str()) & FILE_ATTRIBUTE_READONLY);
+    const Outcome again = RunCli({"keygen", "-n", "1K", made});
+    EXPECT_EQ(1u, again.status);
+    EXPECT_EQ("veltrane-cli: " + made + " already exists; a key file is never written over\n", again.err);
+    EXPECT_TRUE(bytes == ReadFile(made));
+
+    // -r: every file below a folder in name order, leftovers of a pass skipped.
+    testsupport::MakeDirectory(dir / "tree");
+    testsupport::MakeDirectory(dir / "tree\\sub");
+    WriteFile(dir / "tree\\b.txt", plain);
+    WriteFile(dir / "tree\\sub\\a.txt", plain);
+    WriteFile(dir / ("tree\\old." + kSuffix), "left over");
+    const Outcome walked = RunCli({"encrypt", "-r", "-v", "-k", key, dir / "tree"});
+    EXPECT_EQ(0u, walked.status);
+    EXPECT_EQ("veltrane-cli: skipped (a temporary file): " + dir / ("tree\\old." + kSuffix) + "\n", walked.err.substr(0, walked.err.find('\n') + 1));
+    EXPECT_LT(walked.err.find("Working file b.txt"), walked.err.find("Working file a.txt"));
+    EXPECT_TRUE(testsupport::ReferenceEncrypt(plain, keyBytes, 0) == ReadFile(dir / "tree\\sub\\a.txt"));
+    EXPECT_EQ("left over", ReadFile(dir / ("tree\\old." + kSuffix)));
 }
 
 }  // namespace
