@@ -3,12 +3,8 @@
 #include "cli/output.h"
 #include "platform/cancel.h"
 
-#include <cerrno>
-#include <cstring>
-#include <future>
-#include <limits>
-#include <memory>
-
+// Making the file is the system's business: Windows has its own in
+// keygen_win32.cpp.
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/random.h>
@@ -16,37 +12,14 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
+#include <cstring>
+#include <future>
+#include <limits>
+#include <memory>
+
 namespace cli {
 
-bool ParseSize(const std::string& text, std::int64_t& bytes)
-{
-    size_t at = 0;
-    std::uint64_t number = 0;
-    constexpr std::uint64_t kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-        number = number * 10 + static_cast<unsigned>(text[at] - '0');
-        if (number > kMax)
-            return false;
-    }
-    if (at == 0)
-        return false;
-    const std::string suffix = text.substr(at);
-    int shift = 0;
-    if (!suffix.empty()) {
-        const std::string units = "KMGT";
-        const size_t unit = units.find(suffix[0]);
-        if (unit == std::string::npos || (suffix.size() != 1 && suffix.substr(1) != "iB"))
-            return false;
-        shift = 10 * static_cast<int>(unit + 1);
-    }
-    if (number == 0 || number > kMax >> shift)
-        return false;
-    bytes = static_cast<std::int64_t>(number << shift);
-    return true;
-}
-
-// Making the file is the system's business: Windows has its own in
-// keygen_win32.cpp.
 #ifndef _WIN32
 namespace {
 
@@ -151,7 +124,36 @@ private:
 };
 
 }  // namespace
+#endif
 
+bool ParseSize(const std::string& text, std::int64_t& bytes)
+{
+    size_t at = 0;
+    std::uint64_t number = 0;
+    constexpr std::uint64_t kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        number = number * 10 + static_cast<unsigned>(text[at] - '0');
+        if (number > kMax)
+            return false;
+    }
+    if (at == 0)
+        return false;
+    const std::string suffix = text.substr(at);
+    int shift = 0;
+    if (!suffix.empty()) {
+        const std::string units = "KMGT";
+        const size_t unit = units.find(suffix[0]);
+        if (unit == std::string::npos || (suffix.size() != 1 && suffix.substr(1) != "iB"))
+            return false;
+        shift = 10 * static_cast<int>(unit + 1);
+    }
+    if (number == 0 || number > kMax >> shift)
+        return false;
+    bytes = static_cast<std::int64_t>(number << shift);
+    return true;
+}
+
+#ifndef _WIN32
 std::int64_t LargestFile(const std::vector<std::string>& files)
 {
     std::int64_t largest = 1;
