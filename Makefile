@@ -3,7 +3,7 @@
 
 BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
-PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev \
+PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev libgtk-3-dev pkg-config \
               xvfb xauth xdotool openbox imagemagick x11-utils fonts-dejavu-core \
               desktop-file-utils appstream dpkg-dev file
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

@@ -1,7 +1,9 @@
 #include "ui/veltrane_dlg.h"
 
 #include "engine/cipher.h"
+#include "platform/cancel.h"
 #include "platform/wx/narrow.h"
+#include "platform/wx/pass_loop.h"
 #include "res/layout.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"
@@ -41,6 +43,7 @@ wxBEGIN_EVENT_TABLE(CVeltraneDlg, wxDialog)
     EVT_CHAR_HOOK(CVeltraneDlg::OnCharHook)
     EVT_BUTTON(wxID_OK, CVeltraneDlg::OnOK)
     EVT_BUTTON(wxID_CANCEL, CVeltraneDlg::OnCancel)
+    EVT_CLOSE(CVeltraneDlg::OnClose)
 wxEND_EVENT_TABLE()
 
 CVeltraneDlg::CVeltraneDlg(wxWindow* parent)
@@ -109,7 +112,7 @@ void CVeltraneDlg::RunRequest(int direction)
     // refuses like any other offset outside 0 to 255.
     m_nOffset = static_cast<std::int32_t>(ReadUnsignedNumber(ItemText(IDC_OFFSET)));
 
-    if (m_szKey.empty() || m_szFile.empty())
+    if (m_szKey.empty() || m_szFile.empty() || m_bPassRunning)
         return;
 
     const std::string file = platform::ToNarrow(m_szFile);
@@ -122,7 +125,15 @@ void CVeltraneDlg::RunRequest(int direction)
     wxWindow* const focused = FindFocus();
     for (int id : kPassButtons)
         EnableItem(id, false);
-    TransformFile(file, key, m_nOffset, direction);
+    // The pass runs beside the window, which stays alive meanwhile; what the
+    // user does to it is dropped, except asking it to close.
+    const int offset = m_nOffset;
+    platform::ResetCancel();
+    m_bPassRunning = true;
+    platform::RunWhileWindowLives(
+        this, [&] { return TransformFile(file, key, offset, direction); },
+        [this] { StopPassAndClose(); });
+    m_bPassRunning = false;
     SetTitle(kIdleTitle);
     for (int id : kPassButtons)
         EnableItem(id, true);
@@ -130,6 +141,16 @@ void CVeltraneDlg::RunRequest(int direction)
     SetItemText(IDC_FILE_PATH, wxString());
     if (focused && focused != FindFocus() && IsDescendant(focused))
         focused->SetFocus();
+    // Closing was asked for during the pass; the pass has stopped (its
+    // temporary file is gone, the data file as it was) or had already ended.
+    if (m_bCloseAfterPass)
+        EndDialog(wxID_CANCEL);
+}
+
+void CVeltraneDlg::StopPassAndClose()
+{
+    platform::RequestCancel();
+    m_bCloseAfterPass = true;
 }
 
 void CVeltraneDlg::OnLButtonDown(wxMouseEvent& event)
@@ -196,10 +217,26 @@ void CVeltraneDlg::OnCharHook(wxKeyEvent& event)
 
 void CVeltraneDlg::OnOK(wxCommandEvent& WXUNUSED(event))
 {
-    EndDialog(wxID_OK);
+    if (!m_bPassRunning)
+        EndDialog(wxID_OK);
 }
 
 void CVeltraneDlg::OnCancel(wxCommandEvent& WXUNUSED(event))
 {
-    EndDialog(wxID_CANCEL);
+    if (m_bPassRunning)
+        StopPassAndClose();
+    else
+        EndDialog(wxID_CANCEL);
+}
+
+void CVeltraneDlg::OnClose(wxCloseEvent& event)
+{
+    // Ending the dialog in the middle of a pass would leave the pass's loop
+    // behind; the pass stops first, and the dialog ends after it.
+    if (m_bPassRunning && event.CanVeto()) {
+        StopPassAndClose();
+        event.Veto();
+        return;
+    }
+    event.Skip();
 }

@@ -30,6 +30,11 @@ private:
 
     // Encrypt and Decrypt: one request with the fields as they are now.
     void RunRequest(int direction);
+    // Escape or the Close box while a pass runs: the pass stops at its next
+    // block, then the dialog ends.
+    void StopPassAndClose();
+    bool m_bPassRunning = false;
+    bool m_bCloseAfterPass = false;
 
     wxString ItemText(int id) const;
     void SetItemText(int id, const wxString& text);
@@ -49,6 +54,7 @@ private:
     void OnCharHook(wxKeyEvent& event);
     void OnOK(wxCommandEvent& event);
     void OnCancel(wxCommandEvent& event);
+    void OnClose(wxCloseEvent& event);
 
     wxDECLARE_EVENT_TABLE();
 };
