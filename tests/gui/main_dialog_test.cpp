@@ -23,6 +23,7 @@
 #include <functional>
 
 using guitest::Click;
+using guitest::PumpUntil;
 using guitest::Item;
 using guitest::Text;
 using guitest::Type;
@@ -299,20 +300,6 @@ struct DuringAPass : MainDialog {
         }));
     }
     ~DuringAPass() override { SetFileDialogRunner(previousChooser); }
-
-    // Lets the window's events flow until `done` holds (or a long time has
-    // gone by: then the caller's expectation fails).
-    static bool PumpUntil(const std::function<bool()>& done)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            if (wxEventLoopBase* loop = wxEventLoopBase::GetActive())
-                loop->DispatchTimeout(50);
-            else
-                wxTheApp->Yield(true);
-        }
-        return done();
-    }
 
     // Encrypts, running `midway` on the window thread at the pass's sixth
     // progress line, with the pass waiting until it returns.
