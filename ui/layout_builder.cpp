@@ -91,6 +91,20 @@ void ReportFieldKillFocus(wxFocusEvent& event)
     field->GetEventHandler()->ProcessEvent(notice);
 }
 
+// A static text that the toolkit leaves alone: on GTK it would otherwise make
+// each text the label of whichever control follows it in the table ("Key
+// file" of the Encrypt button), which is what a screen reader then says. The
+// dialog relates its labels to their fields itself.
+class StaticText : public wxStaticText {
+public:
+    using wxStaticText::wxStaticText;
+
+protected:
+#ifdef __WXGTK__
+    bool GTKWidgetNeedsMnemonic() const override { return false; }
+#endif
+};
+
 wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, const wxIconBundle& icon)
 {
     const wxWindowID id = WindowId(control.id);
@@ -109,7 +123,7 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, const wx
     case ControlKind::CheckBox:
         return new wxCheckBox(dialog, id, text);
     case ControlKind::StaticText: {
-        auto* label = new wxStaticText(dialog, id, wxString(), wxDefaultPosition, wxDefaultSize,
+        auto* label = new StaticText(dialog, id, wxString(), wxDefaultPosition, wxDefaultSize,
                                        wxST_NO_AUTORESIZE);
         if (control.style & res::kNoPrefix)
             label->SetLabelText(text);

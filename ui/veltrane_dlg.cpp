@@ -2,6 +2,7 @@
 
 #include "engine/cipher.h"
 #include "platform/cancel.h"
+#include "platform/wx/accessible.h"
 #include "platform/wx/narrow.h"
 #include "platform/wx/pass_loop.h"
 #include "res/layout.h"
@@ -14,6 +15,8 @@
 #include "ui/program_icon.h"
 
 #include <wx/button.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/window.h>
 
@@ -24,6 +27,22 @@ namespace {
 const int kPassButtons[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_BROWSE_FILE, IDC_BROWSE_KEY};
 
 const char kIdleTitle[] = "Veltrane";
+
+// What a screen reader says for each control: the two Browse buttons look
+// alike, so their names tell them apart; a field is named after its label.
+struct SpokenName {
+    int id;
+    const char* name;
+    const char* label;  // the static text that describes it, if any
+};
+const SpokenName kSpokenNames[] = {
+    {IDC_FILE_PATH, "File to encrypt", "File to encrypt"},
+    {IDC_KEY_PATH, "Key file", "Key file"},
+    {IDC_OFFSET, "Offset", "Offset"},
+    {IDC_BROWSE_FILE, "Browse for the file to encrypt", nullptr},
+    {IDC_BROWSE_KEY, "Browse for the key file", nullptr},
+    {IDC_OFFSET_ARROWS, "Offset up and down", nullptr},
+};
 
 }  // namespace
 
@@ -53,10 +72,12 @@ CVeltraneDlg::CVeltraneDlg(wxWindow* parent)
     // its own task-bar entry.
     Create(parent, IDD_VELTRANE_DIALOG, wxString::FromUTF8(layout.caption), wxDefaultPosition,
            wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX);
-    for (const PlacedControl& control : BuildControls(this, layout)) {
+    const std::vector<PlacedControl> controls = BuildControls(this, layout);
+    for (const PlacedControl& control : controls) {
         if (control.layout->kind == res::ControlKind::RaisedFrame)
             m_iconFrame = control.rect;
     }
+    DescribeForScreenReaders(controls);
     CentreOnScreen();
     m_hIcon = LoadProgramIcon();
 
@@ -64,6 +85,46 @@ CVeltraneDlg::CVeltraneDlg(wxWindow* parent)
     for (int id : {IDC_FILE_PATH, IDC_KEY_PATH}) {
         if (auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl))
             field->SetDropTarget(new PathDropTarget(field));
+    }
+}
+
+void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& controls)
+{
+    auto labelled = [&](const char* text) -> wxWindow* {
+        for (const PlacedControl& control : controls) {
+            if (control.layout->kind == res::ControlKind::StaticText && control.layout->text &&
+                std::string(control.layout->text) == text)
+                return control.window;
+        }
+        return nullptr;
+    };
+    for (const SpokenName& spoken : kSpokenNames) {
+        wxWindow* control = FindWindow(spoken.id);
+        platform::SetAccessibleName(control, wxString::FromUTF8(spoken.name));
+        if (spoken.label)
+            platform::RelateLabel(labelled(spoken.label), control);
+    }
+    for (const PlacedControl& control : controls) {
+        if (control.layout->kind == res::ControlKind::StaticIcon)
+            platform::SetAccessibleName(control.window, "About Veltrane",
+                                        "A click here or F1 opens the About box.");
+    }
+}
+
+void CVeltraneDlg::OpenAboutBox()
+{
+    CAboutDlg about;
+    about.ShowModal();
+}
+
+void CVeltraneDlg::StepOffset(bool up)
+{
+    // Exactly what a click on an arrow sends: the step, then the release.
+    for (wxEventType type : {up ? wxEVT_SCROLL_LINEUP : wxEVT_SCROLL_LINEDOWN,
+                             wxEVT_SCROLL_CHANGED}) {
+        wxScrollEvent event(type, IDC_OFFSET_ARROWS, 0, wxVERTICAL);
+        event.SetEventObject(FindWindow(IDC_OFFSET_ARROWS));
+        ProcessWindowEvent(event);
     }
 }
 
@@ -156,10 +217,8 @@ void CVeltraneDlg::StopPassAndClose()
 void CVeltraneDlg::OnLButtonDown(wxMouseEvent& event)
 {
     // The icon's frame as laid out in this font, edges included.
-    if (m_iconFrame.Contains(event.GetPosition())) {
-        CAboutDlg about;
-        about.ShowModal();
-    }
+    if (m_iconFrame.Contains(event.GetPosition()))
+        OpenAboutBox();
     event.Skip();
 }
 
@@ -199,6 +258,16 @@ void CVeltraneDlg::OnCharHook(wxKeyEvent& event)
     // button, which it presses) is the OK command and Escape the Cancel
     // command: both end the dialog, and with it the program.
     const int key = event.GetKeyCode();
+    if (key == WXK_F1 && event.GetModifiers() == wxMOD_NONE) {
+        OpenAboutBox();
+        return;
+    }
+    // Up and Down in the offset field are its arrows.
+    if ((key == WXK_UP || key == WXK_DOWN) && event.GetModifiers() == wxMOD_NONE &&
+        event.GetEventObject() == FindWindow(IDC_OFFSET)) {
+        StepOffset(key == WXK_UP);
+        return;
+    }
     int command = wxID_NONE;
     if (key == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) {
         command = wxID_CANCEL;

@@ -5,6 +5,10 @@
 #include <wx/dialog.h>
 #include <wx/iconbndl.h>
 
+#include <vector>
+
+struct PlacedControl;
+
 class CVeltraneDlg : public wxDialog {
 public:
     explicit CVeltraneDlg(wxWindow* parent = nullptr);
@@ -27,6 +31,12 @@ private:
     void ClampOffset();
     // The frame around the icon, where a press opens the About box.
     wxRect m_iconFrame;
+
+    void DescribeForScreenReaders(const std::vector<PlacedControl>& controls);
+    // By a press on the icon or by F1.
+    void OpenAboutBox();
+    // Up and Down in the offset field: the arrows' own step.
+    void StepOffset(bool up);
 
     // Encrypt and Decrypt: one request with the fields as they are now.
     void RunRequest(int direction);

@@ -110,6 +110,25 @@ TEST_F(OffsetField, TheArrowsStepWithinTheRangeAndStopAtItsEnds)
     EXPECT_EQ("1", Text(dlg, IDC_OFFSET));
 }
 
+TEST_F(OffsetField, UpAndDownInTheFieldAreTheArrows)
+{
+    wxWindow* field = Item(dlg, IDC_OFFSET);
+    Type(dlg, IDC_OFFSET, "300");
+    guitest::PressKey(dlg, field, WXK_DOWN);  // clamps first, as the arrow does
+    EXPECT_EQ("254", Text(dlg, IDC_OFFSET));
+    guitest::PressKey(dlg, field, WXK_UP);
+    guitest::PressKey(dlg, field, WXK_UP);
+    EXPECT_EQ("255", Text(dlg, IDC_OFFSET));
+    EXPECT_EQ(255, dlg->m_nOffset);
+    Type(dlg, IDC_OFFSET, "0");
+    guitest::PressKey(dlg, field, WXK_DOWN);
+    EXPECT_EQ("0", Text(dlg, IDC_OFFSET));
+
+    // Elsewhere the keys are left to the control that has the focus.
+    guitest::PressKey(dlg, Item(dlg, IDC_KEY_PATH), WXK_UP);
+    EXPECT_EQ("0", Text(dlg, IDC_OFFSET));
+}
+
 TEST_F(OffsetField, AnArrowFirstBringsATypedValueIntoTheRange)
 {
     Type(dlg, IDC_OFFSET, "300");
@@ -283,6 +302,14 @@ TEST_F(AboutBox, OpensOnAPressOnTheIconFrameEdgesIncluded)
     // A press on the icon itself belongs to the dialog.
     wxTEST_DIALOG(Press(wxPoint(2, 2), icon), ExpectAbout(opened));
     EXPECT_EQ(5, opened);
+}
+
+TEST_F(AboutBox, F1OpensItFromAnyControl)
+{
+    int opened = 0;
+    for (int id : {IDC_FILE_PATH, IDC_OFFSET, IDC_ENCRYPT})
+        wxTEST_DIALOG(guitest::PressKey(dlg, Item(dlg, id), WXK_F1), ExpectAbout(opened));
+    EXPECT_EQ(3, opened);
 }
 
 TEST_F(AboutBox, OkAndEscapeCloseItAndTheMainDialogStaysAsItWas)
