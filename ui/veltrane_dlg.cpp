@@ -57,6 +57,8 @@ wxBEGIN_EVENT_TABLE(CVeltraneDlg, wxDialog)
     EVT_BUTTON(IDC_BROWSE_KEY, CVeltraneDlg::OnBrowseKey)
     EVT_COMMAND_SCROLL(IDC_OFFSET_ARROWS, CVeltraneDlg::OnVScroll)
     EVT_TEXT(IDC_OFFSET, CVeltraneDlg::OnChangeOffset)
+    EVT_TEXT(IDC_FILE_PATH, CVeltraneDlg::OnChangePath)
+    EVT_TEXT(IDC_KEY_PATH, CVeltraneDlg::OnChangePath)
     EVT_COMMAND(IDC_OFFSET, VT_EVT_FIELD_KILL_FOCUS, CVeltraneDlg::OnKillFocusOffset)
     EVT_INIT_DIALOG(CVeltraneDlg::OnInitDialog)
     EVT_CHAR_HOOK(CVeltraneDlg::OnCharHook)
@@ -226,14 +228,27 @@ void CVeltraneDlg::OnBrowseFile(wxCommandEvent& WXUNUSED(event))
 {
     wxString path;
     if (BrowseForFile(wxGetActiveWindow(), path, false))
-        SetItemText(IDC_FILE_PATH, path);
+        ShowPath(wxDynamicCast(FindWindow(IDC_FILE_PATH), wxTextCtrl), path);
 }
 
 void CVeltraneDlg::OnBrowseKey(wxCommandEvent& WXUNUSED(event))
 {
     wxString path;
     if (BrowseForFile(wxGetActiveWindow(), path, false))
-        SetItemText(IDC_KEY_PATH, path);
+        ShowPath(wxDynamicCast(FindWindow(IDC_KEY_PATH), wxTextCtrl), path);
+}
+
+void CVeltraneDlg::OnChangePath(wxCommandEvent& event)
+{
+    // The field shows only part of a long path; the whole of it is a hover
+    // away.
+    if (auto* field = wxDynamicCast(event.GetEventObject(), wxWindow)) {
+        if (event.GetString().empty())
+            field->UnsetToolTip();
+        else
+            field->SetToolTip(event.GetString());
+    }
+    event.Skip();
 }
 
 void CVeltraneDlg::OnEncrypt(wxCommandEvent& WXUNUSED(event))

@@ -59,6 +59,7 @@ private:
     void OnBrowseKey(wxCommandEvent& event);
     void OnVScroll(wxScrollEvent& event);
     void OnChangeOffset(wxCommandEvent& event);
+    void OnChangePath(wxCommandEvent& event);
     void OnKillFocusOffset(wxCommandEvent& event);
     void OnInitDialog(wxInitDialogEvent& event);
     void OnCharHook(wxKeyEvent& event);

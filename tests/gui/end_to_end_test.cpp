@@ -247,6 +247,16 @@ TEST_F(Program, EncryptsAFileWhosePathsAreTypedIn)
     EXPECT_EQ(0, program->WaitForExit(20s));
 }
 
+TEST_F(Program, TheWindowClassIsTheOneTheDesktopEntryNames)
+{
+    const std::string entry = ReadFile(VELTRANE_DESKTOP_FILE);
+    const size_t at = entry.find("StartupWMClass=");
+    ASSERT_NE(std::string::npos, at);
+    const std::string wmClass = entry.substr(at + 15, entry.find('\n', at) - at - 15);
+    EXPECT_NE(std::string::npos,
+              Output("timeout 5 xprop -id " + window + " WM_CLASS").find('"' + wmClass + '"'));
+}
+
 TEST_F(Program, ArrowsAndTheAboutBoxAnswerTheMouse)
 {
     // The up arrow beside the offset field, three clicks.

@@ -14,6 +14,7 @@
 #include <wx/button.h>
 #include <wx/dnd.h>
 #include <wx/statbmp.h>
+#include <wx/textctrl.h>
 
 using guitest::Click;
 using guitest::Item;
@@ -87,6 +88,18 @@ struct Dialog : testing::Test {
         where->GetEventHandler()->ProcessEvent(event);
     }
 };
+
+// A path put into a field by Browse or a drop: its end in view, all of it in
+// the tooltip.
+void ExpectWholePathAtHand(wxWindow* dlg, int id, const std::string& path)
+{
+    auto* field = wxDynamicCast(Item(dlg, id), wxTextCtrl);
+    ASSERT_NE(nullptr, field);
+    EXPECT_EQ(path, field->GetValue().utf8_string());
+    EXPECT_EQ(field->GetLastPosition(), field->GetInsertionPoint()) << "the end is not in view";
+    ASSERT_NE(nullptr, field->GetToolTip());
+    EXPECT_EQ(path, field->GetToolTipText().utf8_string());
+}
 
 using OffsetField = Dialog;
 
@@ -195,9 +208,10 @@ TEST_F(Chooser, EachBrowseButtonFillsItsOwnField)
     EXPECT_EQ("/data/caf\xC3\xA9.txt", Text(dlg, IDC_FILE_PATH));
     EXPECT_EQ("old key", Text(dlg, IDC_KEY_PATH));
 
-    fake.next.path = "/keys/k.bin";
+    const std::string longPath = "/keys/" + std::string(200, 'd') + "/k.bin";
+    fake.next.path = longPath;
     Click(dlg, IDC_BROWSE_KEY);
-    EXPECT_EQ("/keys/k.bin", Text(dlg, IDC_KEY_PATH));
+    ExpectWholePathAtHand(dlg, IDC_KEY_PATH, longPath);
     EXPECT_EQ("/data/caf\xC3\xA9.txt", Text(dlg, IDC_FILE_PATH));
 
     EXPECT_EQ(2, fake.runs);
@@ -354,7 +368,7 @@ TEST_F(Dialog, AFileDroppedOnAPathFieldFillsThatFieldOnly)
     files.Add(wxString::FromUTF8("/dropped/\xC3\xBC.bin"));
     files.Add("/second");
     EXPECT_TRUE(target->OnDropFiles(5, 5, files));
-    EXPECT_EQ("/dropped/\xC3\xBC.bin", Text(dlg, IDC_FILE_PATH));
+    ExpectWholePathAtHand(dlg, IDC_FILE_PATH, "/dropped/\xC3\xBC.bin");
     EXPECT_EQ("/key", Text(dlg, IDC_KEY_PATH));
 
     auto* keyTarget = dynamic_cast<wxFileDropTarget*>(Item(dlg, IDC_KEY_PATH)->GetDropTarget());
