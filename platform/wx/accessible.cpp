@@ -28,4 +28,25 @@ void RelateLabel(wxWindow* label, wxWindow* control)
     gtk_label_set_mnemonic_widget(GTK_LABEL(labelWidget), controlWidget);
 }
 
+void SizeIndicatorWithText(wxWindow* checkBox)
+{
+    GtkWidget* widget = checkBox ? checkBox->GetHandle() : nullptr;
+    if (!widget)
+        return;
+    // The theme gives the square a size in pixels, the text a size in
+    // points: at 1.5 times the text the square looks shrunk and crowded.
+    // In units of the text's own size both grow together; at the usual
+    // text size this is what the theme draws anyway.
+    static GtkCssProvider* provider = [] {
+        GtkCssProvider* css = gtk_css_provider_new();
+        gtk_css_provider_load_from_data(
+            css, "check { min-width: 1.05em; min-height: 1.05em; margin-right: 0.4em; }", -1,
+            nullptr);
+        return css;
+    }();
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
+                                   GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
 }  // namespace platform

@@ -145,6 +145,43 @@ TEST(MainLayout, EachLabelIsLevelWithItsField)
     }
 }
 
+TEST(AboutLayout, TheWarningFrameAndTheLineSpanTheBoxInAnyFont)
+{
+    for (double scale : {1.0, 1.5, 2.2}) {
+        DialogPtr dialog(new wxDialog(nullptr, wxID_ANY, "test"));
+        dialog->SetFont(dialog->GetFont().Scaled(static_cast<float>(scale)));
+        const std::vector<PlacedControl> placed = BuildControls(dialog.get(), res::AboutDialogLayout());
+        int textRight = 0;
+        for (const PlacedControl& control : placed) {
+            if (control.layout->kind == res::ControlKind::StaticText)
+                textRight = std::max(textRight, control.rect.GetRight());
+        }
+        const int slack = dialog->ConvertDialogToPixels(wxSize(2, 0)).x;
+        for (const PlacedControl& control : placed) {
+            if (control.layout->kind == res::ControlKind::RaisedFrame ||
+                control.layout->kind == res::ControlKind::EtchedLine) {
+                EXPECT_GE(control.rect.GetRight(), textRight - slack)
+                    << "kind " << static_cast<int>(control.layout->kind) << " at " << scale;
+            }
+        }
+    }
+}
+
+// Run once more on a display at twice the scale (GDK_SCALE=2).
+TEST(MainLayout, TheIconIsDrawnAtTheDisplaysScale)
+{
+    DialogPtr dlg(new CVeltraneDlg(nullptr));
+    dlg->Show();
+    guitest::Flush();
+    wxStaticBitmap* icon = nullptr;
+    for (wxWindow* child : dlg->GetChildren())
+        icon = icon ? icon : wxDynamicCast(child, wxStaticBitmap);
+    ASSERT_NE(nullptr, icon);
+    const double scale = icon->GetDPIScaleFactor();
+    EXPECT_EQ(wxSize(32, 32) * scale, icon->GetBitmap().GetSize()) << "at scale " << scale;
+    EXPECT_EQ(wxSize(32, 32), icon->GetBitmap().GetLogicalSize());
+}
+
 TEST(AboutLayout, IsTheAboutBox)
 {
     DialogPtr about(new CAboutDlg);
