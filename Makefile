@@ -7,7 +7,7 @@ PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev li
               xvfb xauth xdotool openbox imagemagick x11-utils fonts-dejavu-core \
               desktop-file-utils appstream dpkg-dev file \
               python3-gi gir1.2-gtk-3.0 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 \
-              dbus-daemon
+              dbus-daemon dbus-bin
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # -noreset: the server would otherwise restart whenever its last client
 # leaves, and refuse the next test that connects at that moment.

@@ -38,8 +38,8 @@ def drag():
     xdotool("mousemove", "--sync", target_x + 1, target_y)
     xdotool("mousemove", "--sync", target_x, target_y)
     # Release once the target has said it takes the file; a target that
-    # refuses says nothing to wait for, so give it a moment.
-    accepted.wait(3)
+    # refuses says nothing to wait for, so it gets ample time to say yes.
+    accepted.wait(8)
     xdotool("mouseup", 1)
 
 
