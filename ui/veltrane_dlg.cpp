@@ -15,8 +15,6 @@
 #include "ui/program_icon.h"
 
 #include <wx/button.h>
-#include <wx/statbmp.h>
-#include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/window.h>
 
@@ -169,13 +167,17 @@ void CVeltraneDlg::EnableItem(int id, bool enable)
 
 void CVeltraneDlg::RunRequest(int direction)
 {
+    // One pass at a time; the window drops input meanwhile, so this is only
+    // a second line of defence.
+    if (m_bPassRunning)
+        return;
     m_szFile = ItemText(IDC_FILE_PATH);
     m_szKey = ItemText(IDC_KEY_PATH);
     // From 2^31 up the number reads as negative, which the request check
     // refuses like any other offset outside 0 to 255.
     m_nOffset = static_cast<std::int32_t>(ReadUnsignedNumber(ItemText(IDC_OFFSET)));
 
-    if (m_szKey.empty() || m_szFile.empty() || m_bPassRunning)
+    if (m_szKey.empty() || m_szFile.empty())
         return;
 
     const std::string file = platform::ToNarrow(m_szFile);
