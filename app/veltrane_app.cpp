@@ -6,6 +6,8 @@
 
 #include <wx/init.h>
 
+#include <glib.h>
+
 #include <cstdio>
 
 wxBEGIN_EVENT_TABLE(CVeltraneApp, wxApp)
@@ -40,6 +42,10 @@ int main(int argc, char** argv)
     // The start-up hook ends the program by returning false, which the
     // toolkit's own entry point would report as a failure; a run that ends
     // with the dialog is a success.
+    //
+    // The window's class (X11) and application id (Wayland) are the desktop
+    // entry's name, so that docks group the window with its launcher.
+    g_set_prgname("org.veltrane.Veltrane");
     if (!wxEntryStart(argc, argv)) {
         std::fprintf(stderr, "veltrane: cannot open the display (is DISPLAY set?)\n");
         return 1;

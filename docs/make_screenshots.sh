@@ -13,7 +13,7 @@ program=$build/app/veltrane
 
 if [ -z "${VELTRANE_ON_VIRTUAL_DISPLAY:-}" ]; then
   exec env VELTRANE_ON_VIRTUAL_DISPLAY=1 \
-    xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+    xvfb-run -a -s "-screen 0 2400x1600x24" "$0" "$@"
 fi
 
 work=$(mktemp -d)
@@ -47,15 +47,25 @@ shoot() {
   echo "$file: ${width}x${height}"
 }
 
-"$program" &
-pids+=($!)
-main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltrane$' | head -1)
-for _ in $(seq 50); do
-  xdotool windowactivate --sync "$main" >/dev/null 2>&1 && break
-  sleep 0.2
-done
-sleep 1  # let the frame and the first paint settle
-shoot "$main" docs/veltrane.png
+# Starts the program (with the environment given) and shoots its window.
+start_and_shoot() {
+  local file=$1; shift
+  env "$@" "$program" &
+  pids+=($!)
+  main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltrane$' | head -1)
+  for _ in $(seq 50); do
+    xdotool windowactivate --sync "$main" >/dev/null 2>&1 && break
+    sleep 0.2
+  done
+  sleep 1  # let the frame and the first paint settle
+  shoot "$main" "$file"
+}
+
+# On a display at twice the scale first; that program then ends.
+start_and_shoot docs/veltrane-2x.png GDK_SCALE=2
+kill "${pids[-1]}"
+wait "${pids[-1]}" 2>/dev/null || true
+start_and_shoot docs/veltrane.png GDK_SCALE=1
 
 # The About box opens on a click on the icon, which sits in the frame at the
 # upper right: about 87% across and 27% down the main window's client area.

@@ -1,11 +1,14 @@
 #include "platform/cancel.h"
 
-#include <csignal>
+#include <atomic>
 
 namespace platform {
 
 namespace {
-volatile std::sig_atomic_t g_cancel = 0;
+// Raised from a signal handler or from the window thread, read by the pass
+// on another thread: a lock-free atomic is safe for both.
+std::atomic<int> g_cancel{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may raise it");
 }
 
 void RequestCancel() noexcept { g_cancel = 1; }

@@ -22,7 +22,9 @@ const ControlLayout kMainControls[] = {
     {IDC_OFFSET, K::EditField, "", 7, 53, 31, 14, kTabStop},
     {IDC_OFFSET_ARROWS, K::ArrowPair, "", 40, 53, 10, 15, kNoStyle},
     {IDC_READ_ONLY, K::CheckBox, "Make key file read-only.", 8, 72, 91, 10, kTabStop},
-    {IDC_STATIC, K::StaticText, "File to encrypt", 130, 13, 45, 8, kNoStyle},
+    // One unit lower than the original template, level with its field as
+    // "Key file" is with its own.
+    {IDC_STATIC, K::StaticText, "File to encrypt", 130, 14, 45, 8, kNoStyle},
     {IDC_STATIC, K::StaticText, "Key file", 130, 31, 24, 8, kNoStyle},
     {IDC_ENCRYPT, K::PushButton, "Encrypt", 187, 68, 50, 14, kTabStop},
     {IDC_STATIC, K::StaticText, "Offset", 53, 56, 20, 8, kNoStyle},

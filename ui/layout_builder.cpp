@@ -1,6 +1,7 @@
 #include "ui/layout_builder.h"
 
 #include "res/resource.h"
+#include "platform/wx/accessible.h"
 #include "ui/arrow_pair.h"
 #include "ui/program_icon.h"
 
@@ -11,6 +12,7 @@
 #include <wx/dialog.h>
 #include <wx/statbmp.h>
 #include <wx/statline.h>
+#include <wx/vector.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
@@ -29,6 +31,8 @@ constexpr double kSpreadStep = 0.05;
 constexpr double kMostSpread = 2.0;
 // Room kept between the controls and the dialog's right and bottom edges.
 constexpr int kMarginUnits = 4;
+// A frame or line that ends this close to the dialog's right edge spans it.
+constexpr int kSpanningGapUnits = 6;
 
 wxWindowID WindowId(int id)
 {
@@ -91,6 +95,20 @@ void ReportFieldKillFocus(wxFocusEvent& event)
     field->GetEventHandler()->ProcessEvent(notice);
 }
 
+// A static text that the toolkit leaves alone: on GTK it would otherwise make
+// each text the label of whichever control follows it in the table ("Key
+// file" of the Encrypt button), which is what a screen reader then says. The
+// dialog relates its labels to their fields itself.
+class StaticText : public wxStaticText {
+public:
+    using wxStaticText::wxStaticText;
+
+protected:
+#ifdef __WXGTK__
+    bool GTKWidgetNeedsMnemonic() const override { return false; }
+#endif
+};
+
 wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, const wxIconBundle& icon)
 {
     const wxWindowID id = WindowId(control.id);
@@ -106,10 +124,14 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, const wx
         return new wxTextCtrl(dialog, id, text);
     case ControlKind::ArrowPair:
         return new ArrowPair(dialog, id);
-    case ControlKind::CheckBox:
-        return new wxCheckBox(dialog, id, text);
+    case ControlKind::CheckBox: {
+        auto* box = new wxCheckBox(dialog, id, text);
+        platform::SizeIndicatorWithText(box);
+        box->InvalidateBestSize();
+        return box;
+    }
     case ControlKind::StaticText: {
-        auto* label = new wxStaticText(dialog, id, wxString(), wxDefaultPosition, wxDefaultSize,
+        auto* label = new StaticText(dialog, id, wxString(), wxDefaultPosition, wxDefaultSize,
                                        wxST_NO_AUTORESIZE);
         if (control.style & res::kNoPrefix)
             label->SetLabelText(text);
@@ -117,8 +139,18 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, const wx
             label->SetLabel(text);
         return label;
     }
-    case ControlKind::StaticIcon:
-        return new wxStaticBitmap(dialog, id, wxBitmap(icon.GetIcon(32)));
+    case ControlKind::StaticIcon: {
+        // Every size there is, smallest first: the 32 px image is the
+        // layout's, and a display at twice the scale draws the 64 px one
+        // instead of the 32 px one blown up.
+        wxVector<wxBitmap> sizes;
+        for (int side : {32, 64, 128}) {
+            const wxIcon image = icon.GetIcon(side, wxIconBundle::FALLBACK_NONE);
+            if (image.IsOk())
+                sizes.push_back(wxBitmap(image));
+        }
+        return new wxStaticBitmap(dialog, id, wxBitmapBundle::FromBitmaps(sizes));
+    }
     case ControlKind::RaisedFrame:
         return nullptr;  // drawn by the dialog
     case ControlKind::EtchedLine:
@@ -264,6 +296,21 @@ std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayo
                   static_cast<int>(std::lround(layout.height * baseY * spread)));
     const int marginX = static_cast<int>(std::lround(kMarginUnits * baseX * spread));
     const int marginY = static_cast<int>(std::lround(kMarginUnits * baseY * spread));
+    for (const wxRect& box : boxes) {
+        client.x = std::max(client.x, box.GetRight() + 1 + marginX);
+        client.y = std::max(client.y, box.GetBottom() + 1 + marginY);
+    }
+    // A frame or line that ran (nearly) the whole width of the dialog still
+    // does when a wider text has widened the dialog.
+    for (std::size_t i = 0; i < layout.count; ++i) {
+        const ControlLayout& control = layout.controls[i];
+        const int gapUnits = layout.width - (control.x + control.width);
+        if ((control.kind == ControlKind::RaisedFrame || control.kind == ControlKind::EtchedLine) &&
+            gapUnits >= 0 && gapUnits <= kSpanningGapUnits) {
+            const int gap = static_cast<int>(std::lround(gapUnits * baseX * spread));
+            boxes[i].width = std::max(boxes[i].width, client.x - gap - boxes[i].x);
+        }
+    }
     auto frames = std::make_shared<std::vector<wxRect>>();
     for (std::size_t i = 0; i < layout.count; ++i) {
         placed[i].rect = boxes[i];
@@ -271,8 +318,6 @@ std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayo
             placed[i].window->SetSize(boxes[i]);
         else
             frames->push_back(boxes[i]);
-        client.x = std::max(client.x, boxes[i].GetRight() + 1 + marginX);
-        client.y = std::max(client.y, boxes[i].GetBottom() + 1 + marginY);
     }
     dialog->SetClientSize(client);
     if (!frames->empty()) {

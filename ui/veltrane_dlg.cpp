@@ -1,7 +1,10 @@
 #include "ui/veltrane_dlg.h"
 
 #include "engine/cipher.h"
+#include "platform/cancel.h"
+#include "platform/wx/accessible.h"
 #include "platform/wx/narrow.h"
+#include "platform/wx/pass_loop.h"
 #include "res/layout.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"
@@ -23,6 +26,22 @@ const int kPassButtons[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_BROWSE_FILE, IDC_BROWS
 
 const char kIdleTitle[] = "Veltrane";
 
+// What a screen reader says for each control: the two Browse buttons look
+// alike, so their names tell them apart; a field is named after its label.
+struct SpokenName {
+    int id;
+    const char* name;
+    const char* label;  // the static text that describes it, if any
+};
+const SpokenName kSpokenNames[] = {
+    {IDC_FILE_PATH, "File to encrypt", "File to encrypt"},
+    {IDC_KEY_PATH, "Key file", "Key file"},
+    {IDC_OFFSET, "Offset", "Offset"},
+    {IDC_BROWSE_FILE, "Browse for the file to encrypt", nullptr},
+    {IDC_BROWSE_KEY, "Browse for the key file", nullptr},
+    {IDC_OFFSET_ARROWS, "Offset up and down", nullptr},
+};
+
 }  // namespace
 
 // The system menu, minimising and the Close box are the toolkit's own, and so
@@ -36,11 +55,14 @@ wxBEGIN_EVENT_TABLE(CVeltraneDlg, wxDialog)
     EVT_BUTTON(IDC_BROWSE_KEY, CVeltraneDlg::OnBrowseKey)
     EVT_COMMAND_SCROLL(IDC_OFFSET_ARROWS, CVeltraneDlg::OnVScroll)
     EVT_TEXT(IDC_OFFSET, CVeltraneDlg::OnChangeOffset)
+    EVT_TEXT(IDC_FILE_PATH, CVeltraneDlg::OnChangePath)
+    EVT_TEXT(IDC_KEY_PATH, CVeltraneDlg::OnChangePath)
     EVT_COMMAND(IDC_OFFSET, VT_EVT_FIELD_KILL_FOCUS, CVeltraneDlg::OnKillFocusOffset)
     EVT_INIT_DIALOG(CVeltraneDlg::OnInitDialog)
     EVT_CHAR_HOOK(CVeltraneDlg::OnCharHook)
     EVT_BUTTON(wxID_OK, CVeltraneDlg::OnOK)
     EVT_BUTTON(wxID_CANCEL, CVeltraneDlg::OnCancel)
+    EVT_CLOSE(CVeltraneDlg::OnClose)
 wxEND_EVENT_TABLE()
 
 CVeltraneDlg::CVeltraneDlg(wxWindow* parent)
@@ -50,10 +72,12 @@ CVeltraneDlg::CVeltraneDlg(wxWindow* parent)
     // its own task-bar entry.
     Create(parent, IDD_VELTRANE_DIALOG, wxString::FromUTF8(layout.caption), wxDefaultPosition,
            wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX);
-    for (const PlacedControl& control : BuildControls(this, layout)) {
+    const std::vector<PlacedControl> controls = BuildControls(this, layout);
+    for (const PlacedControl& control : controls) {
         if (control.layout->kind == res::ControlKind::RaisedFrame)
             m_iconFrame = control.rect;
     }
+    DescribeForScreenReaders(controls);
     CentreOnScreen();
     m_hIcon = LoadProgramIcon();
 
@@ -61,6 +85,46 @@ CVeltraneDlg::CVeltraneDlg(wxWindow* parent)
     for (int id : {IDC_FILE_PATH, IDC_KEY_PATH}) {
         if (auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl))
             field->SetDropTarget(new PathDropTarget(field));
+    }
+}
+
+void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& controls)
+{
+    auto labelled = [&](const char* text) -> wxWindow* {
+        for (const PlacedControl& control : controls) {
+            if (control.layout->kind == res::ControlKind::StaticText && control.layout->text &&
+                std::string(control.layout->text) == text)
+                return control.window;
+        }
+        return nullptr;
+    };
+    for (const SpokenName& spoken : kSpokenNames) {
+        wxWindow* control = FindWindow(spoken.id);
+        platform::SetAccessibleName(control, wxString::FromUTF8(spoken.name));
+        if (spoken.label)
+            platform::RelateLabel(labelled(spoken.label), control);
+    }
+    for (const PlacedControl& control : controls) {
+        if (control.layout->kind == res::ControlKind::StaticIcon)
+            platform::SetAccessibleName(control.window, "About Veltrane",
+                                        "A click here or F1 opens the About box.");
+    }
+}
+
+void CVeltraneDlg::OpenAboutBox()
+{
+    CAboutDlg about;
+    about.ShowModal();
+}
+
+void CVeltraneDlg::StepOffset(bool up)
+{
+    // Exactly what a click on an arrow sends: the step, then the release.
+    for (wxEventType type : {up ? wxEVT_SCROLL_LINEUP : wxEVT_SCROLL_LINEDOWN,
+                             wxEVT_SCROLL_CHANGED}) {
+        wxScrollEvent event(type, IDC_OFFSET_ARROWS, 0, wxVERTICAL);
+        event.SetEventObject(FindWindow(IDC_OFFSET_ARROWS));
+        ProcessWindowEvent(event);
     }
 }
 
@@ -103,6 +167,10 @@ void CVeltraneDlg::EnableItem(int id, bool enable)
 
 void CVeltraneDlg::RunRequest(int direction)
 {
+    // One pass at a time; the window drops input meanwhile, so this is only
+    // a second line of defence.
+    if (m_bPassRunning)
+        return;
     m_szFile = ItemText(IDC_FILE_PATH);
     m_szKey = ItemText(IDC_KEY_PATH);
     // From 2^31 up the number reads as negative, which the request check
@@ -122,7 +190,15 @@ void CVeltraneDlg::RunRequest(int direction)
     wxWindow* const focused = FindFocus();
     for (int id : kPassButtons)
         EnableItem(id, false);
-    TransformFile(file, key, m_nOffset, direction);
+    // The pass runs beside the window, which stays alive meanwhile; what the
+    // user does to it is dropped, except asking it to close.
+    const int offset = m_nOffset;
+    platform::ResetCancel();
+    m_bPassRunning = true;
+    platform::RunWhileWindowLives(
+        this, [&] { return TransformFile(file, key, offset, direction); },
+        [this] { StopPassAndClose(); });
+    m_bPassRunning = false;
     SetTitle(kIdleTitle);
     for (int id : kPassButtons)
         EnableItem(id, true);
@@ -130,15 +206,23 @@ void CVeltraneDlg::RunRequest(int direction)
     SetItemText(IDC_FILE_PATH, wxString());
     if (focused && focused != FindFocus() && IsDescendant(focused))
         focused->SetFocus();
+    // Closing was asked for during the pass; the pass has stopped (its
+    // temporary file is gone, the data file as it was) or had already ended.
+    if (m_bCloseAfterPass)
+        EndDialog(wxID_CANCEL);
+}
+
+void CVeltraneDlg::StopPassAndClose()
+{
+    platform::RequestCancel();
+    m_bCloseAfterPass = true;
 }
 
 void CVeltraneDlg::OnLButtonDown(wxMouseEvent& event)
 {
     // The icon's frame as laid out in this font, edges included.
-    if (m_iconFrame.Contains(event.GetPosition())) {
-        CAboutDlg about;
-        about.ShowModal();
-    }
+    if (m_iconFrame.Contains(event.GetPosition()))
+        OpenAboutBox();
     event.Skip();
 }
 
@@ -146,14 +230,27 @@ void CVeltraneDlg::OnBrowseFile(wxCommandEvent& WXUNUSED(event))
 {
     wxString path;
     if (BrowseForFile(wxGetActiveWindow(), path, false))
-        SetItemText(IDC_FILE_PATH, path);
+        ShowPath(wxDynamicCast(FindWindow(IDC_FILE_PATH), wxTextCtrl), path);
 }
 
 void CVeltraneDlg::OnBrowseKey(wxCommandEvent& WXUNUSED(event))
 {
     wxString path;
     if (BrowseForFile(wxGetActiveWindow(), path, false))
-        SetItemText(IDC_KEY_PATH, path);
+        ShowPath(wxDynamicCast(FindWindow(IDC_KEY_PATH), wxTextCtrl), path);
+}
+
+void CVeltraneDlg::OnChangePath(wxCommandEvent& event)
+{
+    // The field shows only part of a long path; the whole of it is a hover
+    // away.
+    if (auto* field = wxDynamicCast(event.GetEventObject(), wxWindow)) {
+        if (event.GetString().empty())
+            field->UnsetToolTip();
+        else
+            field->SetToolTip(event.GetString());
+    }
+    event.Skip();
 }
 
 void CVeltraneDlg::OnEncrypt(wxCommandEvent& WXUNUSED(event))
@@ -178,6 +275,16 @@ void CVeltraneDlg::OnCharHook(wxKeyEvent& event)
     // button, which it presses) is the OK command and Escape the Cancel
     // command: both end the dialog, and with it the program.
     const int key = event.GetKeyCode();
+    if (key == WXK_F1 && event.GetModifiers() == wxMOD_NONE) {
+        OpenAboutBox();
+        return;
+    }
+    // Up and Down in the offset field are its arrows.
+    if ((key == WXK_UP || key == WXK_DOWN) && event.GetModifiers() == wxMOD_NONE &&
+        event.GetEventObject() == FindWindow(IDC_OFFSET)) {
+        StepOffset(key == WXK_UP);
+        return;
+    }
     int command = wxID_NONE;
     if (key == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) {
         command = wxID_CANCEL;
@@ -196,10 +303,26 @@ void CVeltraneDlg::OnCharHook(wxKeyEvent& event)
 
 void CVeltraneDlg::OnOK(wxCommandEvent& WXUNUSED(event))
 {
-    EndDialog(wxID_OK);
+    if (!m_bPassRunning)
+        EndDialog(wxID_OK);
 }
 
 void CVeltraneDlg::OnCancel(wxCommandEvent& WXUNUSED(event))
 {
-    EndDialog(wxID_CANCEL);
+    if (m_bPassRunning)
+        StopPassAndClose();
+    else
+        EndDialog(wxID_CANCEL);
+}
+
+void CVeltraneDlg::OnClose(wxCloseEvent& event)
+{
+    // Ending the dialog in the middle of a pass would leave the pass's loop
+    // behind; the pass stops first, and the dialog ends after it.
+    if (m_bPassRunning && event.CanVeto()) {
+        StopPassAndClose();
+        event.Veto();
+        return;
+    }
+    event.Skip();
 }

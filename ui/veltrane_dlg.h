@@ -5,6 +5,10 @@
 #include <wx/dialog.h>
 #include <wx/iconbndl.h>
 
+#include <vector>
+
+struct PlacedControl;
+
 class CVeltraneDlg : public wxDialog {
 public:
     explicit CVeltraneDlg(wxWindow* parent = nullptr);
@@ -28,8 +32,19 @@ private:
     // The frame around the icon, where a press opens the About box.
     wxRect m_iconFrame;
 
+    void DescribeForScreenReaders(const std::vector<PlacedControl>& controls);
+    // By a press on the icon or by F1.
+    void OpenAboutBox();
+    // Up and Down in the offset field: the arrows' own step.
+    void StepOffset(bool up);
+
     // Encrypt and Decrypt: one request with the fields as they are now.
     void RunRequest(int direction);
+    // Escape or the Close box while a pass runs: the pass stops at its next
+    // block, then the dialog ends.
+    void StopPassAndClose();
+    bool m_bPassRunning = false;
+    bool m_bCloseAfterPass = false;
 
     wxString ItemText(int id) const;
     void SetItemText(int id, const wxString& text);
@@ -44,11 +59,13 @@ private:
     void OnBrowseKey(wxCommandEvent& event);
     void OnVScroll(wxScrollEvent& event);
     void OnChangeOffset(wxCommandEvent& event);
+    void OnChangePath(wxCommandEvent& event);
     void OnKillFocusOffset(wxCommandEvent& event);
     void OnInitDialog(wxInitDialogEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnOK(wxCommandEvent& event);
     void OnCancel(wxCommandEvent& event);
+    void OnClose(wxCloseEvent& event);
 
     wxDECLARE_EVENT_TABLE();
 };

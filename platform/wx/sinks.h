@@ -14,9 +14,8 @@ public:
               NoticeOwner owner) override;
 };
 
-// Sets the main window's caption. A pass processes no events while it runs,
-// so the new caption is pushed to the display at once instead of waiting for
-// the event loop; nothing the user does is handled meanwhile.
+// Sets the main window's caption, and pushes it to the display at once
+// instead of waiting for the event loop; it reads no input.
 class MainWindowTitleSink : public TitleSink {
 public:
     void SetTitle(const std::string& text) override;

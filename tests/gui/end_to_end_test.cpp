@@ -48,6 +48,9 @@ bool Xdotool(const std::string& arguments)
     return status == 0;
 }
 
+const char kFindAbout[] =
+    "timeout 5 xdotool search --onlyvisible --name '^About Veltrane$' | head -1";
+
 std::string Quoted(const std::string& text)
 {
     std::string quoted = "'";
@@ -229,14 +232,29 @@ struct Program : testing::Test {
 
 TEST_F(Program, EncryptsAFileWhosePathsAreTypedIn)
 {
-    // Help has nothing to show and must not get in the way.
+    // F1 opens the About box; Escape closes it and the focus comes back.
     ASSERT_TRUE(Xdotool("key --clearmodifiers F1"));
+    ASSERT_TRUE(WaitFor([] { return !Output(kFindAbout).empty(); }, 20s)) << "no About box";
+    ASSERT_TRUE(WaitFor([] { return Output("timeout 5 xdotool getactivewindow") == Output(kFindAbout); }, 10s));
+    ASSERT_TRUE(Xdotool("key --clearmodifiers Escape"));
+    ASSERT_TRUE(WaitFor([&] { return Output("timeout 5 xdotool getactivewindow") == window; }, 10s))
+        << "the About box didn't close";
     EncryptFromTheKeyboard("42");
     ExpectEncryptedWith(42);
 
     // Escape ends the dialog and with it the program, successfully.
     ASSERT_TRUE(Xdotool("key --clearmodifiers Escape"));
     EXPECT_EQ(0, program->WaitForExit(20s));
+}
+
+TEST_F(Program, TheWindowClassIsTheOneTheDesktopEntryNames)
+{
+    const std::string entry = ReadFile(VELTRANE_DESKTOP_FILE);
+    const size_t at = entry.find("StartupWMClass=");
+    ASSERT_NE(std::string::npos, at);
+    const std::string wmClass = entry.substr(at + 15, entry.find('\n', at) - at - 15);
+    EXPECT_NE(std::string::npos,
+              Output("timeout 5 xprop -id " + window + " WM_CLASS").find('"' + wmClass + '"'));
 }
 
 TEST_F(Program, ArrowsAndTheAboutBoxAnswerTheMouse)
@@ -249,8 +267,7 @@ TEST_F(Program, ArrowsAndTheAboutBoxAnswerTheMouse)
     std::string about;
     ASSERT_TRUE(WaitFor(
         [&] {
-            about = Output(
-                "timeout 5 xdotool search --onlyvisible --name '^About Veltrane$' | head -1");
+            about = Output(kFindAbout);
             return !about.empty();
         },
         20s))

@@ -4,7 +4,11 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/dialog.h>
+#include <wx/evtloop.h>
 #include <wx/textctrl.h>
+
+#include <chrono>
+#include <memory>
 
 namespace {
 
@@ -70,6 +74,22 @@ void Flush()
         wxTheApp->ProcessPendingEvents();
         wxTheApp->Yield(true);
     }
+}
+
+bool PumpUntil(const std::function<bool()>& done)
+{
+    // Outside any loop (the tests run none of their own) a loop is made for
+    // the wait; inside one (a pass's) that one serves.
+    std::unique_ptr<wxGUIEventLoop> own;
+    std::unique_ptr<wxEventLoopActivator> activate;
+    if (!wxEventLoopBase::GetActive()) {
+        own = std::make_unique<wxGUIEventLoop>();
+        activate = std::make_unique<wxEventLoopActivator>(own.get());
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done() && std::chrono::steady_clock::now() < deadline)
+        wxEventLoopBase::GetActive()->DispatchTimeout(50);
+    return done();
 }
 
 wxWindow* Item(wxWindow* dialog, int id)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 class GuiTestModalHook;
@@ -66,6 +67,10 @@ void InstallCatchAllHook();
 
 // Handles whatever the toolkit has queued, as an idle event loop would.
 void Flush();
+
+// Lets the toolkit's events flow until `done` holds, or a generous time has
+// gone by (the caller's expectation then fails). Returns `done()`.
+bool PumpUntil(const std::function<bool()>& done);
 
 class wxWindow* Item(class wxWindow* dialog, int id);
 std::string Text(class wxWindow* dialog, int id);

@@ -125,6 +125,63 @@ TEST(MainLayout, TheArrowsStandVisiblyBesideTheOffsetField)
     EXPECT_EQ(ArrowPair::Arrow::Down, arrows->ArrowAt(wxPoint(box.width / 2, box.height - 2)));
 }
 
+TEST(MainLayout, EachLabelIsLevelWithItsField)
+{
+    for (double scale : {1.0, 1.5}) {
+        DialogPtr dialog(new wxDialog(nullptr, wxID_ANY, "test"));
+        dialog->SetFont(dialog->GetFont().Scaled(static_cast<float>(scale)));
+        const std::vector<PlacedControl> placed = BuildControls(dialog.get(), res::MainDialogLayout());
+        auto middle = [&](const char* text, int id) {
+            for (const PlacedControl& control : placed) {
+                if (control.layout->id == id && (id != IDC_STATIC || control.layout->text == std::string(text)))
+                    return control.rect.y + control.rect.height / 2;
+            }
+            ADD_FAILURE() << "no control " << id << " " << text;
+            return 0;
+        };
+        for (auto [text, field] : {std::pair{"File to encrypt", IDC_FILE_PATH},
+                                   std::pair{"Key file", IDC_KEY_PATH}, std::pair{"Offset", IDC_OFFSET}})
+            EXPECT_NEAR(middle(nullptr, field), middle(text, IDC_STATIC), 1) << text << " at " << scale;
+    }
+}
+
+TEST(AboutLayout, TheWarningFrameAndTheLineSpanTheBoxInAnyFont)
+{
+    for (double scale : {1.0, 1.5, 2.2}) {
+        DialogPtr dialog(new wxDialog(nullptr, wxID_ANY, "test"));
+        dialog->SetFont(dialog->GetFont().Scaled(static_cast<float>(scale)));
+        const std::vector<PlacedControl> placed = BuildControls(dialog.get(), res::AboutDialogLayout());
+        int textRight = 0;
+        for (const PlacedControl& control : placed) {
+            if (control.layout->kind == res::ControlKind::StaticText)
+                textRight = std::max(textRight, control.rect.GetRight());
+        }
+        const int slack = dialog->ConvertDialogToPixels(wxSize(2, 0)).x;
+        for (const PlacedControl& control : placed) {
+            if (control.layout->kind == res::ControlKind::RaisedFrame ||
+                control.layout->kind == res::ControlKind::EtchedLine) {
+                EXPECT_GE(control.rect.GetRight(), textRight - slack)
+                    << "kind " << static_cast<int>(control.layout->kind) << " at " << scale;
+            }
+        }
+    }
+}
+
+// Run once more on a display at twice the scale (GDK_SCALE=2).
+TEST(MainLayout, TheIconIsDrawnAtTheDisplaysScale)
+{
+    DialogPtr dlg(new CVeltraneDlg(nullptr));
+    dlg->Show();
+    guitest::Flush();
+    wxStaticBitmap* icon = nullptr;
+    for (wxWindow* child : dlg->GetChildren())
+        icon = icon ? icon : wxDynamicCast(child, wxStaticBitmap);
+    ASSERT_NE(nullptr, icon);
+    const double scale = icon->GetDPIScaleFactor();
+    EXPECT_EQ(wxSize(32, 32) * scale, icon->GetBitmap().GetSize()) << "at scale " << scale;
+    EXPECT_EQ(wxSize(32, 32), icon->GetBitmap().GetLogicalSize());
+}
+
 TEST(AboutLayout, IsTheAboutBox)
 {
     DialogPtr about(new CAboutDlg);

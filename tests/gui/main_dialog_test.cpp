@@ -3,17 +3,27 @@
 #include "tests/gui/gui_test.h"
 
 #include "engine/cipher.h"
+#include "platform/cancel.h"
+#include "platform/wx/pass_loop.h"
 #include "res/resource.h"
 #include "tests/support/files.h"
 #include "tests/support/recorder.h"
+#include "ui/file_chooser.h"
 #include "ui/veltrane_dlg.h"
 
 #include <wx/app.h>
 #include <wx/checkbox.h>
+#include <wx/evtloop.h>
 
+#include <gtk/gtk.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+
 using guitest::Click;
+using guitest::PumpUntil;
 using guitest::Item;
 using guitest::Text;
 using guitest::Type;
@@ -265,6 +275,126 @@ TEST_F(EndingTheDialog, TheCloseBoxIsTheCancelCommand)
         dlg->CallAfter([this] { dlg->Close(); });
     });
     EXPECT_EQ(wxID_CANCEL, dlg->ShowModal());
+}
+
+// The window while a pass runs: the pass is held at a progress point (its
+// title waits on the window thread) while the window's events flow.
+struct DuringAPass : MainDialog {
+    struct CountingChooser : FileDialogRunner {
+        int runs = 0;
+        FileDialogOutcome Run(wxWindow*, const wxString&, bool) override
+        {
+            ++runs;
+            return {};
+        }
+    } chooser;
+    FileDialogRunner* previousChooser = SetFileDialogRunner(&chooser);
+    std::string temporary = TemporaryPath(data);
+
+    DuringAPass()
+    {
+        dlg->Show();
+        EXPECT_TRUE(PumpUntil([this] {
+            GdkWindow* window = gtk_widget_get_window(dlg->GetHandle());
+            return window && gdk_window_is_viewable(window);
+        }));
+    }
+    ~DuringAPass() override { SetFileDialogRunner(previousChooser); }
+
+    // Encrypts, running `midway` on the window thread at the pass's sixth
+    // progress line, with the pass waiting until it returns.
+    void EncryptHolding(const std::function<void()>& midway)
+    {
+        int lines = 0;
+        recorder.onTitle = [&](const std::string& text) {
+            EXPECT_TRUE(wxIsMainThread());
+            dlg->SetTitle(wxString::FromUTF8(text));
+            if (++lines == 6) {
+                EXPECT_TRUE(testsupport::Exists(temporary));
+                midway();
+            }
+        };
+        FillRequest(data, key, "7");
+        Click(dlg, IDC_ENCRYPT);
+        EXPECT_EQ(6, std::min(lines, 6));
+    }
+
+    // An event for the dialog's window, as the display would deliver it.
+    void Deliver(GdkEventType type, guint keyval = 0)
+    {
+        GdkEvent* event = gdk_event_new(type);
+        event->any.window =
+            GDK_WINDOW(g_object_ref(gtk_widget_get_window(dlg->GetHandle())));
+        event->any.send_event = TRUE;
+        if (type == GDK_KEY_PRESS) {
+            event->key.keyval = keyval;
+            gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(
+                                            gdk_display_get_default())));
+        }
+        gdk_event_put(event);
+        gdk_event_free(event);
+    }
+
+    // Escape or the Close box in the middle of a pass.
+    void ExpectStopAndEnd(GdkEventType type, guint keyval = 0)
+    {
+        EncryptHolding([&] {
+            Deliver(type, keyval);
+            EXPECT_TRUE(PumpUntil([] { return platform::CancelRequested(); }));
+        });
+        EXPECT_EQ(plain, ReadFile(data));
+        EXPECT_FALSE(testsupport::Exists(temporary));
+        EXPECT_TRUE(recorder.notices.empty());
+        EXPECT_FALSE(dlg->IsShown());
+        platform::ResetCancel();
+    }
+};
+
+TEST_F(DuringAPass, TheWindowRepaintsShowsTheButtonsDisabledAndDropsAClick)
+{
+    int paints = 0;
+    dlg->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+        ++paints;
+        event.Skip();
+    });
+    EncryptHolding([&] {
+        for (int id : kPassButtons) {
+            EXPECT_FALSE(Item(dlg, id)->IsEnabled()) << "button " << id;
+            EXPECT_FALSE(gtk_widget_is_sensitive(Item(dlg, id)->GetHandle())) << "button " << id;
+        }
+        // A second request can't start.
+        EXPECT_FALSE(Click(dlg, IDC_DECRYPT));
+
+        paints = 0;
+        dlg->Refresh();
+        EXPECT_TRUE(PumpUntil([&] { return paints > 0; })) << "no repaint mid-pass";
+
+        // A real click on Browse, through the display server.
+        const wxPoint at = Item(dlg, IDC_BROWSE_FILE)->GetScreenRect().GetPosition() + wxPoint(8, 8);
+        const unsigned long before = platform::DroppedPresses();
+        ASSERT_EQ(0, std::system(("timeout 10 xdotool mousemove --sync " + std::to_string(at.x) +
+                                  " " + std::to_string(at.y) + " click 1")
+                                     .c_str()));
+        EXPECT_TRUE(PumpUntil([&] { return platform::DroppedPresses() >= before + 2; }))
+            << "the click never arrived";
+    });
+    guitest::Flush();
+    EXPECT_EQ(0, chooser.runs) << "a click given during the pass was acted on after it";
+    EXPECT_EQ(testsupport::ReferenceEncrypt(plain, keyBytes, 7), ReadFile(data));
+    EXPECT_FALSE(testsupport::Exists(temporary));
+    EXPECT_EQ("Veltrane", dlg->GetTitle());
+    EXPECT_TRUE(dlg->IsShown());
+    ExpectButtonsEnabled();
+}
+
+TEST_F(DuringAPass, TheCloseBoxStopsThePassThenEndsTheDialog)
+{
+    ExpectStopAndEnd(GDK_DELETE);
+}
+
+TEST_F(DuringAPass, EscapeStopsThePassThenEndsTheDialog)
+{
+    ExpectStopAndEnd(GDK_KEY_PRESS, GDK_KEY_Escape);
 }
 
 }  // namespace

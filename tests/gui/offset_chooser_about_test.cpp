@@ -14,6 +14,7 @@
 #include <wx/button.h>
 #include <wx/dnd.h>
 #include <wx/statbmp.h>
+#include <wx/textctrl.h>
 
 using guitest::Click;
 using guitest::Item;
@@ -88,6 +89,18 @@ struct Dialog : testing::Test {
     }
 };
 
+// A path put into a field by Browse or a drop: its end in view, all of it in
+// the tooltip.
+void ExpectWholePathAtHand(wxWindow* dlg, int id, const std::string& path)
+{
+    auto* field = wxDynamicCast(Item(dlg, id), wxTextCtrl);
+    ASSERT_NE(nullptr, field);
+    EXPECT_EQ(path, field->GetValue().utf8_string());
+    EXPECT_EQ(field->GetLastPosition(), field->GetInsertionPoint()) << "the end is not in view";
+    ASSERT_NE(nullptr, field->GetToolTip());
+    EXPECT_EQ(path, field->GetToolTipText().utf8_string());
+}
+
 using OffsetField = Dialog;
 
 TEST_F(OffsetField, TheArrowsStepWithinTheRangeAndStopAtItsEnds)
@@ -108,6 +121,25 @@ TEST_F(OffsetField, TheArrowsStepWithinTheRangeAndStopAtItsEnds)
     EXPECT_EQ(0, dlg->m_nOffset);
     ClickArrow(true);
     EXPECT_EQ("1", Text(dlg, IDC_OFFSET));
+}
+
+TEST_F(OffsetField, UpAndDownInTheFieldAreTheArrows)
+{
+    wxWindow* field = Item(dlg, IDC_OFFSET);
+    Type(dlg, IDC_OFFSET, "300");
+    guitest::PressKey(dlg, field, WXK_DOWN);  // clamps first, as the arrow does
+    EXPECT_EQ("254", Text(dlg, IDC_OFFSET));
+    guitest::PressKey(dlg, field, WXK_UP);
+    guitest::PressKey(dlg, field, WXK_UP);
+    EXPECT_EQ("255", Text(dlg, IDC_OFFSET));
+    EXPECT_EQ(255, dlg->m_nOffset);
+    Type(dlg, IDC_OFFSET, "0");
+    guitest::PressKey(dlg, field, WXK_DOWN);
+    EXPECT_EQ("0", Text(dlg, IDC_OFFSET));
+
+    // Elsewhere the keys are left to the control that has the focus.
+    guitest::PressKey(dlg, Item(dlg, IDC_KEY_PATH), WXK_UP);
+    EXPECT_EQ("0", Text(dlg, IDC_OFFSET));
 }
 
 TEST_F(OffsetField, AnArrowFirstBringsATypedValueIntoTheRange)
@@ -176,9 +208,10 @@ TEST_F(Chooser, EachBrowseButtonFillsItsOwnField)
     EXPECT_EQ("/data/caf\xC3\xA9.txt", Text(dlg, IDC_FILE_PATH));
     EXPECT_EQ("old key", Text(dlg, IDC_KEY_PATH));
 
-    fake.next.path = "/keys/k.bin";
+    const std::string longPath = "/keys/" + std::string(200, 'd') + "/k.bin";
+    fake.next.path = longPath;
     Click(dlg, IDC_BROWSE_KEY);
-    EXPECT_EQ("/keys/k.bin", Text(dlg, IDC_KEY_PATH));
+    ExpectWholePathAtHand(dlg, IDC_KEY_PATH, longPath);
     EXPECT_EQ("/data/caf\xC3\xA9.txt", Text(dlg, IDC_FILE_PATH));
 
     EXPECT_EQ(2, fake.runs);
@@ -285,6 +318,14 @@ TEST_F(AboutBox, OpensOnAPressOnTheIconFrameEdgesIncluded)
     EXPECT_EQ(5, opened);
 }
 
+TEST_F(AboutBox, F1OpensItFromAnyControl)
+{
+    int opened = 0;
+    for (int id : {IDC_FILE_PATH, IDC_OFFSET, IDC_ENCRYPT})
+        wxTEST_DIALOG(guitest::PressKey(dlg, Item(dlg, id), WXK_F1), ExpectAbout(opened));
+    EXPECT_EQ(3, opened);
+}
+
 TEST_F(AboutBox, OkAndEscapeCloseItAndTheMainDialogStaysAsItWas)
 {
     Type(dlg, IDC_FILE_PATH, "/a");
@@ -327,7 +368,7 @@ TEST_F(Dialog, AFileDroppedOnAPathFieldFillsThatFieldOnly)
     files.Add(wxString::FromUTF8("/dropped/\xC3\xBC.bin"));
     files.Add("/second");
     EXPECT_TRUE(target->OnDropFiles(5, 5, files));
-    EXPECT_EQ("/dropped/\xC3\xBC.bin", Text(dlg, IDC_FILE_PATH));
+    ExpectWholePathAtHand(dlg, IDC_FILE_PATH, "/dropped/\xC3\xBC.bin");
     EXPECT_EQ("/key", Text(dlg, IDC_KEY_PATH));
 
     auto* keyTarget = dynamic_cast<wxFileDropTarget*>(Item(dlg, IDC_KEY_PATH)->GetDropTarget());

@@ -2,7 +2,9 @@
 #include "tests/gui/gui_test.h"
 
 #include "platform/wx/narrow.h"
+#include "platform/wx/pass_loop.h"
 #include "platform/wx/sinks.h"
+#include "tests/support/recorder.h"
 #include "ui/number_text.h"
 
 #include <wx/app.h>
@@ -93,6 +95,34 @@ TEST_F(TitleLine, ReachesTheDisplayWithoutTheEventLoop)
     // No event is handled between setting the title and asking for it.
     EXPECT_EQ(title, frame->GetTitle().utf8_string());
     EXPECT_TRUE(DisplayShowsTitle(title));
+}
+
+using WorkBesideTheWindow = WithMainWindow;
+
+TEST_F(WorkBesideTheWindow, NoticesAndTitlesComeOnTheWindowThreadInOrder)
+{
+    testsupport::Recorder recorder;
+    std::vector<std::string> seen;
+    recorder.onTitle = [&](const std::string& text) {
+        EXPECT_TRUE(wxIsMainThread());
+        seen.push_back("title " + text);
+    };
+    const int result = platform::RunWhileWindowLives(
+        frame,
+        [&] {
+            EXPECT_FALSE(wxIsMainThread());
+            platform::SetTitleText("one");
+            platform::ShowNotice("two", "c");
+            // The notice was dismissed before the work goes on.
+            seen.push_back("after " + std::to_string(recorder.notices.size()));
+            platform::SetTitleText("three");
+            return 42;
+        },
+        [] { ADD_FAILURE() << "nothing asked to stop"; });
+    EXPECT_EQ(42, result);
+    EXPECT_EQ((std::vector<std::string>{"title one", "after 1", "title three"}), seen);
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ("two", recorder.notices[0].text);
 }
 
 TEST(Narrow, PathsSurviveTheTripThroughTheToolkit)

@@ -1,0 +1,101 @@
+// Files dragged from another program (XDND) onto the main window.
+#include "tests/gui/gui_test.h"
+
+#include "res/resource.h"
+#include "tests/support/files.h"
+#include "tests/support/recorder.h"
+#include "ui/veltrane_dlg.h"
+
+#include <wx/app.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+using guitest::Item;
+using guitest::Text;
+using guitest::Type;
+
+namespace {
+
+struct RealDrops : testing::Test {
+    testsupport::TempDir dir;
+    testsupport::Recorder recorder;
+    CVeltraneDlg* dlg = new CVeltraneDlg(nullptr);
+    std::string file = dir / "dropped \xC3\xA9.bin";
+
+    RealDrops()
+    {
+        testsupport::WriteFile(file, "x");
+        dlg->InitDialog();
+        dlg->Show();
+        EXPECT_TRUE(guitest::PumpUntil([this] { return dlg->IsShownOnScreen(); }));
+        guitest::Flush();
+    }
+    ~RealDrops() override
+    {
+        dlg->Destroy();
+        guitest::Flush();
+    }
+
+    // Drags the file from a GTK program to `point` on the screen, with the
+    // window's events flowing meanwhile; "dropped" or "refused".
+    std::string DragTo(const wxPoint& point)
+    {
+        Type(dlg, IDC_FILE_PATH, "");
+        Type(dlg, IDC_KEY_PATH, "");
+        const std::string out = dir / "drag.out";
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(fd, STDOUT_FILENO);
+            const std::string x = std::to_string(point.x), y = std::to_string(point.y);
+            ::execl("/usr/bin/python3", "python3", VELTRANE_DRAG_SOURCE, file.c_str(), x.c_str(),
+                    y.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = -1;
+        bool ended = false;
+        EXPECT_TRUE(guitest::PumpUntil([&] {
+            return ended = ended || ::waitpid(pid, &status, WNOHANG) == pid;
+        }))
+            << "the drag never ended";
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "drag source failed";
+        std::string outcome = testsupport::ReadFile(out);
+        while (!outcome.empty() && outcome.back() == '\n')
+            outcome.pop_back();
+        guitest::Flush();
+        return outcome;
+    }
+};
+
+TEST_F(RealDrops, ADropAnywhereOnAPathFieldFillsThatFieldOnly)
+{
+    for (int id : {IDC_FILE_PATH, IDC_KEY_PATH}) {
+        const int other = id == IDC_FILE_PATH ? IDC_KEY_PATH : IDC_FILE_PATH;
+        const wxRect field = Item(dlg, id)->GetScreenRect();
+        for (const wxPoint& at : {field.GetTopLeft() + wxPoint(3, 2),
+                                  wxPoint(field.x + field.width / 2, field.y + field.height / 2),
+                                  field.GetBottomRight() - wxPoint(3, 2)}) {
+            EXPECT_EQ("dropped", DragTo(at)) << "field " << id << " at " << at.x << "," << at.y;
+            EXPECT_EQ(file, Text(dlg, id)) << "field " << id << " at " << at.x << "," << at.y;
+            EXPECT_EQ("", Text(dlg, other)) << "field " << id << " at " << at.x << "," << at.y;
+        }
+    }
+}
+
+TEST_F(RealDrops, ADropBesideThePathFieldsIsRefused)
+{
+    const wxRect fileField = Item(dlg, IDC_FILE_PATH)->GetScreenRect();
+    const wxRect keyField = Item(dlg, IDC_KEY_PATH)->GetScreenRect();
+    for (const wxPoint& at : {wxPoint(fileField.x + fileField.width / 2, fileField.y - 4),
+                              wxPoint(keyField.x + keyField.width / 2, keyField.GetBottom() + 6)}) {
+        EXPECT_EQ("refused", DragTo(at)) << "at " << at.x << "," << at.y;
+        EXPECT_EQ("", Text(dlg, IDC_FILE_PATH));
+        EXPECT_EQ("", Text(dlg, IDC_KEY_PATH));
+    }
+}
+
+}  // namespace
