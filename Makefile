@@ -8,13 +8,23 @@ PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev li
               desktop-file-utils appstream dpkg-dev file lintian \
               libacl1-dev libattr1-dev \
               python3-gi gir1.2-gtk-3.0 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 \
-              dbus-daemon dbus-bin
+              dbus-daemon dbus-bin \
+              g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
+              wine wine64 fonts-wine
+# Wine's loader for 32-bit programs comes from the i386 architecture.
+FOREIGN_PACKAGES := wine32:i386
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # -noreset: the server would otherwise restart whenever its last client
 # leaves, and refuse the next test that connects at that moment.
 XVFB       := xvfb-run -a -s "-screen 0 1600x1200x24 -noreset"
 
-.PHONY: all deps configure build test run bench package clean
+# The Windows programs, cross-built with MinGW-w64: 32-bit and 64-bit, each in
+# a build folder of its own.
+WIN_DIRS   := build-win32 build-win64
+TOOLCHAIN_build-win32 := cmake/toolchains/mingw-i686.cmake
+TOOLCHAIN_build-win64 := cmake/toolchains/mingw-x86_64.cmake
+
+.PHONY: all deps configure build test test-linux test-windows windows bench bench-windows run package clean
 
 all: build
 
@@ -23,8 +33,12 @@ deps:
 	for p in $(PACKAGES); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
 	done; \
+	for p in $(FOREIGN_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
+	done; \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
+	  if ! dpkg --print-foreign-architectures | grep -qx i386; then $(SUDO) dpkg --add-architecture i386; fi; \
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
@@ -37,10 +51,25 @@ configure: deps $(BUILD_DIR)/build.ninja
 build: configure
 	cmake --build $(BUILD_DIR)
 
+$(WIN_DIRS:%=%/build.ninja): %/build.ninja:
+	cmake -S . -B $* -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	  -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN_$*) -DVELTRANE_LINUX_CLI=$(abspath $(BUILD_DIR))/cli/veltrane-cli
+
+windows: deps $(WIN_DIRS:%=%/build.ninja)
+	for d in $(WIN_DIRS); do cmake --build $$d || exit 1; done
+
+# Both suites; `make test-linux` or `make test-windows` runs one of them.
+test: test-linux test-windows
+
 # The window tests need a display: they always get a private virtual one, so
 # they never open windows on the desktop of whoever runs them.
-test: build
+test-linux: build
 	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j2 $(CTEST_ARGS)
+
+# Under Wine, in a prefix inside each build folder. The cross-platform check
+# among them needs the Linux program too.
+test-windows: build windows
+	for d in $(WIN_DIRS); do tests/windows/run_ctest.sh $$d $(CTEST_ARGS) || exit 1; done
 
 # The window program on the current display; without one, say how to get one.
 run: build
@@ -55,9 +84,14 @@ run: build
 bench: build
 	$(BUILD_DIR)/bench/veltrane-bench
 
+# Not a benchmark: a sanity figure for the Windows program under Wine next
+# to the Linux one, on the same 256 MiB file.
+bench-windows: build windows
+	tests/windows/time_pass.sh $(BUILD_DIR)/cli/veltrane-cli build-win64
+
 # A Debian package in build/, its dependencies read off the binaries.
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(WIN_DIRS)

@@ -1,11 +1,8 @@
 #include "cli/console.h"
 
 #include "cli/output.h"
+#include "cli/system.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -57,14 +54,6 @@ int PercentOf(const std::string& text)
     return std::atoi(text.substr(start, end - start).c_str());
 }
 
-size_t TerminalWidth()
-{
-    winsize size {};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-    return 80;
-}
-
 }  // namespace
 
 std::string FitProgressLine(const std::string& text, size_t width)
@@ -82,11 +71,11 @@ Console::Console(Verbosity verbosity, bool terminal) : m_verbosity(verbosity), m
 
 Console::~Console() { EndProgress(); }
 
-void Console::Show(const std::string& text, const std::string& caption,
-                   platform::NoticeIcon icon, platform::NoticeOwner owner)
+void Console::Show(const std::string& text, const std::string& caption, platform::NoticeIcon,
+                   platform::NoticeOwner)
 {
     EndProgress();
-    ConsoleNoticeSink::Show(QuoteNamesIn(text, m_names), caption, icon, owner);
+    Write(platform::ConsoleNoticeLine(QuoteNamesIn(text, m_names), caption) + "\n");
 }
 
 void Console::SetTitle(const std::string& title)
@@ -113,20 +102,6 @@ void Console::EndProgress()
     m_drawnColumns = 0;
 }
 
-void Console::Write(const std::string& bytes)
-{
-    // Straight to the descriptor, retried after a signal, so that a Ctrl-C
-    // never leaves half a line; output that can't be written (a closed pipe)
-    // is dropped and the pass goes on.
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = ::write(STDERR_FILENO, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return;
-        done += static_cast<size_t>(wrote);
-    }
-}
+void Console::Write(const std::string& bytes) { WriteError(bytes); }
 
 }  // namespace cli

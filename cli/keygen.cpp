@@ -3,10 +3,14 @@
 #include "cli/output.h"
 #include "platform/cancel.h"
 
+// Making the file is the system's business: Windows has its own in
+// keygen_win32.cpp.
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -16,6 +20,7 @@
 
 namespace cli {
 
+#ifndef _WIN32
 namespace {
 
 constexpr size_t kChunk = 4 << 20;
@@ -119,6 +124,7 @@ private:
 };
 
 }  // namespace
+#endif
 
 bool ParseSize(const std::string& text, std::int64_t& bytes)
 {
@@ -147,6 +153,7 @@ bool ParseSize(const std::string& text, std::int64_t& bytes)
     return true;
 }
 
+#ifndef _WIN32
 std::int64_t LargestFile(const std::vector<std::string>& files)
 {
     std::int64_t largest = 1;
@@ -228,5 +235,7 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
     key.Keep();
     return KeygenResult::Made;
 }
+
+#endif
 
 }  // namespace cli

@@ -5,52 +5,20 @@
 #include "cli/keygen.h"
 #include "cli/options.h"
 #include "cli/output.h"
+#include "cli/system.h"
 #include "engine/cipher.h"
 #include "platform/cancel.h"
 #include "platform/files.h"
 #include "res/version.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
 constexpr int kExitDone = 0;
 constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
-
-volatile std::sig_atomic_t g_stopSignal = 0;
-
-extern "C" void OnStopSignal(int signal)
-{
-    g_stopSignal = signal;
-    platform::RequestCancel();
-}
-
-// A stop signal ends the pass at its next block, which removes the temporary
-// file and leaves the data file as it was; being killed instead would strand
-// a partial temporary file. A signal the caller chose to ignore (nohup, a
-// background job) stays ignored.
-void CatchStopSignals()
-{
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction current {};
-        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(signal, &action, nullptr);
-    }
-    // A reader that goes away (`| head`) or a file size limit must not kill
-    // the pass either: the failed write is dropped or reported instead.
-    std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGXFSZ, SIG_IGN);
-}
 
 int UsageError(const std::string& error)
 {
@@ -72,7 +40,7 @@ int Keygen(const cli::Options& options)
         break;
     }
     cli::Say("stopped; no key file made");
-    return 128 + g_stopSignal;
+    return 128 + cli::StopRequest();
 }
 
 // Every name a request's messages can hold: the paths as given, the file a
@@ -93,11 +61,10 @@ std::vector<std::string> NamesOfRequest(const std::string& file, const std::stri
 // short key keep decrypting; the user is told what that key protects.
 void WarnIfKeyShort(const std::string& file, const std::string& key)
 {
-    struct stat data {}, keyStatus {};
-    if (::stat(file.c_str(), &data) != 0 || ::stat(key.c_str(), &keyStatus) != 0 ||
-        keyStatus.st_size >= data.st_size)
+    const std::int64_t dataSize = cli::FileSize(file), keySize = cli::FileSize(key);
+    if (dataSize < 0 || keySize < 0 || keySize >= dataSize)
         return;
-    const std::string length = std::to_string(keyStatus.st_size);
+    const std::string length = std::to_string(keySize);
     cli::Say("warning: " + cli::QuoteName(file) + ": the key is only " + length +
              " bytes long; every byte from position " + length + " on is combined with one single key byte");
 }
@@ -111,7 +78,12 @@ int main(int argc, char** argv)
     platform::EnsureStandardStreams();
     cli::Options options;
     std::string error;
-    switch (cli::ParseCommandLine(argc, argv, options, error)) {
+    std::vector<std::string> arguments = cli::Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments)
+        pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    switch (cli::ParseCommandLine(static_cast<int>(arguments.size()), pointers.data(), options, error)) {
     case cli::Action::ShowHelp:
         std::fputs(cli::kHelpText, stdout);
         return std::fflush(stdout) == 0 ? kExitDone : kExitRefused;
@@ -124,50 +96,54 @@ int main(int argc, char** argv)
         break;
     }
 
-    CatchStopSignals();
-    if (options.command == cli::Command::Keygen)
-        return Keygen(options);
+    cli::CatchStopRequests();
+    if (options.command == cli::Command::Keygen) {
+        const int made = Keygen(options);
+        cli::Finished();
+        return made;
+    }
 
     int status = kExitDone;
     if (options.recursive) {
         const cli::FileList list =
             cli::ExpandFolders(options.files, options.keyPath, options.verbosity == cli::Verbosity::Quiet);
         // Stopped while the folders were read: nothing has been started.
-        if (!g_stopSignal)
+        if (!cli::StopRequest())
             options.files = list.files;
         if (list.failed)
             status = kExitRefused;
     }
 
-    cli::Console console(options.verbosity, ::isatty(STDERR_FILENO) == 1);
+    cli::Console console(options.verbosity, cli::ErrorIsTerminal());
     platform::SetNoticeSink(&console);
     platform::SetTitleSink(&console);
 
     // The first FILE that a stop signal leaves as it was; every one after it
     // is never started.
     size_t unchanged = 0;
-    for (; unchanged < options.files.size() && !g_stopSignal; ++unchanged) {
+    for (; unchanged < options.files.size() && !cli::StopRequest(); ++unchanged) {
         const std::string& file = options.files[unchanged];
         console.SetNames(NamesOfRequest(file, options.keyPath));
-        bool done = ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) && !g_stopSignal;
+        bool done = ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) && !cli::StopRequest();
         if (done && options.verbosity != cli::Verbosity::Quiet)
             WarnIfKeyShort(file, options.keyPath);
         done = done && TransformFile(file, options.keyPath, options.offset, options.direction);
         console.EndProgress();
         if (!done)
             status = kExitRefused;
-        if (!done && g_stopSignal)
+        if (!done && cli::StopRequest())
             break;
     }
 
     platform::SetTitleSink(nullptr);
     platform::SetNoticeSink(nullptr);
-    if (g_stopSignal) {
+    if (const int stop = cli::StopRequest()) {
         // A signal can come just after a file was replaced, so the exit
         // status alone can't say which files a rerun must leave out.
         for (size_t i = unchanged; i < options.files.size(); ++i)
             cli::Say("stopped; unchanged: " + cli::QuoteName(options.files[i]));
-        return 128 + g_stopSignal;
+        status = 128 + stop;
     }
+    cli::Finished();
     return status;
 }

@@ -1,9 +1,8 @@
 #include "cli/output.h"
 
-#include <unistd.h>
+#include "cli/system.h"
 
 #include <algorithm>
-#include <cerrno>
 
 namespace cli {
 
@@ -124,18 +123,6 @@ std::string QuoteNamesIn(std::string text, std::vector<std::string> names)
     return text;
 }
 
-void Say(const std::string& text)
-{
-    const std::string line = "veltrane-cli: " + text + "\n";
-    size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t wrote = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return;
-        done += static_cast<size_t>(wrote);
-    }
-}
+void Say(const std::string& text) { WriteError("veltrane-cli: " + text + "\n"); }
 
 }  // namespace cli

@@ -71,7 +71,7 @@ std::int64_t FileLength(int fd)
 
 std::string TemporaryPath(const std::string& dataPath)
 {
-    const size_t slash = dataPath.find_last_of('/');
+    const size_t slash = dataPath.find_last_of(platform::kPathSeparators);
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const size_t dot = dataPath.find('.', nameStart);
     const std::string stem = dot == std::string::npos ? dataPath + "." : dataPath.substr(0, dot + 1);
@@ -80,7 +80,7 @@ std::string TemporaryPath(const std::string& dataPath)
 
 void SplitFileName(const std::string& path, std::string& baseName, std::string& extension)
 {
-    const size_t slash = path.find_last_of('/');
+    const size_t slash = path.find_last_of(platform::kPathSeparators);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     const size_t dot = name.rfind('.');
     baseName = name.substr(0, dot);

@@ -21,6 +21,8 @@
 
 namespace platform {
 
+const char kPathSeparators[] = "/";
+
 namespace {
 
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;

@@ -11,6 +11,10 @@
 
 namespace platform {
 
+// The characters after which a path's last name begins: "/" on POSIX
+// systems; "\\", "/" and a drive's ":" on Windows.
+extern const char kPathSeparators[];
+
 // Which file a name stands for: the device (volume) and the file's number on
 // it. Two names with one identity are one file.
 struct FileIdentity {

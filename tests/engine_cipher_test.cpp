@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -130,13 +128,10 @@ TEST(CipherBytes, ZeroKeyAndOffsetStillRewriteThroughTheTemporaryFile)
     Recorder recorder;
     WriteFile(dir / "data.bin", "same");
     WriteFile(dir / "key.bin", std::string(4, '\0'));
-    struct stat before {};
-    ::stat((dir / "data.bin").c_str(), &before);
+    const auto before = testsupport::IdentityOf(dir / "data.bin");
     ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 0, kDirectionEncrypt));
-    struct stat after {};
-    ::stat((dir / "data.bin").c_str(), &after);
     EXPECT_EQ("same", ReadFile(dir / "data.bin"));
-    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_NE(before, testsupport::IdentityOf(dir / "data.bin"));
 }
 
 TEST(CipherBytes, EmptyDataFileStaysEmptyWithoutProgress)
@@ -178,7 +173,7 @@ TEST(TemporaryFile, DotInADirectoryNameDoesNotMoveIt)
 {
     TempDir dir;
     Recorder recorder;
-    ASSERT_EQ(0, ::mkdir((dir / "old.files").c_str(), 0755));
+    testsupport::MakeDirectory(dir / "old.files");
     WriteFile(dir / "old.files/data.bin", "xyz");
     WriteFile(dir / "key.bin", "\x01");
     ASSERT_EQ(1, TransformFile(dir / "old.files/data.bin", dir / "key.bin", 0, kDirectionEncrypt));

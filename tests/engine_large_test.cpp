@@ -6,10 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 using testsupport::Exists;
@@ -19,15 +18,17 @@ using testsupport::WriteFile;
 
 namespace {
 
-constexpr off_t kLength = (off_t{1} << 31) + 4097;
+namespace fs = std::filesystem;
 
-unsigned char ByteAt(const std::string& path, off_t at)
+constexpr std::int64_t kLength = (std::int64_t{1} << 31) + 4097;
+
+unsigned char ByteAt(const std::string& path, std::int64_t at)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    unsigned char byte = 0xEE;
-    EXPECT_EQ(1, ::pread(fd, &byte, 1, at));
-    ::close(fd);
-    return byte;
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    in.seekg(at);
+    char byte = '\xEE';
+    EXPECT_TRUE(in.read(&byte, 1));
+    return static_cast<unsigned char>(byte);
 }
 
 TEST(LargeFile, RoundTripBeyondTwoGibibytes)
@@ -35,12 +36,8 @@ TEST(LargeFile, RoundTripBeyondTwoGibibytes)
     TempDir dir;
     const std::string data = dir / "big.img";
     const std::string key = dir / "key.bin";
-    {
-        const int fd = ::open(data.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(0, ::ftruncate(fd, kLength));  // sparse: all zero bytes
-        ::close(fd);
-    }
+    WriteFile(data, "");
+    fs::resize_file(fs::u8path(data), kLength);  // sparse where it can be: all zero bytes
     WriteFile(key, "\x05");
 
     Recorder recorder;
@@ -52,26 +49,22 @@ TEST(LargeFile, RoundTripBeyondTwoGibibytes)
     EXPECT_EQ("Working file big.img 90% done.", recorder.titles[9]);
     EXPECT_EQ("Working file big.img 100% done.", recorder.titles[10]);
 
-    struct stat status {};
-    ASSERT_EQ(0, ::stat(data.c_str(), &status));
-    EXPECT_EQ(kLength, status.st_size);
-    for (off_t at : {off_t{0}, (off_t{1} << 31) - 1, off_t{1} << 31, kLength - 1})
+    EXPECT_EQ(static_cast<std::uintmax_t>(kLength), fs::file_size(fs::u8path(data)));
+    for (std::int64_t at : {std::int64_t{0}, (std::int64_t{1} << 31) - 1, std::int64_t{1} << 31, kLength - 1})
         EXPECT_EQ(12, ByteAt(data, at)) << "at " << at;
 
     ASSERT_EQ(1, TransformFile(data, key, 7, kDirectionDecrypt));
-    ASSERT_EQ(0, ::stat(data.c_str(), &status));
-    EXPECT_EQ(kLength, status.st_size);
-    const int fd = ::open(data.c_str(), O_RDONLY);
+    EXPECT_EQ(static_cast<std::uintmax_t>(kLength), fs::file_size(fs::u8path(data)));
+    std::ifstream in(fs::u8path(data), std::ios::binary);
     std::vector<char> block(1 << 20);
-    off_t total = 0;
-    ssize_t got;
+    std::int64_t total = 0;
     bool allZero = true;
-    while ((got = ::read(fd, block.data(), block.size())) > 0) {
-        for (ssize_t i = 0; i < got && allZero; ++i)
-            allZero = block[static_cast<size_t>(i)] == 0;
-        total += got;
+    while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+        const auto got = static_cast<size_t>(in.gcount());
+        for (size_t i = 0; i < got && allZero; ++i)
+            allZero = block[i] == 0;
+        total += static_cast<std::int64_t>(got);
     }
-    ::close(fd);
     EXPECT_EQ(kLength, total);
     EXPECT_TRUE(allZero);
     EXPECT_FALSE(Exists(dir / "big.1\xC3\xAA" "9"));

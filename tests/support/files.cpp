@@ -10,6 +10,8 @@
 
 namespace testsupport {
 
+// Windows has its own in files_win32.cpp.
+#ifndef _WIN32
 TempDir::TempDir()
 {
     const char* base = std::getenv("TMPDIR");
@@ -57,6 +59,21 @@ mode_t ModeOf(const std::string& path)
         throw std::runtime_error("cannot stat " + path);
     return status.st_mode & 07777;
 }
+
+void MakeDirectory(const std::string& path)
+{
+    if (::mkdir(path.c_str(), 0755) != 0)
+        throw std::runtime_error("cannot make " + path);
+}
+
+std::pair<std::uint64_t, std::uint64_t> IdentityOf(const std::string& path)
+{
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0)
+        throw std::runtime_error("cannot stat " + path);
+    return {status.st_dev, status.st_ino};
+}
+#endif
 
 std::string ReferenceEncrypt(const std::string& plain, const std::string& key, int offset)
 {

@@ -1,0 +1,106 @@
+// -r on Windows: the same walk as on POSIX systems, with Windows' own calls.
+#include "cli/folders.h"
+
+#include "cli/output.h"
+#include "platform/cancel.h"
+#include "platform/files.h"
+#include "platform/win32/text.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace cli {
+
+namespace {
+
+const char kTemporaryEnding[] = ".1\xC3\xAA" "9";
+
+bool EndsWith(const std::string& name, const std::string& ending)
+{
+    return name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+bool IsFolder(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(platform::SystemPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+class Walk {
+public:
+    Walk(const std::string& keyPath, bool quiet) : m_keyPath(keyPath), m_quiet(quiet) {}
+
+    void Folder(const std::string& folder, FileList& list)
+    {
+        std::vector<std::pair<std::string, DWORD>> entries;
+        if (!ReadNames(folder, entries)) {
+            Say("cannot read folder " + QuoteName(folder));
+            list.failed = true;
+            return;
+        }
+        // Byte order of the UTF-8 names, as on POSIX systems.
+        std::sort(entries.begin(), entries.end());
+        const std::string prefix = EndsWith(folder, "\\") || EndsWith(folder, "/") ? folder : folder + "\\";
+        for (const auto& [name, attributes] : entries) {
+            if (platform::CancelRequested())
+                return;
+            const std::string path = prefix + name;
+            if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                Skip("a symbolic link", path);
+            else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                Folder(path, list);
+            else if (attributes & FILE_ATTRIBUTE_DEVICE)
+                Skip("not a regular file", path);
+            else if (platform::SameFile(path, m_keyPath))
+                Skip("the key file", path);
+            else if (EndsWith(name, kTemporaryEnding))
+                Skip("a temporary file", path);
+            else
+                list.files.push_back(path);
+        }
+    }
+
+private:
+    static bool ReadNames(const std::string& folder, std::vector<std::pair<std::string, DWORD>>& entries)
+    {
+        WIN32_FIND_DATAW found {};
+        const HANDLE search = ::FindFirstFileW((platform::SystemPath(folder) + L"\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return false;
+        do {
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..")
+                entries.emplace_back(platform::Narrow(name), found.dwFileAttributes);
+        } while (::FindNextFileW(search, &found));
+        const bool complete = ::GetLastError() == ERROR_NO_MORE_FILES;
+        ::FindClose(search);
+        return complete;
+    }
+
+    void Skip(const char* why, const std::string& path) const
+    {
+        if (!m_quiet)
+            Say(std::string("skipped (") + why + "): " + QuoteName(path));
+    }
+
+    std::string m_keyPath;
+    bool m_quiet;
+};
+
+}  // namespace
+
+FileList ExpandFolders(const std::vector<std::string>& names, const std::string& keyPath, bool quiet)
+{
+    Walk walk(keyPath, quiet);
+    FileList list;
+    for (const std::string& name : names) {
+        if (IsFolder(name))
+            walk.Folder(name, list);
+        else
+            list.files.push_back(name);
+    }
+    return list;
+}
+
+}  // namespace cli

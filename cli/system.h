@@ -1,0 +1,41 @@
+// What veltrane-cli needs from the system it runs on, in one place per
+// system (system_posix.cpp, system_win32.cpp): its arguments, standard error
+// and the requests to stop.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// The command line as UTF-8 strings, argv[0] first. Windows passes `argv` in
+// its ANSI code page, which can't hold every name; there the wide command
+// line is read instead.
+std::vector<std::string> Arguments(int argc, char** argv);
+
+// Lets a stop request (Ctrl-C, a terminal or console closing, a polite kill)
+// end the pass at its next block instead of killing the program. A request
+// the caller chose to ignore (nohup, a background job) stays ignored.
+void CatchStopRequests();
+
+// 0 while no stop was asked for; then the signal number it stands for: 2 for
+// Ctrl-C, 15 for a kill or Ctrl-Break, 1 for a closed terminal or console.
+int StopRequest();
+
+// Called last: a closing console waits for the program to clean up and no
+// longer.
+void Finished();
+
+// The length of the file a path names, -1 when it can't be told.
+std::int64_t FileSize(const std::string& path);
+
+bool ErrorIsTerminal();
+// The width of the terminal standard error is on, 80 when it can't be told.
+std::size_t TerminalWidth();
+// Writes UTF-8 text to standard error whole, or drops it when it can't be
+// written (a closed pipe): a pass never stops over its progress line.
+void WriteError(const std::string& text);
+
+}  // namespace cli

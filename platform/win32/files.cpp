@@ -1,0 +1,482 @@
+// File services on Windows.
+//
+// Every path is UTF-8 in the program and goes to the W calls in the long
+// form (\\?\C:\...), so that no name is limited to a code page and no path to 260
+// characters. Open files are kept as C runtime descriptors around their
+// handles, so that the interface is the same as on POSIX systems.
+#include "platform/files.h"
+
+#include "platform/win32/syscalls.h"
+#include "platform/win32/text.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+#include <fcntl.h>
+#include <io.h>
+#include <sddl.h>
+
+#include <cstring>
+#include <vector>
+
+namespace platform {
+
+const char kPathSeparators[] = "\\/:";
+
+namespace {
+
+HANDLE HandleOf(int fd)
+{
+    return fd >= 0 ? reinterpret_cast<HANDLE>(::_get_osfhandle(fd)) : INVALID_HANDLE_VALUE;
+}
+
+// Hands an open handle to the C runtime; the descriptor then owns it.
+int Adopt(HANDLE handle, int flags)
+{
+    if (handle == INVALID_HANDLE_VALUE)
+        return -1;
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
+    if (fd < 0)
+        Sys().Close(handle);
+    return fd;
+}
+
+bool Information(HANDLE handle, BY_HANDLE_FILE_INFORMATION& info)
+{
+    return handle != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(handle, &info);
+}
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info)
+{
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+// A disk file, not a folder, a device (CON, NUL, a serial port) or a pipe.
+bool IsRegular(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info = nullptr)
+{
+    BY_HANDLE_FILE_INFORMATION local {};
+    BY_HANDLE_FILE_INFORMATION& out = info ? *info : local;
+    return ::GetFileType(handle) == FILE_TYPE_DISK && Information(handle, out) &&
+           (out.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+// Opened for reading with the given sharing; a regular file only.
+HANDLE OpenRegularForReading(const std::string& path, DWORD share, DWORD flags,
+                             BY_HANDLE_FILE_INFORMATION* info = nullptr)
+{
+    const std::wstring wide = SystemPath(path);
+    if (wide.empty())
+        return INVALID_HANDLE_VALUE;
+    const HANDLE handle = Sys().Open(wide.c_str(), GENERIC_READ, share, OPEN_EXISTING, flags);
+    if (handle == INVALID_HANDLE_VALUE)
+        return handle;
+    if (!IsRegular(handle, info)) {
+        Sys().Close(handle);
+        return INVALID_HANDLE_VALUE;
+    }
+    return handle;
+}
+
+// Identity of what a path names, without opening its contents and without
+// getting in anyone's way; `followLinks` false looks at a link itself.
+bool IdentityOfPath(const std::string& path, bool followLinks, FileIdentity& identity)
+{
+    const std::wstring wide = SystemPath(path);
+    if (wide.empty())
+        return false;
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    const HANDLE handle = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info {};
+    const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
+    ::CloseHandle(handle);
+    if (known)
+        identity = IdentityOf(info);
+    return known;
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of(kPathSeparators);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of(kPathSeparators);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool UnderWine()
+{
+    static const bool wine =
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+// A file's access list (DACL) and its text form, for comparing two of them.
+struct AccessList {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::wstring text;
+    bool isProtected = false;
+    bool known = false;
+
+    explicit AccessList(HANDLE file)
+    {
+        if (::GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              &descriptor) != ERROR_SUCCESS)
+            return;
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        LPWSTR sddl = nullptr;
+        if (!::GetSecurityDescriptorControl(descriptor, &control, &revision) ||
+            !::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                    DACL_SECURITY_INFORMATION, &sddl, nullptr))
+            return;
+        text = sddl;
+        ::LocalFree(sddl);
+        isProtected = (control & SE_DACL_PROTECTED) != 0;
+        known = true;
+    }
+    ~AccessList() { ::LocalFree(descriptor); }
+    AccessList(const AccessList&) = delete;
+    AccessList& operator=(const AccessList&) = delete;
+};
+
+bool SetDisposition(HANDLE handle, bool remove)
+{
+    FILE_DISPOSITION_INFO info {};
+    info.DeleteFile = remove ? TRUE : FALSE;
+    return Sys().SetFileInformation(handle, FileDispositionInfo, &info, sizeof info) != 0;
+}
+
+}  // namespace
+
+// No sharing: a file that another program holds open is refused, and while
+// the probe lives no other program can open it.
+FileProbe::FileProbe(const std::string& path)
+    : m_fd(Adopt(OpenRegularForReading(path, 0, 0), _O_RDONLY))
+{
+}
+
+FileProbe::~FileProbe() { Close(); }
+
+bool FileProbe::MarkReadOnly()
+{
+    // The attribute is written by name while the file is held; the name is
+    // taken from the open file, so that it is this file that gets the mark.
+    const HANDLE handle = HandleOf(m_fd);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    std::vector<wchar_t> name(MAX_PATH);
+    DWORD length = ::GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
+    if (length >= name.size()) {
+        name.resize(length + 1);
+        length = ::GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
+    }
+    if (length == 0 || length >= name.size())
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(name.data());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return false;
+    // NORMAL stands only alone; every other attribute is kept.
+    return Sys().SetAttributes(name.data(), (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+void FileProbe::Close()
+{
+    if (m_fd >= 0) {
+        ::_close(m_fd);
+        m_fd = -1;
+    }
+}
+
+bool IsMarkedReadOnly(const std::string& path)
+{
+    const std::wstring wide = SystemPath(path);
+    const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    FileIdentity first, second;
+    return IdentityOfPath(a, true, first) && IdentityOfPath(b, true, second) && first == second;
+}
+
+bool SamePathText(const std::string& a, const std::string& b)
+{
+    // Windows folds names by its own upper-case table, for every script, not
+    // only A to Z: "Ä.TXT" and "ä.txt" are one name.
+    const std::wstring wa = Widen(a), wb = Widen(b);
+    if (wa.empty() || wb.empty())
+        return a == b;
+    return ::CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(),
+                                  static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool EntryIsFile(const std::string& path, const std::string& other)
+{
+    FileIdentity entry, target;
+    return IdentityOfPath(path, false, entry) && IdentityOfPath(other, true, target) && entry == target;
+}
+
+std::string ResolvePath(const std::string& path)
+{
+    // Only a link is resolved: any other path stays as the user wrote it.
+    const std::wstring wide = SystemPath(path);
+    const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return path;
+    const HANDLE handle = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return path;
+    std::vector<wchar_t> name(32768);
+    const DWORD length = ::GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()), 0);
+    ::CloseHandle(handle);
+    if (length == 0 || length >= name.size())
+        return path;
+    return Narrow(WithoutLongPrefix(std::wstring(name.data(), length)));
+}
+
+InputFile::~InputFile() { Close(); }
+
+bool InputFile::Open(const std::string& path)
+{
+    Close();
+    // Others may read along, but nobody may change the file while it is
+    // read, nor delete or rename it.
+    BY_HANDLE_FILE_INFORMATION info {};
+    m_fd = Adopt(OpenRegularForReading(path, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN, &info), _O_RDONLY);
+    if (m_fd < 0)
+        return false;
+    m_path = path;
+    m_size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    m_identity = IdentityOf(info);
+    m_links = info.nNumberOfLinks;
+    return true;
+}
+
+std::int64_t InputFile::ReadFull(void* buffer, size_t count)
+{
+    char* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        DWORD got = 0;
+        const DWORD ask = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
+        if (!Sys().Read(HandleOf(m_fd), out + done, ask, &got))
+            return -1;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+bool InputFile::ReadAt(std::int64_t offset, void* buffer, size_t count)
+{
+    // A read on a handle opened for plain (not overlapped) use moves its
+    // position; it is put back afterwards.
+    const HANDLE handle = HandleOf(m_fd);
+    LARGE_INTEGER here {}, zero {}, at {};
+    at.QuadPart = offset;
+    if (!::SetFilePointerEx(handle, zero, &here, FILE_CURRENT) ||
+        !::SetFilePointerEx(handle, at, nullptr, FILE_BEGIN))
+        return false;
+    const bool complete = ReadFull(buffer, count) == static_cast<std::int64_t>(count);
+    return ::SetFilePointerEx(handle, here, nullptr, FILE_BEGIN) && complete;
+}
+
+bool InputFile::TakeContentIfSizeUnknown(std::int64_t)
+{
+    // Disk files on Windows always report their true length.
+    return true;
+}
+
+void InputFile::Close()
+{
+    if (m_fd >= 0) {
+        ::_close(m_fd);
+        m_fd = -1;
+    }
+}
+
+ReplacementFile::~ReplacementFile()
+{
+    if (!m_keep)
+        Discard();
+    else
+        Release();
+}
+
+ReplacementFile::Created ReplacementFile::Create(const std::string& tempPath)
+{
+    Discard();
+    m_path = tempPath;
+    m_name = NameOf(tempPath);
+    m_keep = false;
+    const std::wstring wide = SystemPath(tempPath);
+    if (wide.empty())
+        return Created::Failed;
+    // Names are at most 255 UTF-16 units on every Windows file system.
+    if (Widen(m_name).size() > 255)
+        return Created::NameTooLong;
+
+    // A leftover that no pass holds is deleted (a link there, not what it
+    // points to); one that a running pass holds can't be, since that pass
+    // allows no sharing. Then the file is made exclusively and held with no
+    // sharing until the pass ends: Windows' own guard against a second pass.
+    if (!Sys().Delete(wide.c_str())) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_SHARING_VIOLATION)
+            return Created::Busy;
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return Created::Failed;
+    }
+    const HANDLE handle = Sys().Open(wide.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC, 0,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_SHARING_VIOLATION)
+            return Created::Busy;
+        if (error == ERROR_FILENAME_EXCED_RANGE)
+            return Created::NameTooLong;
+        return Created::Failed;
+    }
+    m_fd = Adopt(handle, _O_RDWR);
+    if (m_fd < 0) {
+        return Created::Failed;
+    }
+    m_created = true;
+    return Created::Yes;
+}
+
+bool ReplacementFile::Write(const void* buffer, size_t count)
+{
+    const char* in = static_cast<const char*>(buffer);
+    while (count > 0) {
+        DWORD put = 0;
+        const DWORD ask = static_cast<DWORD>(std::min<size_t>(count, 1u << 30));
+        if (m_fd < 0 || !Sys().Write(HandleOf(m_fd), in, ask, &put) || put == 0)
+            return false;
+        in += put;
+        count -= put;
+    }
+    return true;
+}
+
+std::int64_t ReplacementFile::Size() const
+{
+    LARGE_INTEGER size {};
+    return m_fd >= 0 && ::GetFileSizeEx(HandleOf(m_fd), &size) ? size.QuadPart : -1;
+}
+
+bool ReplacementFile::Finish(const InputFile& original)
+{
+    const HANDLE handle = HandleOf(m_fd);
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (handle == INVALID_HANDLE_VALUE || !Information(HandleOf(original.Descriptor()), info))
+        return false;
+    // The attributes that describe the file rather than its state: hidden,
+    // system, archive, left out of the index.
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO basic {};
+    basic.FileAttributes = (info.dwFileAttributes & kKept) ? (info.dwFileAttributes & kKept) : FILE_ATTRIBUTE_NORMAL;
+    Sys().SetFileInformation(handle, FileBasicInfo, &basic, sizeof basic);
+    // The original's access list, where it says more than the one the new
+    // file got from its folder: a file kept from other users stays so. Wine
+    // makes both lists up from POSIX modes and turns a list written back
+    // into a wider mode (0640 became 0775), so there the file keeps the
+    // mode it was created with.
+    AccessList wanted(HandleOf(original.Descriptor())), got(handle);
+    if (!UnderWine() && wanted.known && got.known && wanted.text != got.text) {
+        const SECURITY_INFORMATION which =
+            DACL_SECURITY_INFORMATION | (wanted.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        ::SetSecurityInfo(handle, SE_FILE_OBJECT, which, nullptr, nullptr, wanted.dacl, nullptr);
+    }
+    return Sys().Flush(handle) != 0;
+}
+
+bool ReplacementFile::StillNamesThisFile() const
+{
+    // Held with no sharing since it was made: no other program can have
+    // renamed or replaced it.
+    return m_created && m_fd >= 0;
+}
+
+ReplacementFile::Replaced ReplacementFile::Replace(const std::string& target, const InputFile& original)
+{
+    if (!StillNamesThisFile() || DirectoryOf(target) != DirectoryOf(m_path))
+        return Replaced::Failed;
+    FileIdentity now;
+    if (!IdentityOfPath(target, false, now) || now != original.Identity()) {
+        Discard();
+        return Replaced::TargetChanged;
+    }
+    // Renamed through the handle this pass holds, so that what takes the data
+    // file's name is the very file this pass wrote, with no moment between
+    // letting it go and moving it. This is the rename, replacing in one step,
+    // that MoveFileExW makes with MOVEFILE_REPLACE_EXISTING. The call takes
+    // the system's own form of a full path (\??\C:\...): a bare name would
+    // be read against the current folder by some implementations.
+    std::wstring name = SystemPath(target);
+    if (name.compare(0, 4, L"\\\\?\\") == 0)
+        name.replace(0, 4, L"\\??\\");
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, name.c_str(), name.size() * sizeof(wchar_t));
+    if (name.empty() || !Sys().SetFileInformation(HandleOf(m_fd), FileRenameInfo, rename,
+                                                  static_cast<DWORD>(buffer.size())))
+        return Replaced::Failed;
+    m_created = false;
+    // Writes the new name through to the disk, as MOVEFILE_WRITE_THROUGH
+    // would; the replacement has happened either way.
+    Sys().Flush(HandleOf(m_fd));
+    Release();
+    return Replaced::Yes;
+}
+
+void ReplacementFile::Discard()
+{
+    // Deleted through the handle: it is this file that goes, whatever the
+    // name may stand for by then.
+    if (m_created && m_fd >= 0)
+        SetDisposition(HandleOf(m_fd), true);
+    m_created = false;
+    Release();
+}
+
+void ReplacementFile::Release()
+{
+    if (m_fd >= 0) {
+        ::_close(m_fd);
+        m_fd = -1;
+    }
+}
+
+void EnsureStandardStreams()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::_get_osfhandle(fd) != -1)
+            continue;
+        const int null = ::_wopen(L"NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
+        if (null >= 0 && null != fd) {
+            ::_dup2(null, fd);
+            ::_close(null);
+        }
+    }
+}
+
+}  // namespace platform

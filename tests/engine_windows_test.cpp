@@ -1,0 +1,302 @@
+// What Windows adds to the request checks and the pass: the read-only
+// attribute, files held open without sharing, names that fold their letter
+// case, names outside any code page, long paths, and failures of the calls
+// beneath (through the system-call seam).
+#include "engine/cipher.h"
+
+#include "platform/cancel.h"
+#include "platform/win32/syscalls.h"
+#include "platform/win32/text.h"
+#include "tests/support/files.h"
+#include "tests/support/recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+using platform::SystemPath;
+using testsupport::Exists;
+using testsupport::PatternBytes;
+using testsupport::ReadFile;
+using testsupport::Recorder;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+const std::string kSuffix = "1\xC3\xAA" "9";
+const char kSameFileText[] =
+    "Using  the same filename for encrypting file and a key file destroys the key file.\r\n"
+    "You won't be able to recover the encrypted file.\r\n"
+    "Choose a differnt key file.";
+
+DWORD AttributesOf(const std::string& path) { return ::GetFileAttributesW(SystemPath(path).c_str()); }
+
+void SetAttributes(const std::string& path, DWORD attributes)
+{
+    ASSERT_TRUE(::SetFileAttributesW(SystemPath(path).c_str(), attributes));
+}
+
+// Another program's handle on a file, with the sharing it allows others.
+struct Held {
+    HANDLE handle;
+    Held(const std::string& path, DWORD share, DWORD disposition = OPEN_EXISTING,
+         DWORD access = GENERIC_READ | GENERIC_WRITE)
+        : handle(::CreateFileW(SystemPath(path).c_str(), access, share, nullptr, disposition, 0, nullptr))
+    {
+    }
+    ~Held() { ::CloseHandle(handle); }
+};
+
+template <class Calls>
+struct Installed : Calls {
+    platform::SystemCalls* previous = platform::SetSystemCalls(this);
+    ~Installed() override { platform::SetSystemCalls(previous); }
+};
+
+struct Windows : testing::Test {
+    TempDir dir;
+    Recorder recorder;
+    std::string data = dir / "data.bin";
+    std::string key = dir / "key.bin";
+    std::string temp = dir / ("data." + kSuffix);
+    std::string plain = PatternBytes(300000, 21);
+    std::string keyBytes = PatternBytes(1000, 22);
+    std::string cipher = testsupport::ReferenceEncrypt(plain, keyBytes, 9);
+
+    Windows()
+    {
+        WriteFile(data, plain);
+        WriteFile(key, keyBytes);
+    }
+
+    void ExpectOneNotice(const std::string& text, const std::string& caption)
+    {
+        ASSERT_EQ(1u, recorder.notices.size());
+        EXPECT_EQ(text, recorder.notices[0].text);
+        EXPECT_EQ(caption, recorder.notices[0].caption);
+        recorder.notices.clear();
+    }
+};
+
+TEST_F(Windows, NamesThatFoldToOneAreRefusedBeforeAnyFileIsLookedAt)
+{
+    // Windows folds every script's letters, not only A to Z.
+    for (const auto& [a, b] : {std::pair{"Key.BIN", "key.bin"}, std::pair{"\xC3\x84RGER.TXT", "\xC3\xA4rger.txt"},
+                               std::pair{"\xCE\x94\xCE\x95\xCE\x9B\xCE\xA4\xCE\x91", "\xCE\xB4\xCE\xB5\xCE\xBB\xCF\x84\xCE\xB1"}}) {
+        SCOPED_TRACE(a);
+        EXPECT_EQ(0, ValidateRequest(dir / a, dir / b, 0, 1));
+        ExpectOneNotice(kSameFileText, "Filename error. (Bad idea.)");
+    }
+    // The same file by a hard link, or by a relative name, is caught by its
+    // identity.
+    ASSERT_TRUE(::CreateHardLinkW(SystemPath(dir / "hard").c_str(), SystemPath(data).c_str(), nullptr));
+    EXPECT_EQ(0, ValidateRequest(data, dir / "hard", 0, 1));
+    ExpectOneNotice(kSameFileText, "Filename error. (Bad idea.)");
+    EXPECT_EQ(0u, AttributesOf(data) & FILE_ATTRIBUTE_READONLY);
+}
+
+TEST_F(Windows, FileHeldOpenElsewhereCannotBeFoundAndNothingChanges)
+{
+    {
+        // Even a program that lets others read and write is in the way: the
+        // probe allows no sharing.
+        Held other(data, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_NE(INVALID_HANDLE_VALUE, other.handle);
+        EXPECT_EQ(0, ValidateRequest(data, key, 0, 1));
+        ExpectOneNotice("Cannot find " + data + ".", "Encrypt file error.");
+    }
+    {
+        Held other(key, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        EXPECT_EQ(0, ValidateRequest(data, key, 0, 1));
+        ExpectOneNotice("Cannot find " + key + ".", "Encrypt file error.");
+    }
+    EXPECT_EQ(0u, AttributesOf(key) & FILE_ATTRIBUTE_READONLY);
+    // Folders and devices are no data files.
+    testsupport::MakeDirectory(dir / "folder");
+    for (const std::string& odd : {dir / "folder", std::string("NUL"), std::string("CON")}) {
+        EXPECT_EQ(0, ValidateRequest(odd, key, 0, 0)) << odd;
+        ExpectOneNotice("Cannot find " + odd + ".", "Encrypt file error.");
+    }
+}
+
+TEST_F(Windows, ReadOnlyMarkIsTheAttributeAddedToTheOthers)
+{
+    SetAttributes(key, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(1, ValidateRequest(data, key, 5, 0));
+    EXPECT_EQ(0u, AttributesOf(key) & FILE_ATTRIBUTE_READONLY);
+    // Set before the offset is looked at, and set again when already there.
+    EXPECT_EQ(0, ValidateRequest(data, key, 300, 1));
+    ExpectOneNotice("Offset must be value between 0 and 255.", "Error");
+    EXPECT_EQ(DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY}, AttributesOf(key));
+    EXPECT_EQ(1, ValidateRequest(data, key, 5, 1));
+    EXPECT_TRUE(recorder.notices.empty());
+
+    // A mark that can't be stored.
+    struct NoAttributes : platform::SystemCalls {
+        BOOL SetAttributes(const wchar_t*, DWORD) override
+        {
+            ::SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+    };
+    Installed<NoAttributes> calls;
+    WriteFile(dir / "other.key", "k");
+    EXPECT_EQ(0, ValidateRequest(data, dir / "other.key", 5, 1));
+    ExpectOneNotice("Cannot make key file read only.", "Set Attribute Error.");
+}
+
+// Wine, unlike Windows, lets a read-only file be replaced: the pass looks at
+// the attribute itself.
+TEST_F(Windows, ReadOnlyDataFileIsNotReplacedAndTheResultWaitsBesideIt)
+{
+    SetAttributes(data, FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    ExpectOneNotice("Could not delete " + data + ".", "Error: Could not delete original file!");
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_TRUE(cipher == ReadFile(temp));
+}
+
+TEST_F(Windows, TemporaryFileIsHeldWithoutSharingForTheWholePass)
+{
+    // Meanwhile nobody can open it, and a second pass over the same file is
+    // turned away without touching it.
+    int tries = 0;
+    recorder.onTitle = [&](const std::string&) {
+        if (++tries != 3)
+            return;
+        Held other(temp, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, other.handle);
+        EXPECT_EQ(DWORD{ERROR_SHARING_VIOLATION}, ::GetLastError());
+    };
+    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
+    EXPECT_TRUE(cipher == ReadFile(data));
+    EXPECT_FALSE(Exists(temp));
+
+    recorder.onTitle = nullptr;
+    Held running(temp, 0, CREATE_NEW);
+    ASSERT_NE(INVALID_HANDLE_VALUE, running.handle);
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionDecrypt));
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ(0u, recorder.notices[0].text.find(data + " is not done: another pass, still running"));
+    EXPECT_TRUE(cipher == ReadFile(data));
+    EXPECT_TRUE(Exists(temp));
+}
+
+TEST_F(Windows, DataFileHeldOpenAtTheEndKeepsItsBytesAndTheResultWaits)
+{
+    std::unique_ptr<Held> other;
+    recorder.onTitle = [&](const std::string&) {
+        if (!other) {
+            other = std::make_unique<Held>(data, FILE_SHARE_READ, OPEN_EXISTING, GENERIC_READ);
+            EXPECT_NE(INVALID_HANDLE_VALUE, other->handle);
+        }
+    };
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    other.reset();
+    ExpectOneNotice("Encrypted file's name is left as: " + temp, "Error: Could not rename encrypted file!");
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_TRUE(cipher == ReadFile(temp));
+}
+
+TEST_F(Windows, NamesOutsideAnyCodePageAndLongPathsGoThroughWhole)
+{
+    // Greek, Chinese and an emoji (a UTF-16 surrogate pair), in a folder deep
+    // enough that the whole path passes 260 characters.
+    std::string folder = dir.Path();
+    for (int i = 0; i < 4; ++i) {
+        folder += "\\" + std::string(60, static_cast<char>('a' + i));
+        testsupport::MakeDirectory(folder);
+    }
+    const std::string name = folder + "\\\xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE-\xE6\x96\x87\xE4\xBB\xB6-\xF0\x9F\x94\x91.bin";
+    ASSERT_GT(name.size(), 260u);
+    WriteFile(name, plain);
+    ASSERT_EQ(1, ValidateRequest(name, key, 9, 0));
+    ASSERT_EQ(1, TransformFile(name, key, 9, kDirectionEncrypt));
+    EXPECT_TRUE(cipher == ReadFile(name));
+    ASSERT_EQ(1, TransformFile(name, key, 9, kDirectionDecrypt));
+    EXPECT_TRUE(plain == ReadFile(name));
+    EXPECT_TRUE(recorder.notices.empty());
+    EXPECT_EQ("Working file \xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE-\xE6\x96\x87\xE4\xBB\xB6-\xF0\x9F\x94\x91.bin 1% done.",
+              recorder.titles.front());
+}
+
+TEST_F(Windows, ResultKeepsTheAttributesThatDescribeTheFile)
+{
+    SetAttributes(data, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE);
+    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
+    EXPECT_EQ(DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE}, AttributesOf(data));
+    EXPECT_TRUE(cipher == ReadFile(data));
+}
+
+TEST(WindowsPaths, TemporaryFileLiesBesideTheDataFileWhateverTheSeparator)
+{
+    EXPECT_EQ("C:\\old.files\\data." + kSuffix, TemporaryPath("C:\\old.files\\data.bin"));
+    EXPECT_EQ("C:\\old.files/data." + kSuffix, TemporaryPath("C:\\old.files/data.bin"));
+    EXPECT_EQ("C:notes." + kSuffix, TemporaryPath("C:notes"));
+    std::string base, extension;
+    SplitFileName("D:\\a.b\\archive.tar.gz", base, extension);
+    EXPECT_EQ("archive.tar", base);
+    EXPECT_EQ(".gz", extension);
+}
+
+struct FailingCalls : platform::SystemCalls {
+    bool failWrite = false, failFlush = false, failRename = false;
+    BOOL Write(HANDLE file, const void* buffer, DWORD count, DWORD* done) override
+    {
+        if (failWrite) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return FALSE;
+        }
+        return SystemCalls::Write(file, buffer, count, done);
+    }
+    BOOL Flush(HANDLE file) override
+    {
+        if (failFlush) {
+            ::SetLastError(ERROR_IO_DEVICE);
+            return FALSE;
+        }
+        return SystemCalls::Flush(file);
+    }
+    BOOL SetFileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size) override
+    {
+        if (failRename && kind == FileRenameInfo) {
+            ::SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        return SystemCalls::SetFileInformation(file, kind, info, size);
+    }
+};
+
+TEST_F(Windows, FailuresBeneathThePassLeaveTheDataFileWhole)
+{
+    for (int fault = 0; fault < 2; ++fault) {
+        Installed<FailingCalls> calls;
+        (fault == 0 ? calls.failWrite : calls.failFlush) = true;
+        EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+        ExpectOneNotice("Could not write " + temp + ".", "Error: Could not write encrypted file!");
+        EXPECT_TRUE(plain == ReadFile(data));
+        EXPECT_FALSE(Exists(temp));
+    }
+    Installed<FailingCalls> calls;
+    calls.failRename = true;
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    ExpectOneNotice("Encrypted file's name is left as: " + temp, "Error: Could not rename encrypted file!");
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_TRUE(cipher == ReadFile(temp));
+}
+
+TEST_F(Windows, CancelledPassRemovesItsTemporaryFileSilently)
+{
+    recorder.onTitle = [&](const std::string&) {
+        if (recorder.titles.size() == 3)
+            platform::RequestCancel();
+    };
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    platform::ResetCancel();
+    EXPECT_TRUE(recorder.notices.empty());
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_FALSE(Exists(temp));
+}
+
+}  // namespace
