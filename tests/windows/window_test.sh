@@ -17,6 +17,7 @@ trap cleanup EXIT
 fail() {
   echo "FAIL: $*"
   echo "windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')"
+  tail -5 "$work/program.log" 2>/dev/null || true
   import -window root "$work/../veltrane-window-test.png" 2>/dev/null || true
   exit 1
 }
@@ -48,6 +49,12 @@ out = bytes((b + key[min(i, len(key) - 1)] + offset) % 256 for i, b in enumerate
 open(sys.argv[4], "wb").write(out)
 PY
 
+# A Wine server that has served a program without a display keeps its
+# desktop without one, and no window opens on it any more: this test gets a
+# fresh server (started apart from the test's output, as run_ctest.sh does).
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
+wineserver -p >/dev/null 2>&1 </dev/null || true
 "$loader" "$app" >"$work/program.log" 2>&1 </dev/null &
 program=$!
 pids+=($program)
