@@ -274,7 +274,10 @@ int RunWhileWindowLives(HWND window, const std::function<int()>& work,
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 const bool ours = msg.hwnd && (msg.hwnd == window || IsChild(window, msg.hwnd));
-                if (ours && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+                // With the focused button disabled no control has the focus,
+                // and keys come to the window as system keys.
+                const bool key = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+                if (ours && key && msg.wParam == VK_ESCAPE) {
                     onStop();
                     continue;
                 }
@@ -353,6 +356,17 @@ int Win32DialogOps::ChooseFile(std::string& path)
         ShowNotice(Format("Common Dialog Error: %ld", static_cast<long>(error)), "WARNING",
                    NoticeIcon::Error, NoticeOwner::None);
     return 0;
+}
+
+void Win32DialogOps::ShowPath(int id, const std::string& path)
+{
+    SetItemText(id, path);
+    // The end of a long path, the file name, in view, as on Linux.
+    if (HWND field = GetDlgItem(hwnd, id)) {
+        const int end = GetWindowTextLengthW(field);
+        SendMessageW(field, EM_SETSEL, static_cast<WPARAM>(end), end);
+        SendMessageW(field, EM_SCROLLCARET, 0, 0);
+    }
 }
 
 int Win32DialogOps::RunPass(const std::function<int()>& work, const std::function<void()>& onStop)

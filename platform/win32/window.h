@@ -55,6 +55,7 @@ public:
     void EnableItem(int id, bool enable) override;
     void SetWindowTitle(const std::string& text) override;
     int ChooseFile(std::string& path) override;
+    void ShowPath(int id, const std::string& path) override;
     int RunPass(const std::function<int()>& work, const std::function<void()>& onStop) override;
     void EndDialog(int result) override;
     void SaveFocus() override;

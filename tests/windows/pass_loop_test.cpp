@@ -15,7 +15,8 @@ std::atomic<int> g_other{0};
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_LBUTTONDOWN || message == WM_KEYDOWN || message == WM_CHAR)
+    if (message == WM_LBUTTONDOWN || message == WM_KEYDOWN || message == WM_SYSKEYDOWN ||
+        message == WM_CHAR)
         ++g_input;
     if (message == WM_USER)
         ++g_other;
@@ -52,7 +53,8 @@ TEST(PassLoop, DropsInputStopsOnEscapeAndShowsNoticesOnTheWindowThread)
             PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
             PostMessageW(window, WM_USER, 0, 0);
             platform::ShowNotice("text", "caption");
-            PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+            // As Escape comes when no control has the focus.
+            PostMessageW(window, WM_SYSKEYDOWN, VK_ESCAPE, 0);
             for (int waited = 0; stops == 0 && waited < 10000; ++waited)
                 Sleep(1);
             return 7;
