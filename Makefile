@@ -10,7 +10,7 @@ PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev li
               python3-gi gir1.2-gtk-3.0 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 \
               dbus-daemon dbus-bin \
               g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
-              wine wine64 fonts-wine
+              wine wine64 fonts-wine nsis
 # Wine's loader for 32-bit programs comes from the i386 architecture.
 FOREIGN_PACKAGES := wine32:i386
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -19,7 +19,7 @@ SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 XVFB       := xvfb-run -a -s "-screen 0 1600x1200x24 -noreset"
 
 # The Windows programs, cross-built with MinGW-w64: 32-bit and 64-bit, each in
-# a build folder of its own.
+# a build folder of its own with its installer (NSIS) at the top.
 WIN_DIRS   := build-win32 build-win64
 TOOLCHAIN_build-win32 := cmake/toolchains/mingw-i686.cmake
 TOOLCHAIN_build-win64 := cmake/toolchains/mingw-x86_64.cmake

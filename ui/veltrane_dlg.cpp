@@ -1,16 +1,12 @@
 #include "ui/veltrane_dlg.h"
 
-#include "engine/cipher.h"
-#include "platform/cancel.h"
 #include "platform/wx/accessible.h"
 #include "platform/wx/narrow.h"
-#include "platform/wx/pass_loop.h"
 #include "res/layout.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"
 #include "ui/file_chooser.h"
 #include "ui/layout_builder.h"
-#include "ui/number_text.h"
 #include "ui/path_drop.h"
 #include "ui/program_icon.h"
 
@@ -19,12 +15,6 @@
 #include <wx/window.h>
 
 namespace {
-
-// Disabled for the length of a pass and enabled again after it, in this
-// order: everything that could start a second request or change a path.
-const int kPassButtons[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_BROWSE_FILE, IDC_BROWSE_KEY};
-
-const char kIdleTitle[] = "Veltrane";
 
 // What a screen reader says for each control: the two Browse buttons look
 // alike, so their names tell them apart; a field is named after its label.
@@ -65,7 +55,32 @@ wxBEGIN_EVENT_TABLE(CVeltraneDlg, wxDialog)
     EVT_CLOSE(CVeltraneDlg::OnClose)
 wxEND_EVENT_TABLE()
 
-CVeltraneDlg::CVeltraneDlg(wxWindow* parent)
+CVeltraneDlgOps::CVeltraneDlgOps(CVeltraneDlg& dialog) : WxDialogOps(dialog) {}
+
+int CVeltraneDlgOps::ChooseFile(std::string& path)
+{
+    path.clear();
+    if (!BrowseForFile(wxGetActiveWindow(), m_chosen, false))
+        return 0;
+    path = platform::ToNarrow(m_chosen);
+    return 1;
+}
+
+void CVeltraneDlgOps::ShowPath(int id, const std::string& path)
+{
+    const wxString shown = platform::ToNarrow(m_chosen) == path ? m_chosen : platform::FromNarrow(path);
+    ::ShowPath(wxDynamicCast(m_dialog.FindWindow(id), wxTextCtrl), shown);
+}
+
+void CVeltraneDlgOps::RunAboutBox()
+{
+    CAboutDlg about;
+    about.ShowModal();
+}
+
+// The handlers are the toolkit-free ones; the dialog's own code only turns
+// the toolkit's events into their calls.
+CVeltraneDlg::CVeltraneDlg(wxWindow* parent) : CVeltraneDlgLogic(m_ops), m_ops(*this)
 {
     const res::DialogLayout& layout = res::MainDialogLayout();
     // No resize border: the layout is fixed. Without a parent the window has
@@ -113,8 +128,7 @@ void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& co
 
 void CVeltraneDlg::OpenAboutBox()
 {
-    CAboutDlg about;
-    about.ShowModal();
+    OnIconPress();
 }
 
 void CVeltraneDlg::StepOffset(bool up)
@@ -132,112 +146,29 @@ void CVeltraneDlg::OnInitDialog(wxInitDialogEvent& event)
 {
     event.Skip();  // the toolkit's own initialisation first
     SetIcons(m_hIcon);
-    SetItemUnsigned(IDC_OFFSET, 0);
-    m_bReadOnly = 0;
+    CVeltraneDlgLogic::OnInitDialog();
     // The focus starts on the first tab stop, the first Browse button; left
     // to itself the toolkit would prefer the first text field.
     if (wxWindow* first = FindWindow(IDC_BROWSE_FILE))
         first->SetFocus();
 }
 
-wxString CVeltraneDlg::ItemText(int id) const
-{
-    auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl);
-    return field ? field->GetValue() : wxString();
-}
-
-void CVeltraneDlg::SetItemText(int id, const wxString& text)
-{
-    // SetValue, not ChangeValue: every write raises the field's change
-    // notification, which the offset field relies on.
-    if (auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl))
-        field->SetValue(text);
-}
-
-void CVeltraneDlg::SetItemUnsigned(int id, unsigned value)
-{
-    SetItemText(id, wxString::Format("%u", value));
-}
-
-void CVeltraneDlg::EnableItem(int id, bool enable)
-{
-    if (wxWindow* item = FindWindow(id))
-        item->Enable(enable);
-}
-
-void CVeltraneDlg::RunRequest(int direction)
-{
-    // One pass at a time; the window drops input meanwhile, so this is only
-    // a second line of defence.
-    if (m_bPassRunning)
-        return;
-    m_szFile = ItemText(IDC_FILE_PATH);
-    m_szKey = ItemText(IDC_KEY_PATH);
-    // From 2^31 up the number reads as negative, which the request check
-    // refuses like any other offset outside 0 to 255.
-    m_nOffset = static_cast<std::int32_t>(ReadUnsignedNumber(ItemText(IDC_OFFSET)));
-
-    if (m_szKey.empty() || m_szFile.empty())
-        return;
-
-    const std::string file = platform::ToNarrow(m_szFile);
-    const std::string key = platform::ToNarrow(m_szKey);
-    if (!ValidateRequest(file, key, m_nOffset, m_bReadOnly))
-        return;
-
-    // Disabling the button that has the focus leaves the window with none,
-    // and then not even Escape reaches it; the focus goes back afterwards.
-    wxWindow* const focused = FindFocus();
-    for (int id : kPassButtons)
-        EnableItem(id, false);
-    // The pass runs beside the window, which stays alive meanwhile; what the
-    // user does to it is dropped, except asking it to close.
-    const int offset = m_nOffset;
-    platform::ResetCancel();
-    m_bPassRunning = true;
-    platform::RunWhileWindowLives(
-        this, [&] { return TransformFile(file, key, offset, direction); },
-        [this] { StopPassAndClose(); });
-    m_bPassRunning = false;
-    SetTitle(kIdleTitle);
-    for (int id : kPassButtons)
-        EnableItem(id, true);
-    // The key and the offset stay for the next file.
-    SetItemText(IDC_FILE_PATH, wxString());
-    if (focused && focused != FindFocus() && IsDescendant(focused))
-        focused->SetFocus();
-    // Closing was asked for during the pass; the pass has stopped (its
-    // temporary file is gone, the data file as it was) or had already ended.
-    if (m_bCloseAfterPass)
-        EndDialog(wxID_CANCEL);
-}
-
-void CVeltraneDlg::StopPassAndClose()
-{
-    platform::RequestCancel();
-    m_bCloseAfterPass = true;
-}
-
 void CVeltraneDlg::OnLButtonDown(wxMouseEvent& event)
 {
     // The icon's frame as laid out in this font, edges included.
     if (m_iconFrame.Contains(event.GetPosition()))
-        OpenAboutBox();
+        OnIconPress();
     event.Skip();
 }
 
 void CVeltraneDlg::OnBrowseFile(wxCommandEvent& WXUNUSED(event))
 {
-    wxString path;
-    if (BrowseForFile(wxGetActiveWindow(), path, false))
-        ShowPath(wxDynamicCast(FindWindow(IDC_FILE_PATH), wxTextCtrl), path);
+    CVeltraneDlgLogic::OnBrowseFile();
 }
 
 void CVeltraneDlg::OnBrowseKey(wxCommandEvent& WXUNUSED(event))
 {
-    wxString path;
-    if (BrowseForFile(wxGetActiveWindow(), path, false))
-        ShowPath(wxDynamicCast(FindWindow(IDC_KEY_PATH), wxTextCtrl), path);
+    CVeltraneDlgLogic::OnBrowseKey();
 }
 
 void CVeltraneDlg::OnChangePath(wxCommandEvent& event)
@@ -255,18 +186,37 @@ void CVeltraneDlg::OnChangePath(wxCommandEvent& event)
 
 void CVeltraneDlg::OnEncrypt(wxCommandEvent& WXUNUSED(event))
 {
-    RunRequest(kDirectionEncrypt);
+    CVeltraneDlgLogic::OnEncrypt();
 }
 
 void CVeltraneDlg::OnDecrypt(wxCommandEvent& WXUNUSED(event))
 {
-    RunRequest(kDirectionDecrypt);
+    CVeltraneDlgLogic::OnDecrypt();
 }
 
 void CVeltraneDlg::OnReadOnly(wxCommandEvent& WXUNUSED(event))
 {
-    // The box checks itself; the flag follows it click by click.
-    m_bReadOnly = m_bReadOnly == 1 ? 0 : 1;
+    CVeltraneDlgLogic::OnReadOnly();
+}
+
+void CVeltraneDlg::OnChangeOffset(wxCommandEvent& WXUNUSED(event))
+{
+    CVeltraneDlgLogic::OnChangeOffset();
+}
+
+void CVeltraneDlg::OnKillFocusOffset(wxCommandEvent& WXUNUSED(event))
+{
+    CVeltraneDlgLogic::OnKillFocusOffset();
+}
+
+void CVeltraneDlg::OnVScroll(wxScrollEvent& event)
+{
+    const wxEventType type = event.GetEventType();
+    CVeltraneDlgLogic::OnVScroll(type == wxEVT_SCROLL_LINEUP     ? Scroll::LineUp
+                                 : type == wxEVT_SCROLL_LINEDOWN ? Scroll::LineDown
+                                 : type == wxEVT_SCROLL_CHANGED  ? Scroll::EndScroll
+                                                                 : Scroll::Other);
+    event.Skip();
 }
 
 void CVeltraneDlg::OnCharHook(wxKeyEvent& event)
@@ -303,24 +253,17 @@ void CVeltraneDlg::OnCharHook(wxKeyEvent& event)
 
 void CVeltraneDlg::OnOK(wxCommandEvent& WXUNUSED(event))
 {
-    if (!m_bPassRunning)
-        EndDialog(wxID_OK);
+    CVeltraneDlgLogic::OnOK();
 }
 
 void CVeltraneDlg::OnCancel(wxCommandEvent& WXUNUSED(event))
 {
-    if (m_bPassRunning)
-        StopPassAndClose();
-    else
-        EndDialog(wxID_CANCEL);
+    CVeltraneDlgLogic::OnCancel();
 }
 
 void CVeltraneDlg::OnClose(wxCloseEvent& event)
 {
-    // Ending the dialog in the middle of a pass would leave the pass's loop
-    // behind; the pass stops first, and the dialog ends after it.
-    if (m_bPassRunning && event.CanVeto()) {
-        StopPassAndClose();
+    if (event.CanVeto() && OnCloseDuringPass()) {
         event.Veto();
         return;
     }

@@ -2,33 +2,42 @@
 // commands.
 #pragma once
 
+#include "platform/wx/window_ops.h"
+#include "ui/dialog_logic.h"
+
 #include <wx/dialog.h>
 #include <wx/iconbndl.h>
 
 #include <vector>
 
 struct PlacedControl;
+class CVeltraneDlg;
 
-class CVeltraneDlg : public wxDialog {
+// The window operations the handlers use, with this dialog's file chooser
+// and About box.
+class CVeltraneDlgOps : public platform::WxDialogOps {
+public:
+    explicit CVeltraneDlgOps(CVeltraneDlg& dialog);
+    int ChooseFile(std::string& path) override;
+    void ShowPath(int id, const std::string& path) override;
+    void RunAboutBox() override;
+
+private:
+    // The chooser's own string, so that a path shows exactly as chosen.
+    wxString m_chosen;
+};
+
+class CVeltraneDlg : public wxDialog, public CVeltraneDlgLogic {
 public:
     explicit CVeltraneDlg(wxWindow* parent = nullptr);
 
-    // The offset as last read from or written to the offset field; a request
-    // goes ahead only with 0 to 255.
-    int m_nOffset = 0;
-    // 1 when a request marks the key file read-only; follows the check box.
-    int m_bReadOnly = 0;
-    // The paths as read at the last command.
-    wxString m_szKey;
-    wxString m_szFile;
     wxIconBundle m_hIcon;
 
     // Where a press opens the About box, in client coordinates.
     const wxRect& IconFrame() const { return m_iconFrame; }
 
 private:
-    // Holds the offset within 0 to 255.
-    void ClampOffset();
+    CVeltraneDlgOps m_ops;
     // The frame around the icon, where a press opens the About box.
     wxRect m_iconFrame;
 
@@ -37,19 +46,6 @@ private:
     void OpenAboutBox();
     // Up and Down in the offset field: the arrows' own step.
     void StepOffset(bool up);
-
-    // Encrypt and Decrypt: one request with the fields as they are now.
-    void RunRequest(int direction);
-    // Escape or the Close box while a pass runs: the pass stops at its next
-    // block, then the dialog ends.
-    void StopPassAndClose();
-    bool m_bPassRunning = false;
-    bool m_bCloseAfterPass = false;
-
-    wxString ItemText(int id) const;
-    void SetItemText(int id, const wxString& text);
-    void SetItemUnsigned(int id, unsigned value);
-    void EnableItem(int id, bool enable);
 
     void OnLButtonDown(wxMouseEvent& event);
     void OnEncrypt(wxCommandEvent& event);

@@ -1,0 +1,68 @@
+// The window side of the platform layer on USER32 and comdlg32: dialogs
+// built from the layout tables, notices as message boxes, the pass beside a
+// live window, and the window operations the dialog handlers use.
+#pragma once
+
+#include "platform/notice.h"
+#include "platform/window_ops.h"
+#include "res/layout.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+namespace platform {
+
+// An in-memory DLGTEMPLATEEX for `layout`; `main` gives the main window's
+// styles (visible, centred, minimise box, own task-bar button), otherwise
+// the About box's. Static icons show icon resource `iconId`.
+std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main, int iconId);
+
+// Runs `work` on a thread of its own while `window` stays alive: it paints,
+// notices and title changes raised by the work are carried out on this
+// thread in order, and input for `window` is dropped, except Escape and the
+// Close box, which call `onStop`.
+int RunWhileWindowLives(HWND window, const std::function<int()>& work,
+                        const std::function<void()>& onStop);
+
+// Notices as MessageBoxW, title changes on the main window; installed for
+// the object's lifetime.
+class Win32Sinks : public NoticeSink, public TitleSink {
+public:
+    Win32Sinks();
+    ~Win32Sinks() override;
+    Win32Sinks(const Win32Sinks&) = delete;
+    Win32Sinks& operator=(const Win32Sinks&) = delete;
+    void Show(const std::string& text, const std::string& caption, NoticeIcon icon,
+              NoticeOwner owner) override;
+    void SetTitle(const std::string& text) override;
+    HWND mainWindow = nullptr;
+
+private:
+    NoticeSink* m_previousNotices;
+    TitleSink* m_previousTitle;
+};
+
+// The operations on a dialog's items, found by their identifiers; the About
+// box is the dialog's own.
+class Win32DialogOps : public WindowOps {
+public:
+    HWND hwnd = nullptr;
+
+    std::string ItemText(int id) const override;
+    void SetItemText(int id, const std::string& text) override;
+    void EnableItem(int id, bool enable) override;
+    void SetWindowTitle(const std::string& text) override;
+    int ChooseFile(std::string& path) override;
+    void ShowPath(int id, const std::string& path) override;
+    int RunPass(const std::function<int()>& work, const std::function<void()>& onStop) override;
+    void EndDialog(int result) override;
+    void SaveFocus() override;
+    void RestoreFocus() override;
+
+private:
+    HWND m_focused = nullptr;
+};
+
+}  // namespace platform

@@ -1,0 +1,62 @@
+#include "platform/wx/window_ops.h"
+
+#include "platform/wx/narrow.h"
+#include "platform/wx/pass_loop.h"
+
+#include <wx/dialog.h>
+#include <wx/textctrl.h>
+
+namespace platform {
+
+std::string WxDialogOps::ItemText(int id) const
+{
+    auto* field = wxDynamicCast(m_dialog.FindWindow(id), wxTextCtrl);
+    return field ? ToNarrow(field->GetValue()) : std::string();
+}
+
+void WxDialogOps::SetItemText(int id, const std::string& text)
+{
+    // SetValue, not ChangeValue: every write raises the field's change
+    // notification, which the offset field relies on.
+    if (auto* field = wxDynamicCast(m_dialog.FindWindow(id), wxTextCtrl))
+        field->SetValue(FromNarrow(text));
+}
+
+void WxDialogOps::EnableItem(int id, bool enable)
+{
+    if (wxWindow* item = m_dialog.FindWindow(id))
+        item->Enable(enable);
+}
+
+void WxDialogOps::SetWindowTitle(const std::string& text)
+{
+    m_dialog.SetTitle(wxString::FromUTF8(text));
+}
+
+int WxDialogOps::RunPass(const std::function<int()>& work, const std::function<void()>& onStop)
+{
+    return RunWhileWindowLives(&m_dialog, work, onStop);
+}
+
+void WxDialogOps::EndDialog(int result)
+{
+    // As the dialog's own EndDialog, which it keeps to itself.
+    if (m_dialog.IsModal())
+        m_dialog.EndModal(result == kDialogOk ? wxID_OK : wxID_CANCEL);
+    else
+        m_dialog.Hide();
+}
+
+void WxDialogOps::SaveFocus()
+{
+    m_focused = wxWindow::FindFocus();
+}
+
+void WxDialogOps::RestoreFocus()
+{
+    if (m_focused && m_focused != wxWindow::FindFocus() && m_dialog.IsDescendant(m_focused))
+        m_focused->SetFocus();
+    m_focused = nullptr;
+}
+
+}  // namespace platform

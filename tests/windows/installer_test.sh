@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The installer under Wine, silently: it puts the programs, ReadMe.txt, the
+# license and a Start menu entry in place, and its uninstaller takes all of
+# them away again.
+#   installer_test.sh SETUP.EXE WINE-LOADER APP.EXE CLI.EXE
+set -euo pipefail
+setup=$1 loader=$2 app=$3 cli=$4
+: "${WINEPREFIX:?}"
+root="$WINEPREFIX/drive_c"
+menu="$root/ProgramData/Microsoft/Windows/Start Menu/Programs/Veltrane.lnk"
+fail() { echo "FAIL: $*"; exit 1; }
+
+# The installer's process ends when it is done.
+"$loader" "$setup" /S </dev/null
+dirs=("$root"/Program\ Files*/Veltrane)
+[ -d "${dirs[0]}" ] || fail "nothing installed under Program Files"
+dir=${dirs[0]}
+for f in veltrane.exe veltrane-cli.exe ReadMe.txt LICENSE.txt uninstall.exe; do
+  [ -f "$dir/$f" ] || fail "$f missing from $dir"
+done
+cmp -s "$app" "$dir/veltrane.exe" || fail "veltrane.exe is not the one built"
+cmp -s "$cli" "$dir/veltrane-cli.exe" || fail "veltrane-cli.exe is not the one built"
+[ -f "$menu" ] || fail "no Start menu entry"
+"$loader" "$dir/veltrane-cli.exe" --version </dev/null | grep -q "^veltrane-cli " \
+  || fail "the installed veltrane-cli.exe doesn't run"
+
+# The uninstaller runs a copy of itself from the temporary folder and returns
+# at once; the copy's work shows as the folder going away.
+"$loader" "$dir/uninstall.exe" /S </dev/null
+for _ in $(seq 600); do
+  [ -e "$dir" ] || [ -e "$menu" ] || break
+  sleep 0.1
+done
+[ ! -e "$dir" ] || fail "left behind: $(ls -A "$dir")"
+[ ! -e "$menu" ] || fail "the Start menu entry is left behind"
+echo "installed into ${dir#$root/} and removed again"

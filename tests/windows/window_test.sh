@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# veltrane.exe under Wine on a private virtual display with a window manager,
+# worked from the keyboard alone as a user would: encrypt and decrypt a file
+# byte for byte, with the offset set by the arrow keys; a refusal's notice;
+# the About box; Escape ends the program.
+#   window_test.sh VELTRANE.EXE WINE-LOADER
+set -euo pipefail
+app=$1 loader=$2
+: "${WINEPREFIX:?}"
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  echo "windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')"
+  tail -5 "$work/program.log" 2>/dev/null || true
+  import -window root "$work/../veltrane-window-test.png" 2>/dev/null || true
+  exit 1
+}
+# Polls a condition, for up to 30 s.
+until_true() {
+  for _ in $(seq 300); do
+    if eval "$1"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+exec {fd}<> <(:)
+Xvfb -displayfd "$fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+read -r -t 30 number <&"$fd" || fail "no virtual display"
+export DISPLAY=":$number"
+openbox >/dev/null 2>&1 &
+pids+=($!)
+until_true 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window' || fail "no window manager"
+
+head -c 70000 /dev/urandom >"$work/data"
+cp "$work/data" "$work/plain"
+printf 'a short key' >"$work/key"
+python3 - "$work/plain" "$work/key" 3 "$work/expected" <<'PY'
+import sys
+plain, key, offset = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read(), int(sys.argv[3])
+out = bytes((b + key[min(i, len(key) - 1)] + offset) % 256 for i, b in enumerate(plain))
+open(sys.argv[4], "wb").write(out)
+PY
+
+# A Wine server that has served a program without a display keeps its
+# desktop without one, and no window opens on it any more: this test gets a
+# fresh server (started apart from the test's output, as run_ctest.sh does).
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
+wineserver -p >/dev/null 2>&1 </dev/null || true
+"$loader" "$app" >"$work/program.log" 2>&1 </dev/null &
+program=$!
+pids+=($program)
+until_true 'window=$(xdotool search --onlyvisible --name "^Veltrane$" 2>/dev/null | head -1); [ -n "$window" ]' \
+  || fail "the window never showed"
+until_true 'xdotool windowactivate --sync "$window" >/dev/null 2>&1 && [ "$(xdotool getactivewindow)" = "$window" ]' \
+  || fail "the window never got the keyboard"
+key() { xdotool key --clearmodifiers --delay 60 "$@"; }
+type() { xdotool type --delay 40 "$1"; }
+
+# From the first Browse button: the file field, the second Browse button, the
+# key field, the offset (three steps up), the check box, Encrypt.
+key Tab; type "$work/data"; key Tab Tab; type "$work/key"
+key Tab Up Up Up Tab Tab space
+until_true 'cmp -s "$work/data" "$work/expected"' || fail "the file was not encrypted with offset 3"
+until_true '[ "$(xdotool getwindowname "$window")" = Veltrane ]' || fail "the title was not put back"
+
+# The focus is back on Encrypt; on to the file field, then to Decrypt.
+key Tab Tab Tab; type "$work/data"; key Tab Tab Tab Tab Tab Tab space
+until_true 'cmp -s "$work/data" "$work/plain"' || fail "the file did not decrypt to what it was"
+
+# A file that isn't there (from Decrypt on to the file field, then Encrypt):
+# the notice comes, and nothing else changes.
+key Tab Tab; type "$work/missing"; key Tab Tab Tab Tab Tab space
+until_true 'notice=$(xdotool search --onlyvisible --name "^Encrypt file error\.$" 2>/dev/null | head -1); [ -n "$notice" ]' \
+  || fail "no notice for a missing file"
+xdotool windowactivate --sync "$notice" key Return
+until_true '[ -z "$(xdotool search --onlyvisible --name "^Encrypt file error\.$" 2>/dev/null)" ]' \
+  || fail "the notice stayed"
+cmp -s "$work/data" "$work/plain" || fail "the data file changed after a refusal"
+
+# F1 opens the About box; Escape closes it, and then the program.
+xdotool windowactivate --sync "$window" key F1
+until_true '[ -n "$(xdotool search --onlyvisible --name "^About Veltrane$" 2>/dev/null)" ]' \
+  || fail "F1 opened no About box"
+key Escape
+until_true '[ -z "$(xdotool search --onlyvisible --name "^About Veltrane$" 2>/dev/null)" ]' \
+  || fail "Escape left the About box open"
+xdotool windowactivate --sync "$window" key Escape
+until_true '! kill -0 "$program" 2>/dev/null' || fail "Escape did not end the program"
+wait "$program" || fail "the program ended with status $?"
+echo "encrypted, decrypted, refused and ended from the keyboard"

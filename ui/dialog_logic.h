@@ -1,0 +1,61 @@
+// The main dialog's handlers, written once for every window toolkit: they
+// reach the window only through platform::WindowOps. Each toolkit's
+// CVeltraneDlg derives from this and routes its events here.
+#pragma once
+
+#include <string>
+
+namespace platform {
+class WindowOps;
+}
+
+class CVeltraneDlgLogic {
+public:
+    explicit CVeltraneDlgLogic(platform::WindowOps& window) : m_window(window) {}
+    virtual ~CVeltraneDlgLogic() = default;
+
+    // The offset as last read from or written to the offset field; a request
+    // goes ahead only with 0 to 255.
+    int m_nOffset = 0;
+    // 1 when a request marks the key file read-only; follows the check box.
+    int m_bReadOnly = 0;
+    // The paths as read at the last command.
+    std::string m_szKey;
+    std::string m_szFile;
+
+    // What the offset arrows report.
+    enum class Scroll { LineUp, LineDown, EndScroll, Other };
+
+    void OnInitDialog();
+    void OnEncrypt();
+    void OnDecrypt();
+    void OnReadOnly();
+    void OnBrowseFile();
+    void OnBrowseKey();
+    void OnVScroll(Scroll code);
+    void OnChangeOffset();
+    void OnKillFocusOffset();
+    // A press over the icon's frame.
+    void OnIconPress();
+    void OnOK();
+    void OnCancel();
+    // The Close box: true when the window must stay until the running pass
+    // has stopped.
+    bool OnCloseDuringPass();
+
+    bool PassRunning() const { return m_bPassRunning; }
+
+private:
+    // Holds the offset within 0 to 255.
+    void ClampOffset();
+    // Encrypt and Decrypt: one request with the fields as they are now.
+    void RunRequest(int direction);
+    // Escape or the Close box while a pass runs: the pass stops at its next
+    // block, then the dialog ends.
+    void StopPassAndClose();
+    void BrowseInto(int id);
+
+    platform::WindowOps& m_window;
+    bool m_bPassRunning = false;
+    bool m_bCloseAfterPass = false;
+};

@@ -1,0 +1,236 @@
+#include "ui/win32/veltrane_dlg.h"
+
+#include "res/layout.h"
+#include "res/resource.h"
+
+#include <commctrl.h>
+
+namespace {
+
+HINSTANCE Instance()
+{
+    return GetModuleHandleW(nullptr);
+}
+
+// The frame around the icon in client pixels, where a press opens the
+// About box.
+RECT IconFrame(HWND dialog)
+{
+    const res::DialogLayout& layout = res::MainDialogLayout();
+    for (std::size_t i = 0; i < layout.count; ++i) {
+        const res::ControlLayout& c = layout.controls[i];
+        if (c.kind == res::ControlKind::RaisedFrame) {
+            RECT r{c.x, c.y, c.x + c.width, c.y + c.height};
+            MapDialogRect(dialog, &r);
+            return r;
+        }
+    }
+    return RECT{};
+}
+
+}  // namespace
+
+// ---- About box -------------------------------------------------------------
+
+INT_PTR CAboutDlg::DoModal()
+{
+    const std::vector<WORD> dialog =
+        platform::BuildDialogTemplate(res::AboutDialogLayout(), false, IDR_MAINFRAME);
+    return DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()),
+                                   m_owner, DialogProc, 0);
+}
+
+INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        // Over the window that opened it.
+        RECT box, owner;
+        GetWindowRect(hwnd, &box);
+        HWND parent = GetWindow(hwnd, GW_OWNER);
+        if (parent && GetWindowRect(parent, &owner)) {
+            const int x = owner.left + ((owner.right - owner.left) - (box.right - box.left)) / 2;
+            const int y = owner.top + ((owner.bottom - owner.top) - (box.bottom - box.top)) / 2;
+            SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        }
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(hwnd, LOWORD(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+// ---- Main dialog -----------------------------------------------------------
+
+// In the order of the main dialog's table; the system menu, the Close box
+// and everything not named here get the dialog's default handling.
+const CVeltraneDlg::MessageEntry CVeltraneDlg::kMessageMap[] = {
+    {WM_PAINT, 0, 0, &CVeltraneDlg::OnPaint, nullptr},
+    {WM_QUERYDRAGICON, 0, 0, &CVeltraneDlg::OnQueryDragIcon, nullptr},
+    {WM_LBUTTONDOWN, 0, 0, &CVeltraneDlg::OnLButtonDown, nullptr},
+    {WM_COMMAND, IDC_ENCRYPT, BN_CLICKED, nullptr, &CVeltraneDlgLogic::OnEncrypt},
+    {WM_COMMAND, IDC_DECRYPT, BN_CLICKED, nullptr, &CVeltraneDlgLogic::OnDecrypt},
+    {WM_COMMAND, IDC_READ_ONLY, BN_CLICKED, nullptr, &CVeltraneDlgLogic::OnReadOnly},
+    {WM_COMMAND, IDC_BROWSE_FILE, BN_CLICKED, nullptr, &CVeltraneDlgLogic::OnBrowseFile},
+    {WM_COMMAND, IDC_BROWSE_KEY, BN_CLICKED, nullptr, &CVeltraneDlgLogic::OnBrowseKey},
+    {WM_VSCROLL, IDC_OFFSET_ARROWS, 0, &CVeltraneDlg::OnVScroll, nullptr},
+    {WM_COMMAND, IDC_OFFSET, EN_CHANGE, nullptr, &CVeltraneDlgLogic::OnChangeOffset},
+    {WM_COMMAND, IDC_OFFSET, EN_KILLFOCUS, nullptr, &CVeltraneDlgLogic::OnKillFocusOffset},
+    // The dialog's standard commands: Enter and Escape.
+    {WM_COMMAND, IDOK, BN_CLICKED, nullptr, &CVeltraneDlgLogic::OnOK},
+    {WM_COMMAND, IDCANCEL, BN_CLICKED, nullptr, &CVeltraneDlgLogic::OnCancel},
+    {WM_INITDIALOG, 0, 0, &CVeltraneDlg::OnInitDialog, nullptr},
+    {WM_HELP, 0, 0, &CVeltraneDlg::OnHelp, nullptr},
+    {WM_CLOSE, 0, 0, &CVeltraneDlg::OnClose, nullptr},
+};
+
+CVeltraneDlg::CVeltraneDlg(HWND parent)
+    : CVeltraneDlgLogic(m_ops),
+      m_hIcon(LoadIconW(Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_parent(parent)
+{
+}
+
+INT_PTR CVeltraneDlg::DoModal()
+{
+    const std::vector<WORD> dialog =
+        platform::BuildDialogTemplate(res::MainDialogLayout(), true, IDR_MAINFRAME);
+    return DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()),
+                                   m_parent, DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK CVeltraneDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
+        reinterpret_cast<CVeltraneDlg*>(lParam)->m_ops.hwnd = hwnd;
+    }
+    auto* self = reinterpret_cast<CVeltraneDlg*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (!self)
+        return FALSE;
+    for (const MessageEntry& entry : kMessageMap) {
+        if (entry.message != message)
+            continue;
+        if (message == WM_COMMAND &&
+            (LOWORD(wParam) != entry.id || HIWORD(wParam) != entry.code))
+            continue;
+        if (message == WM_VSCROLL &&
+            reinterpret_cast<HWND>(lParam) != GetDlgItem(hwnd, entry.id))
+            continue;
+        if (entry.onCommand) {
+            (self->*entry.onCommand)();
+            return TRUE;
+        }
+        return (self->*entry.onMessage)(wParam, lParam);
+    }
+    return FALSE;
+}
+
+BOOL CVeltraneDlg::OnInitDialog(WPARAM, LPARAM)
+{
+    HWND hwnd = m_ops.hwnd;
+    m_sinks.mainWindow = hwnd;
+    SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    HICON small = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : m_hIcon));
+    // Up and Down in the offset field are its arrows, as on the other
+    // toolkit: the arrows themselves take no focus.
+    SetWindowSubclass(GetDlgItem(hwnd, IDC_OFFSET), OffsetFieldProc, 0,
+                      reinterpret_cast<DWORD_PTR>(this));
+    CVeltraneDlgLogic::OnInitDialog();
+    // TRUE: the focus goes to the first tab stop, the first Browse button.
+    return TRUE;
+}
+
+LRESULT CALLBACK CVeltraneDlg::OffsetFieldProc(HWND field, UINT message, WPARAM wParam,
+                                               LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (message == WM_KEYDOWN && (wParam == VK_UP || wParam == VK_DOWN) &&
+        GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
+        // Exactly what a click on an arrow sends: the step, then the release.
+        HWND dialog = GetParent(field);
+        auto arrows = reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_OFFSET_ARROWS));
+        SendMessageW(dialog, WM_VSCROLL, wParam == VK_UP ? SB_LINEUP : SB_LINEDOWN, arrows);
+        SendMessageW(dialog, WM_VSCROLL, SB_ENDSCROLL, arrows);
+        return 0;
+    }
+    return DefSubclassProc(field, message, wParam, lParam);
+}
+
+BOOL CVeltraneDlg::OnPaint(WPARAM, LPARAM)
+{
+    HWND hwnd = m_ops.hwnd;
+    if (!IsIconic(hwnd))
+        return FALSE;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(hwnd, &paint);
+    SendMessageW(hwnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int cx = GetSystemMetrics(SM_CXICON);
+    const int cy = GetSystemMetrics(SM_CYICON);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    DrawIcon(dc, (client.right - cx + 1) / 2, (client.bottom - cy + 1) / 2, m_hIcon);
+    EndPaint(hwnd, &paint);
+    return TRUE;
+}
+
+BOOL CVeltraneDlg::OnQueryDragIcon(WPARAM, LPARAM)
+{
+    SetWindowLongPtrW(m_ops.hwnd, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(m_hIcon));
+    return TRUE;
+}
+
+BOOL CVeltraneDlg::OnLButtonDown(WPARAM, LPARAM lParam)
+{
+    const RECT frame = IconFrame(m_ops.hwnd);
+    const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    if (PtInRect(&frame, at))
+        OnIconPress();
+    return FALSE;  // then the default handling
+}
+
+BOOL CVeltraneDlg::OnVScroll(WPARAM wParam, LPARAM)
+{
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP:
+        CVeltraneDlgLogic::OnVScroll(Scroll::LineUp);
+        break;
+    case SB_LINEDOWN:
+        CVeltraneDlgLogic::OnVScroll(Scroll::LineDown);
+        break;
+    case SB_ENDSCROLL:
+        CVeltraneDlgLogic::OnVScroll(Scroll::EndScroll);
+        break;
+    default:
+        CVeltraneDlgLogic::OnVScroll(Scroll::Other);
+        break;
+    }
+    return TRUE;
+}
+
+BOOL CVeltraneDlg::OnHelp(WPARAM, LPARAM)
+{
+    // F1, as on the other toolkit: the About box.
+    OnIconPress();
+    return TRUE;
+}
+
+BOOL CVeltraneDlg::OnClose(WPARAM, LPARAM)
+{
+    // During a pass the Close box stops it; the dialog ends after it.
+    return OnCloseDuringPass() ? TRUE : FALSE;
+}
+
+void CVeltraneDlg::Ops::RunAboutBox()
+{
+    CAboutDlg about(hwnd);
+    about.DoModal();
+}

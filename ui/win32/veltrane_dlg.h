@@ -1,0 +1,57 @@
+// The main dialog and the About box on the Win32 API. The handlers are the
+// shared ones (ui/dialog_logic.h); these classes route messages to them.
+#pragma once
+
+#include "platform/win32/window.h"
+#include "ui/dialog_logic.h"
+
+#include <windows.h>
+
+class CAboutDlg {
+public:
+    explicit CAboutDlg(HWND owner = nullptr) : m_owner(owner) {}
+    INT_PTR DoModal();
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND m_owner;
+};
+
+class CVeltraneDlg : public CVeltraneDlgLogic {
+public:
+    explicit CVeltraneDlg(HWND parent = nullptr);
+    INT_PTR DoModal();
+
+    HICON m_hIcon;
+
+private:
+    class Ops : public platform::Win32DialogOps {
+    public:
+        void RunAboutBox() override;
+    };
+    Ops m_ops;
+    HWND m_parent;
+    platform::Win32Sinks m_sinks;
+
+    BOOL OnInitDialog(WPARAM, LPARAM);
+    BOOL OnPaint(WPARAM, LPARAM);
+    BOOL OnQueryDragIcon(WPARAM, LPARAM);
+    BOOL OnLButtonDown(WPARAM, LPARAM);
+    BOOL OnVScroll(WPARAM, LPARAM);
+    BOOL OnHelp(WPARAM, LPARAM);
+    BOOL OnClose(WPARAM, LPARAM);
+
+    // One line of the message table: a window message handled here, or a
+    // command or notification from one control handled by the shared code.
+    struct MessageEntry {
+        UINT message;
+        int id;
+        UINT code;
+        BOOL (CVeltraneDlg::*onMessage)(WPARAM, LPARAM);
+        void (CVeltraneDlgLogic::*onCommand)();
+    };
+    static const MessageEntry kMessageMap[];
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK OffsetFieldProc(HWND field, UINT message, WPARAM wParam,
+                                            LPARAM lParam, UINT_PTR, DWORD_PTR);
+};
