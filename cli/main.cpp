@@ -61,12 +61,19 @@ std::vector<std::string> NamesOfRequest(const std::string& file, const std::stri
 // short key keep decrypting; the user is told what that key protects.
 void WarnIfKeyShort(const std::string& file, const std::string& key)
 {
-    const std::int64_t dataSize = cli::FileSize(file), keySize = cli::FileSize(key);
-    if (dataSize < 0 || keySize < 0 || keySize >= dataSize)
+    const std::int64_t dataSize = cli::FileSize(file);
+    // Measured the way the pass measures it: a key under /proc reports no
+    // length but gives bytes.
+    platform::InputFile keyFile;
+    if (dataSize < 0 || !keyFile.Open(key) || !keyFile.TakeContentIfSizeUnknown(dataSize))
+        return;
+    const std::int64_t keySize = keyFile.Size();
+    if (keySize >= dataSize)
         return;
     const std::string length = std::to_string(keySize);
     cli::Say("warning: " + cli::QuoteName(file) + ": the key is only " + length +
-             " bytes long; every byte from position " + length + " on is combined with one single key byte");
+             (keySize == 1 ? " byte" : " bytes") + " long; every byte from position " + length +
+             " on is combined with one single key byte");
 }
 
 }  // namespace
