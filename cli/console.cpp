@@ -2,6 +2,7 @@
 
 #include "cli/output.h"
 #include "cli/system.h"
+#include "platform/files.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -75,7 +76,11 @@ void Console::Show(const std::string& text, const std::string& caption, platform
                    platform::NoticeOwner)
 {
     EndProgress();
-    Write(platform::ConsoleNoticeLine(QuoteNamesIn(text, m_names), caption) + "\n");
+    std::string line = platform::ConsoleNoticeLine(QuoteNamesIn(text, m_names), caption);
+    // The window's texts don't say why the system refused; a terminal line can.
+    if (const int error = platform::NoticeSystemError())
+        line += ": " + platform::SystemErrorText(error);
+    Write(line + "\n");
 }
 
 void Console::SetTitle(const std::string& title)

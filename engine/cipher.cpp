@@ -26,15 +26,24 @@ int Fail(const std::string& text, const char* caption)
     return 0;
 }
 
-int FailRead(const std::string& path)
+int Fail(const std::string& text, const char* caption, int systemError)
 {
-    return Fail(platform::Format("Could not read %s.", path.c_str()), "Error: Could not read file!");
+    platform::ShowFailure(text, caption, systemError);
+    platform::SetTitleText(text);
+    return 0;
 }
 
-int FailWrite(const std::string& tempPath)
+// Each taking the system's reason where there is one: the command line
+// tells it.
+int FailRead(const std::string& path, int systemError = 0)
+{
+    return Fail(platform::Format("Could not read %s.", path.c_str()), "Error: Could not read file!", systemError);
+}
+
+int FailWrite(const std::string& tempPath, int systemError)
 {
     return Fail(platform::Format("Could not write %s.", tempPath.c_str()),
-                "Error: Could not write encrypted file!");
+                "Error: Could not write encrypted file!", systemError);
 }
 
 // One block of the pass, transformed in place. Positions from `keyBytes` on
@@ -102,49 +111,65 @@ int Refuse(const std::string& text)
     return 0;
 }
 
-int Transform(const std::string& filePath, const std::string& keyPath, int offset, int direction)
+int ChangedDuringThePass(const std::string& filePath)
 {
-    // Through a symlink the file itself is rewritten, so that no plain copy
-    // survives behind the link; the temporary file lies beside it.
-    const std::string target = platform::ResolvePath(filePath);
-    const std::string tempPath = TemporaryPath(target);
-    if (platform::SamePathText(tempPath, target) || platform::EntryIsFile(tempPath, target) ||
-        platform::EntryIsFile(tempPath, keyPath)) {
+    return Fail(platform::Format("%s was changed by another program during the pass. The changed "
+                                 "file was left as it is; run the pass again if it is still wanted.",
+                                 filePath.c_str()),
+                "Encrypt file error.");
+}
+
+std::string OtherNamesText(const std::string& filePath)
+{
+    return platform::Format("%s has other names (hard links), which would keep the old contents. Remove them "
+                            "first; the file was left as it is.",
+                            filePath.c_str());
+}
+
+// `name` in `folder` is the data file, `filePath` how the user named it,
+// `tempPath` how notices name the temporary file.
+int Transform(const platform::Folder& folder, const std::string& name, const std::string& filePath,
+              const std::string& tempPath, const std::string& keyPath, int offset, int direction)
+{
+    const std::string tempName = platform::LastNameOf(tempPath);
+
+    platform::InputFile data;
+    if (!data.OpenIn(folder, name))
+        return FailRead(filePath, platform::LastSystemError());
+    platform::InputFile key;
+    if (!key.Open(keyPath))
+        return FailRead(keyPath, platform::LastSystemError());
+    // Whatever stands at the temporary name is replaced: it must be neither
+    // input, nor a link that the key path goes through.
+    platform::FileIdentity entry, reached;
+    const bool hasEntry = folder.EntryIdentity(tempName, false, entry);
+    const bool reaches = folder.EntryIdentity(tempName, true, reached);
+    if (platform::SamePathText(tempName, name) ||
+        (hasEntry && (entry == data.Identity() || entry == key.Identity())) ||
+        (reaches && (reached == data.Identity() || reached == key.Identity()))) {
         platform::ShowNotice(
             platform::Format("The temporary file %s would overwrite one of the request's files.",
                              tempPath.c_str()),
             "Filename error. (Bad idea.)");
         return 0;
     }
-
-    platform::InputFile data;
-    if (!data.Open(target))
-        return FailRead(filePath);
     // The replacement takes one name; the file's other names would go on
     // showing the old bytes, and a pass that says it is done must not leave
     // a plain copy behind.
     if (data.LinkCount() > 1)
-        return Refuse(platform::Format(
-            "%s has other names (hard links), which would keep the old contents. Remove them first; "
-            "the file was left as it is.",
-            filePath.c_str()));
-    platform::InputFile key;
-    if (!key.Open(keyPath))
-        return FailRead(keyPath);
-    const std::int64_t length = FileLength(data.Descriptor());
-    if (length < 0)
-        return FailRead(filePath);
-    // A key of the kernel's own (under /proc) reports no length; the pass
-    // uses the bytes it really gives, never zeros in their place.
+        return Refuse(OtherNamesText(filePath));
+    const std::int64_t length = data.Size();
+    // A key of the kernel's own (under /proc or /sys) reports no true
+    // length; the pass uses the bytes it really gives, never zeros.
     if (!key.TakeContentIfSizeUnknown(length))
-        return FailRead(keyPath);
+        return FailRead(keyPath, platform::LastSystemError());
     const std::int64_t step = length / 10 > 0 ? length / 10 : 1;
 
     std::string baseName, extension;
     SplitFileName(filePath, baseName, extension);
 
     platform::ReplacementFile out;
-    switch (out.Create(tempPath)) {
+    switch (out.Create(folder, tempName)) {
     case platform::ReplacementFile::Created::Yes:
         break;
     case platform::ReplacementFile::Created::Busy:
@@ -152,22 +177,27 @@ int Transform(const std::string& filePath, const std::string& keyPath, int offse
             "%s is not done: another pass, still running, is using its temporary file %s. "
             "Try again when it has finished.",
             filePath.c_str(), tempPath.c_str()));
+    case platform::ReplacementFile::Created::NotOurs:
+        return Refuse(platform::Format(
+            "%s is not done: its temporary file %s belongs to someone else, and may be in use by a "
+            "pass of theirs. Try again later, or ask them to remove it.",
+            filePath.c_str(), tempPath.c_str()));
     case platform::ReplacementFile::Created::NameTooLong:
         return Refuse(platform::Format(
             "%s is not done: the name of its temporary file, %s, would be too long for its folder. "
             "Give the file a shorter name first.",
             filePath.c_str(), tempPath.c_str()));
     case platform::ReplacementFile::Created::Failed:
-        return FailWrite(tempPath);
+        return FailWrite(tempPath, platform::LastSystemError());
     }
 
     // The key file's last byte stands for every position past its end; an
-    // empty key file counts as zeros. Its length is taken once: a key file
-    // that changes during the pass must not quietly change the cipher.
+    // empty key file counts as zeros. Its length is taken once, and a key
+    // written to during the pass stops it before anything is replaced.
     const std::int64_t keyLength = key.Size();
     std::uint8_t lastKey = 0;
     if (keyLength > 0 && !key.ReadAt(keyLength - 1, &lastKey, 1))
-        return FailRead(keyPath);
+        return FailRead(keyPath, platform::LastSystemError());
 
     const auto shift = static_cast<std::uint8_t>(offset);
     const bool encrypt = direction == kDirectionEncrypt;
@@ -178,7 +208,7 @@ int Transform(const std::string& filePath, const std::string& keyPath, int offse
         while (done < length) {
             ReadAhead::Chunk& chunk = ahead.Next();
             if (chunk.failure != ReadAhead::Failure::None)
-                return FailRead(chunk.failure == ReadAhead::Failure::Data ? filePath : keyPath);
+                return FailRead(chunk.failure == ReadAhead::Failure::Data ? filePath : keyPath, chunk.error);
             // Pieces end at progress points so that every progress line is
             // shown before the byte it counts from.
             for (std::size_t at = 0; at < chunk.count;) {
@@ -193,10 +223,9 @@ int Transform(const std::string& filePath, const std::string& keyPath, int offse
                 const auto piece = static_cast<std::size_t>(std::min<std::int64_t>(
                     static_cast<std::int64_t>(chunk.count - at), nextProgress - done));
                 const std::size_t keyBytes = std::clamp(chunk.keyBytes, at, at + piece) - at;
-                TransformBlock(chunk.data.get() + at, chunk.key.get() + at, keyBytes, lastKey, piece,
-                               shift, encrypt);
-                if (!out.Write(chunk.data.get() + at, piece))
-                    return FailWrite(tempPath);
+                TransformBlock(chunk.data + at, chunk.key + at, keyBytes, lastKey, piece, shift, encrypt);
+                if (!out.Write(chunk.data + at, piece))
+                    return FailWrite(tempPath, platform::LastSystemError());
                 at += piece;
                 done += static_cast<std::int64_t>(piece);
             }
@@ -207,15 +236,13 @@ int Transform(const std::string& filePath, const std::string& keyPath, int offse
     // A file that grew while it was read would lose its new tail in the
     // replacement.
     if (FileLength(data.Descriptor()) != length)
-        return FailRead(filePath);
+        return ChangedDuringThePass(filePath);
     // Anything but exactly the data's length means that something other than
     // this pass wrote to the result, or that a write went missing.
     if (out.Size() != length)
-        return FailWrite(tempPath);
+        return FailWrite(tempPath, 0);
     if (!out.Finish(data))
-        return FailWrite(tempPath);
-    data.Close();
-    key.Close();
+        return FailWrite(tempPath, platform::LastSystemError());
     // Flushing a large result can take a while; a stop asked for meanwhile
     // still comes before anything is replaced.
     if (platform::CancelRequested())
@@ -223,21 +250,27 @@ int Transform(const std::string& filePath, const std::string& keyPath, int offse
 
     // A read-only data file is not replaced; the finished result stays under
     // the temporary name for the user to find.
-    if (platform::IsMarkedReadOnly(target)) {
+    if (data.MarkedReadOnly()) {
         out.Keep();
         return Fail(platform::Format("Could not delete %s.", filePath.c_str()),
                     "Error: Could not delete original file!");
     }
-    switch (out.Replace(target, data)) {
+    // Bytes of an old and a new key mixed would give a file that no key
+    // decrypts.
+    if (key.ChangeSinceOpened() != platform::InputFile::Change::None)
+        return Fail(platform::Format("The key file %s was changed by another program during the pass, so "
+                                     "the result would match no key. %s was left as it was.",
+                                     keyPath.c_str(), filePath.c_str()),
+                    "Encrypt file error.");
+    switch (out.Replace(name, data)) {
     case platform::ReplacementFile::Replaced::Yes:
         return 1;
     case platform::ReplacementFile::Replaced::TargetChanged:
-        // Saved anew during the pass (an editor writes a new file and renames
-        // it over the old one): the new version stays, the result is dropped.
-        return Fail(platform::Format("%s was changed by another program during the pass. The changed "
-                                     "file was left as it is; run the pass again if it is still wanted.",
-                                     filePath.c_str()),
-                    "Encrypt file error.");
+        // Saved anew during the pass, in place or by renaming a new file
+        // over it: the new version stays, the result is dropped.
+        return ChangedDuringThePass(filePath);
+    case platform::ReplacementFile::Replaced::TargetLinked:
+        return Fail(OtherNamesText(filePath), "Encrypt file error.");
     case platform::ReplacementFile::Replaced::TemporaryChanged:
         return Fail(platform::Format("Another program replaced the temporary file %s during the pass. "
                                      "%s was left as it was.",
@@ -246,18 +279,17 @@ int Transform(const std::string& filePath, const std::string& keyPath, int offse
     case platform::ReplacementFile::Replaced::Failed:
         break;
     }
+    const int error = platform::LastSystemError();
     out.Keep();
     return Fail(platform::Format("Encrypted file's name is left as: %s", tempPath.c_str()),
-                "Error: Could not rename encrypted file!");
+                "Error: Could not rename encrypted file!", error);
 }
 
-}  // namespace
-
-int TransformFile(const std::string& filePath, const std::string& keyPath,
-                  int offset, int direction)
+template <typename Pass>
+int Guarded(const std::string& filePath, Pass pass)
 {
     try {
-        return Transform(filePath, keyPath, offset, direction);
+        return pass();
     } catch (...) {
         // No memory or no thread to spare. The temporary file is gone with
         // the unwinding; the data file was never touched.
@@ -267,4 +299,29 @@ int TransformFile(const std::string& filePath, const std::string& keyPath,
             return 0;
         }
     }
+}
+
+}  // namespace
+
+int TransformFile(const std::string& filePath, const std::string& keyPath,
+                  int offset, int direction)
+{
+    return Guarded(filePath, [&] {
+        // Through a symlink the file itself is rewritten, so that no plain
+        // copy survives behind the link; the temporary file lies beside it.
+        const std::string target = platform::ResolvePath(filePath);
+        platform::Folder folder;
+        if (!folder.Open(platform::FolderOfPath(target)))
+            return FailRead(filePath, platform::LastSystemError());
+        return Transform(folder, platform::LastNameOf(target), filePath, TemporaryPath(target), keyPath, offset,
+                         direction);
+    });
+}
+
+int TransformFileIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
+                    const std::string& keyPath, int offset, int direction)
+{
+    return Guarded(filePath, [&] {
+        return Transform(folder, name, filePath, TemporaryPath(filePath), keyPath, offset, direction);
+    });
 }

@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <string>
 
+namespace platform {
+class Folder;
+}
+
 constexpr int kDirectionDecrypt = 0;
 constexpr int kDirectionEncrypt = 1;
 
@@ -26,6 +30,12 @@ int ValidateRequest(const std::string& filePath, const std::string& keyPath,
 // reported by a notice. A cancelled pass returns 0 silently.
 int TransformFile(const std::string& filePath, const std::string& keyPath,
                   int offset, int direction);
+
+// The same for the file `name` inside a folder that the caller holds open
+// (a folder walked by the command line): the name is taken as it stands
+// there, never through a link, and `filePath` is how notices name it.
+int TransformFileIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
+                    const std::string& keyPath, int offset, int direction);
 
 // The length of an open file in bytes, -1 when it can't be found; the file
 // position is left where it was.

@@ -1,30 +1,99 @@
 #include "engine/read_ahead.h"
 
 #include <algorithm>
+#include <vector>
+
+namespace {
+
+// Blocks kept from one pass to the next, so that a command over many small
+// files allocates (and the kernel maps and clears) its blocks once, not once
+// a file. They are never cleared: every byte used is read into them first.
+class BlockStore {
+public:
+    std::unique_ptr<std::uint8_t[]> Take(std::size_t& bytes, std::size_t wanted)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_blocks.empty() && m_bytes >= wanted) {
+            auto block = std::move(m_blocks.back());
+            m_blocks.pop_back();
+            bytes = m_bytes;
+            return block;
+        }
+        bytes = wanted;
+        return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[wanted]);
+    }
+
+    void Give(std::unique_ptr<std::uint8_t[]> block, std::size_t bytes)
+    {
+        if (!block)
+            return;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        // Blocks of one size only, the largest seen: a larger file's blocks
+        // replace a smaller one's.
+        if (bytes > m_bytes) {
+            m_blocks.clear();
+            m_bytes = bytes;
+        }
+        if (bytes == m_bytes && m_blocks.size() < kKept)
+            m_blocks.push_back(std::move(block));
+    }
+
+private:
+    static constexpr std::size_t kKept = 8;
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<std::uint8_t[]>> m_blocks;
+    std::size_t m_bytes = 0;
+};
+
+BlockStore& Store()
+{
+    static BlockStore store;
+    return store;
+}
+
+}  // namespace
 
 ReadAhead::ReadAhead(platform::InputFile& data, platform::InputFile& key,
                      std::int64_t length, std::int64_t keyLength)
-    : m_data(data), m_key(key), m_length(length), m_keyLength(keyLength)
+    : m_data(data), m_key(key), m_length(length), m_keyLength(keyLength),
+      m_threaded(length > static_cast<std::int64_t>(kChunkBytes))
 {
-    for (Chunk& slot : m_slots) {
-        slot.data = std::make_unique<std::uint8_t[]>(kChunkBytes);
-        slot.key = std::make_unique<std::uint8_t[]>(kChunkBytes);
+    const std::size_t slots = m_threaded ? kSlots : 1;
+    const auto wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(length, 1, kChunkBytes));
+    std::size_t bytes = wanted;
+    for (std::size_t i = 0; i < slots; ++i) {
+        m_blocks[2 * i] = Store().Take(bytes, wanted);
+        m_blocks[2 * i + 1] = Store().Take(bytes, wanted);
+        // Every block taken is at least `wanted` long; the smallest size
+        // taken is what they are given back as.
+        m_blockBytes = i == 0 ? bytes : std::min(m_blockBytes, bytes);
+        m_slots[i].data = m_blocks[2 * i].get();
+        m_slots[i].key = m_blocks[2 * i + 1].get();
     }
-    m_thread = std::thread(&ReadAhead::Run, this);
+    if (m_threaded)
+        m_thread = std::thread(&ReadAhead::Run, this);
 }
 
 ReadAhead::~ReadAhead()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_stop = true;
+    if (m_thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
     }
-    m_changed.notify_all();
-    m_thread.join();
+    for (auto& block : m_blocks)
+        Store().Give(std::move(block), m_blockBytes);
 }
 
 ReadAhead::Chunk& ReadAhead::Next()
 {
+    if (!m_threaded) {
+        Fill(m_slots[0], 0);
+        return m_slots[0];
+    }
     std::unique_lock<std::mutex> lock(m_mutex);
     m_changed.wait(lock, [this] { return m_produced > m_consumed; });
     return m_slots[m_consumed % kSlots];
@@ -32,11 +101,37 @@ ReadAhead::Chunk& ReadAhead::Next()
 
 void ReadAhead::Release()
 {
+    if (!m_threaded)
+        return;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_consumed;
     }
     m_changed.notify_all();
+}
+
+void ReadAhead::Fill(Chunk& chunk, std::int64_t start)
+{
+    chunk.count = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(kChunkBytes), m_length - start));
+    chunk.keyBytes = static_cast<std::size_t>(
+        std::clamp<std::int64_t>(m_keyLength - start, 0, static_cast<std::int64_t>(chunk.count)));
+    chunk.failure = Failure::None;
+    chunk.error = 0;
+    // A file that ends early has no system error to tell.
+    const std::int64_t got = m_data.ReadFull(chunk.data, chunk.count);
+    if (got != static_cast<std::int64_t>(chunk.count)) {
+        chunk.failure = Failure::Data;
+        chunk.error = got < 0 ? platform::LastSystemError() : 0;
+        return;
+    }
+    if (chunk.keyBytes == 0)
+        return;
+    const std::int64_t gotKey = m_key.ReadFull(chunk.key, chunk.keyBytes);
+    if (gotKey != static_cast<std::int64_t>(chunk.keyBytes)) {
+        chunk.failure = Failure::Key;
+        chunk.error = gotKey < 0 ? platform::LastSystemError() : 0;
+    }
 }
 
 void ReadAhead::Run()
@@ -52,16 +147,7 @@ void ReadAhead::Run()
         }
         // The slot is the reader's alone until it is counted as produced.
         Chunk& chunk = m_slots[slotIndex];
-        chunk.count = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(kChunkBytes), m_length - start));
-        chunk.keyBytes = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(m_keyLength - start, 0, static_cast<std::int64_t>(chunk.count)));
-        chunk.failure = Failure::None;
-        if (m_data.ReadFull(chunk.data.get(), chunk.count) != static_cast<std::int64_t>(chunk.count))
-            chunk.failure = Failure::Data;
-        else if (chunk.keyBytes > 0 &&
-                 m_key.ReadFull(chunk.key.get(), chunk.keyBytes) != static_cast<std::int64_t>(chunk.keyBytes))
-            chunk.failure = Failure::Key;
+        Fill(chunk, start);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             ++m_produced;

@@ -2,7 +2,9 @@
 //
 // Reading and writing are each mostly a copy made by the kernel; done on two
 // threads they overlap, and a pass costs little more than copying the file.
-// Everything the user sees (progress, notices) stays on the calling thread.
+// A file that fits one block gains nothing from a thread and is read in
+// place. Everything the user sees (progress, notices) stays on the calling
+// thread.
 #pragma once
 
 #include "platform/files.h"
@@ -22,9 +24,10 @@ public:
     struct Chunk {
         std::size_t count = 0;     // data bytes
         std::size_t keyBytes = 0;  // key bytes; the key file ends before `count`
-        std::unique_ptr<std::uint8_t[]> data;
-        std::unique_ptr<std::uint8_t[]> key;
+        std::uint8_t* data = nullptr;
+        std::uint8_t* key = nullptr;
         Failure failure = Failure::None;
+        int error = 0;  // the system's reason for a failure
     };
 
     static constexpr std::size_t kChunkBytes = 256 * 1024;
@@ -45,6 +48,7 @@ public:
 
 private:
     void Run();
+    void Fill(Chunk& chunk, std::int64_t start);
 
     // Enough that the reader never waits for the writer while it copies.
     static constexpr std::size_t kSlots = 4;
@@ -53,7 +57,11 @@ private:
     platform::InputFile& m_key;
     const std::int64_t m_length;
     const std::int64_t m_keyLength;
+    const bool m_threaded;
     std::array<Chunk, kSlots> m_slots;
+    // Taken from the blocks kept between passes, and given back.
+    std::array<std::unique_ptr<std::uint8_t[]>, 2 * kSlots> m_blocks;
+    std::size_t m_blockBytes = 0;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::size_t m_produced = 0;

@@ -8,6 +8,8 @@
 #include <sys/acl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/random.h>
+#include <sys/vfs.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -16,6 +18,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -54,20 +57,38 @@ int OpenRegularForReading(const std::string& path, struct stat* status)
     return fd;
 }
 
-std::string DirectoryOf(const std::string& path)
+// The same for a name inside an open folder, never through a link there.
+int OpenRegularInFolder(int dir, const std::string& name, struct stat* status)
 {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
+    const int fd = Sys().OpenAt(dir, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    if (::fstat(fd, status) != 0 || !S_ISREG(status->st_mode)) {
+        Sys().Close(fd);
+        return -1;
+    }
+    return fd;
 }
 
-std::string NameOf(const std::string& path)
+std::int64_t Nanoseconds(const struct timespec& time)
 {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+// An unguessable name for a file being made, where the system can't make
+// one without a name: nobody can plant anything at it beforehand.
+bool PrivateName(std::string& name)
+{
+    unsigned char random[8];
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
+        return false;
+    static const char hex[] = "0123456789abcdef";
+    name = ".veltrane-";
+    for (const unsigned char byte : random) {
+        name += hex[byte >> 4];
+        name += hex[byte & 15];
+    }
+    return true;
 }
 
 // Whether `name` in `dir` is, itself, the file open as `fd`.
@@ -164,21 +185,135 @@ std::string ResolvePath(const std::string& path)
     return result;
 }
 
-InputFile::~InputFile() { Close(); }
+int LastSystemError() { return errno; }
 
-bool InputFile::Open(const std::string& path)
+std::string SystemErrorText(int systemError) { return std::strerror(systemError); }
+
+std::string FolderOfPath(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string LastNameOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+Folder::~Folder() { Close(); }
+
+void Folder::Close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_open = false;
+}
+
+bool Folder::Open(const std::string& path)
 {
     Close();
+    m_fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat status {};
-    m_fd = OpenRegularForReading(path, &status);
-    if (m_fd < 0)
+    if (m_fd < 0 || ::fstat(m_fd, &status) != 0) {
+        Close();
         return false;
+    }
+    m_open = true;
+    m_identity = IdentityOf(status);
+    m_shown = path.empty() || path.back() == '/' ? path : path + "/";
+    return true;
+}
+
+bool Folder::OpenWithin(const Folder& parent, const std::string& name)
+{
+    Close();
+    if (!parent.IsOpen())
+        return false;
+    m_fd = ::openat(parent.m_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat status {};
+    if (m_fd < 0 || ::fstat(m_fd, &status) != 0) {
+        Close();
+        return false;
+    }
+    m_open = true;
+    m_identity = IdentityOf(status);
+    m_shown = parent.m_shown + name + "/";
+    return true;
+}
+
+bool Folder::IsOpen() const { return m_open; }
+
+bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity, bool* isRegular) const
+{
+    struct stat status {};
+    if (!m_open || ::fstatat(m_fd, name.c_str(), &status, followLink ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    identity = IdentityOf(status);
+    if (isRegular)
+        *isRegular = S_ISREG(status.st_mode);
+    return true;
+}
+
+InputFile::~InputFile() { Close(); }
+
+bool InputFile::Adopt(int fd, const std::string& path)
+{
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0) {
+        if (fd >= 0)
+            Sys().Close(fd);
+        return false;
+    }
+    m_fd = fd;
     m_path = path;
     m_size = status.st_size;
     m_identity = IdentityOf(status);
     m_links = status.st_nlink;
+    m_changed = Nanoseconds(status.st_ctim);
+    m_modified = Nanoseconds(status.st_mtim);
+    m_private = false;
     ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
+}
+
+bool InputFile::Open(const std::string& path)
+{
+    Close();
+    return Adopt(OpenRegularForReading(path, nullptr), path);
+}
+
+bool InputFile::OpenIn(const Folder& folder, const std::string& name)
+{
+    Close();
+    struct stat status {};
+    return folder.IsOpen() && Adopt(OpenRegularInFolder(folder.Descriptor(), name, &status), folder.Shown() + name);
+}
+
+bool InputFile::MarkedReadOnly() const
+{
+    struct stat status {};
+    return m_fd >= 0 && !m_private && ::fstat(m_fd, &status) == 0 && (status.st_mode & kWriteBits) == 0;
+}
+
+InputFile::Change InputFile::ChangeSinceOpened() const
+{
+    struct stat status {};
+    if (m_fd < 0 || ::fstat(m_fd, &status) != 0)
+        return Change::Content;
+    if (m_private)
+        return Change::None;
+    // A new link changes the change time too; it is told apart, since its
+    // remedy is another.
+    if (status.st_nlink > 1)
+        return Change::Links;
+    // The change time moves with every write, truncation, rename and
+    // attribute change, and no program can set it back.
+    if (status.st_size != m_size || Nanoseconds(status.st_ctim) != m_changed ||
+        Nanoseconds(status.st_mtim) != m_modified)
+        return Change::Content;
+    return Change::None;
 }
 
 std::int64_t InputFile::ReadFull(void* buffer, size_t count)
@@ -215,14 +350,43 @@ bool InputFile::ReadAt(std::int64_t offset, void* buffer, size_t count)
     return true;
 }
 
+namespace {
+
+// File systems whose files make up their contents as they are read, and
+// report a length that says nothing of it (0 under /proc, a page under /sys).
+bool IsMadeUpWhenRead(int fd)
+{
+    struct statfs system {};
+    if (::fstatfs(fd, &system) != 0)
+        return false;
+    switch (static_cast<unsigned long>(system.f_type)) {
+    case 0x9fa0:      // proc
+    case 0x62656572:  // sysfs
+    case 0x64626720:  // debugfs
+    case 0x74726163:  // tracefs
+    case 0x73636673:  // securityfs
+    case 0x27e0eb:    // cgroup
+    case 0x63677270:  // cgroup2
+    case 0x62656570:  // configfs
+    case 0xcafe4a11:  // bpf
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
 bool InputFile::TakeContentIfSizeUnknown(std::int64_t limit)
 {
     char first = 0;
-    if (m_size != 0 || limit <= 0)
+    if (limit <= 0 || (m_size != 0 && !IsMadeUpWhenRead(m_fd)))
         return true;
     const ssize_t probed = Sys().ReadAt(m_fd, &first, 1, 0);
-    if (probed == 0)
+    if (probed == 0) {
+        m_size = 0;
         return true;  // really empty
+    }
     if (probed < 0)
         return false;
     // Such files are small; they are read once, whole, and what was read is
@@ -250,6 +414,7 @@ bool InputFile::TakeContentIfSizeUnknown(std::int64_t limit)
     Sys().Close(m_fd);
     m_fd = copy;
     m_size = total;
+    m_private = true;
     return true;
 }
 
@@ -269,35 +434,50 @@ ReplacementFile::~ReplacementFile()
         Release();
 }
 
-ReplacementFile::Created ReplacementFile::Create(const std::string& tempPath)
+ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std::string& tempName)
 {
     Discard();
-    m_path = tempPath;
-    m_name = NameOf(tempPath);
+    m_path = folder.Shown() + tempName;
+    m_name = tempName;
     m_keep = false;
-    m_dir = ::open(DirectoryOf(tempPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    m_dir = folder.IsOpen() ? ::fcntl(folder.Descriptor(), F_DUPFD_CLOEXEC, 0) : -1;
     if (m_dir < 0)
         return Created::Failed;
     const long nameMax = ::fpathconf(m_dir, _PC_NAME_MAX);
     if (nameMax > 0 && m_name.size() > static_cast<size_t>(nameMax))
         return Created::NameTooLong;
 
-    // The file is made under a private name and held before it appears under
-    // the temporary name: another pass never finds it there unheld.
-    static std::atomic<unsigned> made{0};
-    const std::string privateName = ".veltrane-" + std::to_string(::getpid()) + "-" + std::to_string(++made);
+    // The new file is made without a name and held before it gets one, so
+    // that another pass never finds it at the temporary name unheld, and
+    // nothing can be planted at a name it will use. Where the file system
+    // can't make nameless files, it is made under an unguessable name.
+    std::string privateName;
+    m_fd = Sys().OpenAt(m_dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (m_fd < 0) {
+        if (!PrivateName(privateName)) {
+            Release();
+            return Created::Failed;
+        }
+        m_fd = Sys().OpenAt(m_dir, privateName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            S_IRUSR | S_IWUSR);
+    }
     const auto abandon = [&](Created result) {
-        if (m_fd >= 0)
+        if (m_fd >= 0 && !privateName.empty())
             Sys().UnlinkAt(m_dir, privateName.c_str());
         Release();
         return result;
     };
+    if (m_fd < 0 || ::flock(m_fd, LOCK_EX) != 0)
+        return abandon(Created::Failed);
+
     for (int attempt = 0; attempt < 8; ++attempt) {
         // Whatever stands at the temporary name: a leftover nobody holds is
         // removed while it is still the file there, and stays held by this
         // pass until the new file has taken the name, so that a third pass
         // can't mistake the new file for it.
         int leftover = Sys().OpenAt(m_dir, m_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
+        if (leftover < 0 && (errno == EACCES || errno == EPERM))
+            return abandon(Created::NotOurs);
         if (leftover >= 0) {
             if (::flock(leftover, LOCK_EX | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR)) {
                 Sys().Close(leftover);
@@ -308,36 +488,34 @@ ReplacementFile::Created ReplacementFile::Create(const std::string& tempPath)
                 continue;
             }
         }
-        // A symlink is removed, never followed; so is an entry this process
-        // may not open.
-        if (leftover >= 0 || errno != ENOENT)
+        // A symlink is removed, never followed.
+        if (leftover >= 0 || errno == ELOOP)
             Sys().UnlinkAt(m_dir, m_name.c_str());
 
-        if (m_fd < 0) {
-            Sys().UnlinkAt(m_dir, privateName.c_str());  // a leftover of this very process id
-            m_fd = Sys().OpenAt(m_dir, privateName.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
-            if (m_fd < 0 || ::flock(m_fd, LOCK_EX) != 0) {
-                if (leftover >= 0)
-                    Sys().Close(leftover);
-                return abandon(Created::Failed);
-            }
+        int linked;
+        if (privateName.empty()) {
+            // Linking never replaces: a file that came in meanwhile stays.
+            const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+            linked = ::linkat(m_fd, "", m_dir, m_name.c_str(), AT_EMPTY_PATH);
+            if (linked != 0 && errno != EEXIST)
+                linked = ::linkat(AT_FDCWD, self.c_str(), m_dir, m_name.c_str(), AT_SYMLINK_FOLLOW);
+        } else {
+            linked = ::renameat2(m_dir, privateName.c_str(), m_dir, m_name.c_str(), RENAME_NOREPLACE);
         }
-        const int moved = ::renameat2(m_dir, privateName.c_str(), m_dir, m_name.c_str(), RENAME_NOREPLACE);
         const int error = errno;
         if (leftover >= 0)
             Sys().Close(leftover);
-        if (moved == 0) {
+        if (linked == 0) {
             m_created = true;
             return Created::Yes;
         }
         if (error == EEXIST)
             continue;
-        if (error != EINVAL && error != ENOSYS && error != ENOTSUP)
+        if (privateName.empty() || (error != EINVAL && error != ENOSYS && error != ENOTSUP))
             return abandon(Created::Failed);
         Sys().UnlinkAt(m_dir, privateName.c_str());
+        privateName.clear();
         Sys().Close(m_fd);
-        m_fd = -1;
         // Network file systems can't rename without replacing: the file is
         // made in place and held at once.
         m_fd = Sys().OpenAt(m_dir, m_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
@@ -346,8 +524,6 @@ ReplacementFile::Created ReplacementFile::Create(const std::string& tempPath)
             m_created = true;
             return Created::Yes;
         }
-        if (m_fd < 0 && errno == EEXIST)
-            continue;
         // Made in place but not held: it is ours to remove.
         if (m_fd >= 0)
             Sys().UnlinkAt(m_dir, m_name.c_str());
@@ -397,19 +573,31 @@ bool ReplacementFile::StillNamesThisFile() const
     return m_dir >= 0 && m_fd >= 0 && NameIsFile(m_dir, m_name, m_fd);
 }
 
-ReplacementFile::Replaced ReplacementFile::Replace(const std::string& target, const InputFile& original)
+ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, const InputFile& original)
 {
-    if (!m_created || m_fd < 0 || DirectoryOf(target) != DirectoryOf(m_path))
+    if (!m_created || m_fd < 0)
         return Replaced::Failed;
     if (!StillNamesThisFile()) {
         m_created = false;  // not ours to remove
         Release();
         return Replaced::TemporaryChanged;
     }
-    const std::string targetName = NameOf(target);
+    // Looked at last, just before the rename: the data file's name still
+    // names the file that was read, and nothing has written to that file,
+    // truncated it or given it a second name since it was opened.
     struct stat now {};
     if (::fstatat(m_dir, targetName.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
         IdentityOf(now) != original.Identity()) {
+        Discard();
+        return Replaced::TargetChanged;
+    }
+    switch (original.ChangeSinceOpened()) {
+    case InputFile::Change::None:
+        break;
+    case InputFile::Change::Links:
+        Discard();
+        return Replaced::TargetLinked;
+    case InputFile::Change::Content:
         Discard();
         return Replaced::TargetChanged;
     }

@@ -68,6 +68,48 @@ bool EntryIsFile(const std::string& path, const std::string& other);
 // can't be resolved.
 std::string ResolvePath(const std::string& path);
 
+// The calling thread's last system error (errno, or Windows' own code), and
+// the system's words for one.
+int LastSystemError();
+std::string SystemErrorText(int systemError);
+
+// The folder part of a path ("" for a bare name) and its last name.
+std::string FolderOfPath(const std::string& path);
+std::string LastNameOf(const std::string& path);
+
+// A folder held open, so that names in it are found in this very folder
+// whatever happens meanwhile to the path that led to it (a folder renamed,
+// or swapped for a link to somewhere else).
+class Folder {
+public:
+    Folder() = default;
+    ~Folder();
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    // A folder named by the user: links on the way are followed, as the user
+    // meant them. `shown` is how notices name it ("" for the current one).
+    bool Open(const std::string& path);
+    // A folder inside `parent`, never through a link.
+    bool OpenWithin(const Folder& parent, const std::string& name);
+    bool IsOpen() const;
+    FileIdentity Identity() const { return m_identity; }
+    // The folder as notices name it, ending in a separator unless empty.
+    const std::string& Shown() const { return m_shown; }
+    // What `name` in this folder is, without following a link there (or,
+    // with `followLink`, after following it); false when there is nothing.
+    bool EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity,
+                       bool* isRegular = nullptr) const;
+    int Descriptor() const { return m_fd; }
+
+private:
+    void Close();
+    int m_fd = -1;
+    bool m_open = false;
+    std::string m_shown;
+    FileIdentity m_identity;
+};
+
 // A file opened for reading a pass's input.
 class InputFile {
 public:
@@ -78,6 +120,8 @@ public:
 
     // Regular files only; never blocks.
     bool Open(const std::string& path);
+    // The regular file `name` inside `folder`, never through a link.
+    bool OpenIn(const Folder& folder, const std::string& name);
     int Descriptor() const { return m_fd; }
     const std::string& Path() const { return m_path; }
     // Reads on from the current position until `count` bytes or the end of
@@ -91,6 +135,12 @@ public:
     FileIdentity Identity() const { return m_identity; }
     // How many names (hard links) the file has.
     std::uint64_t LinkCount() const { return m_links; }
+    // Whether the file is still as it was opened: the same length and no
+    // change since (the system's change time), and no second name.
+    enum class Change { None, Content, Links };
+    Change ChangeSinceOpened() const;
+    // Whether the file carries the read-only mark now.
+    bool MarkedReadOnly() const;
     // Some files report a length of 0 although reading them gives bytes (the
     // kernel's own files under /proc). For such a file this reads what it
     // gives, up to `limit` bytes, into private storage that then stands in
@@ -100,11 +150,18 @@ public:
     void Close();
 
 private:
+    bool Adopt(int fd, const std::string& path);
+
     int m_fd = -1;
     std::string m_path;
     std::int64_t m_size = 0;
     FileIdentity m_identity;
     std::uint64_t m_links = 0;
+    // The file's change and modification times when it was opened, in
+    // nanoseconds; a private copy (see below) never changes.
+    std::int64_t m_changed = 0;
+    std::int64_t m_modified = 0;
+    bool m_private = false;
 };
 
 // The new version of a file, written under a temporary name beside it and then
@@ -121,13 +178,18 @@ public:
         Busy,
         // The temporary name is longer than the file system allows.
         NameTooLong,
+        // Something at the temporary name that this process can't open to
+        // tell whether a pass holds it: not this pass's to remove.
+        NotOurs,
         Failed,
     };
     enum class Replaced {
         Yes,
-        // The data file's name no longer names the file the pass read: it was
-        // saved anew or replaced meanwhile. The temporary file is removed.
+        // The data file's name no longer names the file the pass read, or
+        // that file was written to meanwhile. The temporary file is removed.
         TargetChanged,
+        // The data file got another name (hard link) during the pass.
+        TargetLinked,
         // The temporary name no longer names the file this pass wrote.
         TemporaryChanged,
         // The file system refused; the result stays under the temporary name.
@@ -139,10 +201,12 @@ public:
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-    // Takes over the temporary path. A leftover there that no running pass
-    // holds (a killed pass, a kept result) is replaced; a symlink there is
-    // removed, never followed. The file is created with owner-only access.
-    Created Create(const std::string& tempPath);
+    // Takes over the temporary name `tempName` in `folder`. A leftover there
+    // that no running pass holds (a killed pass, a kept result) is replaced;
+    // a symlink there is removed, never followed; anything this process
+    // can't open is left alone. The file is created with owner-only access,
+    // held from the moment it has a name.
+    Created Create(const Folder& folder, const std::string& tempName);
     // Writes everything or fails (short writes are carried on).
     bool Write(const void* buffer, std::size_t count);
     // The number of bytes the file holds now, -1 when it can't be told.
@@ -152,10 +216,11 @@ public:
     // than the original had when they can't), and flushes it to disk. The
     // file stays open and held.
     bool Finish(const InputFile& original);
-    // Puts the finished file in place of `target`, which must lie in the same
-    // folder, provided that `target` still names `original` and the temporary
-    // name still names this file; then flushes the folder.
-    Replaced Replace(const std::string& target, const InputFile& original);
+    // Puts the finished file in place of `targetName` in the same folder,
+    // provided that the name still names `original`, unchanged since it was
+    // opened and with no other name, and that the temporary name still names
+    // this file; then flushes the folder.
+    Replaced Replace(const std::string& targetName, const InputFile& original);
     // Leaves the finished file under its temporary name.
     void Keep() { m_keep = true; }
     // Closes the file and removes it if the temporary name still names it.

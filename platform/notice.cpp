@@ -9,6 +9,7 @@ namespace platform {
 namespace {
 NoticeSink* g_noticeSink = nullptr;
 TitleSink* g_titleSink = nullptr;
+thread_local int t_noticeError = 0;
 }  // namespace
 
 NoticeSink* SetNoticeSink(NoticeSink* sink)
@@ -31,6 +32,18 @@ void ShowNotice(const std::string& text, const std::string& caption,
     if (g_noticeSink)
         g_noticeSink->Show(text, caption, icon, owner);
 }
+
+void ShowFailure(const std::string& text, const std::string& caption, int systemError)
+{
+    struct Scope {
+        int previous = t_noticeError;
+        ~Scope() { t_noticeError = previous; }
+    } scope;
+    t_noticeError = systemError;
+    ShowNotice(text, caption);
+}
+
+int NoticeSystemError() { return t_noticeError; }
 
 void SetTitleText(const std::string& text)
 {

@@ -41,6 +41,13 @@ void ShowNotice(const std::string& text, const std::string& caption,
                 NoticeOwner owner = NoticeOwner::ActiveWindow);
 void SetTitleText(const std::string& text);
 
+// A notice for a failure that the system gave a reason for (an errno, or a
+// Windows error code; 0 for none). The windows show the text as it is; the
+// command line adds the system's reason to its line.
+void ShowFailure(const std::string& text, const std::string& caption, int systemError);
+// While a sink shows a notice: the system error it was raised with, else 0.
+int NoticeSystemError();
+
 // printf-style formatting into a string of whatever length the result needs,
 // so that no path is ever cut short.
 std::string Format(const char* format, ...)

@@ -4,6 +4,7 @@
 #include "engine/cipher.h"
 
 #include "platform/cancel.h"
+#include "platform/files.h"
 #include "platform/syscalls.h"
 #include "tests/support/child.h"
 #include "tests/support/files.h"
@@ -245,8 +246,10 @@ struct FailingCalls : platform::SystemCalls {
     int OpenAt(int dir, const char* name, int flags, mode_t mode) override
     {
         const int fd = SystemCalls::OpenAt(dir, name, flags, mode);
-        if (fd >= 0 && (flags & O_CREAT))
+        if (fd >= 0 && ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE))
             outputs.insert(fd);
+        if (fd >= 0 && platform::LastNameOf(failReadPath) == name)
+            failReadFd = fd;
         return fd;
     }
     ssize_t Read(int fd, void* buffer, size_t count) override

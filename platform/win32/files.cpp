@@ -246,22 +246,150 @@ std::string ResolvePath(const std::string& path)
     return Narrow(WithoutLongPrefix(std::wstring(name.data(), length)));
 }
 
+int LastSystemError() { return static_cast<int>(::GetLastError()); }
+
+std::string SystemErrorText(int systemError)
+{
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(systemError), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring words = length ? std::wstring(text, length) : std::wstring();
+    ::LocalFree(text);
+    // The system's sentences end in a full stop and a line break.
+    while (!words.empty() && (words.back() == L'\n' || words.back() == L'\r' || words.back() == L'.'))
+        words.pop_back();
+    return words.empty() ? "Windows error " + std::to_string(systemError) : Narrow(words);
+}
+
+std::string FolderOfPath(const std::string& path) { return DirectoryOf(path); }
+
+std::string LastNameOf(const std::string& path) { return NameOf(path); }
+
+// Windows opens a name relative to a folder handle only through its native
+// calls; the folder is held by its path, and what lies in it is looked at
+// without following links, as on other systems.
+Folder::~Folder() { Close(); }
+
+void Folder::Close() { m_open = false; }
+
+bool Folder::Open(const std::string& path)
+{
+    Close();
+    const std::string shown =
+        path.empty() || std::strchr(kPathSeparators, path.back()) ? path : path + "\\";
+    const std::wstring wide = SystemPath(shown.empty() ? "." : shown);
+    const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        !IdentityOfPath(shown.empty() ? "." : shown, true, m_identity))
+        return false;
+    m_shown = shown;
+    m_open = true;
+    return true;
+}
+
+bool Folder::OpenWithin(const Folder& parent, const std::string& name)
+{
+    Close();
+    const std::wstring wide = SystemPath(parent.m_shown + name);
+    const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(wide.c_str());
+    if (!parent.IsOpen() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !IdentityOfPath(parent.m_shown + name, false, m_identity))
+        return false;
+    m_shown = parent.m_shown + name + "\\";
+    m_open = true;
+    return true;
+}
+
+bool Folder::IsOpen() const { return m_open; }
+
+bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity, bool* isRegular) const
+{
+    if (!m_open || !IdentityOfPath(m_shown + name, followLink, identity))
+        return false;
+    if (isRegular) {
+        const std::wstring wide = SystemPath(m_shown + name);
+        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+        *isRegular = attributes != INVALID_FILE_ATTRIBUTES &&
+                     (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    }
+    return true;
+}
+
+namespace {
+
+// The change and last-write times, in the system's 100 ns units.
+bool TimesOf(HANDLE handle, std::int64_t& changed, std::int64_t& modified)
+{
+    FILE_BASIC_INFO basic {};
+    if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
+        return false;
+    changed = basic.ChangeTime.QuadPart;
+    modified = basic.LastWriteTime.QuadPart;
+    return true;
+}
+
+}  // namespace
+
 InputFile::~InputFile() { Close(); }
+
+bool InputFile::Adopt(int fd, const std::string& path)
+{
+    BY_HANDLE_FILE_INFORMATION info {};
+    if (fd < 0 || !Information(HandleOf(fd), info) || !TimesOf(HandleOf(fd), m_changed, m_modified)) {
+        if (fd >= 0)
+            ::_close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_path = path;
+    m_size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    m_identity = IdentityOf(info);
+    m_links = info.nNumberOfLinks;
+    return true;
+}
 
 bool InputFile::Open(const std::string& path)
 {
     Close();
     // Others may read along, but nobody may change the file while it is
     // read, nor delete or rename it.
-    BY_HANDLE_FILE_INFORMATION info {};
-    m_fd = Adopt(OpenRegularForReading(path, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN, &info), _O_RDONLY);
-    if (m_fd < 0)
+    return Adopt(platform::Adopt(OpenRegularForReading(path, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN), _O_RDONLY),
+                 path);
+}
+
+bool InputFile::OpenIn(const Folder& folder, const std::string& name)
+{
+    Close();
+    if (!folder.IsOpen())
         return false;
-    m_path = path;
-    m_size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
-    m_identity = IdentityOf(info);
-    m_links = info.nNumberOfLinks;
-    return true;
+    // The link itself is opened, and refused: never what it points to.
+    BY_HANDLE_FILE_INFORMATION info {};
+    const HANDLE handle = OpenRegularForReading(folder.Shown() + name, FILE_SHARE_READ,
+                                                FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, &info);
+    if (handle != INVALID_HANDLE_VALUE && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        Sys().Close(handle);
+        return false;
+    }
+    return Adopt(platform::Adopt(handle, _O_RDONLY), folder.Shown() + name);
+}
+
+InputFile::Change InputFile::ChangeSinceOpened() const
+{
+    BY_HANDLE_FILE_INFORMATION info {};
+    std::int64_t changed = 0, modified = 0;
+    if (!Information(HandleOf(m_fd), info) || !TimesOf(HandleOf(m_fd), changed, modified))
+        return Change::Content;
+    if (info.nNumberOfLinks > 1)
+        return Change::Links;
+    const auto size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    return size != m_size || changed != m_changed || modified != m_modified ? Change::Content : Change::None;
+}
+
+bool InputFile::MarkedReadOnly() const
+{
+    BY_HANDLE_FILE_INFORMATION info {};
+    return Information(HandleOf(m_fd), info) && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 std::int64_t InputFile::ReadFull(void* buffer, size_t count)
@@ -316,11 +444,12 @@ ReplacementFile::~ReplacementFile()
         Release();
 }
 
-ReplacementFile::Created ReplacementFile::Create(const std::string& tempPath)
+ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std::string& tempName)
 {
     Discard();
+    const std::string tempPath = folder.Shown() + tempName;
     m_path = tempPath;
-    m_name = NameOf(tempPath);
+    m_name = tempName;
     m_keep = false;
     const std::wstring wide = SystemPath(tempPath);
     if (wide.empty())
@@ -413,12 +542,23 @@ bool ReplacementFile::StillNamesThisFile() const
     return m_created && m_fd >= 0;
 }
 
-ReplacementFile::Replaced ReplacementFile::Replace(const std::string& target, const InputFile& original)
+ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, const InputFile& original)
 {
-    if (!StillNamesThisFile() || DirectoryOf(target) != DirectoryOf(m_path))
+    if (!StillNamesThisFile())
         return Replaced::Failed;
+    const std::string target = DirectoryOf(m_path) + targetName;
     FileIdentity now;
     if (!IdentityOfPath(target, false, now) || now != original.Identity()) {
+        Discard();
+        return Replaced::TargetChanged;
+    }
+    switch (original.ChangeSinceOpened()) {
+    case InputFile::Change::None:
+        break;
+    case InputFile::Change::Links:
+        Discard();
+        return Replaced::TargetLinked;
+    case InputFile::Change::Content:
         Discard();
         return Replaced::TargetChanged;
     }
