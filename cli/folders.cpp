@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <set>
+#include <utility>
 
 namespace cli {
 
@@ -24,60 +26,113 @@ bool EndsWith(const std::string& name, const std::string& ending)
     return name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
 }
 
+// A file being made by a pass on a file system that can't make nameless
+// files, left by a pass that was killed: ".veltrane-" and 16 hex digits, or
+// ".veltrane-PID-N" from earlier versions.
+bool IsPrivateLeftover(const std::string& name)
+{
+    const std::string start = ".veltrane-";
+    if (name.compare(0, start.size(), start) != 0)
+        return false;
+    const std::string rest = name.substr(start.size());
+    if (rest.size() == 16 && rest.find_first_not_of("0123456789abcdef") == std::string::npos)
+        return true;
+    const size_t dash = rest.find('-');
+    return dash != std::string::npos && dash > 0 && dash + 1 < rest.size() &&
+           rest.find_first_not_of("0123456789-") == std::string::npos && rest.find('-', dash + 1) == std::string::npos;
+}
+
+using Identity = std::pair<std::uint64_t, std::uint64_t>;
+
+Identity Key(const platform::FileIdentity& identity) { return {identity.volume, identity.index}; }
+
 class Walk {
 public:
-    Walk(const std::string& keyPath, bool quiet) : m_quiet(quiet)
+    Walk(const std::string& keyPath, bool quiet, FileList& list) : m_quiet(quiet), m_list(list)
     {
-        m_haveKey = ::stat(keyPath.c_str(), &m_key) == 0;
+        struct stat key {};
+        if (::stat(keyPath.c_str(), &key) == 0)
+            m_key = {static_cast<std::uint64_t>(key.st_dev), static_cast<std::uint64_t>(key.st_ino)};
     }
 
-    // `named`: the folder was named on the command line, where a link to a
-    // folder is taken at its word.
-    void Folder(const std::string& folder, FileList& list, bool named = false)
+    // A folder named on the command line, where a link is taken at its word.
+    void Named(const std::string& path)
     {
-        std::vector<std::string> names;
-        if (!ReadNames(folder, named, names)) {
-            Say("cannot read folder " + QuoteName(folder) + ": " + std::strerror(errno));
-            list.failed = true;
+        platform::Folder folder;
+        if (!folder.Open(path)) {
+            CannotRead(path);
             return;
         }
-        std::sort(names.begin(), names.end());
-        const std::string prefix = EndsWith(folder, "/") ? folder : folder + "/";
-        for (const std::string& name : names) {
-            if (platform::CancelRequested())
-                return;
-            const std::string path = prefix + name;
-            struct stat status {};
-            if (::lstat(path.c_str(), &status) != 0) {
-                Say("cannot read " + QuoteName(path) + ": " + std::strerror(errno));
-                list.failed = true;
-            } else if (S_ISDIR(status.st_mode)) {
-                Folder(path, list);
-            } else if (S_ISLNK(status.st_mode)) {
-                Skip("a symbolic link", path);
-            } else if (!S_ISREG(status.st_mode)) {
-                Skip("not a regular file", path);
-            } else if (m_haveKey && status.st_dev == m_key.st_dev && status.st_ino == m_key.st_ino) {
-                Skip("the key file", path);
-            } else if (EndsWith(name, kTemporaryEnding)) {
-                Skip("a temporary file", path);
-            } else {
-                list.files.push_back(path);
-            }
-        }
+        Folder(folder, -1, path, path);
     }
 
 private:
+    void Folder(const platform::Folder& folder, int parent, const std::string& name, const std::string& path)
+    {
+        if (!m_folders.insert(Key(folder.Identity())).second) {
+            Skip("reached a second way", path);
+            return;
+        }
+        const int index = static_cast<int>(m_list.folders.size());
+        m_list.folders.push_back({parent, name, folder.Identity()});
+        std::vector<std::string> names;
+        if (!ReadNames(folder, names)) {
+            CannotRead(path);
+            return;
+        }
+        std::sort(names.begin(), names.end());
+        const std::string prefix = EndsWith(path, "/") ? path : path + "/";
+        for (const std::string& entry : names) {
+            if (platform::CancelRequested())
+                return;
+            Entry(folder, index, entry, prefix + entry);
+        }
+    }
+
+    void Entry(const platform::Folder& folder, int index, const std::string& name, const std::string& path)
+    {
+        struct stat status {};
+        if (::fstatat(folder.Descriptor(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            Say("cannot read " + QuoteName(path) + ": " + std::strerror(errno));
+            m_list.failed = true;
+            return;
+        }
+        const Identity identity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+        if (S_ISDIR(status.st_mode)) {
+            // Opened from the folder just read, so a folder swapped for a
+            // link meanwhile is not followed.
+            platform::Folder sub;
+            if (sub.OpenWithin(folder, name))
+                Folder(sub, index, name, path);
+            else if (errno == ELOOP || errno == ENOTDIR)
+                Skip("changed while the folder was read", path);
+            else
+                CannotRead(path);
+        } else if (S_ISLNK(status.st_mode)) {
+            Skip("a symbolic link", path);
+        } else if (!S_ISREG(status.st_mode)) {
+            Skip("not a regular file", path);
+        } else if (identity == m_key) {
+            Skip("the key file", path);
+        } else if (EndsWith(name, kTemporaryEnding) || IsPrivateLeftover(name)) {
+            Skip("a temporary file", path);
+        } else if (!m_files.insert(identity).second) {
+            Skip("reached a second way", path);
+        } else {
+            m_list.files.push_back(path);
+            m_list.places.push_back({index, name, platform::FileIdentity{identity.first, identity.second}});
+        }
+    }
+
     // All names first, so that no folder stays open while its subfolders
     // are read however deep the tree goes.
-    static bool ReadNames(const std::string& folder, bool followLink, std::vector<std::string>& names)
+    static bool ReadNames(const platform::Folder& folder, std::vector<std::string>& names)
     {
-        const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
-        if (fd < 0)
-            return false;
-        DIR* dir = ::fdopendir(fd);
+        const int fd = ::fcntl(folder.Descriptor(), F_DUPFD_CLOEXEC, 0);
+        DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
         if (!dir) {
-            ::close(fd);
+            if (fd >= 0)
+                ::close(fd);
             return false;
         }
         errno = 0;
@@ -92,6 +147,12 @@ private:
         return error == 0;
     }
 
+    void CannotRead(const std::string& path)
+    {
+        Say("cannot read folder " + QuoteName(path) + ": " + std::strerror(errno));
+        m_list.failed = true;
+    }
+
     void Skip(const char* why, const std::string& path) const
     {
         if (!m_quiet)
@@ -99,22 +160,25 @@ private:
     }
 
     bool m_quiet;
-    bool m_haveKey = false;
-    struct stat m_key {};
+    FileList& m_list;
+    Identity m_key{~0ull, ~0ull};
+    std::set<Identity> m_folders, m_files;
 };
 
 }  // namespace
 
 FileList ExpandFolders(const std::vector<std::string>& names, const std::string& keyPath, bool quiet)
 {
-    Walk walk(keyPath, quiet);
     FileList list;
+    Walk walk(keyPath, quiet, list);
     for (const std::string& name : names) {
         struct stat status {};
-        if (::stat(name.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
-            walk.Folder(name, list, true);
-        else
+        if (::stat(name.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+            walk.Named(name);
+        } else {
             list.files.push_back(name);
+            list.places.push_back({});
+        }
     }
     return list;
 }

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #endif
 
@@ -175,6 +176,18 @@ std::int64_t LargestFile(const std::vector<std::string>& files)
 
 KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
 {
+    // Refused at once when the file system says there isn't room: finding
+    // out by writing would take every free block from whatever runs beside
+    // it, and leave no room for the message either.
+    struct statvfs room {};
+    if (::statvfs(FolderOf(path).c_str(), &room) == 0) {
+        const auto free = static_cast<std::uint64_t>(room.f_bavail) * room.f_frsize;
+        if (static_cast<std::uint64_t>(bytes) > free) {
+            Say("cannot make a key of " + std::to_string(bytes) + " bytes in " + QuoteName(FolderOf(path)) +
+                ": there are only " + std::to_string(free) + " bytes free; no key file made");
+            return KeygenResult::Failed;
+        }
+    }
     NewKeyFile key(path);
     if (!key.Create()) {
         if (errno == EEXIST)

@@ -20,6 +20,16 @@ constexpr int kExitDone = 0;
 constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
 
+// Standard output on a full disk or a closed pipe: a script must learn that
+// what it asked for never arrived.
+int Flushed(const char* what)
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return kExitDone;
+    cli::Say(std::string("cannot write ") + what + ": " + platform::SystemErrorText(platform::LastSystemError()));
+    return kExitRefused;
+}
+
 int UsageError(const std::string& error)
 {
     std::fprintf(stderr, "veltrane-cli: %s\nTry 'veltrane-cli --help'.\n", error.c_str());
@@ -93,10 +103,10 @@ int main(int argc, char** argv)
     switch (cli::ParseCommandLine(static_cast<int>(arguments.size()), pointers.data(), options, error)) {
     case cli::Action::ShowHelp:
         std::fputs(cli::kHelpText, stdout);
-        return std::fflush(stdout) == 0 ? kExitDone : kExitRefused;
+        return Flushed("the help text");
     case cli::Action::ShowVersion:
         std::puts("veltrane-cli " VELTRANE_VERSION);
-        return std::fflush(stdout) == 0 ? kExitDone : kExitRefused;
+        return Flushed("the version");
     case cli::Action::UsageError:
         return UsageError(error);
     case cli::Action::Run:
@@ -111,15 +121,18 @@ int main(int argc, char** argv)
     }
 
     int status = kExitDone;
+    cli::FileList list;
     if (options.recursive) {
-        const cli::FileList list =
-            cli::ExpandFolders(options.files, options.keyPath, options.verbosity == cli::Verbosity::Quiet);
+        list = cli::ExpandFolders(options.files, options.keyPath, options.verbosity == cli::Verbosity::Quiet);
         // Stopped while the folders were read: nothing has been started.
         if (!cli::StopRequest())
             options.files = list.files;
+        else
+            list.places.clear();
         if (list.failed)
             status = kExitRefused;
     }
+    cli::ListedFolders folders(list);
 
     cli::Console console(options.verbosity, cli::ErrorIsTerminal());
     platform::SetNoticeSink(&console);
@@ -130,11 +143,24 @@ int main(int argc, char** argv)
     size_t unchanged = 0;
     for (; unchanged < options.files.size() && !cli::StopRequest(); ++unchanged) {
         const std::string& file = options.files[unchanged];
+        // A file found in a folder is reached through that folder again,
+        // and only if it is still the file that was listed there.
+        const cli::Place* place = unchanged < list.places.size() && list.places[unchanged].folder >= 0
+                                      ? &list.places[unchanged]
+                                      : nullptr;
+        const platform::Folder* folder = place ? folders.FolderOf(*place) : nullptr;
+        if (place && !folder) {
+            cli::Say("skipped (changed since its folder was read): " + cli::QuoteName(file));
+            status = kExitRefused;
+            continue;
+        }
         console.SetNames(NamesOfRequest(file, options.keyPath));
         bool done = ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) && !cli::StopRequest();
         if (done && options.verbosity != cli::Verbosity::Quiet)
             WarnIfKeyShort(file, options.keyPath);
-        done = done && TransformFile(file, options.keyPath, options.offset, options.direction);
+        done = done && (folder ? TransformFileIn(*folder, place->name, file, options.keyPath, options.offset,
+                                                 options.direction)
+                               : TransformFile(file, options.keyPath, options.offset, options.direction));
         console.EndProgress();
         if (!done)
             status = kExitRefused;

@@ -1,5 +1,13 @@
 # bash completion for veltrane-cli                         -*- shell-script -*-
 
+# File names one to a line, never split at spaces nor expanded as patterns.
+_veltrane_cli_files()
+{
+    compopt -o filenames
+    local IFS=$'\n'
+    mapfile -t COMPREPLY < <(compgen -f -- "$1")
+}
+
 _veltrane_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
@@ -18,8 +26,7 @@ _veltrane_cli()
 
     case $prev in
         -k | --key)
-            compopt -o filenames
-            COMPREPLY=($(compgen -f -- "$cur"))
+            _veltrane_cli_files "$cur"
             return ;;
         -o | --offset)
             COMPREPLY=($(compgen -W "0 17 128 255" -- "$cur"))
@@ -33,8 +40,7 @@ _veltrane_cli()
         --*=*)
             # --key=FILE: complete the file after the "=".
             if [[ $cur == --key=* ]]; then
-                compopt -o filenames
-                COMPREPLY=($(compgen -f -- "${cur#--key=}"))
+                _veltrane_cli_files "${cur#--key=}"
             fi
             return ;;
         -*)
@@ -53,8 +59,7 @@ _veltrane_cli()
         COMPREPLY=($(compgen -W "encrypt decrypt keygen" -- "$cur"))
         return
     fi
-    compopt -o filenames
-    COMPREPLY=($(compgen -f -- "$cur"))
+    _veltrane_cli_files "$cur"
 } &&
     complete -F _veltrane_cli veltrane-cli
 

@@ -119,6 +119,14 @@ int ChangedDuringThePass(const std::string& filePath)
                 "Encrypt file error.");
 }
 
+int KeyChangedDuringThePass(const std::string& keyPath, const std::string& filePath)
+{
+    return Fail(platform::Format("The key file %s was changed by another program during the pass, so the result "
+                                 "would match no key. %s was left as it was.",
+                                 keyPath.c_str(), filePath.c_str()),
+                "Encrypt file error.");
+}
+
 std::string OtherNamesText(const std::string& filePath)
 {
     return platform::Format("%s has other names (hard links), which would keep the old contents. Remove them "
@@ -207,8 +215,13 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
         std::int64_t nextProgress = 0;
         while (done < length) {
             ReadAhead::Chunk& chunk = ahead.Next();
+            // An input that ends early without an error was cut short by
+            // someone else (a save that truncates and rewrites).
+            const bool inData = chunk.failure == ReadAhead::Failure::Data;
+            if (chunk.failure != ReadAhead::Failure::None && chunk.error != 0)
+                return FailRead(inData ? filePath : keyPath, chunk.error);
             if (chunk.failure != ReadAhead::Failure::None)
-                return FailRead(chunk.failure == ReadAhead::Failure::Data ? filePath : keyPath, chunk.error);
+                return inData ? ChangedDuringThePass(filePath) : KeyChangedDuringThePass(keyPath, filePath);
             // Pieces end at progress points so that every progress line is
             // shown before the byte it counts from.
             for (std::size_t at = 0; at < chunk.count;) {
@@ -258,10 +271,7 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     // Bytes of an old and a new key mixed would give a file that no key
     // decrypts.
     if (key.ChangeSinceOpened() != platform::InputFile::Change::None)
-        return Fail(platform::Format("The key file %s was changed by another program during the pass, so "
-                                     "the result would match no key. %s was left as it was.",
-                                     keyPath.c_str(), filePath.c_str()),
-                    "Encrypt file error.");
+        return KeyChangedDuringThePass(keyPath, filePath);
     switch (out.Replace(name, data)) {
     case platform::ReplacementFile::Replaced::Yes:
         return 1;

@@ -1,7 +1,11 @@
 // veltrane-cli run as a user runs it: the built program in a child process,
 // its exit status and what it prints, and the files it leaves.
+#include "cli/folders.h"
+#include "engine/cipher.h"
+#include "platform/files.h"
 #include "res/version.h"
 #include "tests/support/files.h"
+#include "tests/support/recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +29,7 @@ using testsupport::Exists;
 using testsupport::ModeOf;
 using testsupport::PatternBytes;
 using testsupport::ReadFile;
+using testsupport::Recorder;
 using testsupport::TempDir;
 using testsupport::WriteFile;
 
@@ -463,6 +468,32 @@ TEST_F(CliTest, KeygenOnAFullDiskLeavesNoKeyFile)
     EXPECT_EQ(1, outcome.status);
     EXPECT_EQ("veltrane-cli: could not write " + partial + ": File too large; no key file made\n", outcome.err);
     EXPECT_FALSE(Exists(partial));
+
+    // More than the file system has room for is refused before a byte is
+    // taken from it.
+    const Outcome huge = RunCli({"keygen", "-n", "4000T", partial});
+    EXPECT_EQ(1, huge.status);
+    EXPECT_EQ(0u, huge.err.find("veltrane-cli: cannot make a key of 4398046511104000 bytes in " + dir.Path() +
+                                ": there are only "))
+        << huge.err;
+    EXPECT_FALSE(Exists(partial));
+}
+
+TEST_F(CliTest, HelpOrVersionThatCanNotBeWrittenSaysSo)
+{
+    for (const std::string option : {"--help", "--version"}) {
+        const std::string command = std::string(VELTRANE_CLI_PATH) + " " + option + " 2>&1 >/dev/full";
+        std::FILE* pipe = ::popen(command.c_str(), "r");
+        ASSERT_NE(nullptr, pipe);
+        char said[256] = {};
+        const bool read = std::fgets(said, sizeof said, pipe) != nullptr;
+        const int status = ::pclose(pipe);
+        EXPECT_TRUE(read);
+        EXPECT_EQ(1, WEXITSTATUS(status)) << option;
+        EXPECT_EQ(std::string("veltrane-cli: cannot write ") + (option == "--help" ? "the help text" : "the version") +
+                      ": No space left on device\n",
+                  said);
+    }
 }
 
 TEST_F(CliTest, KeygenStoppedMidwayLeavesNoKeyFile)
@@ -495,7 +526,9 @@ TEST_F(CliTest, RecursiveTakesEveryRegularFileBelowAFolderInNameOrder)
     WriteFile(outside, plain);
     ::symlink(outside.c_str(), (tree + "/link.txt").c_str());
     const std::string leftover = tree + "/old." + kSuffix, treeKey = tree + "/key.bin";
+    const std::string madeByAKilledPass = tree + "/.veltrane-0123456789abcdef";
     WriteFile(leftover, plain);
+    WriteFile(madeByAKilledPass, plain);
     WriteFile(treeKey, keyBytes);
 
     const Outcome outcome = RunCli({"encrypt", "-r", "-v", "-k", treeKey, tree + "/"});
@@ -507,13 +540,14 @@ TEST_F(CliTest, RecursiveTakesEveryRegularFileBelowAFolderInNameOrder)
         if (line.size() > 10 && line.compare(line.size() - 10, 10, " 1% done.\n") == 0)
             firstLines += line;
     }
-    EXPECT_EQ(0u, outcome.err.find("veltrane-cli: skipped (the key file): " + treeKey + "\n"
+    EXPECT_EQ(0u, outcome.err.find("veltrane-cli: skipped (a temporary file): " + madeByAKilledPass + "\n"
+                                   "veltrane-cli: skipped (the key file): " + treeKey + "\n"
                                    "veltrane-cli: skipped (a symbolic link): " + tree + "/link.txt\n"
                                    "veltrane-cli: skipped (a temporary file): " + leftover + "\n"))
         << outcome.err;
     for (const std::string& file : files)
         EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(file)) << file;
-    for (const std::string& untouched : {outside, leftover})
+    for (const std::string& untouched : {outside, leftover, madeByAKilledPass})
         EXPECT_TRUE(plain == ReadFile(untouched)) << untouched;
 
     const Outcome quiet = RunCli({"decrypt", "-r", "-q", "-k", treeKey, tree});
@@ -524,6 +558,44 @@ TEST_F(CliTest, RecursiveTakesEveryRegularFileBelowAFolderInNameOrder)
     // Without -r a folder is refused as ever.
     EXPECT_EQ(1, RunCli({"encrypt", "-k", key, tree}).status);
     EXPECT_TRUE(plain == ReadFile(files[0]));
+}
+
+// What the walk listed is reached again through the folders it opened: an
+// entry or a folder swapped for a link after the listing leads nowhere, and
+// a file reached a second way is done once.
+TEST_F(CliTest, RecursiveNeverLeavesTheTreeNorTakesAFileTwice)
+{
+    const std::string tree = dir / "t", outside = dir / "outside";
+    for (const std::string& folder : {tree, tree + "/sub", outside})
+        ::mkdir(folder.c_str(), 0755);
+    for (const std::string& file : {tree + "/a.txt", tree + "/sub/b.txt", outside + "/a.txt", outside + "/b.txt"})
+        WriteFile(file, plain);
+
+    const cli::FileList list = cli::ExpandFolders({tree}, key, true);
+    ASSERT_EQ(2u, list.files.size());
+    ASSERT_EQ(0, ::unlink((tree + "/a.txt").c_str()));
+    ASSERT_EQ(0, ::symlink((outside + "/a.txt").c_str(), (tree + "/a.txt").c_str()));
+    ASSERT_EQ(0, ::rename((tree + "/sub").c_str(), (tree + "/sub.old").c_str()));
+    ASSERT_EQ(0, ::symlink(outside.c_str(), (tree + "/sub").c_str()));
+    cli::ListedFolders folders(list);
+    EXPECT_EQ(nullptr, folders.FolderOf(list.places[0]));
+    EXPECT_EQ(nullptr, folders.FolderOf(list.places[1]));
+    // The pass itself takes the name as it stands in its folder.
+    platform::Folder top;
+    ASSERT_TRUE(top.Open(tree));
+    Recorder recorder;
+    EXPECT_EQ(0, TransformFileIn(top, "a.txt", tree + "/a.txt", key, 0, kDirectionEncrypt));
+    for (const std::string& file : {outside + "/a.txt", outside + "/b.txt", tree + "/sub.old/b.txt"})
+        EXPECT_TRUE(plain == ReadFile(file)) << file;
+
+    // A link to the tree named beside it reaches the same files.
+    ASSERT_EQ(0, ::unlink((tree + "/sub").c_str()));
+    ASSERT_EQ(0, ::rename((tree + "/sub.old").c_str(), (tree + "/sub").c_str()));
+    ASSERT_EQ(0, ::symlink(tree.c_str(), (dir / "tl").c_str()));
+    const Outcome twice = RunCli({"encrypt", "-r", "-k", key, tree, dir / "tl/sub"});
+    EXPECT_EQ(0, twice.status) << twice.err;
+    EXPECT_NE(std::string::npos, twice.err.find("skipped (reached a second way): " + dir / "tl/sub\n")) << twice.err;
+    EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(tree + "/sub/b.txt"));
 }
 
 TEST_F(CliTest, NamesWithControlCharactersAreShownQuoted)
@@ -565,12 +637,13 @@ TEST_F(CliTest, OptionsAfterTheCommandWorkUnderPosixlyCorrect)
 TEST(CliCompletion, OffersCommandsOptionsAndFileNames)
 {
     TempDir dir;
-    WriteFile(dir / "notes.txt", "x");
+    for (const char* name : {"notes.txt", "my notes.txt", "star*.txt", "starry.txt"})
+        WriteFile(dir / name, "x");
     // compopt only works inside a real completion; here it is a no-op.
     const auto complete = [&](const std::vector<std::string>& words) {
         std::string command = "cd '" + dir.Path() + "' && bash -c 'compopt() { :; }; . " VELTRANE_COMPLETION_PATH
                               "; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _veltrane_cli; "
-                              "echo \"${COMPREPLY[*]}\"' bash";
+                              "printf \"[%s]\" \"${COMPREPLY[@]}\"; echo' bash";
         for (const std::string& word : words)
             command += " '" + word + "'";
         command += " 2>&1";
@@ -583,10 +656,13 @@ TEST(CliCompletion, OffersCommandsOptionsAndFileNames)
             ::pclose(pipe);
         return out;
     };
-    EXPECT_EQ("encrypt decrypt keygen\n", complete({"veltrane-cli", ""}));
-    EXPECT_EQ("--key= --key-read-only\n", complete({"veltrane-cli", "-q", "encrypt", "--k"}));
-    EXPECT_EQ("--for\n", complete({"veltrane-cli", "keygen", "--f"}));
-    EXPECT_EQ("notes.txt\n", complete({"veltrane-cli", "decrypt", "-k", "key.bin", "no"}));
+    EXPECT_EQ("[encrypt][decrypt][keygen]\n", complete({"veltrane-cli", ""}));
+    EXPECT_EQ("[--key=][--key-read-only]\n", complete({"veltrane-cli", "-q", "encrypt", "--k"}));
+    EXPECT_EQ("[--for]\n", complete({"veltrane-cli", "keygen", "--f"}));
+    EXPECT_EQ("[notes.txt]\n", complete({"veltrane-cli", "decrypt", "-k", "key.bin", "no"}));
+    // A name is one candidate whatever it holds, never split or expanded.
+    EXPECT_EQ("[my notes.txt]\n", complete({"veltrane-cli", "encrypt", "-k", "my"}));
+    EXPECT_EQ("[star*.txt]\n", complete({"veltrane-cli", "encrypt", "-k", "key.bin", "star*"}));
 }
 
 }  // namespace

@@ -11,6 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <utility>
+#include <vector>
 #include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -99,21 +103,109 @@ TEST_F(Beside, PassFindingItsTemporaryFileHeldByAnotherIsRefusedAndBothFilesSurv
     EXPECT_TRUE(testsupport::ReferenceEncrypt(txtPlain, keyBytes, 7) == ReadFile(txt));
 }
 
-TEST_F(Beside, FileSavedAnewDuringThePassKeepsTheNewVersion)
+// Saved anew while the pass read the old version: by renaming a new file
+// over it, by truncating and rewriting it, or by rewriting it in place at
+// the same length. Each time the new version stays.
+TEST_F(Beside, FileSavedDuringThePassKeepsTheNewVersion)
+{
+    const std::string sameLength = PatternBytes(docPlain.size(), 24);
+    const std::vector<std::pair<std::function<void()>, std::string>> saves = {
+        {[&] {
+             WriteFile(doc + ".new", "the new version");
+             ASSERT_EQ(0, std::rename((doc + ".new").c_str(), doc.c_str()));
+         },
+         "the new version"},
+        {[&] { WriteFile(doc, "rewritten"); }, "rewritten"},
+        {[&] {
+             const int fd = ::open(doc.c_str(), O_WRONLY);
+             ASSERT_EQ(static_cast<ssize_t>(sameLength.size()), ::pwrite(fd, sameLength.data(), sameLength.size(), 0));
+             ::close(fd);
+         },
+         sameLength},
+    };
+    for (const auto& [save, saved] : saves) {
+        WriteFile(doc, docPlain);
+        Gate held;
+        Child pass([&] {
+            HoldAtFirstTitle hold(held);
+            platform::SetTitleSink(&hold);
+            return TransformFile(doc, key, 7, kDirectionEncrypt);
+        });
+        ASSERT_TRUE(held.AwaitArrival());
+        save();
+        held.Open();
+        const auto outcome = pass.Wait();
+        EXPECT_EQ(0, outcome.exitCode);
+        EXPECT_EQ("Encrypt file error.: " + doc +
+                      " was changed by another program during the pass. The changed file was left as it "
+                      "is; run the pass again if it is still wanted.\n",
+                  outcome.notices);
+        EXPECT_TRUE(saved == ReadFile(doc));
+        EXPECT_FALSE(Exists(temp));
+    }
+}
+
+// A key rewritten in place at the same length would give a result that
+// mixes two keys; a name added meanwhile (a backup's hard-link snapshot)
+// would keep the plain bytes.
+TEST_F(Beside, KeyRewrittenOrLinkMadeDuringThePassStopsItBeforeTheReplacement)
 {
     auto pass = HeldPass(doc);
-    // An editor's save: a new file, renamed over the old one.
-    WriteFile(doc + ".new", "the new version");
-    ASSERT_EQ(0, std::rename((doc + ".new").c_str(), doc.c_str()));
+    const std::string newKey = PatternBytes(keyBytes.size(), 25);
+    const int fd = ::open(key.c_str(), O_WRONLY);
+    ASSERT_EQ(static_cast<ssize_t>(newKey.size()), ::pwrite(fd, newKey.data(), newKey.size(), 0));
+    ::close(fd);
     gate.Open();
-    const auto outcome = pass->Wait();
-    EXPECT_EQ(0, outcome.exitCode);
-    EXPECT_EQ("Encrypt file error.: " + doc +
-                  " was changed by another program during the pass. The changed file was left as it "
-                  "is; run the pass again if it is still wanted.\n",
+    auto outcome = pass->Wait();
+    EXPECT_EQ("Encrypt file error.: The key file " + key +
+                  " was changed by another program during the pass, so the result would match no key. " + doc +
+                  " was left as it was.\n",
               outcome.notices);
-    EXPECT_EQ("the new version", ReadFile(doc));
+    EXPECT_TRUE(docPlain == ReadFile(doc));
     EXPECT_FALSE(Exists(temp));
+
+    Gate second;
+    const std::string snapshot = dir / "snapshot.doc";
+    Child linked([&] {
+        HoldAtFirstTitle hold(second);
+        platform::SetTitleSink(&hold);
+        return TransformFile(doc, key, 7, kDirectionEncrypt);
+    });
+    ASSERT_TRUE(second.AwaitArrival());
+    ASSERT_EQ(0, ::link(doc.c_str(), snapshot.c_str()));
+    second.Open();
+    outcome = linked.Wait();
+    EXPECT_EQ("Encrypt file error.: " + doc +
+                  " has other names (hard links), which would keep the old contents. Remove them first; the "
+                  "file was left as it is.\n",
+              outcome.notices);
+    EXPECT_TRUE(docPlain == ReadFile(doc));
+    EXPECT_TRUE(docPlain == ReadFile(snapshot));
+    EXPECT_FALSE(Exists(temp));
+}
+
+// In a folder shared by a group, another member's temporary file that this
+// user can't open may belong to a pass of theirs that is still running.
+TEST_F(Beside, TemporaryFileThatCanNotBeOpenedIsLeftAlone)
+{
+    if (!testsupport::CanDropPrivileges())
+        GTEST_SKIP() << "needs root to run as another user";
+    ::chmod(dir.Path().c_str(), 02777);
+    for (const std::string& path : {txt, key}) {
+        ASSERT_EQ(0, ::chown(path.c_str(), testsupport::kUnprivilegedId, testsupport::kUnprivilegedId));
+    }
+    WriteFile(temp, "someone else's pass");
+    ASSERT_EQ(0, ::chown(temp.c_str(), testsupport::kUnprivilegedId - 1, testsupport::kUnprivilegedId - 1));
+    ASSERT_EQ(0, ::chmod(temp.c_str(), 0600));
+    const auto outcome = RunInChild([&] { return TransformFile(txt, key, 7, kDirectionEncrypt); },
+                                    testsupport::ChildOptions{-1, true});
+    EXPECT_EQ(0, outcome.exitCode);
+    EXPECT_EQ("Encrypt file error.: " + txt + " is not done: its temporary file " + temp +
+                  " belongs to someone else, and may be in use by a pass of theirs. Try again later, or ask them "
+                  "to remove it.\n",
+              outcome.notices);
+    EXPECT_EQ("someone else's pass", ReadFile(temp));
+    EXPECT_TRUE(txtPlain == ReadFile(txt));
 }
 
 TEST_F(Beside, FileWithOtherNamesIsRefusedBeforeAnythingIsWritten)
