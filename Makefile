@@ -83,6 +83,7 @@ run: build
 
 bench: build
 	$(BUILD_DIR)/bench/veltrane-bench
+	bench/small_files.sh $(BUILD_DIR)/cli/veltrane-cli
 
 # Not a benchmark: a sanity figure for the Windows program under Wine next
 # to the Linux one, on the same 256 MiB file.

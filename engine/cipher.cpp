@@ -223,7 +223,8 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
             if (chunk.failure != ReadAhead::Failure::None)
                 return inData ? ChangedDuringThePass(filePath) : KeyChangedDuringThePass(keyPath, filePath);
             // Pieces end at progress points so that every progress line is
-            // shown before the byte it counts from.
+            // shown before the byte it counts from is written; the chunk is
+            // then written in one call.
             for (std::size_t at = 0; at < chunk.count;) {
                 if (platform::CancelRequested())
                     return 0;  // `out` removes the temporary file
@@ -237,11 +238,11 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
                     static_cast<std::int64_t>(chunk.count - at), nextProgress - done));
                 const std::size_t keyBytes = std::clamp(chunk.keyBytes, at, at + piece) - at;
                 TransformBlock(chunk.data + at, chunk.key + at, keyBytes, lastKey, piece, shift, encrypt);
-                if (!out.Write(chunk.data + at, piece))
-                    return FailWrite(tempPath, platform::LastSystemError());
                 at += piece;
                 done += static_cast<std::int64_t>(piece);
             }
+            if (!out.Write(chunk.data, chunk.count))
+                return FailWrite(tempPath, platform::LastSystemError());
             ahead.Release();
         }
     }
