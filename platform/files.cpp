@@ -573,7 +573,7 @@ bool ReplacementFile::StillNamesThisFile() const
     return m_dir >= 0 && m_fd >= 0 && NameIsFile(m_dir, m_name, m_fd);
 }
 
-ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, const InputFile& original)
+ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, InputFile& original)
 {
     if (!m_created || m_fd < 0)
         return Replaced::Failed;

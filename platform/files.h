@@ -219,8 +219,9 @@ public:
     // Puts the finished file in place of `targetName` in the same folder,
     // provided that the name still names `original`, unchanged since it was
     // opened and with no other name, and that the temporary name still names
-    // this file; then flushes the folder.
-    Replaced Replace(const std::string& targetName, const InputFile& original);
+    // this file; then flushes the folder. Where the system renames over no
+    // open file, `original` is closed once it has been checked.
+    Replaced Replace(const std::string& targetName, InputFile& original);
     // Leaves the finished file under its temporary name.
     void Keep() { m_keep = true; }
     // Closes the file and removes it if the temporary name still names it.

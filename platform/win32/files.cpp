@@ -542,7 +542,7 @@ bool ReplacementFile::StillNamesThisFile() const
     return m_created && m_fd >= 0;
 }
 
-ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, const InputFile& original)
+ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, InputFile& original)
 {
     if (!StillNamesThisFile())
         return Replaced::Failed;
@@ -562,6 +562,10 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
         Discard();
         return Replaced::TargetChanged;
     }
+    // Windows renames over no file that is open. Held until now without
+    // write sharing, the original could not be written to; it is let go only
+    // for the rename.
+    original.Close();
     // Renamed through the handle this pass holds, so that what takes the data
     // file's name is the very file this pass wrote, with no moment between
     // letting it go and moving it. This is the rename, replacing in one step,
