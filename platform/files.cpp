@@ -214,7 +214,13 @@ void Folder::Close()
 bool Folder::Open(const std::string& path)
 {
     Close();
-    m_fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return Hold(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC),
+                path.empty() || path.back() == '/' ? path : path + "/");
+}
+
+bool Folder::Hold(int fd, const std::string& shown)
+{
+    m_fd = fd;
     struct stat status {};
     if (m_fd < 0 || ::fstat(m_fd, &status) != 0) {
         Close();
@@ -222,7 +228,7 @@ bool Folder::Open(const std::string& path)
     }
     m_open = true;
     m_identity = IdentityOf(status);
-    m_shown = path.empty() || path.back() == '/' ? path : path + "/";
+    m_shown = shown;
     return true;
 }
 
@@ -231,16 +237,8 @@ bool Folder::OpenWithin(const Folder& parent, const std::string& name)
     Close();
     if (!parent.IsOpen())
         return false;
-    m_fd = ::openat(parent.m_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    struct stat status {};
-    if (m_fd < 0 || ::fstat(m_fd, &status) != 0) {
-        Close();
-        return false;
-    }
-    m_open = true;
-    m_identity = IdentityOf(status);
-    m_shown = parent.m_shown + name + "/";
-    return true;
+    return Hold(::openat(parent.m_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC),
+                parent.m_shown + name + "/");
 }
 
 bool Folder::IsOpen() const { return m_open; }

@@ -104,6 +104,9 @@ public:
 
 private:
     void Close();
+    // Takes `fd` as the open folder, or closes when it is none.
+    bool Hold(int fd, const std::string& shown);
+
     int m_fd = -1;
     bool m_open = false;
     std::string m_shown;
