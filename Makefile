@@ -10,7 +10,8 @@ PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev li
               python3-gi gir1.2-gtk-3.0 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 \
               dbus-daemon dbus-bin \
               g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
-              wine wine64 fonts-wine nsis
+              wine wine64 fonts-wine nsis \
+              clang clang-tidy libclang-rt-14-dev devscripts
 # Wine's loader for 32-bit programs comes from the i386 architecture.
 FOREIGN_PACKAGES := wine32:i386
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
