@@ -16,6 +16,11 @@ endif()
 # "address,undefined" or "thread": the whole build instrumented, the first
 # finding ending the program (a test that reports and carries on would pass).
 set(VELTRANE_SANITIZE "" CACHE STRING "Sanitizers to build with (clang): address,undefined or thread")
+# The fuzz build: everything instrumented for libFuzzer's coverage as well.
+option(VELTRANE_FUZZ "Build the libFuzzer targets in fuzz/ (clang)" OFF)
+if(VELTRANE_FUZZ)
+  set(VELTRANE_SANITIZE fuzzer-no-link,address,undefined)
+endif()
 if(VELTRANE_SANITIZE)
   add_compile_options(-fsanitize=${VELTRANE_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=${VELTRANE_SANITIZE})

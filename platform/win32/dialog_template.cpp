@@ -140,7 +140,12 @@ std::vector<std::uint16_t> ComposeDialogTemplate(const res::DialogLayout& layout
             t.push_back(0xFFFF);
             t.push_back(static_cast<std::uint16_t>(iconId));
         } else {
-            PutText(t, widen(c.text ? c.text : ""));
+            // A title that begins with U+FFFF would be read as a resource
+            // number; that noncharacter is shown as the replacement one.
+            std::u16string title = widen(c.text ? c.text : "");
+            if (!title.empty() && title[0] == u'\uFFFF')
+                title[0] = u'\uFFFD';
+            PutText(t, title);
         }
         t.push_back(0);  // no creation data
     }
