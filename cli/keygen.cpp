@@ -133,9 +133,12 @@ bool ParseSize(const std::string& text, std::int64_t& bytes)
     std::uint64_t number = 0;
     constexpr std::uint64_t kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
     for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-        number = number * 10 + static_cast<unsigned>(text[at] - '0');
-        if (number > kMax)
+        const unsigned digit = static_cast<unsigned>(text[at] - '0');
+        // Checked before the step: past 2^64 the number would wrap round
+        // into a smaller size and make a key of the wrong length.
+        if (number > (kMax - digit) / 10)
             return false;
+        number = number * 10 + digit;
     }
     if (at == 0)
         return false;

@@ -187,10 +187,19 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
     // when POSIXLY_CORRECT would otherwise end the options at the command.
     std::vector<std::string> words;
     opterr = 0;
-    optind = 1;
+    // 0, not 1: getopt starts afresh only then, and otherwise goes on inside
+    // an option cluster of an earlier call's argv (a parse that stopped at an
+    // error or --help in "-qZ" leaves it pointing into words since freed).
+    optind = 0;
     int code;
+    // The word the next option is read from: getopt moves optind past a
+    // cluster ("-qk") only at its end, and past a separate argument too, so
+    // argv[optind - 1] can be the word before (whose text then went into
+    // the message about this option).
+    int word = 1;
     while ((code = getopt_long(argc, argv, "-:k:o:rn:qv", kLongOptions, nullptr)) != -1) {
-        const char* arg = argv[optind - 1];
+        const char* arg = argv[word];
+        word = optind;
         switch (code) {
         case kWord:
             words.emplace_back(optarg);
@@ -236,15 +245,15 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             const bool isLong = std::strncmp(arg, "--", 2) == 0;
             if (code == ':')
                 error = isLong ? "option '" + OptionAsTyped(arg) + "' requires an argument"
-                               : std::string("option requires an argument -- '") +
-                                     static_cast<char>(optopt) + "'";
+                               : "option requires an argument -- " + Shown(std::string(1, static_cast<char>(optopt)));
             else if (isLong && optopt != 0)
                 error = "option '" + OptionAsTyped(arg) + "' doesn't allow an argument";
             else if (isLong)
                 error = std::string(IsAmbiguous(OptionAsTyped(arg)) ? "ambiguous" : "unrecognized") +
                         " option " + Shown(OptionAsTyped(arg));
             else
-                error = std::string("invalid option -- '") + static_cast<char>(optopt) + "'";
+                // The byte as typed could be a terminal's escape.
+                error = "invalid option -- " + Shown(std::string(1, static_cast<char>(optopt)));
             return Action::UsageError;
         }
         }

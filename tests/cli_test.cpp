@@ -442,7 +442,7 @@ TEST_F(CliTest, KeygenMakesANewOwnerOnlyKeyOfRandomBytes)
     // Never over an existing file, a key or a data file named by mistake,
     // nor through a link, even one that leads nowhere.
     const std::string keep = ReadFile(second), dangling = dir / "dangling.key";
-    ::symlink((dir / "nowhere").c_str(), dangling.c_str());
+    ASSERT_EQ(0, ::symlink((dir / "nowhere").c_str(), dangling.c_str()));
     for (const std::string& existing : {second, data, dangling}) {
         const Outcome refused = RunCli({"keygen", "-n", "1M", existing});
         EXPECT_EQ(1, refused.status);
@@ -524,7 +524,7 @@ TEST_F(CliTest, RecursiveTakesEveryRegularFileBelowAFolderInNameOrder)
     for (const std::string& file : files)
         WriteFile(file, plain);
     WriteFile(outside, plain);
-    ::symlink(outside.c_str(), (tree + "/link.txt").c_str());
+    ASSERT_EQ(0, ::symlink(outside.c_str(), (tree + "/link.txt").c_str()));
     const std::string leftover = tree + "/old." + kSuffix, treeKey = tree + "/key.bin";
     const std::string madeByAKilledPass = tree + "/.veltrane-0123456789abcdef";
     WriteFile(leftover, plain);

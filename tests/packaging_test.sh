@@ -49,6 +49,12 @@ dpkg-deb -x "$deb" "$work/root"
 if ! findings=$(lintian --fail-on error,warning "$deb" 2>&1) || grep -q '^[EW]: ' <<<"$findings"; then
   fail "lintian finds fault with the package:"$'\n'"$findings"
 fi
+# Built as a distribution builds a security tool: lintian's notes on
+# hardening are findings too, and hardening-check agrees on each program.
+hardening=$(lintian -I "$deb" 2>&1 | grep 'hardening-') && fail "lintian: $hardening"
+for program in veltrane veltrane-cli; do
+  hardening-check "$work/root/usr/bin/$program" >&2 || fail "$program is not fully hardened"
+done
 # The changelog's newest entry is this release, signed by the maintainer.
 zcat "$work/root/usr/share/doc/veltrane/changelog.gz" > "$work/changelog"
 [ "$(dpkg-parsechangelog -l "$work/changelog" -S Version)" = "$version" ] \

@@ -16,6 +16,19 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Windows has (KERNEL32, msvcrt and the like).
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
+# Asked for here rather than left to the linker's defaults, which have changed
+# between binutils releases: a randomised load address (which needs the
+# relocations kept), no code run from data pages, and on 64-bit addresses
+# randomised over the whole space. Stack canaries come from libssp, linked
+# in statically by -static like the rest.
+string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT
+       " -Wl,--dynamicbase -Wl,--enable-reloc-section -Wl,--nxcompat -fstack-protector-strong")
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  string(APPEND CMAKE_EXE_LINKER_FLAGS_INIT " -Wl,--high-entropy-va")
+endif()
+set(CMAKE_C_FLAGS_INIT "-fstack-protector-strong")
+set(CMAKE_CXX_FLAGS_INIT "-fstack-protector-strong")
+
 # Tests and their discovery run the programs through Wine, in a prefix of
 # their own inside the build folder, so nothing lands in the home folder.
 set(CMAKE_CROSSCOMPILING_EMULATOR

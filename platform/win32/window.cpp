@@ -1,5 +1,6 @@
 #include "platform/win32/window.h"
 
+#include "platform/win32/dialog_template.h"
 #include "platform/win32/text.h"
 
 #include <commdlg.h>
@@ -13,25 +14,6 @@ namespace platform {
 // ---- Dialog templates ------------------------------------------------------
 
 namespace {
-
-void Align(std::vector<WORD>& t)
-{
-    // Items start on a DWORD boundary; the buffer itself starts on one.
-    if (t.size() % 2)
-        t.push_back(0);
-}
-
-void PutDword(std::vector<WORD>& t, DWORD value)
-{
-    t.push_back(LOWORD(value));
-    t.push_back(HIWORD(value));
-}
-
-void PutText(std::vector<WORD>& t, const std::wstring& text)
-{
-    t.insert(t.end(), text.begin(), text.end());
-    t.push_back(0);
-}
 
 int CALLBACK NoteFontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data)
 {
@@ -51,99 +33,16 @@ bool FontExists(const wchar_t* face)
     return found;
 }
 
-struct ItemClass {
-    WORD atom;
-    DWORD style;
-    DWORD exStyle;
-};
-
-ItemClass ClassOf(const res::ControlLayout& c)
-{
-    using K = res::ControlKind;
-    switch (c.kind) {
-    case K::PushButton:
-        return {0x0080, DWORD(c.style & res::kDefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0};
-    case K::EditField:
-        return {0x0081, ES_LEFT | ES_AUTOHSCROLL | WS_BORDER, 0};
-    case K::ArrowPair:
-        return {0x0084, SBS_VERT, 0};
-    case K::CheckBox:
-        return {0x0080, BS_AUTOCHECKBOX, 0};
-    case K::StaticText:
-        return {0x0082, DWORD(SS_LEFT | (c.style & res::kNoPrefix ? SS_NOPREFIX : 0)), 0};
-    case K::StaticIcon:
-        return {0x0082, SS_ICON, 0};
-    case K::RaisedFrame:
-        // Owner-drawn and drawn by nobody: only the raised border shows,
-        // and what it frames stays visible.
-        return {0x0082, SS_OWNERDRAW, WS_EX_DLGMODALFRAME};
-    case K::EtchedLine:
-        return {0x0082, SS_ETCHEDHORZ, 0};
-    }
-    return {0x0082, SS_LEFT, 0};
-}
-
 }  // namespace
 
 std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main, int iconId)
 {
     // "MS Sans Serif" where it is installed; elsewhere the system's dialog
     // font, which DS_SHELLFONT picks.
-    const bool sansSerif = FontExists(L"MS Sans Serif");
-    DWORD style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU |
-                  (sansSerif ? DS_SETFONT : DS_SHELLFONT);
-    DWORD exStyle = 0;
-    if (main) {
-        style |= WS_VISIBLE | WS_MINIMIZEBOX | DS_CENTER;
-        exStyle |= WS_EX_APPWINDOW;
-    }
-    std::vector<WORD> t;
-    t.push_back(1);       // dlgVer
-    t.push_back(0xFFFF);  // signature: DLGTEMPLATEEX
-    PutDword(t, 0);       // helpID
-    PutDword(t, exStyle);
-    PutDword(t, style);
-    t.push_back(static_cast<WORD>(layout.count));
-    t.push_back(0);  // x, y: centred or placed by the system
-    t.push_back(0);
-    t.push_back(static_cast<WORD>(layout.width));
-    t.push_back(static_cast<WORD>(layout.height));
-    t.push_back(0);  // no menu
-    t.push_back(0);  // the dialog class
-    PutText(t, Widen(layout.caption));
-    t.push_back(8);    // point size
-    t.push_back(FW_NORMAL);
-    t.push_back(0);    // italic, charset
-    PutText(t, sansSerif ? L"MS Sans Serif" : L"MS Shell Dlg");
-
-    for (std::size_t i = 0; i < layout.count; ++i) {
-        const res::ControlLayout& c = layout.controls[i];
-        const ItemClass cls = ClassOf(c);
-        Align(t);
-        PutDword(t, 0);  // helpID
-        PutDword(t, cls.exStyle);
-        DWORD itemStyle = WS_CHILD | WS_VISIBLE | cls.style;
-        if (c.style & res::kTabStop)
-            itemStyle |= WS_TABSTOP;
-        if (c.style & res::kDefaultButton)
-            itemStyle |= WS_GROUP;
-        PutDword(t, itemStyle);
-        t.push_back(static_cast<WORD>(c.x));
-        t.push_back(static_cast<WORD>(c.y));
-        t.push_back(static_cast<WORD>(c.width));
-        t.push_back(static_cast<WORD>(c.height));
-        PutDword(t, static_cast<DWORD>(c.id));
-        t.push_back(0xFFFF);
-        t.push_back(cls.atom);
-        if (c.kind == res::ControlKind::StaticIcon) {
-            t.push_back(0xFFFF);
-            t.push_back(static_cast<WORD>(iconId));
-        } else {
-            PutText(t, Widen(c.text ? c.text : ""));
-        }
-        t.push_back(0);  // no creation data
-    }
-    return t;
+    return ComposeDialogTemplate(layout, main, iconId, FontExists(L"MS Sans Serif"), [](const std::string& utf8) {
+        const std::wstring wide = Widen(utf8);
+        return std::u16string(wide.begin(), wide.end());
+    });
 }
 
 // ---- Notices and titles ----------------------------------------------------

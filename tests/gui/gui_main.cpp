@@ -9,12 +9,14 @@
 
 #include <cstdio>
 
-namespace {
-
+// Outside the anonymous namespace: the wxGetApp() that the macro below
+// defines for it would otherwise be an unused function of this file alone.
 class TestApp : public wxApp {
 public:
     bool OnInit() override { return true; }
 };
+
+namespace {
 
 void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
                   const wxString& message)

@@ -1,0 +1,127 @@
+// The Windows dialog templates: the bytes made for a layout table read back,
+// field by field, as that table; the real dialogs' tables first.
+#include "fuzz/harness.h"
+#include "platform/win32/dialog_template.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+namespace {
+
+std::u16string Widen(const std::string& text)
+{
+    // One to one, as the real conversion is; bytes from 0x80 on become
+    // U+FF80 to U+FFFF, so that a text can begin with the U+FFFF a real one
+    // may hold.
+    std::u16string wide;
+    for (const char c : text)
+        wide += static_cast<char16_t>(static_cast<std::int16_t>(c));
+    return wide;
+}
+
+struct Reader {
+    const std::vector<std::uint16_t>& t;
+    std::size_t at = 0;
+    std::uint16_t Word()
+    {
+        FUZZ_CHECK(at < t.size());
+        return t[at++];
+    }
+    std::uint32_t Dword()
+    {
+        const std::uint32_t low = Word();
+        return low | static_cast<std::uint32_t>(Word()) << 16;
+    }
+    std::u16string Text()
+    {
+        std::u16string s;
+        for (std::uint16_t c; (c = Word()) != 0;)
+            s += static_cast<char16_t>(c);
+        return s;
+    }
+};
+
+std::int16_t Short(std::uint16_t word) { return static_cast<std::int16_t>(word); }
+
+void CheckReadsBack(const res::DialogLayout& layout, bool main, int iconId, bool sansSerif)
+{
+    const std::vector<std::uint16_t> t = platform::ComposeDialogTemplate(layout, main, iconId, sansSerif, Widen);
+    Reader r{t};
+    FUZZ_CHECK(r.Word() == 1 && r.Word() == 0xFFFF && r.Dword() == 0);
+    const std::uint32_t exStyle = r.Dword(), style = r.Dword();
+    FUZZ_CHECK(((exStyle & 0x40000) != 0) == main && ((style & 0x10000000) != 0) == main);
+    FUZZ_CHECK((style & 0x80C00000) == 0x80C00000);  // a pop-up with a caption
+    FUZZ_CHECK(r.Word() == layout.count && r.Word() == 0 && r.Word() == 0);
+    FUZZ_CHECK(Short(r.Word()) == layout.width && Short(r.Word()) == layout.height);
+    FUZZ_CHECK(r.Word() == 0 && r.Word() == 0 && r.Text() == Widen(layout.caption));
+    FUZZ_CHECK(r.Word() == 8 && r.Word() == 400 && r.Word() == 0);
+    FUZZ_CHECK(r.Text() == (sansSerif ? u"MS Sans Serif" : u"MS Shell Dlg"));
+    for (std::size_t i = 0; i < layout.count; ++i) {
+        const res::ControlLayout& c = layout.controls[i];
+        if (r.at % 2)
+            FUZZ_CHECK(r.Word() == 0);
+        FUZZ_CHECK(r.Dword() == 0);
+        r.Dword();
+        const std::uint32_t itemStyle = r.Dword();
+        FUZZ_CHECK((itemStyle & 0x50000000) == 0x50000000);  // a visible child
+        FUZZ_CHECK(((itemStyle & 0x10000) != 0) == ((c.style & res::kTabStop) != 0));
+        FUZZ_CHECK(Short(r.Word()) == c.x && Short(r.Word()) == c.y);
+        FUZZ_CHECK(Short(r.Word()) == c.width && Short(r.Word()) == c.height);
+        FUZZ_CHECK(r.Dword() == static_cast<std::uint32_t>(c.id));
+        using K = res::ControlKind;
+        const std::uint16_t atom = c.kind == K::PushButton || c.kind == K::CheckBox ? 0x80
+                                   : c.kind == K::EditField                        ? 0x81
+                                   : c.kind == K::ArrowPair                        ? 0x84
+                                                                                   : 0x82;
+        FUZZ_CHECK(r.Word() == 0xFFFF && r.Word() == atom);
+        if (c.kind == K::StaticIcon)
+            FUZZ_CHECK(r.Word() == 0xFFFF && r.Word() == iconId);
+        else {  // a title that begins with 0xFFFF is read as a resource number
+            std::u16string title = Widen(c.text ? c.text : "");
+            if (!title.empty() && title[0] == u'\uFFFF')
+                title[0] = u'\uFFFD';
+            FUZZ_CHECK(r.t.at(r.at) != 0xFFFF && r.Text() == title);
+        }
+        FUZZ_CHECK(r.Word() == 0);
+    }
+    FUZZ_CHECK(r.at == t.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const bool realTables = [] {
+        for (bool main : {false, true}) {
+            CheckReadsBack(res::MainDialogLayout(), main, 128, main);
+            CheckReadsBack(res::AboutDialogLayout(), main, 128, !main);
+        }
+        return true;
+    }();
+    (void)realTables;
+
+    FuzzedDataProvider in(data, size);
+    const bool main = in.ConsumeBool(), sansSerif = in.ConsumeBool();
+    const int iconId = in.ConsumeIntegralInRange<int>(0, 0xFFFF);
+    const std::string caption = in.ConsumeRandomLengthString(80);
+    std::vector<std::string> texts;
+    std::vector<res::ControlLayout> controls;
+    const std::size_t count = in.ConsumeIntegralInRange<std::size_t>(0, 40);
+    texts.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        res::ControlLayout c{};
+        c.id = in.ConsumeIntegral<int>();
+        c.kind = static_cast<res::ControlKind>(in.ConsumeIntegralInRange<int>(0, 7));
+        texts.push_back(in.ConsumeRandomLengthString(60));
+        c.text = in.ConsumeBool() ? texts.back().c_str() : nullptr;
+        c.x = in.ConsumeIntegralInRange<int>(-32768, 32767);
+        c.y = in.ConsumeIntegralInRange<int>(-32768, 32767);
+        c.width = in.ConsumeIntegralInRange<int>(0, 32767);
+        c.height = in.ConsumeIntegralInRange<int>(0, 32767);
+        c.style = in.ConsumeIntegral<unsigned>() & 0xF;
+        controls.push_back(c);
+    }
+    const res::DialogLayout layout{1, caption.c_str(), in.ConsumeIntegralInRange<int>(0, 32767),
+                                   in.ConsumeIntegralInRange<int>(0, 32767), controls.data(), controls.size()};
+    CheckReadsBack(layout, main, iconId, sansSerif);
+    return 0;
+}

@@ -1,0 +1,22 @@
+// The in-memory dialog template (DLGTEMPLATEEX) for a layout table. Kept
+// free of the Windows headers so that the same code is built and checked on
+// Linux too; platform::BuildDialogTemplate is its Windows face.
+#pragma once
+
+#include "res/layout.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// `main` gives the main window's styles (visible, centred, minimise box, own
+// task-bar button), otherwise the About box's. Static icons show icon
+// resource `iconId`. `sansSerif` names "MS Sans Serif" as the font, otherwise
+// the system's dialog font. Texts are turned into UTF-16 by `widen`.
+std::vector<std::uint16_t> ComposeDialogTemplate(const res::DialogLayout& layout, bool main, int iconId,
+                                                 bool sansSerif,
+                                                 std::u16string (*widen)(const std::string& utf8));
+
+}  // namespace platform

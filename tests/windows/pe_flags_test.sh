@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Every program of a Windows build asks for a randomised load address (with
+# the relocations it needs), non-executable data and, on 64-bit, addresses
+# from the whole space, and carries stack canaries.
+#   pe_flags_test.sh OBJDUMP BUILD_DIR BITS
+set -uo pipefail
+objdump=$1 build=$2 bits=$3
+wanted=(IMAGE_DLL_CHARACTERISTICS_DYNAMIC_BASE IMAGE_DLL_CHARACTERISTICS_NX_COMPAT)
+[ "$bits" = 64 ] && wanted+=(IMAGE_DLL_CHARACTERISTICS_HIGH_ENTROPY_VA)
+status=0 count=0
+# The programs linked here; the installer's stub is NSIS's own.
+while IFS= read -r -d '' exe; do
+  count=$((count + 1))
+  headers=$("$objdump" -p -h "$exe") || { echo "cannot read $exe"; status=1; continue; }
+  for flag in "${wanted[@]}"; do
+    grep -q "$flag" <<<"$headers" || { echo "$exe: no $flag"; status=1; }
+  done
+  grep -qE '^ *[0-9]+ +\.reloc ' <<<"$headers" || { echo "$exe: no .reloc section"; status=1; }
+  "$objdump" -t "$exe" | grep -q '__stack_chk_guard' || { echo "$exe: no stack protector"; status=1; }
+done < <(find "$build" -name '*.exe' -not -path '*/wine-prefix/*' -not -path '*/_CPack_Packages/*' \
+              -not -path '*/CMakeFiles/*' -not -name '*-setup.exe' -print0)
+[ "$count" -gt 0 ] || { echo "no .exe found in $build"; exit 1; }
+[ "$status" = 0 ] && echo "$count programs checked"
+exit $status
