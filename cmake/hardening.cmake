@@ -25,8 +25,10 @@ if(VELTRANE_SANITIZE)
   # Without the vptr check: the toolkit's classes live in shared libraries
   # built without it, whose type information the check can't match, so it
   # flags every correct cast of a toolkit control.
-  add_compile_options(-fsanitize=${VELTRANE_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer
-                      $<$<BOOL:$<FILTER:${VELTRANE_SANITIZE},INCLUDE,undefined>>:-fno-sanitize=vptr>)
+  add_compile_options(-fsanitize=${VELTRANE_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  if(VELTRANE_SANITIZE MATCHES "undefined")
+    add_compile_options(-fno-sanitize=vptr)
+  endif()
   add_link_options(-fsanitize=${VELTRANE_SANITIZE})
 endif()
 
