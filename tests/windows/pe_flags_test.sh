@@ -5,18 +5,21 @@
 #   pe_flags_test.sh OBJDUMP BUILD_DIR BITS
 set -uo pipefail
 objdump=$1 build=$2 bits=$3
-wanted=(IMAGE_DLL_CHARACTERISTICS_DYNAMIC_BASE IMAGE_DLL_CHARACTERISTICS_NX_COMPAT)
-[ "$bits" = 64 ] && wanted+=(IMAGE_DLL_CHARACTERISTICS_HIGH_ENTROPY_VA)
+# objdump names them with or without the IMAGE_DLL_CHARACTERISTICS_ prefix.
+wanted=(DYNAMIC_BASE NX_COMPAT)
+[ "$bits" = 64 ] && wanted+=(HIGH_ENTROPY_VA)
 status=0 count=0
 # The programs linked here; the installer's stub is NSIS's own.
 while IFS= read -r -d '' exe; do
   count=$((count + 1))
   headers=$("$objdump" -p -h "$exe") || { echo "cannot read $exe"; status=1; continue; }
   for flag in "${wanted[@]}"; do
-    grep -q "$flag" <<<"$headers" || { echo "$exe: no $flag"; status=1; }
+    grep -qE "(\b|IMAGE_DLL_CHARACTERISTICS_)${flag}\b" <<<"$headers" || { echo "$exe: no $flag"; status=1; }
   done
   grep -qE '^ *[0-9]+ +\.reloc ' <<<"$headers" || { echo "$exe: no .reloc section"; status=1; }
-  "$objdump" -t "$exe" | grep -q '__stack_chk_guard' || { echo "$exe: no stack protector"; status=1; }
+  # Read whole first: grep -q ending the pipe early would fail it under pipefail.
+  symbols=$("$objdump" -t "$exe")
+  grep -q '__stack_chk_guard' <<<"$symbols" || { echo "$exe: no stack protector"; status=1; }
 done < <(find "$build" -name '*.exe' -not -path '*/wine-prefix/*' -not -path '*/_CPack_Packages/*' \
               -not -path '*/CMakeFiles/*' -not -name '*-setup.exe' -print0)
 [ "$count" -gt 0 ] || { echo "no .exe found in $build"; exit 1; }
