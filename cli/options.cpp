@@ -243,17 +243,18 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
         case ':':
         case '?': {
             const bool isLong = std::strncmp(arg, "--", 2) == 0;
+            // The byte as typed could be a terminal's escape.
+            const std::string letter = Shown(std::string(1, static_cast<char>(optopt)));
             if (code == ':')
                 error = isLong ? "option '" + OptionAsTyped(arg) + "' requires an argument"
-                               : "option requires an argument -- " + Shown(std::string(1, static_cast<char>(optopt)));
+                               : "option requires an argument -- " + letter;
             else if (isLong && optopt != 0)
                 error = "option '" + OptionAsTyped(arg) + "' doesn't allow an argument";
             else if (isLong)
                 error = std::string(IsAmbiguous(OptionAsTyped(arg)) ? "ambiguous" : "unrecognized") +
                         " option " + Shown(OptionAsTyped(arg));
             else
-                // The byte as typed could be a terminal's escape.
-                error = "invalid option -- " + Shown(std::string(1, static_cast<char>(optopt)));
+                error = "invalid option -- " + letter;
             return Action::UsageError;
         }
         }
