@@ -11,9 +11,11 @@ PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev li
               dbus-daemon dbus-bin \
               g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
               wine wine64 fonts-wine nsis \
-              clang clang-tidy libclang-rt-14-dev devscripts
-# Wine's loader for 32-bit programs comes from the i386 architecture.
-FOREIGN_PACKAGES := wine32:i386
+              clang clang-tidy libclang-rt-14-dev devscripts \
+              g++-multilib qemu-user-static
+# Wine's loader for 32-bit programs comes from the i386 architecture, and so
+# do the 32-bit access list and attribute libraries of the 32-bit Linux build.
+FOREIGN_PACKAGES := wine32:i386 libacl1-dev:i386 libattr1-dev:i386
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # -noreset: the server would otherwise restart whenever its last client
 # leaves, and refuse the next test that connects at that moment.
@@ -25,7 +27,11 @@ WIN_DIRS   := build-win32 build-win64
 TOOLCHAIN_build-win32 := cmake/toolchains/mingw-i686.cmake
 TOOLCHAIN_build-win64 := cmake/toolchains/mingw-x86_64.cmake
 
-.PHONY: all deps configure build test test-linux test-windows windows bench bench-windows run package clean
+# The engine and the command line for 32-bit Linux, run under qemu-user: the
+# arithmetic of the 32-bit Windows programs, on a kernel that runs neither.
+LINUX32_DIR := build-linux32
+
+.PHONY: all deps configure build test test-linux test-windows test-linux32 windows linux32 bench bench-windows run package clean
 
 all: build
 
@@ -59,8 +65,16 @@ $(WIN_DIRS:%=%/build.ninja): %/build.ninja:
 windows: deps $(WIN_DIRS:%=%/build.ninja)
 	for d in $(WIN_DIRS); do cmake --build $$d || exit 1; done
 
-# Both suites; `make test-linux` or `make test-windows` runs one of them.
-test: test-linux test-windows
+$(LINUX32_DIR)/build.ninja:
+	cmake -S . -B $(LINUX32_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/linux-i686.cmake
+
+linux32: deps $(LINUX32_DIR)/build.ninja
+	cmake --build $(LINUX32_DIR)
+
+# Every suite, the 32-bit one last; `make test-linux`, `make test-windows` or
+# `make test-linux32` runs one of them.
+test: test-linux test-windows test-linux32
 
 # The window tests need a display: they always get a private virtual one, so
 # they never open windows on the desktop of whoever runs them.
@@ -71,6 +85,11 @@ test-linux: build
 # among them needs the Linux program too.
 test-windows: build windows
 	for d in $(WIN_DIRS); do tests/windows/run_ctest.sh $$d $(CTEST_ARGS) || exit 1; done
+
+# Through qemu-i386-static by name (see the toolchain file): no display, no
+# help from the kernel.
+test-linux32: linux32
+	cd $(LINUX32_DIR) && ctest --output-on-failure -j2 $(CTEST_ARGS)
 
 # The window program on the current display; without one, say how to get one.
 run: build
@@ -96,7 +115,7 @@ package: build
 	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD_DIR) $(WIN_DIRS)
+	rm -rf $(BUILD_DIR) $(WIN_DIRS) $(LINUX32_DIR)
 
 # ---- Checks beyond the test suites -----------------------------------------
 # Each in a clang build folder of its own; `make clean` removes them too.

@@ -26,6 +26,9 @@ namespace platform {
 
 const char kPathSeparators[] = "/";
 
+// With 32-bit offsets a 32-bit build couldn't even open a file of 2 GiB.
+static_assert(sizeof(off_t) == 8, "build with _FILE_OFFSET_BITS=64");
+
 namespace {
 
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;

@@ -4,6 +4,7 @@
 #include "engine/cipher.h"
 #include "platform/files.h"
 #include "res/version.h"
+#include "tests/support/child.h"
 #include "tests/support/files.h"
 #include "tests/support/recorder.h"
 
@@ -64,7 +65,8 @@ public:
         std::vector<std::string> all;
         if (options.fileSizeLimit >= 0)
             all = {"prlimit", "--fsize=" + std::to_string(options.fileSizeLimit)};
-        all.push_back(VELTRANE_CLI_PATH);
+        for (std::string& word : testsupport::BuiltProgram(VELTRANE_CLI_PATH))
+            all.push_back(std::move(word));
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
         for (std::string& arg : all)
@@ -482,7 +484,7 @@ TEST_F(CliTest, KeygenOnAFullDiskLeavesNoKeyFile)
 TEST_F(CliTest, HelpOrVersionThatCanNotBeWrittenSaysSo)
 {
     for (const std::string option : {"--help", "--version"}) {
-        const std::string command = std::string(VELTRANE_CLI_PATH) + " " + option + " 2>&1 >/dev/full";
+        const std::string command = testsupport::BuiltProgramCommand(VELTRANE_CLI_PATH) + " " + option + " 2>&1 >/dev/full";
         std::FILE* pipe = ::popen(command.c_str(), "r");
         ASSERT_NE(nullptr, pipe);
         char said[256] = {};

@@ -1,4 +1,5 @@
-// A file past 2 GiB, whose length doesn't fit 32 bits, goes through whole.
+// Files past 2 GiB and past 4 GiB, whose lengths and positions don't fit 32
+// bits, go through whole.
 #include "engine/cipher.h"
 
 #include "tests/support/files.h"
@@ -6,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -68,6 +71,36 @@ TEST(LargeFile, RoundTripBeyondTwoGibibytes)
     EXPECT_EQ(kLength, total);
     EXPECT_TRUE(allZero);
     EXPECT_FALSE(Exists(dir / "big.1\xC3\xAA" "9"));
+}
+
+// Where a position is cut to 32 bits, the bytes past 4 GiB meet the key's
+// first bytes again instead of its last one.
+TEST(LargeFile, ShortKeyReachesBeyondFourGibibytes)
+{
+    constexpr std::int64_t kFourGibibytes = std::int64_t{1} << 32;
+    constexpr std::size_t kTail = 3 * 4096;
+    constexpr std::int64_t kLengthPastFour = kFourGibibytes + static_cast<std::int64_t>(kTail);
+    TempDir dir;
+    const std::string data = dir / "huge.img";
+    const std::string key = dir / "key.bin";
+    WriteFile(data, "");
+    fs::resize_file(fs::u8path(data), kLengthPastFour);
+    WriteFile(key, std::string("\x01\x02\x03", 3));
+
+    Recorder recorder;
+    ASSERT_EQ(1, TransformFile(data, key, 7, kDirectionEncrypt));
+    EXPECT_TRUE(recorder.notices.empty());
+    EXPECT_EQ(static_cast<std::uintmax_t>(kLengthPastFour), fs::file_size(fs::u8path(data)));
+    EXPECT_EQ(8, ByteAt(data, 0));
+    EXPECT_EQ(9, ByteAt(data, 1));
+    EXPECT_EQ(10, ByteAt(data, 2));
+    EXPECT_EQ(10, ByteAt(data, kFourGibibytes - 1));
+
+    std::ifstream in(fs::u8path(data), std::ios::binary);
+    in.seekg(kFourGibibytes);
+    std::vector<char> tail(kTail);
+    EXPECT_TRUE(in.read(tail.data(), static_cast<std::streamsize>(kTail)));
+    EXPECT_EQ(static_cast<std::ptrdiff_t>(kTail), std::count(tail.begin(), tail.end(), 10));
 }
 
 }  // namespace

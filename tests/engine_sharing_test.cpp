@@ -228,8 +228,13 @@ TEST_F(Beside, ClosedStandardStreamsDoNotLeakIntoTheResult)
     const auto outcome = RunInChild([&] {
         for (int fd = 0; fd <= 2; ++fd)
             ::close(fd);
-        ::execl(VELTRANE_CLI_PATH, "veltrane-cli", "encrypt", "-v", "-k", key.c_str(), txt.c_str(),
-                static_cast<char*>(nullptr));
+        std::vector<std::string> words = testsupport::BuiltProgram(VELTRANE_CLI_PATH);
+        words.insert(words.end(), {"encrypt", "-v", "-k", key, txt});
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
         return 121;
     });
     EXPECT_EQ(0, outcome.exitCode);

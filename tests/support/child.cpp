@@ -32,6 +32,21 @@ private:
 
 bool CanDropPrivileges() { return ::geteuid() == 0; }
 
+std::vector<std::string> BuiltProgram(const std::string& path)
+{
+    if (*VELTRANE_EMULATOR)
+        return {VELTRANE_EMULATOR, path};
+    return {path};
+}
+
+std::string BuiltProgramCommand(const std::string& path)
+{
+    std::string command;
+    for (const std::string& word : BuiltProgram(path))
+        command += (command.empty() ? "" : " ") + word;
+    return command;
+}
+
 Child::Child(const std::function<int()>& body, const ChildOptions& options)
 {
     int fds[2];

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -61,5 +62,11 @@ private:
 bool CanDropPrivileges();
 
 constexpr unsigned kUnprivilegedId = 65534;
+
+// The words that start a program of this build: behind the build's emulator
+// where it has one (a 32-bit build on a kernel that runs no 32-bit program).
+std::vector<std::string> BuiltProgram(const std::string& path);
+// The same as a shell command, for paths that need no quoting.
+std::string BuiltProgramCommand(const std::string& path);
 
 }  // namespace testsupport
