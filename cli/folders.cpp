@@ -2,6 +2,7 @@
 
 #include "cli/output.h"
 #include "platform/cancel.h"
+#include "platform/files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -93,7 +94,7 @@ private:
     {
         struct stat status {};
         if (::fstatat(folder.Descriptor(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            Say("cannot read " + QuoteName(path) + ": " + std::strerror(errno));
+            Say("cannot read " + QuoteName(path) + ": " + platform::SystemErrorText(errno));
             m_list.failed = true;
             return;
         }
@@ -136,7 +137,8 @@ private:
             return false;
         }
         errno = 0;
-        while (const dirent* entry = ::readdir(dir)) {
+        // Each stream is read by this thread alone, which is all readdir needs.
+        while (const dirent* entry = ::readdir(dir)) {  // NOLINT(concurrency-mt-unsafe)
             if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
                 names.emplace_back(entry->d_name);
             errno = 0;
@@ -149,7 +151,7 @@ private:
 
     void CannotRead(const std::string& path)
     {
-        Say("cannot read folder " + QuoteName(path) + ": " + std::strerror(errno));
+        Say("cannot read folder " + QuoteName(path) + ": " + platform::SystemErrorText(errno));
         m_list.failed = true;
     }
 

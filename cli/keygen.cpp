@@ -2,6 +2,7 @@
 
 #include "cli/output.h"
 #include "platform/cancel.h"
+#include "platform/files.h"
 
 // Making the file is the system's business: Windows has its own in
 // keygen_win32.cpp.
@@ -26,7 +27,7 @@ namespace {
 
 constexpr size_t kChunk = 4 << 20;
 
-std::string Reason(int error) { return std::strerror(error); }
+std::string Reason(int error) { return platform::SystemErrorText(error); }
 
 // The folder that holds `path`, to flush the new entry in it.
 std::string FolderOf(const std::string& path)

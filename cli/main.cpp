@@ -97,6 +97,7 @@ int main(int argc, char** argv)
     std::string error;
     std::vector<std::string> arguments = cli::Arguments(argc, argv);
     std::vector<char*> pointers;
+    pointers.reserve(arguments.size() + 1);
     for (std::string& argument : arguments)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);

@@ -197,7 +197,8 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
     // argv[optind - 1] can be the word before (whose text then went into
     // the message about this option).
     int word = 1;
-    while ((code = getopt_long(argc, argv, "-:k:o:rn:qv", kLongOptions, nullptr)) != -1) {
+    // The command line is read once, before any other thread starts.
+    while ((code = getopt_long(argc, argv, "-:k:o:rn:qv", kLongOptions, nullptr)) != -1) {  // NOLINT(concurrency-mt-unsafe)
         const char* arg = argv[word];
         word = optind;
         switch (code) {

@@ -30,7 +30,7 @@ public:
         int error = 0;  // the system's reason for a failure
     };
 
-    static constexpr std::size_t kChunkBytes = 256 * 1024;
+    static constexpr std::size_t kChunkBytes = std::size_t{256} * 1024;
 
     // Reads `length` bytes of `data` and the first `keyLength` bytes of `key`
     // (fewer when `length` is shorter), both from their current positions.

@@ -190,7 +190,12 @@ std::string ResolvePath(const std::string& path)
 
 int LastSystemError() { return errno; }
 
-std::string SystemErrorText(int systemError) { return std::strerror(systemError); }
+// strerror's buffer is shared by every thread, and a pass reports from its own.
+std::string SystemErrorText(int systemError)
+{
+    char buffer[256];
+    return ::strerror_r(systemError, buffer, sizeof buffer);
+}
 
 std::string FolderOfPath(const std::string& path)
 {

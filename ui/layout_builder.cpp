@@ -197,11 +197,9 @@ wxSize Measure(const ControlLayout& control, wxWindow* window, int width)
         }
         return TextExtent(window, label->GetLabelText());
     }
-    case ControlKind::EditField:
-        // The text scrolls: only a line's height must fit.
+    case ControlKind::EditField:  // the text scrolls: only a line's height must fit
+    case ControlKind::EtchedLine:  // thick enough to be drawn
         return wxSize(0, window->GetBestSize().y);
-    case ControlKind::EtchedLine:
-        return wxSize(0, window->GetBestSize().y);  // thick enough to be drawn
     default:
         return window->GetBestSize();
     }
