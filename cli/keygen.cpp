@@ -69,60 +69,95 @@ bool WriteAll(int fd, const unsigned char* buffer, size_t count)
     return true;
 }
 
-bool SyncFolder(const std::string& folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return synced;
-}
-
-// The key file as it is being made; unless kept, it is removed again, but
-// only while the name still stands for the file created here.
+// The key file as it is being made: without a name (or, where the file
+// system can't make such files, under a private one) until it is whole and
+// flushed, so that nothing stopped or killed midway leaves a file at the
+// key's name that looks like a key.
 class NewKeyFile {
 public:
-    explicit NewKeyFile(const std::string& path) : m_path(path) {}
+    explicit NewKeyFile(const std::string& path)
+        : m_folder(FolderOf(path)), m_name(platform::LastNameOf(path))
+    {
+    }
     ~NewKeyFile()
     {
         if (m_fd >= 0)
             ::close(m_fd);
-        struct stat now {};
-        if (!m_kept && m_created && ::lstat(m_path.c_str(), &now) == 0 && now.st_dev == m_made.st_dev &&
-            now.st_ino == m_made.st_ino)
-            ::unlink(m_path.c_str());
+        if (m_dir >= 0) {
+            if (!m_privateName.empty())
+                ::unlinkat(m_dir, m_privateName.c_str(), 0);
+            ::close(m_dir);
+        }
     }
     NewKeyFile(const NewKeyFile&) = delete;
     NewKeyFile& operator=(const NewKeyFile&) = delete;
 
     bool Create()
     {
-        // O_EXCL also refuses a symlink standing at the name, dangling or not.
-        m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR);
-        if (m_fd < 0)
+        m_dir = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_dir < 0)
             return false;
-        m_created = ::fstat(m_fd, &m_made) == 0;
+        // Refused before any byte is drawn; the link at the end refuses a
+        // file that came meanwhile. A symlink at the name counts, dangling
+        // or not.
+        struct stat there {};
+        if (::fstatat(m_dir, m_name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
+            errno = EEXIST;
+            return false;
+        }
+        m_fd = ::openat(m_dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR);
+        if (m_fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+            if (!platform::PrivateName(m_privateName))
+                return false;
+            m_fd = ::openat(m_dir, m_privateName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                            S_IRUSR);
+            if (m_fd < 0)
+                m_privateName.clear();
+        }
         // Exactly owner-read, whatever the umask took away.
-        return m_created && ::fchmod(m_fd, S_IRUSR) == 0;
+        return m_fd >= 0 && ::fchmod(m_fd, S_IRUSR) == 0;
     }
     int Descriptor() const { return m_fd; }
-    bool Close()
+
+    // Flushed, then given its name (never over a file that is there by
+    // now), then its folder flushed.
+    bool Keep()
     {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
+        if (::fsync(m_fd) != 0)
+            return false;
+        int linked;
+        if (m_privateName.empty()) {
+            linked = ::linkat(m_fd, "", m_dir, m_name.c_str(), AT_EMPTY_PATH);
+            if (linked != 0 && errno != EEXIST) {
+                const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+                linked = ::linkat(AT_FDCWD, self.c_str(), m_dir, m_name.c_str(), AT_SYMLINK_FOLLOW);
+            }
+        } else {
+            linked = ::renameat2(m_dir, m_privateName.c_str(), m_dir, m_name.c_str(), RENAME_NOREPLACE);
+            if (linked == 0)
+                m_privateName.clear();
+        }
+        if (linked != 0)
+            return false;
+        if (::fsync(m_dir) == 0)
+            return true;
+        // Not known to be on disk, so not kept: the name goes again, while
+        // it is still this file's.
+        const int error = errno;
+        struct stat made {}, there {};
+        if (::fstat(m_fd, &made) == 0 && ::fstatat(m_dir, m_name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+            made.st_dev == there.st_dev && made.st_ino == there.st_ino)
+            ::unlinkat(m_dir, m_name.c_str(), 0);
+        errno = error;
+        return false;
     }
-    void Keep() { m_kept = true; }
 
 private:
-    std::string m_path;
+    std::string m_folder;
+    std::string m_name;
+    std::string m_privateName;
+    int m_dir = -1;
     int m_fd = -1;
-    bool m_created = false;
-    bool m_kept = false;
-    struct stat m_made {};
 };
 
 }  // namespace
@@ -242,14 +277,16 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
         if (!WriteAll(key.Descriptor(), buffers[current].get(), ready))
             return Fail("could not write");
     }
-    if (::fsync(key.Descriptor()) != 0 || !key.Close())
-        return Fail("could not flush");
-    if (!SyncFolder(FolderOf(path)))
-        return Fail("could not flush the folder of");
-    // A stop that came during the flush still means no key file.
+    // A stop that came during the writing still means no key file.
     if (platform::CancelRequested())
         return KeygenResult::Stopped;
-    key.Keep();
+    if (!key.Keep()) {
+        if (errno == EEXIST) {
+            Say(QuoteName(path) + " already exists; a key file is never written over");
+            return KeygenResult::Failed;
+        }
+        return Fail("could not flush");
+    }
     return KeygenResult::Made;
 }
 

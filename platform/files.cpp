@@ -78,8 +78,8 @@ std::int64_t Nanoseconds(const struct timespec& time)
     return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
-// An unguessable name for a file being made, where the system can't make
-// one without a name: nobody can plant anything at it beforehand.
+}  // namespace
+
 bool PrivateName(std::string& name)
 {
     unsigned char random[8];
@@ -93,6 +93,8 @@ bool PrivateName(std::string& name)
     }
     return true;
 }
+
+namespace {
 
 // Whether `name` in `dir` is, itself, the file open as `fd`.
 bool NameIsFile(int dir, const std::string& name, int fd)

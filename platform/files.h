@@ -73,6 +73,11 @@ std::string ResolvePath(const std::string& path);
 int LastSystemError();
 std::string SystemErrorText(int systemError);
 
+// An unguessable name (".veltrane-" and 16 hex digits) for a file being made
+// where the system can't make one without a name: nobody can plant anything
+// at it beforehand, and a folder walk knows it for a leftover. POSIX only.
+bool PrivateName(std::string& name);
+
 // The folder part of a path ("" for a bare name) and its last name.
 std::string FolderOfPath(const std::string& path);
 std::string LastNameOf(const std::string& path);

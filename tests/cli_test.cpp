@@ -22,6 +22,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -132,6 +133,7 @@ public:
     }
 
     void Signal(int signal) { ::kill(m_pid, signal); }
+    pid_t Pid() const { return m_pid; }
 
     Outcome Wait()
     {
@@ -498,23 +500,44 @@ TEST_F(CliTest, HelpOrVersionThatCanNotBeWrittenSaysSo)
     }
 }
 
-TEST_F(CliTest, KeygenStoppedMidwayLeavesNoKeyFile)
+namespace fs = std::filesystem;
+
+// Bytes written so far to a file `pid` holds in `folder` with no name yet.
+off_t NamelessBytes(pid_t pid, const std::string& folder)
 {
-    const std::string partial = dir / "stopped.key";
-    Cli cli({"keygen", "-n", "1G", partial});
-    // Stopped once the first bytes are on disk, long before the last (a
-    // deadline only so that a keygen that never writes can't hang the test).
-    struct stat status {};
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while ((::stat(partial.c_str(), &status) != 0 || status.st_size == 0) &&
-           std::chrono::steady_clock::now() < deadline) {
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd/";
+    for (const auto& entry : fs::directory_iterator(fds, fs::directory_options::skip_permission_denied)) {
+        std::error_code error;
+        const std::string target = fs::read_symlink(entry.path(), error).string();
+        struct stat status {};
+        if (target.rfind(folder + "/#", 0) == 0 && ::stat(entry.path().c_str(), &status) == 0)
+            return status.st_size;
     }
-    ASSERT_GT(status.st_size, 0);
-    cli.Signal(SIGTERM);
-    const Outcome outcome = cli.Wait();
-    EXPECT_EQ(143, outcome.status);
-    EXPECT_EQ("veltrane-cli: stopped; no key file made\n", outcome.err);
-    EXPECT_FALSE(Exists(partial));
+    return 0;
+}
+
+TEST_F(CliTest, KeygenStoppedOrKilledMidwayLeavesNoKeyFile)
+{
+    const std::string keys = dir / "keys";
+    testsupport::MakeDirectory(keys);
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        const std::string partial = keys + "/stopped.key";
+        Cli cli({"keygen", "-n", "1G", partial});
+        // Stopped once the first bytes are on disk, long before the last (a
+        // deadline only so that a keygen that never writes can't hang the test).
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (NamelessBytes(cli.Pid(), keys) == 0 && std::chrono::steady_clock::now() < deadline) {
+        }
+        ASSERT_GT(NamelessBytes(cli.Pid(), keys), 0);
+        cli.Signal(signal);
+        const Outcome outcome = cli.Wait();
+        if (signal == SIGTERM) {
+            EXPECT_EQ(143, outcome.status);
+            EXPECT_EQ("veltrane-cli: stopped; no key file made\n", outcome.err);
+        }
+        EXPECT_FALSE(Exists(partial));
+        EXPECT_TRUE(fs::is_empty(keys)) << signal;
+    }
 }
 
 TEST_F(CliTest, RecursiveTakesEveryRegularFileBelowAFolderInNameOrder)
