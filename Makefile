@@ -103,6 +103,7 @@ run: build
 
 bench: build
 	$(BUILD_DIR)/bench/veltrane-bench
+	$(BUILD_DIR)/bench/veltrane-runner-bench
 	bench/small_files.sh $(BUILD_DIR)/cli/veltrane-cli
 
 # Not a benchmark: a sanity figure for the Windows program under Wine next
