@@ -139,7 +139,7 @@ build-fuzz/build.ninja:
 # instrumented build is not), then the threaded parts under TSan: the pass's
 # read-ahead, the window's pass loop and keygen's writer. The first finding
 # fails its test.
-TSAN_TESTS := ^(Pass|CipherBytes|Beside|Request|WorkBesideTheWindow|DuringAPass|MainDialog)\.|^CliTest\.Keygen
+TSAN_TESTS := ^(Pass|CipherBytes|Beside|Request|WorkBesideTheWindow|PassRunnerTest|DuringAPass|MainDialog)\.|^CliTest\.Keygen
 test-sanitize: deps build-asan/build.ninja build-tsan/build.ninja
 	cmake --build build-asan
 	cd build-asan && \
