@@ -137,8 +137,8 @@ build-fuzz/build.ninja:
 
 # The Linux suite under ASan and UBSan (bar the package, which an
 # instrumented build is not), then the threaded parts under TSan: the pass's
-# read-ahead, the window's pass loop and keygen's writer. The first finding
-# fails its test.
+# read-ahead, the window's pass runner and loop, and keygen's writer. The
+# first finding fails its test.
 TSAN_TESTS := ^(Pass|CipherBytes|Beside|Request|WorkBesideTheWindow|PassRunnerTest|DuringAPass|MainDialog)\.|^CliTest\.Keygen
 test-sanitize: deps build-asan/build.ninja build-tsan/build.ninja
 	cmake --build build-asan
@@ -147,7 +147,7 @@ test-sanitize: deps build-asan/build.ninja build-tsan/build.ninja
 	  LSAN_OPTIONS=suppressions=$(SANITIZER_SUPP)/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  $(XVFB) ctest --output-on-failure -j2 -LE 'packaging|large' $(CTEST_ARGS)
-	cmake --build build-tsan --target engine_tests cli_tests gui_tests
+	cmake --build build-tsan --target engine_tests cli_tests gui_tests pass_runner_tests
 	cd build-tsan && \
 	  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(SANITIZER_SUPP)/tsan.supp \
 	  $(XVFB) ctest --output-on-failure -j2 -R '$(TSAN_TESTS)' -LE large $(CTEST_ARGS)
