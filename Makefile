@@ -103,6 +103,7 @@ run: build
 
 bench: build
 	$(BUILD_DIR)/bench/veltrane-bench
+	$(BUILD_DIR)/bench/veltrane-runner-bench
 	bench/small_files.sh $(BUILD_DIR)/cli/veltrane-cli
 
 # Not a benchmark: a sanity figure for the Windows program under Wine next
@@ -136,13 +137,14 @@ build-fuzz/build.ninja:
 
 # The Linux suite under ASan and UBSan (bar the package, which an
 # instrumented build is not), then the threaded parts under TSan: the pass's
-# read-ahead and keygen's writer. The first finding fails its test. The
-# window tests are left out of the TSan half: pango and GLib hand memory
-# between their own worker threads and the window thread through futex locks
-# the sanitizer can't see, in libraries without frame pointers, so every
-# window reports races inside the toolkit that no suppression can name
-# without also hiding the window thread's own handlers.
-TSAN_TESTS := ^(Pass|CipherBytes|Beside|Request)\.|^CliTest\.Keygen
+# read-ahead, the windows' pass runner (toolkit-free) and keygen's writer.
+# The first finding fails its test. The window tests are left out of the TSan
+# half: pango and GLib hand memory between their own worker threads and the
+# window thread through futex locks the sanitizer can't see, in libraries
+# without frame pointers, so every window reports races inside the toolkit
+# that no suppression can name without also hiding the window thread's own
+# handlers.
+TSAN_TESTS := ^(Pass|CipherBytes|Beside|Request|PassRunnerTest)\.|^CliTest\.Keygen
 test-sanitize: deps build-asan/build.ninja build-tsan/build.ninja
 	cmake --build build-asan
 	cd build-asan && \
@@ -150,7 +152,7 @@ test-sanitize: deps build-asan/build.ninja build-tsan/build.ninja
 	  LSAN_OPTIONS=suppressions=$(SANITIZER_SUPP)/lsan.supp:print_suppressions=0 \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  $(XVFB) ctest --output-on-failure -j2 -LE 'packaging|large' $(CTEST_ARGS)
-	cmake --build build-tsan --target engine_tests cli_tests
+	cmake --build build-tsan --target engine_tests cli_tests pass_runner_tests
 	cd build-tsan && \
 	  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(SANITIZER_SUPP)/tsan.supp \
 	  $(XVFB) ctest --output-on-failure -j2 -R '$(TSAN_TESTS)' -LE large $(CTEST_ARGS)

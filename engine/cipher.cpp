@@ -329,6 +329,11 @@ int TransformFile(const std::string& filePath, const std::string& keyPath,
     });
 }
 
+int PassNotStarted(const std::string& filePath)
+{
+    return Guarded(filePath, [&] { return FailRead(filePath); });
+}
+
 int TransformFileIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
                     const std::string& keyPath, int offset, int direction)
 {

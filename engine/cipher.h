@@ -37,6 +37,10 @@ int TransformFile(const std::string& filePath, const std::string& keyPath,
 int TransformFileIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
                     const std::string& keyPath, int offset, int direction);
 
+// What a pass says when it can't be started at all (no thread or memory to
+// spare): the notice of a pass that ran out of them, for `filePath`. Returns 0.
+int PassNotStarted(const std::string& filePath);
+
 // The length of an open file in bytes, -1 when it can't be found; the file
 // position is left where it was.
 std::int64_t FileLength(int fd);

@@ -38,8 +38,10 @@ public:
     virtual void ShowPath(int id, const std::string& path) { SetItemText(id, path); }
 
     // Runs `work` while the window stays alive: it repaints, drops input, and
-    // calls `onStop` when asked to close. Returns the work's result.
-    virtual int RunPass(const std::function<int()>& work, const std::function<void()>& onStop) = 0;
+    // calls `onStop` when asked to close. Returns the work's result, or that
+    // of `notStarted` when the work could not be started.
+    virtual int RunPass(const std::function<int()>& work, const std::function<void()>& onStop,
+                        const std::function<int()>& notStarted) = 0;
     // The About box, modally.
     virtual void RunAboutBox() = 0;
     virtual void EndDialog(int result) = 0;

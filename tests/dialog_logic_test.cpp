@@ -40,12 +40,15 @@ public:
         path = chosen;
         return chosen.empty() ? 0 : 1;
     }
-    int RunPass(const std::function<int()>& work, const std::function<void()>& onStop) override
+    int RunPass(const std::function<int()>& work, const std::function<void()>& onStop,
+                const std::function<int()>& notStarted) override
     {
         log.push_back("pass");
+        // As the pass runner does.
+        platform::ResetCancel();
         if (closeDuringPass)
             onStop();
-        return work();
+        return noThread ? notStarted() : work();
     }
     void RunAboutBox() override { log.push_back("about"); }
     void EndDialog(int result) override { log.push_back("end " + std::to_string(result)); }
@@ -54,6 +57,7 @@ public:
     std::vector<std::string> log;
     std::string chosen;
     bool closeDuringPass = false;
+    bool noThread = false;
     CVeltraneDlgLogic* logic = nullptr;
 };
 
@@ -92,6 +96,18 @@ TEST_F(DialogLogic, ARequestLocksTheCommandsRunsThePassAndClearsOnlyTheFileField
     window.items[IDC_FILE_PATH] = dir / "data";
     dlg.OnDecrypt();
     EXPECT_EQ(plain, testsupport::ReadFile(dir / "data"));
+}
+
+TEST_F(DialogLogic, APassThatCannotStartSaysSoAndUnlocksTheCommands)
+{
+    window.noThread = true;
+    dlg.OnEncrypt();
+    EXPECT_EQ(plain, testsupport::ReadFile(dir / "data"));
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ("Could not read " + (dir / "data") + ".", recorder.notices[0].text);
+    EXPECT_EQ("Error: Could not read file!", recorder.notices[0].caption);
+    EXPECT_FALSE(dlg.PassRunning());
+    EXPECT_EQ("enable 1005", window.log[window.log.size() - 2]);
 }
 
 TEST_F(DialogLogic, ARefusedOrIncompleteRequestTouchesNothing)

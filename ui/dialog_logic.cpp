@@ -1,7 +1,7 @@
 #include "ui/dialog_logic.h"
 
 #include "engine/cipher.h"
-#include "platform/cancel.h"
+#include "platform/pass_runner.h"
 #include "platform/window_ops.h"
 #include "res/resource.h"
 
@@ -42,34 +42,45 @@ void CVeltraneDlgLogic::RunRequest(int direction)
     if (!ValidateRequest(m_szFile, m_szKey, m_nOffset, m_bReadOnly))
         return;
 
-    m_window.SaveFocus();
-    for (int id : kPassButtons)
-        m_window.EnableItem(id, false);
     // The pass runs beside the window, which stays alive meanwhile; what the
     // user does to it is dropped, except asking it to close.
     const std::string file = m_szFile;
     const std::string key = m_szKey;
     const int offset = m_nOffset;
-    platform::ResetCancel();
-    m_bPassRunning = true;
-    m_window.RunPass([&] { return TransformFile(file, key, offset, direction); },
-                     [this] { StopPassAndClose(); });
-    m_bPassRunning = false;
-    m_window.SetWindowTitle(kIdleTitle);
-    for (int id : kPassButtons)
-        m_window.EnableItem(id, true);
-    // The key and the offset stay for the next file.
-    m_window.SetItemText(IDC_FILE_PATH, std::string());
-    m_window.RestoreFocus();
+    {
+        PassScope scope(*this);
+        m_window.RunPass([&] { return TransformFile(file, key, offset, direction); },
+                         [this] { StopPassAndClose(); }, [&] { return PassNotStarted(file); });
+    }
     // Closing was asked for during the pass; the pass has stopped (its
     // temporary file is gone, the data file as it was) or had already ended.
     if (m_bCloseAfterPass)
         m_window.EndDialog(platform::kDialogCancel);
 }
 
+CVeltraneDlgLogic::PassScope::PassScope(CVeltraneDlgLogic& dialog) : m_dialog(dialog)
+{
+    dialog.m_window.SaveFocus();
+    for (int id : kPassButtons)
+        dialog.m_window.EnableItem(id, false);
+    dialog.m_bPassRunning = true;
+}
+
+CVeltraneDlgLogic::PassScope::~PassScope()
+{
+    platform::WindowOps& window = m_dialog.m_window;
+    m_dialog.m_bPassRunning = false;
+    window.SetWindowTitle(kIdleTitle);
+    for (int id : kPassButtons)
+        window.EnableItem(id, true);
+    // The key and the offset stay for the next file.
+    window.SetItemText(IDC_FILE_PATH, std::string());
+    window.RestoreFocus();
+}
+
 void CVeltraneDlgLogic::StopPassAndClose()
 {
-    platform::RequestCancel();
+    platform::PassRunner::RequestStop();
     m_bCloseAfterPass = true;
 }
 

@@ -55,6 +55,19 @@ private:
     void StopPassAndClose();
     void BrowseInto(int id);
 
+    // What a pass changes in the window (the commands locked, the running
+    // state), put back however the pass ends.
+    class PassScope {
+    public:
+        explicit PassScope(CVeltraneDlgLogic& dialog);
+        ~PassScope();
+        PassScope(const PassScope&) = delete;
+        PassScope& operator=(const PassScope&) = delete;
+
+    private:
+        CVeltraneDlgLogic& m_dialog;
+    };
+
     platform::WindowOps& m_window;
     bool m_bPassRunning = false;
     bool m_bCloseAfterPass = false;

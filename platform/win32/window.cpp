@@ -1,13 +1,12 @@
 #include "platform/win32/window.h"
 
+#include "platform/pass_runner.h"
 #include "platform/win32/dialog_template.h"
 #include "platform/win32/text.h"
 
 #include <commdlg.h>
 
-#include <exception>
-#include <mutex>
-#include <thread>
+#include <atomic>
 
 namespace platform {
 
@@ -77,63 +76,6 @@ void Win32Sinks::SetTitle(const std::string& text)
 
 namespace {
 
-// One job at a time from the work's thread, run on the window thread.
-class Hop {
-public:
-    Hop() : m_ready(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-            m_done(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-    ~Hop()
-    {
-        CloseHandle(m_ready);
-        CloseHandle(m_done);
-    }
-    void Run(const std::function<void()>& job)
-    {
-        std::lock_guard<std::mutex> one(m_mutex);
-        m_job = &job;
-        SetEvent(m_ready);
-        WaitForSingleObject(m_done, INFINITE);
-    }
-    void Serve()
-    {
-        (*m_job)();
-        SetEvent(m_done);
-    }
-    HANDLE Ready() const { return m_ready; }
-
-private:
-    std::mutex m_mutex;
-    HANDLE m_ready;
-    HANDLE m_done;
-    const std::function<void()>* m_job = nullptr;
-};
-
-class ForwardedSinks : public NoticeSink, public TitleSink {
-public:
-    ForwardedSinks(Hop& hop) : m_hop(hop), m_notices(SetNoticeSink(this)), m_titles(SetTitleSink(this)) {}
-    ~ForwardedSinks() override
-    {
-        SetNoticeSink(m_notices);
-        SetTitleSink(m_titles);
-    }
-    void Show(const std::string& text, const std::string& caption, NoticeIcon icon,
-              NoticeOwner owner) override
-    {
-        if (m_notices)
-            m_hop.Run([&] { m_notices->Show(text, caption, icon, owner); });
-    }
-    void SetTitle(const std::string& text) override
-    {
-        if (m_titles)
-            m_hop.Run([&] { m_titles->SetTitle(text); });
-    }
-
-private:
-    Hop& m_hop;
-    NoticeSink* m_notices;
-    TitleSink* m_titles;
-};
-
 bool IsInput(UINT message)
 {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
@@ -141,66 +83,91 @@ bool IsInput(UINT message)
            (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_DROPFILES;
 }
 
+// The system's share of a pass: an event wakes the window thread, which
+// waits on it and on its messages together.
+class MessagePump : public EventPump {
+public:
+    MessagePump(HWND window, const std::function<void()>& onStop)
+        : m_window(window), m_onStop(onStop), m_wake(CreateEventW(nullptr, FALSE, FALSE, nullptr))
+    {
+    }
+    ~MessagePump() override
+    {
+        if (m_wake)
+            CloseHandle(m_wake);
+    }
+    MessagePump(const MessagePump&) = delete;
+    MessagePump& operator=(const MessagePump&) = delete;
+
+    void Wake() override
+    {
+        // Without the event the window thread looks for reports now and
+        // then instead of being woken.
+        if (!m_wake || !SetEvent(m_wake))
+            m_polling = true;
+    }
+
+    bool RunOnce() override
+    {
+        const bool polling = m_polling || !m_wake;
+        const DWORD woke = MsgWaitForMultipleObjectsEx(m_wake ? 1 : 0, m_wake ? &m_wake : nullptr,
+                                                       polling ? kPollMilliseconds : INFINITE,
+                                                       QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_FAILED) {
+            // The window still paints while the runner polls.
+            DispatchWaiting();
+            return false;
+        }
+        if (woke == WAIT_OBJECT_0 + (m_wake ? 1 : 0))
+            DispatchWaiting();
+        return true;
+    }
+
+private:
+    static constexpr DWORD kPollMilliseconds = 10;
+
+    void DispatchWaiting()
+    {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            const bool ours = msg.hwnd && (msg.hwnd == m_window || IsChild(m_window, msg.hwnd));
+            // With the focused button disabled no control has the focus,
+            // and keys come to the window as system keys.
+            const bool key = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+            if (ours && key && msg.wParam == VK_ESCAPE) {
+                m_onStop();
+                continue;
+            }
+            // The Close box and the system menu's Close still reach the
+            // window, which turns them into a stop request.
+            const bool closeBox = msg.message == WM_NCLBUTTONDOWN && msg.wParam == HTCLOSE;
+            const bool altF4 = msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4;
+            if (ours && (closeBox || altF4)) {
+                m_onStop();
+                continue;
+            }
+            if (ours && IsInput(msg.message) && msg.message != WM_NCMOUSEMOVE &&
+                msg.message != WM_MOUSEMOVE)
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    HWND m_window;
+    const std::function<void()>& m_onStop;
+    HANDLE m_wake;
+    std::atomic<bool> m_polling{false};
+};
+
 }  // namespace
 
 int RunWhileWindowLives(HWND window, const std::function<int()>& work,
-                        const std::function<void()>& onStop)
+                        const std::function<void()>& onStop, const std::function<int()>& notStarted)
 {
-    Hop hop;
-    int result = 0;
-    std::exception_ptr failure;
-    HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    {
-        ForwardedSinks sinks(hop);
-        std::thread worker([&] {
-            try {
-                result = work();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            SetEvent(finished);
-        });
-        const HANDLE waits[] = {finished, hop.Ready()};
-        for (;;) {
-            const DWORD woke =
-                MsgWaitForMultipleObjectsEx(2, waits, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            if (woke == WAIT_OBJECT_0)
-                break;
-            if (woke == WAIT_OBJECT_0 + 1) {
-                hop.Serve();
-                continue;
-            }
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                const bool ours = msg.hwnd && (msg.hwnd == window || IsChild(window, msg.hwnd));
-                // With the focused button disabled no control has the focus,
-                // and keys come to the window as system keys.
-                const bool key = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
-                if (ours && key && msg.wParam == VK_ESCAPE) {
-                    onStop();
-                    continue;
-                }
-                // The Close box and the system menu's Close still reach the
-                // window, which turns them into a stop request.
-                const bool closeBox = msg.message == WM_NCLBUTTONDOWN && msg.wParam == HTCLOSE;
-                const bool altF4 = msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4;
-                if (ours && (closeBox || altF4)) {
-                    onStop();
-                    continue;
-                }
-                if (ours && IsInput(msg.message) && msg.message != WM_NCMOUSEMOVE &&
-                    msg.message != WM_MOUSEMOVE)
-                    continue;
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-        worker.join();
-    }
-    CloseHandle(finished);
-    if (failure)
-        std::rethrow_exception(failure);
-    return result;
+    MessagePump pump(window, onStop);
+    PassRunner runner(pump);
+    return runner.Run(work, notStarted);
 }
 
 // ---- Window operations -----------------------------------------------------
@@ -268,9 +235,10 @@ void Win32DialogOps::ShowPath(int id, const std::string& path)
     }
 }
 
-int Win32DialogOps::RunPass(const std::function<int()>& work, const std::function<void()>& onStop)
+int Win32DialogOps::RunPass(const std::function<int()>& work, const std::function<void()>& onStop,
+                            const std::function<int()>& notStarted)
 {
-    return RunWhileWindowLives(hwnd, work, onStop);
+    return RunWhileWindowLives(hwnd, work, onStop, notStarted);
 }
 
 void Win32DialogOps::EndDialog(int result)

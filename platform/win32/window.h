@@ -22,9 +22,10 @@ std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main
 // Runs `work` on a thread of its own while `window` stays alive: it paints,
 // notices and title changes raised by the work are carried out on this
 // thread in order, and input for `window` is dropped, except Escape and the
-// Close box, which call `onStop`.
+// Close box, which call `onStop`. Where no thread can be started,
+// `notStarted` runs instead and gives the result.
 int RunWhileWindowLives(HWND window, const std::function<int()>& work,
-                        const std::function<void()>& onStop);
+                        const std::function<void()>& onStop, const std::function<int()>& notStarted);
 
 // Notices as MessageBoxW, title changes on the main window; installed for
 // the object's lifetime.
@@ -56,7 +57,8 @@ public:
     void SetWindowTitle(const std::string& text) override;
     int ChooseFile(std::string& path) override;
     void ShowPath(int id, const std::string& path) override;
-    int RunPass(const std::function<int()>& work, const std::function<void()>& onStop) override;
+    int RunPass(const std::function<int()>& work, const std::function<void()>& onStop,
+                const std::function<int()>& notStarted) override;
     void EndDialog(int result) override;
     void SaveFocus() override;
     void RestoreFocus() override;

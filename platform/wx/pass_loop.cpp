@@ -1,20 +1,14 @@
 #include "platform/wx/pass_loop.h"
 
-#include "platform/notice.h"
+#include "platform/pass_runner.h"
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
-#include <wx/thread.h>
 #include <wx/toplevel.h>
 
 #include <gtk/gtk.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <exception>
-#include <mutex>
-#include <thread>
 
 namespace platform {
 
@@ -104,88 +98,26 @@ void FilterEvent(GdkEvent* event, gpointer)
     PassToGtk(event, nullptr);
 }
 
-// Jobs handed from the work's thread to the window thread.
-class Hop {
+// The toolkit's share of a pass: the window thread is woken through the
+// toolkit's idle wake-up, and each round dispatches GTK's events with the
+// filter above in front.
+class GtkPump : public EventPump {
 public:
-    // From the work's thread: runs `job` on the window thread and returns
-    // once it has run.
-    void Run(const std::function<void()>& job)
+    void Wake() override { wxWakeUpIdle(); }
+    bool RunOnce() override
     {
-        if (wxIsMainThread()) {
-            job();
-            return;
-        }
-        Entry entry{&job};
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_queue.push_back(&entry);
-        wxWakeUpIdle();
-        m_done.wait(lock, [&] { return entry.done; });
-    }
-
-    void Finish()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_finished = true;
-        wxWakeUpIdle();
-    }
-
-    // On the window thread: runs the next job, if any. False once the work
-    // has finished and no job is left.
-    bool Serve(bool& ranJob)
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        ranJob = false;
-        if (m_queue.empty())
-            return !m_finished;
-        Entry* entry = m_queue.front();
-        m_queue.pop_front();
-        lock.unlock();
-        (*entry->job)();
-        lock.lock();
-        entry->done = true;
-        m_done.notify_all();
-        ranJob = true;
+        // A yield elsewhere puts GTK's own handler back; ours goes back in
+        // front before every wait.
+        gdk_event_handler_set(FilterEvent, nullptr, nullptr);
+        // It waits for an event in any case; its result only says whether
+        // a quit was asked of the innermost loop, which is not ours to obey.
+        m_loop.Dispatch();
         return true;
     }
 
 private:
-    struct Entry {
-        const std::function<void()>* job;
-        bool done = false;
-    };
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    std::deque<Entry*> m_queue;
-    bool m_finished = false;
-};
-
-class ForwardedNotices : public NoticeSink {
-public:
-    ForwardedNotices(Hop& hop, NoticeSink* target) : m_hop(hop), m_target(target) {}
-    void Show(const std::string& text, const std::string& caption, NoticeIcon icon,
-              NoticeOwner owner) override
-    {
-        if (m_target)
-            m_hop.Run([&] { m_target->Show(text, caption, icon, owner); });
-    }
-
-private:
-    Hop& m_hop;
-    NoticeSink* m_target;
-};
-
-class ForwardedTitles : public TitleSink {
-public:
-    ForwardedTitles(Hop& hop, TitleSink* target) : m_hop(hop), m_target(target) {}
-    void SetTitle(const std::string& text) override
-    {
-        if (m_target)
-            m_hop.Run([&] { m_target->SetTitle(text); });
-    }
-
-private:
-    Hop& m_hop;
-    TitleSink* m_target;
+    wxGUIEventLoop m_loop;
+    wxEventLoopActivator m_active{&m_loop};
 };
 
 GdkWindow* ToplevelOf(wxTopLevelWindow* window)
@@ -193,6 +125,23 @@ GdkWindow* ToplevelOf(wxTopLevelWindow* window)
     GtkWidget* widget = window ? window->GetHandle() : nullptr;
     return widget ? gtk_widget_get_window(widget) : nullptr;
 }
+
+// The filter sees the guarded window only while the pass runs.
+class Guarded {
+public:
+    Guarded(wxTopLevelWindow* window, const std::function<void()>& onStop)
+    {
+        g_guard.window = ToplevelOf(window);
+        g_guard.onStop = &onStop;
+    }
+    ~Guarded()
+    {
+        g_guard = Guard();
+        gdk_event_handler_set(PassToGtk, nullptr, nullptr);
+    }
+    Guarded(const Guarded&) = delete;
+    Guarded& operator=(const Guarded&) = delete;
+};
 
 }  // namespace
 
@@ -202,52 +151,12 @@ unsigned long DroppedPresses()
 }
 
 int RunWhileWindowLives(wxTopLevelWindow* window, const std::function<int()>& work,
-                        const std::function<void()>& onStop)
+                        const std::function<void()>& onStop, const std::function<int()>& notStarted)
 {
-    Hop hop;
-    NoticeSink* const previousNotices = SetNoticeSink(nullptr);
-    TitleSink* const previousTitles = SetTitleSink(nullptr);
-    ForwardedNotices notices(hop, previousNotices);
-    ForwardedTitles titles(hop, previousTitles);
-    SetNoticeSink(&notices);
-    SetTitleSink(&titles);
-
-    g_guard.window = ToplevelOf(window);
-    g_guard.onStop = &onStop;
-
-    int result = 0;
-    std::exception_ptr failure;
-    std::thread worker([&] {
-        try {
-            result = work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        hop.Finish();
-    });
-
-    {
-        wxGUIEventLoop loop;
-        wxEventLoopActivator active(&loop);
-        bool ranJob = false;
-        while (hop.Serve(ranJob)) {
-            if (ranJob)
-                continue;
-            // A yield elsewhere puts GTK's own handler back; ours goes back
-            // in front before every wait.
-            gdk_event_handler_set(FilterEvent, nullptr, nullptr);
-            loop.Dispatch();
-        }
-    }
-    worker.join();
-
-    g_guard = Guard();
-    gdk_event_handler_set(PassToGtk, nullptr, nullptr);
-    SetNoticeSink(previousNotices);
-    SetTitleSink(previousTitles);
-    if (failure)
-        std::rethrow_exception(failure);
-    return result;
+    Guarded guarded(window, onStop);
+    GtkPump pump;
+    PassRunner runner(pump);
+    return runner.Run(work, notStarted);
 }
 
 }  // namespace platform

@@ -33,9 +33,10 @@ void WxDialogOps::SetWindowTitle(const std::string& text)
     m_dialog.SetTitle(wxString::FromUTF8(text));
 }
 
-int WxDialogOps::RunPass(const std::function<int()>& work, const std::function<void()>& onStop)
+int WxDialogOps::RunPass(const std::function<int()>& work, const std::function<void()>& onStop,
+                         const std::function<int()>& notStarted)
 {
-    return RunWhileWindowLives(&m_dialog, work, onStop);
+    return RunWhileWindowLives(&m_dialog, work, onStop, notStarted);
 }
 
 void WxDialogOps::EndDialog(int result)

@@ -18,7 +18,8 @@ public:
     void SetItemText(int id, const std::string& text) override;
     void EnableItem(int id, bool enable) override;
     void SetWindowTitle(const std::string& text) override;
-    int RunPass(const std::function<int()>& work, const std::function<void()>& onStop) override;
+    int RunPass(const std::function<int()>& work, const std::function<void()>& onStop,
+                const std::function<int()>& notStarted) override;
     void EndDialog(int result) override;
     void SaveFocus() override;
     void RestoreFocus() override;

@@ -4,6 +4,7 @@
 
 #include "engine/cipher.h"
 #include "platform/cancel.h"
+#include "platform/syscalls.h"
 #include "platform/wx/pass_loop.h"
 #include "res/resource.h"
 #include "tests/support/files.h"
@@ -19,8 +20,10 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 
 using guitest::Click;
 using guitest::PumpUntil;
@@ -37,6 +40,44 @@ const int kPassButtons[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_BROWSE_FILE, IDC_BROWS
 // Controls that stay usable while a pass runs.
 const int kAlwaysEnabled[] = {IDC_FILE_PATH, IDC_KEY_PATH, IDC_OFFSET, IDC_OFFSET_ARROWS,
                               IDC_READ_ONLY};
+
+// A pass over this many bytes writes ten blocks, each after one progress
+// line.
+const std::size_t kTenBlocks = 10 * 256 * 1024;
+
+// The pass never waits for its progress lines; this holds each of its writes
+// until the window thread has shown the line before it, so that the window
+// sees every line, and can look at the window with the pass held.
+class EachLineShownBeforeTheNextWrite : public platform::SystemCalls {
+public:
+    EachLineShownBeforeTheNextWrite() : m_previous(platform::SetSystemCalls(this)) {}
+    ~EachLineShownBeforeTheNextWrite() override { platform::SetSystemCalls(m_previous); }
+
+    ssize_t Write(int fd, const void* buffer, size_t count) override
+    {
+        if (!wxIsMainThread()) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            EXPECT_TRUE(m_changed.wait_for(lock, std::chrono::seconds(10), [&] { return m_shown > m_written; }))
+                << "no progress line shown before write " << m_written;
+            ++m_written;
+        }
+        return SystemCalls::Write(fd, buffer, count);
+    }
+    // On the window thread, once it has done with a line.
+    void Shown()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_shown;
+        m_changed.notify_all();
+    }
+
+private:
+    platform::SystemCalls* m_previous;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_shown = 0;
+    int m_written = 0;
+};
 
 struct MainDialog : testing::Test {
     TempDir dir;
@@ -143,6 +184,9 @@ TEST_F(MainDialog, PathsWithNonAsciiNamesReachTheFiles)
 
 TEST_F(MainDialog, WhileThePassRunsTheFourButtonsAreDisabledAndTheTitleShowsProgress)
 {
+    plain = testsupport::PatternBytes(kTenBlocks, 3);
+    WriteFile(data, plain);
+    EachLineShownBeforeTheNextWrite held;
     int looks = 0;
     recorder.onTitle = [&](const std::string& text) {
         ++looks;
@@ -152,6 +196,7 @@ TEST_F(MainDialog, WhileThePassRunsTheFourButtonsAreDisabledAndTheTitleShowsProg
             EXPECT_FALSE(Item(dlg, id)->IsEnabled()) << "button " << id << " at " << text;
         for (int id : kAlwaysEnabled)
             EXPECT_TRUE(Item(dlg, id)->IsEnabled()) << "control " << id << " at " << text;
+        held.Shown();
     };
     FillRequest(data, key, "3");
     Click(dlg, IDC_ENCRYPT);
@@ -278,7 +323,8 @@ TEST_F(EndingTheDialog, TheCloseBoxIsTheCancelCommand)
 }
 
 // The window while a pass runs: the pass is held at a progress point (its
-// title waits on the window thread) while the window's events flow.
+// next write waits until the window thread has shown the line) while the
+// window's events flow.
 struct DuringAPass : MainDialog {
     struct CountingChooser : FileDialogRunner {
         int runs = 0;
@@ -293,6 +339,8 @@ struct DuringAPass : MainDialog {
 
     DuringAPass()
     {
+        plain = testsupport::PatternBytes(kTenBlocks, 3);
+        WriteFile(data, plain);
         dlg->Show();
         EXPECT_TRUE(PumpUntil([this] {
             GdkWindow* window = gtk_widget_get_window(dlg->GetHandle());
@@ -305,6 +353,7 @@ struct DuringAPass : MainDialog {
     // progress line, with the pass waiting until it returns.
     void EncryptHolding(const std::function<void()>& midway)
     {
+        EachLineShownBeforeTheNextWrite held;
         int lines = 0;
         recorder.onTitle = [&](const std::string& text) {
             EXPECT_TRUE(wxIsMainThread());
@@ -313,6 +362,7 @@ struct DuringAPass : MainDialog {
                 EXPECT_TRUE(testsupport::Exists(temporary));
                 midway();
             }
+            held.Shown();
         };
         FillRequest(data, key, "7");
         Click(dlg, IDC_ENCRYPT);
@@ -353,10 +403,11 @@ struct DuringAPass : MainDialog {
 TEST_F(DuringAPass, TheWindowRepaintsShowsTheButtonsDisabledAndDropsAClick)
 {
     int paints = 0;
-    dlg->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+    const auto countPaint = [&](wxPaintEvent& event) {
         ++paints;
         event.Skip();
-    });
+    };
+    dlg->Bind(wxEVT_PAINT, countPaint);
     EncryptHolding([&] {
         for (int id : kPassButtons) {
             EXPECT_FALSE(Item(dlg, id)->IsEnabled()) << "button " << id;
@@ -385,6 +436,9 @@ TEST_F(DuringAPass, TheWindowRepaintsShowsTheButtonsDisabledAndDropsAClick)
     EXPECT_EQ("Veltrane", dlg->GetTitle());
     EXPECT_TRUE(dlg->IsShown());
     ExpectButtonsEnabled();
+    // The window outlives the count: a paint while it is destroyed would
+    // write to this finished frame.
+    dlg->Unbind(wxEVT_PAINT, countPaint);
 }
 
 TEST_F(DuringAPass, TheCloseBoxStopsThePassThenEndsTheDialog)

@@ -118,7 +118,8 @@ TEST_F(WorkBesideTheWindow, NoticesAndTitlesComeOnTheWindowThreadInOrder)
             platform::SetTitleText("three");
             return 42;
         },
-        [] { ADD_FAILURE() << "nothing asked to stop"; });
+        [] { ADD_FAILURE() << "nothing asked to stop"; },
+        [] { ADD_FAILURE() << "the thread started"; return 0; });
     EXPECT_EQ(42, result);
     EXPECT_EQ((std::vector<std::string>{"title one", "after 1", "title three"}), seen);
     ASSERT_EQ(1u, recorder.notices.size());

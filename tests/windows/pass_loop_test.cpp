@@ -59,7 +59,7 @@ TEST(PassLoop, DropsInputStopsOnEscapeAndShowsNoticesOnTheWindowThread)
                 Sleep(1);
             return 7;
         },
-        [&] { ++stops; });
+        [&] { ++stops; }, [] { return -1; });
     platform::SetNoticeSink(previous);
     DestroyWindow(window);
 
