@@ -104,6 +104,7 @@ run: build
 bench: build
 	$(BUILD_DIR)/bench/veltrane-bench
 	$(BUILD_DIR)/bench/veltrane-runner-bench
+	$(XVFB) $(BUILD_DIR)/bench/veltrane-window-bench $(BUILD_DIR)/cli/veltrane-cli
 	bench/small_files.sh $(BUILD_DIR)/cli/veltrane-cli
 
 # Not a benchmark: a sanity figure for the Windows program under Wine next
