@@ -1,6 +1,6 @@
 ; The Windows installer, one per architecture. Built by CMake with makensis:
 ;   makensis -DARCH=win64 -DVERSION=1.0.0.1 -DAPP_EXE=... -DCLI_EXE=...
-;            -DREADME=... -DLICENSE=... -DOUTFILE=... veltrane.nsi
+;            -DICON=... -DREADME=... -DLICENSE=... -DOUTFILE=... veltrane.nsi
 Unicode true
 ; The 64-bit program gets a 64-bit installer: it runs where the program does,
 ; also on systems without 32-bit support.
@@ -9,9 +9,12 @@ Unicode true
 !endif
 SetCompressor /SOLID lzma
 !include "x64.nsh"
+!include "FileFunc.nsh"
 
 Name "Veltrane"
 OutFile "${OUTFILE}"
+Icon "${ICON}"
+UninstallIcon "${ICON}"
 RequestExecutionLevel admin
 !if "${ARCH}" == "win64"
   InstallDir "$PROGRAMFILES64\Veltrane"
@@ -45,6 +48,13 @@ Function .onInit
   ${EndIf}
   SetRegView 64
 !endif
+  ; An upgrade goes where the installed copy is, so that there is only ever
+  ; one installation and one uninstall entry. Read here, not by
+  ; InstallDirRegKey, which looks before the 64-bit view is chosen.
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 != ""
+    StrCpy $INSTDIR $0
+  ${EndIf}
 FunctionEnd
 
 Function un.onInit
@@ -64,7 +74,11 @@ Section "Veltrane"
   CreateShortcut "$SMPROGRAMS\Veltrane.lnk" "$INSTDIR\veltrane.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Veltrane"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\veltrane.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" '"$INSTDIR\veltrane.exe",0'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "The Veltrane authors"
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  IntFmt $0 "0x%08X" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installer under Wine, silently: it puts the programs, ReadMe.txt, the
 # license and a Start menu entry in place, and its uninstaller takes all of
-# them away again.
+# them away again. Installed to a folder of the user's choice, an upgrade
+# goes to the same folder, so that one installation is left.
 #   installer_test.sh SETUP.EXE WINE-LOADER APP.EXE CLI.EXE
 set -euo pipefail
 setup=$1 loader=$2 app=$3 cli=$4
@@ -9,6 +10,34 @@ setup=$1 loader=$2 app=$3 cli=$4
 root="$WINEPREFIX/drive_c"
 menu="$root/ProgramData/Microsoft/Windows/Start Menu/Programs/Veltrane.lnk"
 fail() { echo "FAIL: $*"; exit 1; }
+# Wine would otherwise write desktop entries and icons for the Start menu
+# into the home folder, where no uninstaller reaches.
+export WINEDLLOVERRIDES=winemenubuilder.exe=d
+
+# The uninstaller runs a copy of itself from the temporary folder and returns
+# at once; the copy's work shows as the folder going away.
+uninstall() {
+  "$loader" "$1/uninstall.exe" /S </dev/null
+  for _ in $(seq 600); do
+    [ -e "$1" ] || [ -e "$menu" ] || break
+    sleep 0.1
+  done
+  [ ! -e "$1" ] || fail "left behind: $(ls -A "$1")"
+  [ ! -e "$menu" ] || fail "the Start menu entry is left behind"
+}
+
+chosen="$root/Prog ä/Vélträne Ω"
+# NSIS reads /D= only unquoted, and Wine quotes a word with spaces: the
+# command line goes through cmd as written.
+"$loader" cmd /c "Z:${setup//\//\\} /S /D=C:\\Prog ä\\Vélträne Ω" </dev/null
+[ -f "$chosen/veltrane.exe" ] || fail "nothing installed in the chosen folder"
+"$loader" "$setup" /S </dev/null
+for d in "$root"/Program\ Files*/Veltrane; do
+  [ ! -e "$d" ] || fail "the upgrade made a second installation in ${d#$root/}"
+done
+[ -f "$chosen/veltrane.exe" ] || fail "the upgrade took the chosen folder's programs away"
+uninstall "$chosen"
+rmdir "$root/Prog ä"
 
 # The installer's process ends when it is done.
 "$loader" "$setup" /S </dev/null
@@ -24,13 +53,5 @@ cmp -s "$cli" "$dir/veltrane-cli.exe" || fail "veltrane-cli.exe is not the one b
 "$loader" "$dir/veltrane-cli.exe" --version </dev/null | grep -q "^veltrane-cli " \
   || fail "the installed veltrane-cli.exe doesn't run"
 
-# The uninstaller runs a copy of itself from the temporary folder and returns
-# at once; the copy's work shows as the folder going away.
-"$loader" "$dir/uninstall.exe" /S </dev/null
-for _ in $(seq 600); do
-  [ -e "$dir" ] || [ -e "$menu" ] || break
-  sleep 0.1
-done
-[ ! -e "$dir" ] || fail "left behind: $(ls -A "$dir")"
-[ ! -e "$menu" ] || fail "the Start menu entry is left behind"
+uninstall "$dir"
 echo "installed into ${dir#$root/} and removed again"
