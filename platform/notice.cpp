@@ -9,7 +9,7 @@ namespace platform {
 namespace {
 NoticeSink* g_noticeSink = nullptr;
 TitleSink* g_titleSink = nullptr;
-thread_local int t_noticeError = 0;
+ReportSink* g_reportSink = nullptr;
 }  // namespace
 
 NoticeSink* SetNoticeSink(NoticeSink* sink)
@@ -33,17 +33,24 @@ void ShowNotice(const std::string& text, const std::string& caption,
         g_noticeSink->Show(text, caption, icon, owner);
 }
 
-void ShowFailure(const std::string& text, const std::string& caption, int systemError)
+ReportSink* SetReportSink(ReportSink* sink)
 {
-    struct Scope {
-        int previous = t_noticeError;
-        ~Scope() { t_noticeError = previous; }
-    } scope;
-    t_noticeError = systemError;
-    ShowNotice(text, caption);
+    ReportSink* previous = g_reportSink;
+    g_reportSink = sink;
+    return previous;
 }
 
-int NoticeSystemError() { return t_noticeError; }
+void Report(const Notice& notice)
+{
+    if (g_reportSink)
+        g_reportSink->OnNotice(notice);
+}
+
+void ReportProgress(const Progress& progress)
+{
+    if (g_reportSink)
+        g_reportSink->OnProgress(progress);
+}
 
 void SetTitleText(const std::string& text)
 {
@@ -78,13 +85,6 @@ std::string ConsoleNoticeLine(const std::string& text, const std::string& captio
         line += text[i];
     }
     return line;
-}
-
-void ConsoleNoticeSink::Show(const std::string& text, const std::string& caption,
-                             NoticeIcon, NoticeOwner)
-{
-    std::fprintf(stderr, "%s\n", ConsoleNoticeLine(text, caption).c_str());
-    std::fflush(stderr);
 }
 
 }  // namespace platform
