@@ -1,9 +1,5 @@
 #include "platform/notice.h"
 
-#include <cstdarg>
-#include <cstdio>
-#include <vector>
-
 namespace platform {
 
 namespace {
@@ -56,24 +52,6 @@ void SetTitleText(const std::string& text)
 {
     if (g_titleSink)
         g_titleSink->SetTitle(text);
-}
-
-std::string Format(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    va_list measure;
-    va_copy(measure, args);
-    const int needed = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    std::string result;
-    if (needed > 0) {
-        std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-        std::vsnprintf(buffer.data(), buffer.size(), format, args);
-        result.assign(buffer.data(), static_cast<size_t>(needed));
-    }
-    va_end(args);
-    return result;
 }
 
 std::string ConsoleNoticeLine(const std::string& text, const std::string& caption)

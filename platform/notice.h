@@ -70,7 +70,8 @@ ReportSink* SetReportSink(ReportSink* sink);
 void Report(const Notice& notice);
 void ReportProgress(const Progress& progress);
 
-// What the windows and the tests below them show: finished texts.
+// Finished texts, as a window shows them: ui::WordedReports makes them of
+// the reports, and the pass runner hands them on to the window thread.
 
 enum class NoticeIcon { Warning, Error };
 
@@ -102,14 +103,6 @@ void ShowNotice(const std::string& text, const std::string& caption,
                 NoticeIcon icon = NoticeIcon::Warning,
                 NoticeOwner owner = NoticeOwner::ActiveWindow);
 void SetTitleText(const std::string& text);
-
-// printf-style formatting into a string of whatever length the result needs,
-// so that no path is ever cut short.
-std::string Format(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
 
 // "CAPTION: TEXT" with CR LF pairs turned into newlines.
 std::string ConsoleNoticeLine(const std::string& text, const std::string& caption);
