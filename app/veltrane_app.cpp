@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 #include "platform/wx/sinks.h"
+#include "ui/texts.h"
 #include "ui/veltrane_dlg.h"
 
 #include <wx/init.h>
@@ -21,6 +22,8 @@ bool CVeltraneApp::OnInit()
     // No command line, no settings, no log: the toolkit's own option parsing
     // in wxApp::OnInit is left out on purpose.
     platform::WindowSinks sinks;
+    // The engine's reports, in the window's words, reach those sinks.
+    ui::WordedReports words;
     CVeltraneDlg dlg(nullptr);
     SetTopWindow(&dlg);
     dlg.ShowModal();

@@ -6,6 +6,7 @@
 #include "engine/cipher.h"
 #include "platform/notice.h"
 #include "platform/pass_runner.h"
+#include "ui/texts.h"
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -104,6 +105,8 @@ int main()
         const double alone = Seconds([&] { return TransformFile(data, key, 17, direction); });
         direction = 1 - direction;
         platform::SetTitleSink(&title);
+        // Worded into titles, as the window words them.
+        ui::WordedReports words;
         const double beside = Seconds([&] {
             return runner.Run([&] { return TransformFile(data, key, 17, direction); }, [] { return 0; });
         });

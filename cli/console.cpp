@@ -3,18 +3,13 @@
 #include "cli/output.h"
 #include "cli/system.h"
 #include "platform/files.h"
+#include "ui/texts.h"
 
-#include <cstdlib>
-#include <cstring>
+#include <vector>
 
 namespace cli {
 
 namespace {
-
-// The engine's progress texts; anything else set as a title repeats a
-// notice that has already been printed.
-const char kProgressStart[] = "Working file ";
-const char kProgressEnd[] = "% done.";
 
 constexpr size_t kBarCells = 20;
 
@@ -41,26 +36,11 @@ std::string CutToColumns(const std::string& text, size_t columns)
     return text;
 }
 
-// The percentage at the end of a progress text, -1 without one.
-int PercentOf(const std::string& text)
-{
-    const size_t end = text.rfind(kProgressEnd);
-    if (end == std::string::npos || end + std::strlen(kProgressEnd) != text.size())
-        return -1;
-    size_t start = end;
-    while (start > 0 && text[start - 1] >= '0' && text[start - 1] <= '9')
-        --start;
-    if (start == end || end - start > 3)
-        return -1;
-    return std::atoi(text.substr(start, end - start).c_str());
-}
-
 }  // namespace
 
-std::string FitProgressLine(const std::string& text, size_t width)
+std::string FitProgressLine(const std::string& text, int percent, size_t width)
 {
     const size_t room = width > 1 ? width - 1 : 0;
-    const int percent = PercentOf(text);
     if (percent >= 0 && Columns(text) + 3 + kBarCells <= room) {
         const size_t filled = static_cast<size_t>(percent > 100 ? 100 : percent) * kBarCells / 100;
         return text + " [" + std::string(filled, '#') + std::string(kBarCells - filled, '.') + "]";
@@ -72,26 +52,36 @@ Console::Console(Verbosity verbosity, bool terminal) : m_verbosity(verbosity), m
 
 Console::~Console() { EndProgress(); }
 
-void Console::Show(const std::string& text, const std::string& caption, platform::NoticeIcon,
-                   platform::NoticeOwner)
+std::string NoticeLine(const platform::Notice& notice)
 {
-    EndProgress();
-    std::string line = platform::ConsoleNoticeLine(QuoteNamesIn(text, m_names), caption);
+    // Quoted where each name goes in, so that a name can't act on the
+    // terminal or fake a line, and the notice's own line breaks stay.
+    std::vector<std::string> shown;
+    for (const std::string& path : notice.paths)
+        shown.push_back(QuoteName(path));
+    const ui::NoticeWords words = ui::WordNotice(notice, shown);
+    std::string line = platform::ConsoleNoticeLine(words.text, words.caption);
     // The window's texts don't say why the system refused; a terminal line can.
-    if (const int error = platform::NoticeSystemError())
-        line += ": " + platform::SystemErrorText(error);
-    Write(line + "\n");
+    if (notice.systemError != 0)
+        line += ": " + platform::SystemErrorText(notice.systemError);
+    return line;
 }
 
-void Console::SetTitle(const std::string& title)
+void Console::OnNotice(const platform::Notice& notice)
 {
-    if (m_verbosity == Verbosity::Quiet || title.compare(0, std::strlen(kProgressStart), kProgressStart) != 0)
+    EndProgress();
+    Write(NoticeLine(notice) + "\n");
+}
+
+void Console::OnProgress(const platform::Progress& progress)
+{
+    if (m_verbosity == Verbosity::Quiet)
         return;
-    const std::string text = QuoteNamesIn(title, m_names);
+    const std::string text = ui::ProgressTitle(QuoteName(progress.fileName), progress.percent);
     if (m_verbosity == Verbosity::Verbose) {
         Write(text + "\n");
     } else if (m_terminal) {
-        const std::string line = FitProgressLine(text, TerminalWidth());
+        const std::string line = FitProgressLine(text, progress.percent, TerminalWidth());
         const size_t columns = Columns(line);
         // Spaces wipe what is left of a longer line drawn before.
         Write("\r" + line + std::string(m_drawnColumns > columns ? m_drawnColumns - columns : 0, ' '));

@@ -53,20 +53,6 @@ int Keygen(const cli::Options& options)
     return 128 + cli::StopRequest();
 }
 
-// Every name a request's messages can hold: the paths as given, the file a
-// link leads to, the temporary file, and the file name in progress lines.
-std::vector<std::string> NamesOfRequest(const std::string& file, const std::string& key)
-{
-    const std::string target = platform::ResolvePath(file);
-    std::vector<std::string> names = {file, key, target, TemporaryPath(target)};
-    for (const std::string& path : {file, target}) {
-        std::string baseName, extension;
-        SplitFileName(path, baseName, extension);
-        names.push_back(baseName + extension);
-    }
-    return names;
-}
-
 // The pass itself stays as it always was, so that files encrypted with a
 // short key keep decrypting; the user is told what that key protects.
 void WarnIfKeyShort(const std::string& file, const std::string& key)
@@ -136,8 +122,7 @@ int main(int argc, char** argv)
     cli::ListedFolders folders(list);
 
     cli::Console console(options.verbosity, cli::ErrorIsTerminal());
-    platform::SetNoticeSink(&console);
-    platform::SetTitleSink(&console);
+    platform::SetReportSink(&console);
 
     // The first FILE that a stop signal leaves as it was; every one after it
     // is never started.
@@ -155,7 +140,6 @@ int main(int argc, char** argv)
             status = kExitRefused;
             continue;
         }
-        console.SetNames(NamesOfRequest(file, options.keyPath));
         bool done = ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) && !cli::StopRequest();
         if (done && options.verbosity != cli::Verbosity::Quiet)
             WarnIfKeyShort(file, options.keyPath);
@@ -169,8 +153,7 @@ int main(int argc, char** argv)
             break;
     }
 
-    platform::SetTitleSink(nullptr);
-    platform::SetNoticeSink(nullptr);
+    platform::SetReportSink(nullptr);
     if (const int stop = cli::StopRequest()) {
         // A signal can come just after a file was replaced, so the exit
         // status alone can't say which files a rerun must leave out.

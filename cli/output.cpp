@@ -2,8 +2,6 @@
 
 #include "cli/system.h"
 
-#include <algorithm>
-
 namespace cli {
 
 namespace {
@@ -107,20 +105,6 @@ std::string QuoteName(const std::string& name)
     if (open)
         quoted += "'";
     return quoted;
-}
-
-std::string QuoteNamesIn(std::string text, std::vector<std::string> names)
-{
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-    for (const std::string& name : names) {
-        if (name.empty() || !NeedsQuoting(name))
-            continue;
-        const std::string quoted = QuoteName(name);
-        for (size_t at = 0; (at = text.find(name, at)) != std::string::npos; at += quoted.size())
-            text.replace(at, name.size(), quoted);
-    }
-    return text;
 }
 
 void Say(const std::string& text) { WriteError("veltrane-cli: " + text + "\n"); }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace cli {
 
@@ -16,11 +15,6 @@ bool NeedsQuoting(const std::string& name);
 // printable runs in '…' and the rest as $'\n', $'\033' and so on. Pasted
 // back into a shell, the quoted form names the same file.
 std::string QuoteName(const std::string& name);
-
-// `text` with every occurrence of those `names` that need quoting replaced
-// by their quoted form; the longest names go first, so that a path is
-// quoted whole rather than around a file name inside it.
-std::string QuoteNamesIn(std::string text, std::vector<std::string> names);
 
 // Writes "veltrane-cli: TEXT" and a line break to standard error in one
 // piece; output that can't be written is dropped.

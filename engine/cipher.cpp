@@ -13,23 +13,30 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
 // "1ê9" in UTF-8, the narrow encoding of this system.
 const char kTemporarySuffix[] = "1\xC3\xAA" "9";
 
-int Fail(const std::string& text, const char* caption)
+using platform::NoticeKind;
+
+void Tell(NoticeKind kind, std::vector<std::string> paths, int systemError, bool endsPass)
 {
-    platform::ShowNotice(text, caption);
-    platform::SetTitleText(text);
-    return 0;
+    platform::Notice notice;
+    notice.kind = kind;
+    notice.paths = std::move(paths);
+    notice.systemError = systemError;
+    notice.endsPass = endsPass;
+    platform::Report(notice);
 }
 
-int Fail(const std::string& text, const char* caption, int systemError)
+// A pass that ends on a failure: the window's title goes on telling it.
+int Fail(NoticeKind kind, std::vector<std::string> paths, int systemError = 0)
 {
-    platform::ShowFailure(text, caption, systemError);
-    platform::SetTitleText(text);
+    Tell(kind, std::move(paths), systemError, true);
     return 0;
 }
 
@@ -37,13 +44,12 @@ int Fail(const std::string& text, const char* caption, int systemError)
 // tells it.
 int FailRead(const std::string& path, int systemError = 0)
 {
-    return Fail(platform::Format("Could not read %s.", path.c_str()), "Error: Could not read file!", systemError);
+    return Fail(NoticeKind::CouldNotRead, {path}, systemError);
 }
 
 int FailWrite(const std::string& tempPath, int systemError)
 {
-    return Fail(platform::Format("Could not write %s.", tempPath.c_str()),
-                "Error: Could not write encrypted file!", systemError);
+    return Fail(NoticeKind::CouldNotWrite, {tempPath}, systemError);
 }
 
 // One block of the pass, transformed in place. Positions from `keyBytes` on
@@ -105,33 +111,20 @@ namespace {
 
 // Refusals found before anything is written: the notice alone, as for the
 // request checks.
-int Refuse(const std::string& text)
+int Refuse(NoticeKind kind, std::vector<std::string> paths)
 {
-    platform::ShowNotice(text, "Encrypt file error.");
+    Tell(kind, std::move(paths), 0, false);
     return 0;
 }
 
 int ChangedDuringThePass(const std::string& filePath)
 {
-    return Fail(platform::Format("%s was changed by another program during the pass. The changed "
-                                 "file was left as it is; run the pass again if it is still wanted.",
-                                 filePath.c_str()),
-                "Encrypt file error.");
+    return Fail(NoticeKind::ChangedDuringPass, {filePath});
 }
 
 int KeyChangedDuringThePass(const std::string& keyPath, const std::string& filePath)
 {
-    return Fail(platform::Format("The key file %s was changed by another program during the pass, so the result "
-                                 "would match no key. %s was left as it was.",
-                                 keyPath.c_str(), filePath.c_str()),
-                "Encrypt file error.");
-}
-
-std::string OtherNamesText(const std::string& filePath)
-{
-    return platform::Format("%s has other names (hard links), which would keep the old contents. Remove them "
-                            "first; the file was left as it is.",
-                            filePath.c_str());
+    return Fail(NoticeKind::KeyChangedDuringPass, {keyPath, filePath});
 }
 
 // `name` in `folder` is the data file, `filePath` how the user named it,
@@ -155,17 +148,13 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     if (platform::SamePathText(tempName, name) ||
         (hasEntry && (entry == data.Identity() || entry == key.Identity())) ||
         (reaches && (reached == data.Identity() || reached == key.Identity()))) {
-        platform::ShowNotice(
-            platform::Format("The temporary file %s would overwrite one of the request's files.",
-                             tempPath.c_str()),
-            "Filename error. (Bad idea.)");
-        return 0;
+        return Refuse(NoticeKind::TemporaryWouldOverwrite, {tempPath});
     }
     // The replacement takes one name; the file's other names would go on
     // showing the old bytes, and a pass that says it is done must not leave
     // a plain copy behind.
     if (data.LinkCount() > 1)
-        return Refuse(OtherNamesText(filePath));
+        return Refuse(NoticeKind::OtherNames, {filePath});
     const std::int64_t length = data.Size();
     // A key of the kernel's own (under /proc or /sys) reports no true
     // length; the pass uses the bytes it really gives, never zeros.
@@ -175,26 +164,20 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
 
     std::string baseName, extension;
     SplitFileName(filePath, baseName, extension);
+    platform::Progress progress;
+    progress.fileName = baseName + extension;
+    progress.total = length;
 
     platform::ReplacementFile out;
     switch (out.Create(folder, tempName)) {
     case platform::ReplacementFile::Created::Yes:
         break;
     case platform::ReplacementFile::Created::Busy:
-        return Refuse(platform::Format(
-            "%s is not done: another pass, still running, is using its temporary file %s. "
-            "Try again when it has finished.",
-            filePath.c_str(), tempPath.c_str()));
+        return Refuse(NoticeKind::TemporaryBusy, {filePath, tempPath});
     case platform::ReplacementFile::Created::NotOurs:
-        return Refuse(platform::Format(
-            "%s is not done: its temporary file %s belongs to someone else, and may be in use by a "
-            "pass of theirs. Try again later, or ask them to remove it.",
-            filePath.c_str(), tempPath.c_str()));
+        return Refuse(NoticeKind::TemporaryNotOurs, {filePath, tempPath});
     case platform::ReplacementFile::Created::NameTooLong:
-        return Refuse(platform::Format(
-            "%s is not done: the name of its temporary file, %s, would be too long for its folder. "
-            "Give the file a shorter name first.",
-            filePath.c_str(), tempPath.c_str()));
+        return Refuse(NoticeKind::TemporaryNameTooLong, {filePath, tempPath});
     case platform::ReplacementFile::Created::Failed:
         return FailWrite(tempPath, platform::LastSystemError());
     }
@@ -229,9 +212,9 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
                 if (platform::CancelRequested())
                     return 0;  // `out` removes the temporary file
                 if (done == nextProgress) {
-                    platform::SetTitleText(platform::Format("Working file %s%s %i%% done.",
-                                                            baseName.c_str(), extension.c_str(),
-                                                            ProgressPercent(done, length)));
+                    progress.done = done;
+                    progress.percent = ProgressPercent(done, length);
+                    platform::ReportProgress(progress);
                     nextProgress += step;
                 }
                 const auto piece = static_cast<std::size_t>(std::min<std::int64_t>(
@@ -266,8 +249,7 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     // the temporary name for the user to find.
     if (data.MarkedReadOnly()) {
         out.Keep();
-        return Fail(platform::Format("Could not delete %s.", filePath.c_str()),
-                    "Error: Could not delete original file!");
+        return Fail(NoticeKind::CouldNotDelete, {filePath});
     }
     // Bytes of an old and a new key mixed would give a file that no key
     // decrypts.
@@ -281,19 +263,15 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
         // over it: the new version stays, the result is dropped.
         return ChangedDuringThePass(filePath);
     case platform::ReplacementFile::Replaced::TargetLinked:
-        return Fail(OtherNamesText(filePath), "Encrypt file error.");
+        return Fail(NoticeKind::OtherNames, {filePath});
     case platform::ReplacementFile::Replaced::TemporaryChanged:
-        return Fail(platform::Format("Another program replaced the temporary file %s during the pass. "
-                                     "%s was left as it was.",
-                                     tempPath.c_str(), filePath.c_str()),
-                    "Encrypt file error.");
+        return Fail(NoticeKind::TemporaryReplaced, {tempPath, filePath});
     case platform::ReplacementFile::Replaced::Failed:
         break;
     }
     const int error = platform::LastSystemError();
     out.Keep();
-    return Fail(platform::Format("Encrypted file's name is left as: %s", tempPath.c_str()),
-                "Error: Could not rename encrypted file!", error);
+    return Fail(NoticeKind::NameLeftAs, {tempPath}, error);
 }
 
 template <typename Pass>

@@ -4,18 +4,19 @@
 #include "platform/files.h"
 #include "platform/notice.h"
 
+#include <utility>
+#include <vector>
+
 namespace {
 
-const char kSameFileText[] =
-    "Using  the same filename for encrypting file and a key file destroys the key file.\r\n"
-    "You won't be able to recover the encrypted file.\r\n"
-    "Choose a differnt key file.";
-const char kSameFileCaption[] = "Filename error. (Bad idea.)";
-const char kCannotFindCaption[] = "Encrypt file error.";
+using platform::NoticeKind;
 
-int Refuse(const std::string& text, const char* caption)
+int Refuse(NoticeKind kind, std::vector<std::string> paths = {})
 {
-    platform::ShowNotice(text, caption);
+    platform::Notice notice;
+    notice.kind = kind;
+    notice.paths = std::move(paths);
+    platform::Report(notice);
     return 0;
 }
 
@@ -24,25 +25,25 @@ int Validate(const std::string& filePath, const std::string& keyPath, int offset
     // A file used as its own key doubles every byte, which decryption can't
     // undo; catch it by name first, then by identity (links, other spellings).
     if (platform::SamePathText(filePath, keyPath) || platform::SameFile(filePath, keyPath))
-        return Refuse(kSameFileText, kSameFileCaption);
+        return Refuse(NoticeKind::SameFile);
 
     if (!platform::FileProbe(filePath).IsOpen())
-        return Refuse(platform::Format("Cannot find %s.", filePath.c_str()), kCannotFindCaption);
+        return Refuse(NoticeKind::CannotFind, {filePath});
 
     platform::FileProbe key(keyPath);
     if (!key.IsOpen())
-        return Refuse(platform::Format("Cannot find %s.", keyPath.c_str()), kCannotFindCaption);
+        return Refuse(NoticeKind::CannotFind, {keyPath});
 
     if (makeKeyReadOnly) {
         const bool marked = key.MarkReadOnly();
         key.Close();
         if (!marked)
-            return Refuse("Cannot make key file read only.", "Set Attribute Error.");
+            return Refuse(NoticeKind::CannotMakeKeyReadOnly);
     }
     key.Close();
 
     if (offset < 0 || offset > 255)
-        return Refuse("Offset must be value between 0 and 255.", "Error");
+        return Refuse(NoticeKind::OffsetOutOfRange);
     return 1;
 }
 

@@ -1,15 +1,11 @@
 #include "platform/notice.h"
 
-#include <cstdarg>
-#include <cstdio>
-#include <vector>
-
 namespace platform {
 
 namespace {
 NoticeSink* g_noticeSink = nullptr;
 TitleSink* g_titleSink = nullptr;
-thread_local int t_noticeError = 0;
+ReportSink* g_reportSink = nullptr;
 }  // namespace
 
 NoticeSink* SetNoticeSink(NoticeSink* sink)
@@ -33,40 +29,29 @@ void ShowNotice(const std::string& text, const std::string& caption,
         g_noticeSink->Show(text, caption, icon, owner);
 }
 
-void ShowFailure(const std::string& text, const std::string& caption, int systemError)
+ReportSink* SetReportSink(ReportSink* sink)
 {
-    struct Scope {
-        int previous = t_noticeError;
-        ~Scope() { t_noticeError = previous; }
-    } scope;
-    t_noticeError = systemError;
-    ShowNotice(text, caption);
+    ReportSink* previous = g_reportSink;
+    g_reportSink = sink;
+    return previous;
 }
 
-int NoticeSystemError() { return t_noticeError; }
+void Report(const Notice& notice)
+{
+    if (g_reportSink)
+        g_reportSink->OnNotice(notice);
+}
+
+void ReportProgress(const Progress& progress)
+{
+    if (g_reportSink)
+        g_reportSink->OnProgress(progress);
+}
 
 void SetTitleText(const std::string& text)
 {
     if (g_titleSink)
         g_titleSink->SetTitle(text);
-}
-
-std::string Format(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    va_list measure;
-    va_copy(measure, args);
-    const int needed = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    std::string result;
-    if (needed > 0) {
-        std::vector<char> buffer(static_cast<size_t>(needed) + 1);
-        std::vsnprintf(buffer.data(), buffer.size(), format, args);
-        result.assign(buffer.data(), static_cast<size_t>(needed));
-    }
-    va_end(args);
-    return result;
 }
 
 std::string ConsoleNoticeLine(const std::string& text, const std::string& caption)
@@ -78,13 +63,6 @@ std::string ConsoleNoticeLine(const std::string& text, const std::string& captio
         line += text[i];
     }
     return line;
-}
-
-void ConsoleNoticeSink::Show(const std::string& text, const std::string& caption,
-                             NoticeIcon, NoticeOwner)
-{
-    std::fprintf(stderr, "%s\n", ConsoleNoticeLine(text, caption).c_str());
-    std::fflush(stderr);
 }
 
 }  // namespace platform

@@ -1,14 +1,77 @@
-// Notices and the title line: the two ways the engine talks to the user.
+// Notices and the title line: the two ways the program talks to the user.
 //
-// Toolkit-free code reports through these calls and never includes a GUI
-// header. The window program installs sinks that show message boxes and set
-// the main window's caption; the command line installs console sinks; tests
-// install recorders. With nothing installed the calls do nothing.
+// The engine reports what happened (a notice's kind and the paths it
+// concerns, a pass's progress as numbers) through Report and ReportProgress;
+// each program words that for its own readers: the windows from the
+// program's one table of texts (ui/texts.h) into message boxes and the main
+// window's caption, the command line into lines on a terminal. Toolkit-free
+// code never includes a GUI header. With nothing installed the calls do
+// nothing.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
+
+// What a notice is about. The paths a kind concerns are listed with it, in
+// the order Notice::paths holds them.
+enum class NoticeKind {
+    SameFile,                 // data and key are one file (no paths)
+    CannotFind,               // the file
+    CannotMakeKeyReadOnly,    // (no paths)
+    OffsetOutOfRange,         // (no paths)
+    CouldNotRead,             // the file
+    CouldNotWrite,            // the temporary file
+    TemporaryWouldOverwrite,  // the temporary file
+    OtherNames,               // the data file
+    TemporaryBusy,            // the data file, the temporary file
+    TemporaryNotOurs,         // the data file, the temporary file
+    TemporaryNameTooLong,     // the data file, the temporary file
+    ChangedDuringPass,        // the data file
+    KeyChangedDuringPass,     // the key file, the data file
+    CouldNotDelete,           // the data file
+    TemporaryReplaced,        // the temporary file, the data file
+    NameLeftAs,               // the temporary file
+    FileDialogFailed,         // (no paths; `systemError` is the dialog's own code)
+};
+
+struct Notice {
+    NoticeKind kind = NoticeKind::CouldNotRead;
+    std::vector<std::string> paths;
+    // The system's reason (an errno, or a Windows error code); 0 for none.
+    int systemError = 0;
+    // The pass ended on it: the window's title repeats it until the window
+    // takes the title back.
+    bool endsPass = false;
+};
+
+// A pass's progress at one of its progress points.
+struct Progress {
+    std::string fileName;  // the data file's name, without its folder
+    std::int64_t done = 0;
+    std::int64_t total = 0;
+    int percent = 0;       // as the pass shows it (see ProgressPercent)
+};
+
+class ReportSink {
+public:
+    virtual ~ReportSink() = default;
+    // Returns once the user has seen the notice.
+    virtual void OnNotice(const Notice& notice) = 0;
+    // Must not wait for the user.
+    virtual void OnProgress(const Progress& progress) = 0;
+};
+
+// Installs the sink for reports; nullptr restores the silent default, and
+// the previous sink is returned.
+ReportSink* SetReportSink(ReportSink* sink);
+void Report(const Notice& notice);
+void ReportProgress(const Progress& progress);
+
+// Finished texts, as a window shows them: ui::WordedReports makes them of
+// the reports, and the pass runner hands them on to the window thread.
 
 enum class NoticeIcon { Warning, Error };
 
@@ -40,29 +103,6 @@ void ShowNotice(const std::string& text, const std::string& caption,
                 NoticeIcon icon = NoticeIcon::Warning,
                 NoticeOwner owner = NoticeOwner::ActiveWindow);
 void SetTitleText(const std::string& text);
-
-// A notice for a failure that the system gave a reason for (an errno, or a
-// Windows error code; 0 for none). The windows show the text as it is; the
-// command line adds the system's reason to its line.
-void ShowFailure(const std::string& text, const std::string& caption, int systemError);
-// While a sink shows a notice: the system error it was raised with, else 0.
-int NoticeSystemError();
-
-// printf-style formatting into a string of whatever length the result needs,
-// so that no path is ever cut short.
-std::string Format(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-
-// Console sinks for programs without a window: notices go to standard error
-// as "CAPTION: TEXT", with the text's CR LF line breaks as plain newlines.
-class ConsoleNoticeSink : public NoticeSink {
-public:
-    void Show(const std::string& text, const std::string& caption,
-              NoticeIcon icon, NoticeOwner owner) override;
-};
 
 // "CAPTION: TEXT" with CR LF pairs turned into newlines.
 std::string ConsoleNoticeLine(const std::string& text, const std::string& caption);

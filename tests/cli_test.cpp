@@ -22,6 +22,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string_view>
@@ -641,6 +642,34 @@ TEST_F(CliTest, NamesWithControlCharactersAreShownQuoted)
     EXPECT_NE(std::string::npos,
               outcome.err.find("Cannot find '" + dir.Path() + "/missing" + quoted.substr(1) + ".\n"));
     EXPECT_EQ(std::string::npos, outcome.err.find('\x1B'));
+}
+
+TEST_F(CliTest, ALineBreakInANameIsQuotedThereAndNowhereElse)
+{
+    // A file named by a line break alone, refused as its own key: the
+    // notice's own line breaks stay as they are; where the name is put in,
+    // it is quoted.
+    const std::string lineBreak = dir / "\n";
+    WriteFile(lineBreak, plain);
+    const Outcome outcome = RunCli({"encrypt", "-k", lineBreak, lineBreak, dir / "gone\n"});
+    EXPECT_EQ(1, outcome.status);
+    EXPECT_EQ("Filename error. (Bad idea.): Using  the same filename for encrypting file and a key "
+              "file destroys the key file.\n"
+              "You won't be able to recover the encrypted file.\n"
+              "Choose a differnt key file.\n"
+              "Encrypt file error.: Cannot find '" + dir / "gone'$'\\n'.\n",
+              outcome.err);
+}
+
+TEST_F(CliTest, AFailedReadSaysWhyInTheSystemsWords)
+{
+    // The kernel's memory file of the program itself gives no byte at 0.
+    const Outcome outcome = RunCli({"encrypt", "-k", "/proc/self/mem", data});
+    EXPECT_EQ(1, outcome.status);
+    EXPECT_EQ("Error: Could not read file!: Could not read /proc/self/mem.: " + std::string(std::strerror(EIO)) +
+                  "\n",
+              outcome.err);
+    EXPECT_TRUE(plain == ReadFile(data));
 }
 
 TEST_F(CliTest, OptionsAfterTheCommandWorkUnderPosixlyCorrect)

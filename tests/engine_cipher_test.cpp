@@ -222,4 +222,44 @@ TEST(Progress, TitlesFollowTheTenthsOfTheFile)
     EXPECT_EQ("Working file data.bin 97% done.", titles29.back());
 }
 
+// What the pass reports, before anyone words it.
+struct Reports : platform::ReportSink {
+    platform::ReportSink* previous = platform::SetReportSink(this);
+    std::vector<platform::Notice> notices;
+    std::vector<platform::Progress> progress;
+    ~Reports() override { platform::SetReportSink(previous); }
+    void OnNotice(const platform::Notice& notice) override { notices.push_back(notice); }
+    void OnProgress(const platform::Progress& step) override { progress.push_back(step); }
+};
+
+TEST(Progress, IsReportedAsTheFilesNameAndItsBytes)
+{
+    TempDir dir;
+    WriteFile(dir / "data.bin", PatternBytes(1001, 1));
+    WriteFile(dir / "key.bin", "k");
+    Reports reports;
+    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 0, kDirectionEncrypt));
+    ASSERT_EQ(11u, reports.progress.size());
+    for (size_t i = 0; i < reports.progress.size(); ++i) {
+        EXPECT_EQ("data.bin", reports.progress[i].fileName);
+        EXPECT_EQ(static_cast<std::int64_t>(i) * 100, reports.progress[i].done);
+        EXPECT_EQ(1001, reports.progress[i].total);
+        EXPECT_EQ(ProgressPercent(reports.progress[i].done, 1001), reports.progress[i].percent);
+    }
+    EXPECT_EQ(100, reports.progress.back().percent);
+    EXPECT_TRUE(reports.notices.empty());
+}
+
+TEST(Notices, NameWhatHappenedAndTheFilesItHappenedTo)
+{
+    TempDir dir;
+    WriteFile(dir / "data.bin", "abc");
+    Reports reports;
+    EXPECT_EQ(0, ValidateRequest(dir / "data.bin", dir / "none.bin", 0, 0));
+    ASSERT_EQ(1u, reports.notices.size());
+    EXPECT_EQ(platform::NoticeKind::CannotFind, reports.notices[0].kind);
+    EXPECT_EQ(std::vector<std::string>{dir / "none.bin"}, reports.notices[0].paths);
+    EXPECT_EQ(0, reports.notices[0].systemError);
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include "platform/pass_runner.h"
 #include "platform/window_ops.h"
 #include "res/resource.h"
+#include "ui/texts.h"
 
 #include <cstdint>
 
@@ -12,8 +13,6 @@ namespace {
 // Disabled for the length of a pass and enabled again after it, in this
 // order: everything that could start a second request or change a path.
 const int kPassButtons[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_BROWSE_FILE, IDC_BROWSE_KEY};
-
-const char kIdleTitle[] = "Veltrane";
 
 constexpr int kHighestOffset = 255;
 
@@ -70,7 +69,7 @@ CVeltraneDlgLogic::PassScope::~PassScope()
 {
     platform::WindowOps& window = m_dialog.m_window;
     m_dialog.m_bPassRunning = false;
-    window.SetWindowTitle(kIdleTitle);
+    window.SetWindowTitle(ui::kIdleTitle);
     for (int id : kPassButtons)
         window.EnableItem(id, true);
     // The key and the offset stay for the next file.

@@ -61,9 +61,10 @@ int BrowseForFile(wxWindow* owner, wxString& path, bool save)
     case FileDialogOutcome::Cancelled:
         return 0;
     case FileDialogOutcome::Failed:
-        // A box of its own: it blocks nothing, and shows the error icon.
-        platform::ShowNotice(platform::Format("Common Dialog Error: %ld", outcome.error),
-                             "WARNING", platform::NoticeIcon::Error, platform::NoticeOwner::None);
+        platform::Notice notice;
+        notice.kind = platform::NoticeKind::FileDialogFailed;
+        notice.systemError = static_cast<int>(outcome.error);
+        platform::Report(notice);
         return 0;
     }
     return 0;

@@ -218,9 +218,12 @@ int Win32DialogOps::ChooseFile(std::string& path)
         return 1;
     }
     const DWORD error = CommDlgExtendedError();
-    if (error != 0)
-        ShowNotice(Format("Common Dialog Error: %ld", static_cast<long>(error)), "WARNING",
-                   NoticeIcon::Error, NoticeOwner::None);
+    if (error != 0) {
+        Notice notice;
+        notice.kind = NoticeKind::FileDialogFailed;
+        notice.systemError = static_cast<int>(error);
+        Report(notice);
+    }
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "tests/support/child.h"
 
 #include "platform/notice.h"
+#include "ui/texts.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -68,6 +69,7 @@ Child::Child(const std::function<int()>& body, const ChildOptions& options)
                 _exit(99);
         }
         PipeSink sink(fds[1]);
+        ui::WordedReports words;
         platform::SetNoticeSink(&sink);
         platform::SetTitleSink(nullptr);
         const int code = body();

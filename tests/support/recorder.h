@@ -1,7 +1,9 @@
-// Recording notice and title sinks, installed for the lifetime of the object.
+// Recording notice and title sinks, installed for the lifetime of the object,
+// with the engine's reports worded as the windows word them.
 #pragma once
 
 #include "platform/notice.h"
+#include "ui/texts.h"
 
 #include <functional>
 #include <string>
@@ -33,6 +35,7 @@ public:
     std::function<void(const std::string&)> onTitle;
 
 private:
+    ui::WordedReports m_words;
     platform::NoticeSink* m_previousNotice;
     platform::TitleSink* m_previousTitle;
 };

@@ -4,6 +4,7 @@
 
 #include "platform/win32/window.h"
 #include "ui/dialog_logic.h"
+#include "ui/texts.h"
 
 #include <windows.h>
 
@@ -32,6 +33,8 @@ private:
     Ops m_ops;
     HWND m_parent;
     platform::Win32Sinks m_sinks;
+    // The engine's reports, in the window's words, reach those sinks.
+    ui::WordedReports m_words;
 
     BOOL OnInitDialog(WPARAM, LPARAM);
     BOOL OnPaint(WPARAM, LPARAM);

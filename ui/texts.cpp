@@ -1,0 +1,137 @@
+#include "ui/texts.h"
+
+namespace ui {
+
+namespace {
+
+using platform::NoticeIcon;
+using platform::NoticeKind;
+using platform::NoticeOwner;
+
+const char kEncryptError[] = "Encrypt file error.";
+const char kBadIdea[] = "Filename error. (Bad idea.)";
+
+// %1 and %2 stand for the notice's paths in their order, %% for a "%".
+struct Entry {
+    NoticeKind kind;
+    const char* text;
+    const char* caption;
+};
+
+const Entry kNotices[] = {
+    {NoticeKind::SameFile,
+     "Using  the same filename for encrypting file and a key file destroys the key file.\r\n"
+     "You won't be able to recover the encrypted file.\r\n"
+     "Choose a differnt key file.",
+     kBadIdea},
+    {NoticeKind::CannotFind, "Cannot find %1.", kEncryptError},
+    {NoticeKind::CannotMakeKeyReadOnly, "Cannot make key file read only.", "Set Attribute Error."},
+    {NoticeKind::OffsetOutOfRange, "Offset must be value between 0 and 255.", "Error"},
+    {NoticeKind::CouldNotRead, "Could not read %1.", "Error: Could not read file!"},
+    {NoticeKind::CouldNotWrite, "Could not write %1.", "Error: Could not write encrypted file!"},
+    {NoticeKind::TemporaryWouldOverwrite, "The temporary file %1 would overwrite one of the request's files.",
+     kBadIdea},
+    {NoticeKind::OtherNames,
+     "%1 has other names (hard links), which would keep the old contents. Remove them first; the file was "
+     "left as it is.",
+     kEncryptError},
+    {NoticeKind::TemporaryBusy,
+     "%1 is not done: another pass, still running, is using its temporary file %2. Try again when it has "
+     "finished.",
+     kEncryptError},
+    {NoticeKind::TemporaryNotOurs,
+     "%1 is not done: its temporary file %2 belongs to someone else, and may be in use by a pass of theirs. "
+     "Try again later, or ask them to remove it.",
+     kEncryptError},
+    {NoticeKind::TemporaryNameTooLong,
+     "%1 is not done: the name of its temporary file, %2, would be too long for its folder. Give the file a "
+     "shorter name first.",
+     kEncryptError},
+    {NoticeKind::ChangedDuringPass,
+     "%1 was changed by another program during the pass. The changed file was left as it is; run the pass "
+     "again if it is still wanted.",
+     kEncryptError},
+    {NoticeKind::KeyChangedDuringPass,
+     "The key file %1 was changed by another program during the pass, so the result would match no key. %2 "
+     "was left as it was.",
+     kEncryptError},
+    {NoticeKind::CouldNotDelete, "Could not delete %1.", "Error: Could not delete original file!"},
+    {NoticeKind::TemporaryReplaced,
+     "Another program replaced the temporary file %1 during the pass. %2 was left as it was.", kEncryptError},
+    {NoticeKind::NameLeftAs, "Encrypted file's name is left as: %1", "Error: Could not rename encrypted file!"},
+    {NoticeKind::FileDialogFailed, "Common Dialog Error: %1", "WARNING"},
+};
+
+// The pattern with its slots filled; what is put in is never looked at
+// again, so a name holding "%1" stays as it is.
+std::string Fill(const char* pattern, const std::vector<std::string>& values)
+{
+    std::string text;
+    for (const char* at = pattern; *at; ++at) {
+        if (at[0] == '%' && at[1] == '%') {
+            text += '%';
+            ++at;
+        } else if (at[0] == '%' && at[1] >= '1' && at[1] <= '9') {
+            const auto slot = static_cast<size_t>(at[1] - '1');
+            if (slot < values.size())
+                text += values[slot];
+            ++at;
+        } else {
+            text += *at;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+const char kIdleTitle[] = "Veltrane";
+
+NoticeWords WordNotice(const platform::Notice& notice, const std::vector<std::string>& shownPaths)
+{
+    NoticeWords words;
+    for (const Entry& entry : kNotices) {
+        if (entry.kind != notice.kind)
+            continue;
+        words.caption = entry.caption;
+        if (notice.kind == NoticeKind::FileDialogFailed) {
+            // A box of its own: it blocks nothing, and shows the error icon.
+            words.text = Fill(entry.text, {std::to_string(notice.systemError)});
+            words.icon = NoticeIcon::Error;
+            words.owner = NoticeOwner::None;
+        } else {
+            words.text = Fill(entry.text, shownPaths);
+        }
+        break;
+    }
+    return words;
+}
+
+NoticeWords WordNotice(const platform::Notice& notice)
+{
+    return WordNotice(notice, notice.paths);
+}
+
+std::string ProgressTitle(const std::string& shownName, int percent)
+{
+    return Fill("Working file %1 %2%% done.", {shownName, std::to_string(percent)});
+}
+
+WordedReports::WordedReports() : m_previous(platform::SetReportSink(this)) {}
+
+WordedReports::~WordedReports() { platform::SetReportSink(m_previous); }
+
+void WordedReports::OnNotice(const platform::Notice& notice)
+{
+    const NoticeWords words = WordNotice(notice);
+    platform::ShowNotice(words.text, words.caption, words.icon, words.owner);
+    if (notice.endsPass)
+        platform::SetTitleText(words.text);
+}
+
+void WordedReports::OnProgress(const platform::Progress& progress)
+{
+    platform::SetTitleText(ProgressTitle(progress.fileName, progress.percent));
+}
+
+}  // namespace ui
