@@ -3,6 +3,7 @@
 // while over every title (a repaint on a busy display); the pass must not
 // wait for it. 512 MiB in /dev/shm, five pairs in turns, encrypting and
 // decrypting alternately; prints the median ratio.
+#include "bench/fill.h"
 #include "engine/cipher.h"
 #include "platform/notice.h"
 #include "platform/pass_runner.h"
@@ -53,23 +54,6 @@ public:
     void SetTitle(const std::string&) override { std::this_thread::sleep_for(kRepaint); }
 };
 
-void Fill(const std::string& path, unsigned seed)
-{
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) {
-        std::perror(path.c_str());
-        std::exit(1);
-    }
-    std::vector<unsigned> block(1 << 18);
-    unsigned state = seed;
-    for (long long done = 0; done < kBytes; done += static_cast<long long>(block.size() * sizeof(unsigned))) {
-        for (auto& word : block)
-            word = state = state * 1664525u + 1013904223u;
-        std::fwrite(block.data(), sizeof(unsigned), block.size(), out);
-    }
-    std::fclose(out);
-}
-
 template <typename Pass>
 double Seconds(Pass pass)
 {
@@ -92,8 +76,8 @@ int main()
     }
     const std::string data = dir + "/data.bin";
     const std::string key = dir + "/key.bin";
-    Fill(data, 1);
-    Fill(key, 2);
+    bench::Fill(data, kBytes, 1);
+    bench::Fill(key, kBytes, 2);
 
     SlowTitle title;
     IdleWindow window;

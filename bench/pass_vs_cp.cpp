@@ -8,6 +8,7 @@
 // place with the places interleaved, each in a fresh process so that its
 // peak resident memory is its own. Prints the median MB/s of each, the
 // median ratio, and the largest peak memory of the passes.
+#include "bench/fill.h"
 #include "engine/cipher.h"
 
 #include <sys/resource.h>
@@ -54,19 +55,6 @@ Run Spawn(const std::vector<std::string>& args)
         std::exit(1);
     }
     return {seconds, usage.ru_maxrss};
-}
-
-void Fill(const std::string& path, unsigned seed)
-{
-    FILE* out = std::fopen(path.c_str(), "wb");
-    std::vector<unsigned> block(1 << 18);
-    unsigned state = seed;
-    for (long long done = 0; done < kBytes; done += static_cast<long long>(block.size() * sizeof(unsigned))) {
-        for (auto& word : block)
-            word = state = state * 1664525u + 1013904223u;
-        std::fwrite(block.data(), sizeof(unsigned), block.size(), out);
-    }
-    std::fclose(out);
 }
 
 double Median(std::vector<double> values)
@@ -119,8 +107,8 @@ int main(int argc, char** argv)
          {}, {}, {}},
     };
     for (const Place& place : places) {
-        Fill(place.Data(), 1);
-        Fill(place.Key(), 2);
+        bench::Fill(place.Data(), kBytes, 1);
+        bench::Fill(place.Key(), kBytes, 2);
     }
 
     long peakKiB = 0;

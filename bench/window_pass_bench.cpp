@@ -3,6 +3,7 @@
 // Decrypt to the title back at "Veltrane", against veltrane-cli started on
 // the same file. Five pairs in turns (the window decrypts what the command
 // line encrypted); prints the median ratio.
+#include "bench/fill.h"
 #include "res/resource.h"
 #include "ui/veltrane_dlg.h"
 
@@ -34,25 +35,6 @@ constexpr long long kBytes = 2LL << 30;
 constexpr int kPairs = 5;
 
 using Clock = std::chrono::steady_clock;
-
-void Fill(const std::string& path, long long bytes, unsigned seed)
-{
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) {
-        std::perror(path.c_str());
-        std::exit(1);
-    }
-    std::vector<unsigned char> block(1 << 20);
-    for (long long done = 0; done < bytes; done += static_cast<long long>(block.size())) {
-        for (unsigned char& byte : block)
-            byte = static_cast<unsigned char>(seed = seed * 1103515245u + 12345u);
-        if (std::fwrite(block.data(), 1, block.size(), out) != block.size()) {
-            std::perror(path.c_str());
-            std::exit(1);
-        }
-    }
-    std::fclose(out);
-}
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
@@ -99,8 +81,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string data = std::string(folder) + "/data.bin", key = std::string(folder) + "/key.bin";
-    Fill(data, kBytes, 1);
-    Fill(key, 1 << 20, 2);
+    bench::Fill(data, kBytes, 1);
+    bench::Fill(key, 1 << 20, 2);
 
     auto* dialog = new CVeltraneDlg(nullptr);
     dialog->Show();
