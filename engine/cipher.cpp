@@ -8,8 +8,6 @@
 #include "platform/files.h"
 #include "platform/notice.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -72,17 +70,6 @@ void TransformBlock(std::uint8_t* data, const std::uint8_t* key, std::size_t key
 }
 
 }  // namespace
-
-std::int64_t FileLength(int fd)
-{
-    const off_t here = ::lseek(fd, 0, SEEK_CUR);
-    if (here < 0)
-        return -1;
-    const off_t end = ::lseek(fd, 0, SEEK_END);
-    if (::lseek(fd, here, SEEK_SET) < 0)
-        return -1;
-    return end;
-}
 
 std::string TemporaryPath(const std::string& dataPath)
 {
@@ -232,7 +219,7 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
 
     // A file that grew while it was read would lose its new tail in the
     // replacement.
-    if (FileLength(data.Descriptor()) != length)
+    if (data.CurrentLength() != length)
         return ChangedDuringThePass(filePath);
     // Anything but exactly the data's length means that something other than
     // this pass wrote to the result, or that a write went missing.

@@ -41,10 +41,6 @@ int TransformFileIn(const platform::Folder& folder, const std::string& name, con
 // spare): the notice of a pass that ran out of them, for `filePath`. Returns 0.
 int PassNotStarted(const std::string& filePath);
 
-// The length of an open file in bytes, -1 when it can't be found; the file
-// position is left where it was.
-std::int64_t FileLength(int fd);
-
 // Where the pass writes before the result takes the data file's name: beside
 // the data file, its name cut after the first "." of the file name (a name
 // without one gets a ".") followed by "1ê9".

@@ -324,6 +324,12 @@ InputFile::Change InputFile::ChangeSinceOpened() const
     return Change::None;
 }
 
+std::int64_t InputFile::CurrentLength() const
+{
+    struct stat now {};
+    return ::fstat(m_fd, &now) == 0 ? static_cast<std::int64_t>(now.st_size) : -1;
+}
+
 std::int64_t InputFile::ReadFull(void* buffer, size_t count)
 {
     char* out = static_cast<char*>(buffer);

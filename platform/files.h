@@ -140,6 +140,9 @@ public:
     bool ReadAt(std::int64_t offset, void* buffer, std::size_t count);
     // The length found when the file was opened.
     std::int64_t Size() const { return m_size; }
+    // The length the open file has now (-1 when it can't be told): a file
+    // that grew while it was read has a tail the pass never saw.
+    std::int64_t CurrentLength() const;
     FileIdentity Identity() const { return m_identity; }
     // How many names (hard links) the file has.
     std::uint64_t LinkCount() const { return m_links; }

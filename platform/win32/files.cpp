@@ -392,6 +392,13 @@ bool InputFile::MarkedReadOnly() const
     return Information(HandleOf(m_fd), info) && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+std::int64_t InputFile::CurrentLength() const
+{
+    LARGE_INTEGER length {};
+    const HANDLE handle = HandleOf(m_fd);
+    return handle != INVALID_HANDLE_VALUE && ::GetFileSizeEx(handle, &length) ? length.QuadPart : -1;
+}
+
 std::int64_t InputFile::ReadFull(void* buffer, size_t count)
 {
     char* out = static_cast<char*>(buffer);
