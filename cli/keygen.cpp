@@ -127,11 +127,7 @@ public:
             return false;
         int linked;
         if (m_privateName.empty()) {
-            linked = ::linkat(m_fd, "", m_dir, m_name.c_str(), AT_EMPTY_PATH);
-            if (linked != 0 && errno != EEXIST) {
-                const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-                linked = ::linkat(AT_FDCWD, self.c_str(), m_dir, m_name.c_str(), AT_SYMLINK_FOLLOW);
-            }
+            linked = platform::LinkOpenFile(m_fd, m_dir, m_name);
         } else {
             linked = ::renameat2(m_dir, m_privateName.c_str(), m_dir, m_name.c_str(), RENAME_NOREPLACE);
             if (linked == 0)

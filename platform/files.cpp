@@ -94,6 +94,18 @@ bool PrivateName(std::string& name)
     return true;
 }
 
+int LinkOpenFile(int fd, int dir, const std::string& name)
+{
+    // AT_EMPTY_PATH needs a privilege most users lack; the descriptor's
+    // entry in /proc links the same file without it.
+    if (::linkat(fd, "", dir, name.c_str(), AT_EMPTY_PATH) == 0)
+        return 0;
+    if (errno == EEXIST)
+        return -1;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW);
+}
+
 namespace {
 
 // Whether `name` in `dir` is, itself, the file open as `fd`.
@@ -509,10 +521,7 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
         int linked;
         if (privateName.empty()) {
             // Linking never replaces: a file that came in meanwhile stays.
-            const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-            linked = ::linkat(m_fd, "", m_dir, m_name.c_str(), AT_EMPTY_PATH);
-            if (linked != 0 && errno != EEXIST)
-                linked = ::linkat(AT_FDCWD, self.c_str(), m_dir, m_name.c_str(), AT_SYMLINK_FOLLOW);
+            linked = LinkOpenFile(m_fd, m_dir, m_name);
         } else {
             linked = ::renameat2(m_dir, privateName.c_str(), m_dir, m_name.c_str(), RENAME_NOREPLACE);
         }

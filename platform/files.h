@@ -77,6 +77,10 @@ std::string SystemErrorText(int systemError);
 // where the system can't make one without a name: nobody can plant anything
 // at it beforehand, and a folder walk knows it for a leftover. POSIX only.
 bool PrivateName(std::string& name);
+// Gives the file open as `fd` (made without a name) the name `name` in the
+// folder open as `dir`, never over a file there: 0, or -1 with errno set
+// (EEXIST when the name is taken). POSIX only.
+int LinkOpenFile(int fd, int dir, const std::string& name);
 
 // The folder part of a path ("" for a bare name) and its last name.
 std::string FolderOfPath(const std::string& path);
