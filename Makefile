@@ -84,7 +84,7 @@ test-linux: build
 # Under Wine, in a prefix inside each build folder. The cross-platform check
 # among them needs the Linux program too.
 test-windows: build windows
-	for d in $(WIN_DIRS); do tests/windows/run_ctest.sh $$d $(CTEST_ARGS) || exit 1; done
+	for d in $(WIN_DIRS); do tests/win32/run_ctest.sh $$d $(CTEST_ARGS) || exit 1; done
 
 # Through qemu-i386-static by name (see the toolchain file): no display, no
 # help from the kernel.
@@ -110,7 +110,7 @@ bench: build
 # Not a benchmark: a sanity figure for the Windows program under Wine next
 # to the Linux one, on the same 256 MiB file.
 bench-windows: build windows
-	tests/windows/time_pass.sh $(BUILD_DIR)/cli/veltrane-cli build-win64
+	tests/win32/time_pass.sh $(BUILD_DIR)/cli/veltrane-cli build-win64
 
 # A Debian package in build/, its dependencies read off the binaries.
 package: build

@@ -5,7 +5,7 @@
 // line encrypted); prints the median ratio.
 #include "bench/fill.h"
 #include "res/resource.h"
-#include "ui/veltrane_dlg.h"
+#include "ui/wx/veltrane_dlg.h"
 
 #include <wx/app.h>
 #include <wx/button.h>

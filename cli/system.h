@@ -1,5 +1,5 @@
 // What veltrane-cli needs from the system it runs on, in one place per
-// system (system_posix.cpp, system_win32.cpp): its arguments, standard error
+// system (posix/system.cpp, win32/system.cpp): its arguments, standard error
 // and the requests to stop.
 #pragma once
 

@@ -1,7 +1,7 @@
 // The Windows dialog templates: the bytes made for a layout table read back,
 // field by field, as that table; the real dialogs' tables first.
 #include "fuzz/harness.h"
-#include "platform/win32/dialog_template.h"
+#include "ui/win32/dialog_template.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -3,7 +3,7 @@
 // read it back. Any list gives only whole absolute paths; the list a file
 // manager sends for a file gives back exactly that file's path.
 #include "fuzz/harness.h"
-#include "platform/wx/narrow.h"
+#include "ui/wx/narrow.h"
 
 #include <wx/dataobj.h>
 

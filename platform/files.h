@@ -81,6 +81,9 @@ bool PrivateName(std::string& name);
 // folder open as `dir`, never over a file there: 0, or -1 with errno set
 // (EEXIST when the name is taken). POSIX only.
 int LinkOpenFile(int fd, int dir, const std::string& name);
+// Writes all `count` bytes, resuming after interruptions: false with errno
+// set otherwise (ENOSPC for a write that took nothing). POSIX only.
+bool WriteAll(int fd, const void* buffer, size_t count);
 
 // The folder part of a path ("" for a bare name) and its last name.
 std::string FolderOfPath(const std::string& path);

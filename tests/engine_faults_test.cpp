@@ -5,7 +5,7 @@
 
 #include "platform/cancel.h"
 #include "platform/files.h"
-#include "platform/syscalls.h"
+#include "platform/posix/syscalls.h"
 #include "tests/support/child.h"
 #include "tests/support/files.h"
 #include "tests/support/recorder.h"

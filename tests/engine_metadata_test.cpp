@@ -2,7 +2,7 @@
 // control list and extended attributes, and never more access than it had.
 #include "engine/cipher.h"
 
-#include "platform/syscalls.h"
+#include "platform/posix/syscalls.h"
 #include "tests/support/files.h"
 #include "tests/support/recorder.h"
 

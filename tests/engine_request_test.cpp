@@ -80,7 +80,7 @@ TEST_F(Request, EqualPathsAreRefusedBeforeAnyFileIsLookedAtButLetterCaseMakesTwo
 }
 
 // Links, FIFOs, sockets and permission bits: POSIX only. Windows has its
-// counterparts in engine_windows_test.cpp.
+// counterparts in win32/engine_test.cpp.
 #ifndef _WIN32
 TEST_F(Request, OneFileUnderTwoNamesIsRefusedAsItsOwnKey)
 {

@@ -4,7 +4,7 @@
 #include "res/resource.h"
 #include "tests/support/files.h"
 #include "tests/support/recorder.h"
-#include "ui/veltrane_dlg.h"
+#include "ui/wx/veltrane_dlg.h"
 
 #include <wx/app.h>
 

@@ -4,10 +4,10 @@
 
 #include "res/layout.h"
 #include "res/resource.h"
-#include "ui/about_dlg.h"
-#include "ui/arrow_pair.h"
-#include "ui/layout_builder.h"
-#include "ui/veltrane_dlg.h"
+#include "ui/wx/about_dlg.h"
+#include "ui/wx/arrow_pair.h"
+#include "ui/wx/layout_builder.h"
+#include "ui/wx/veltrane_dlg.h"
 
 #include <wx/dialog.h>
 #include <wx/statbmp.h>

@@ -4,13 +4,13 @@
 
 #include "engine/cipher.h"
 #include "platform/cancel.h"
-#include "platform/syscalls.h"
-#include "platform/wx/pass_loop.h"
+#include "platform/posix/syscalls.h"
+#include "ui/wx/pass_loop.h"
 #include "res/resource.h"
 #include "tests/support/files.h"
 #include "tests/support/recorder.h"
-#include "ui/file_chooser.h"
-#include "ui/veltrane_dlg.h"
+#include "ui/wx/file_chooser.h"
+#include "ui/wx/veltrane_dlg.h"
 
 #include <wx/app.h>
 #include <wx/checkbox.h>

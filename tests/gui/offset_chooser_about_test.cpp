@@ -5,10 +5,10 @@
 
 #include "res/resource.h"
 #include "tests/support/recorder.h"
-#include "ui/about_dlg.h"
-#include "ui/arrow_pair.h"
-#include "ui/file_chooser.h"
-#include "ui/veltrane_dlg.h"
+#include "ui/wx/about_dlg.h"
+#include "ui/wx/arrow_pair.h"
+#include "ui/wx/file_chooser.h"
+#include "ui/wx/veltrane_dlg.h"
 
 #include <wx/app.h>
 #include <wx/button.h>

@@ -1,11 +1,11 @@
 // The window program's notices and title line.
 #include "tests/gui/gui_test.h"
 
-#include "platform/wx/narrow.h"
-#include "platform/wx/pass_loop.h"
-#include "platform/wx/sinks.h"
+#include "ui/wx/narrow.h"
+#include "ui/wx/pass_loop.h"
+#include "ui/wx/sinks.h"
 #include "tests/support/recorder.h"
-#include "ui/number_text.h"
+#include "ui/wx/number_text.h"
 
 #include <wx/app.h>
 #include <wx/frame.h>

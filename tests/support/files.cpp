@@ -10,7 +10,7 @@
 
 namespace testsupport {
 
-// Windows has its own in files_win32.cpp.
+// Windows has its own in win32/files.cpp.
 #ifndef _WIN32
 TempDir::TempDir()
 {

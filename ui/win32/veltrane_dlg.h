@@ -2,7 +2,7 @@
 // shared ones (ui/dialog_logic.h); these classes route messages to them.
 #pragma once
 
-#include "platform/win32/window.h"
+#include "ui/win32/window.h"
 #include "ui/dialog_logic.h"
 #include "ui/texts.h"
 

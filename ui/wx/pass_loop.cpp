@@ -1,4 +1,4 @@
-#include "platform/wx/pass_loop.h"
+#include "ui/wx/pass_loop.h"
 
 #include "platform/pass_runner.h"
 

@@ -1,4 +1,4 @@
-#include "ui/path_drop.h"
+#include "ui/wx/path_drop.h"
 
 #include <wx/textctrl.h>
 

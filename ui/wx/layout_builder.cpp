@@ -1,9 +1,9 @@
-#include "ui/layout_builder.h"
+#include "ui/wx/layout_builder.h"
 
 #include "res/resource.h"
-#include "platform/wx/accessible.h"
-#include "ui/arrow_pair.h"
-#include "ui/program_icon.h"
+#include "ui/wx/accessible.h"
+#include "ui/wx/arrow_pair.h"
+#include "ui/wx/program_icon.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>

@@ -2,7 +2,7 @@
 // the window, drops the input meant for it, hears Escape as a stop request,
 // and carries out the pass's notices itself.
 #include "platform/notice.h"
-#include "platform/win32/window.h"
+#include "ui/win32/window.h"
 
 #include <gtest/gtest.h>
 

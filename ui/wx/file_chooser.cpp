@@ -1,4 +1,4 @@
-#include "ui/file_chooser.h"
+#include "ui/wx/file_chooser.h"
 
 #include "platform/notice.h"
 

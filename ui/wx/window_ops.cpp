@@ -1,7 +1,7 @@
-#include "platform/wx/window_ops.h"
+#include "ui/wx/window_ops.h"
 
-#include "platform/wx/narrow.h"
-#include "platform/wx/pass_loop.h"
+#include "ui/wx/narrow.h"
+#include "ui/wx/pass_loop.h"
 
 #include <wx/dialog.h>
 #include <wx/textctrl.h>

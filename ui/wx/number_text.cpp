@@ -1,4 +1,4 @@
-#include "ui/number_text.h"
+#include "ui/wx/number_text.h"
 
 #include "platform/window_ops.h"
 

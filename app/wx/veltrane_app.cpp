@@ -1,9 +1,9 @@
-#include "app/veltrane_app.h"
+#include "app/wx/veltrane_app.h"
 
 #include "platform/files.h"
-#include "platform/wx/sinks.h"
+#include "ui/wx/sinks.h"
 #include "ui/texts.h"
-#include "ui/veltrane_dlg.h"
+#include "ui/wx/veltrane_dlg.h"
 
 #include <wx/init.h>
 

@@ -1,4 +1,4 @@
-#include "platform/syscalls.h"
+#include "platform/posix/syscalls.h"
 
 #include <acl/libacl.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "platform/win32/dialog_template.h"
+#include "ui/win32/dialog_template.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,6 +1,6 @@
-#include "platform/wx/sinks.h"
+#include "ui/wx/sinks.h"
 
-#include "platform/wx/narrow.h"
+#include "ui/wx/narrow.h"
 
 #include <wx/app.h>
 #include <wx/msgdlg.h>

@@ -1,8 +1,8 @@
-#include "ui/about_dlg.h"
+#include "ui/wx/about_dlg.h"
 
 #include "res/layout.h"
 #include "res/resource.h"
-#include "ui/layout_builder.h"
+#include "ui/wx/layout_builder.h"
 
 wxBEGIN_EVENT_TABLE(CAboutDlg, wxDialog)
 wxEND_EVENT_TABLE()

@@ -1,4 +1,4 @@
-#include "ui/program_icon.h"
+#include "ui/wx/program_icon.h"
 
 #include "res/icon.h"
 

@@ -1,4 +1,4 @@
-#include "platform/wx/narrow.h"
+#include "ui/wx/narrow.h"
 
 #include <wx/strconv.h>
 

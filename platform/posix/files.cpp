@@ -1,7 +1,7 @@
 // File services on POSIX systems.
 #include "platform/files.h"
 
-#include "platform/syscalls.h"
+#include "platform/posix/syscalls.h"
 
 #include <acl/libacl.h>
 #include <attr/libattr.h>
@@ -116,19 +116,6 @@ bool NameIsFile(int dir, const std::string& name, int fd)
            IdentityOf(entry) == IdentityOf(open);
 }
 
-bool WriteAll(int fd, const char* in, size_t count)
-{
-    while (count > 0) {
-        const ssize_t put = Sys().Write(fd, in, count);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        in += put;
-        count -= static_cast<size_t>(put);
-    }
-    return true;
-}
 
 // Access for the owner alone, and no access control list: where the
 // original's permissions can't be carried over, the new file must not end up
@@ -209,6 +196,26 @@ std::string SystemErrorText(int systemError)
 {
     char buffer[256];
     return ::strerror_r(systemError, buffer, sizeof buffer);
+}
+
+bool WriteAll(int fd, const void* buffer, size_t count)
+{
+    const char* in = static_cast<const char*>(buffer);
+    while (count > 0) {
+        const ssize_t put = Sys().Write(fd, in, count);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            // A write that takes nothing sets no errno; a full disk is what
+            // it means.
+            if (put == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        in += put;
+        count -= static_cast<size_t>(put);
+    }
+    return true;
 }
 
 std::string FolderOfPath(const std::string& path)

@@ -2,7 +2,7 @@
 // commands.
 #pragma once
 
-#include "platform/wx/window_ops.h"
+#include "ui/wx/window_ops.h"
 #include "ui/dialog_logic.h"
 
 #include <wx/dialog.h>

@@ -1,14 +1,14 @@
-#include "ui/veltrane_dlg.h"
+#include "ui/wx/veltrane_dlg.h"
 
-#include "platform/wx/accessible.h"
-#include "platform/wx/narrow.h"
+#include "ui/wx/accessible.h"
+#include "ui/wx/narrow.h"
 #include "res/layout.h"
 #include "res/resource.h"
-#include "ui/about_dlg.h"
-#include "ui/file_chooser.h"
-#include "ui/layout_builder.h"
-#include "ui/path_drop.h"
-#include "ui/program_icon.h"
+#include "ui/wx/about_dlg.h"
+#include "ui/wx/file_chooser.h"
+#include "ui/wx/layout_builder.h"
+#include "ui/wx/path_drop.h"
+#include "ui/wx/program_icon.h"
 
 #include <wx/button.h>
 #include <wx/textctrl.h>

@@ -1,4 +1,4 @@
-#include "platform/wx/accessible.h"
+#include "ui/wx/accessible.h"
 
 #include <wx/window.h>
 

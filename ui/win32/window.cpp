@@ -1,7 +1,7 @@
-#include "platform/win32/window.h"
+#include "ui/win32/window.h"
 
 #include "platform/pass_runner.h"
-#include "platform/win32/dialog_template.h"
+#include "ui/win32/dialog_template.h"
 #include "platform/win32/text.h"
 
 #include <commdlg.h>

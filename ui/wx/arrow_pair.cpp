@@ -1,4 +1,4 @@
-#include "ui/arrow_pair.h"
+#include "ui/wx/arrow_pair.h"
 
 #include <wx/dcbuffer.h>
 #include <wx/renderer.h>
