@@ -6,6 +6,7 @@
 #include "res/version.h"
 #include "tests/support/child.h"
 #include "tests/support/files.h"
+#include "tests/support/program.h"
 #include "tests/support/recorder.h"
 
 #include <gtest/gtest.h>
@@ -41,144 +42,16 @@ namespace {
 const std::string kSuffix = "1\xC3\xAA" "9";
 const std::string kTryHelp = "Try 'veltrane-cli --help'.\n";
 
-struct SpawnOptions {
-    // Standard error on a pseudo-terminal this many columns wide (0: a pipe).
-    unsigned short terminalColumns = 0;
-    // Run under `prlimit --fsize=N` (a full disk), optionally with SIGXFSZ
-    // already ignored as a careful caller would.
-    long fileSizeLimit = -1;
-    bool ignoreFileSizeSignal = false;
-    // Nobody reads standard error: the pipe's reading end is closed at once.
-    bool closedStderr = false;
-    // NAME=VALUE pairs added to the environment.
-    std::vector<std::string> environment {};
-};
-
-struct Outcome {
-    int status = -1;  // exit status, or -1 when killed by a signal
-    std::string out, err;
-};
+using Outcome = testsupport::ProgramOutcome;
+using SpawnOptions = testsupport::ProgramOptions;
 
 // One run of the program, with standard error read as it comes.
-class Cli {
-public:
+struct Cli : testsupport::Program {
     explicit Cli(const std::vector<std::string>& args, const SpawnOptions& options = {})
+        : Program(testsupport::BuiltCommand(VELTRANE_CLI_PATH, args), options)
     {
-        std::vector<std::string> all;
-        if (options.fileSizeLimit >= 0)
-            all = {"prlimit", "--fsize=" + std::to_string(options.fileSizeLimit)};
-        for (std::string& word : testsupport::BuiltProgram(VELTRANE_CLI_PATH))
-            all.push_back(std::move(word));
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& arg : all)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-
-        m_out = std::tmpfile();
-        int errWrite = -1;
-        if (options.terminalColumns) {
-            m_err = ::posix_openpt(O_RDWR | O_NOCTTY);
-            ::grantpt(m_err);
-            ::unlockpt(m_err);
-            const winsize size{24, options.terminalColumns, 0, 0};
-            ::ioctl(m_err, TIOCSWINSZ, &size);
-            errWrite = ::open(::ptsname(m_err), O_RDWR | O_NOCTTY);
-        } else {
-            int fds[2];
-            if (::pipe(fds) == 0) {
-                m_err = fds[0];
-                errWrite = fds[1];
-            }
-        }
-        if (options.closedStderr) {
-            ::close(m_err);
-            m_err = -1;
-        }
-
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            // Whatever this test runner inherited, the program starts with
-            // the dispositions of a shell's foreground job.
-            for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ})
-                std::signal(signal, SIG_DFL);
-            if (options.ignoreFileSizeSignal)
-                std::signal(SIGXFSZ, SIG_IGN);
-            for (const std::string& variable : options.environment)
-                ::putenv(const_cast<char*>(variable.c_str()));
-            const int devNull = ::open("/dev/null", O_RDONLY);
-            if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(::fileno(m_out), 1) < 0 ||
-                ::dup2(errWrite, 2) < 0)
-                _exit(120);
-            ::execvp(argv[0], argv.data());
-            _exit(121);
-        }
-        ::close(errWrite);
     }
-
-    ~Cli()
-    {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            Wait();
-        }
-    }
-
-    // Reads standard error until it holds `text`; false at its end.
-    bool ReadUntil(const std::string& text)
-    {
-        while (m_errText.find(text) == std::string::npos)
-            if (!ReadSome())
-                return false;
-        return true;
-    }
-
-    void Signal(int signal) { ::kill(m_pid, signal); }
-    pid_t Pid() const { return m_pid; }
-
-    Outcome Wait()
-    {
-        while (ReadSome()) {
-        }
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        Outcome outcome;
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.err = m_errText;
-        std::rewind(m_out);
-        char chunk[4096];
-        size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, m_out)) > 0)
-            outcome.out.append(chunk, got);
-        std::fclose(m_out);
-        if (m_err >= 0)
-            ::close(m_err);
-        m_err = -1;
-        return outcome;
-    }
-
-private:
-    // A pseudo-terminal's reading end reports EIO once the program is gone.
-    bool ReadSome()
-    {
-        if (m_err < 0)
-            return false;
-        char chunk[4096];
-        ssize_t got;
-        do
-            got = ::read(m_err, chunk, sizeof chunk);
-        while (got < 0 && errno == EINTR);
-        if (got <= 0)
-            return false;
-        m_errText.append(chunk, static_cast<size_t>(got));
-        return true;
-    }
-
-    pid_t m_pid = -1;
-    std::FILE* m_out = nullptr;
-    int m_err = -1;
-    std::string m_errText;
+    pid_t Pid() const { return static_cast<pid_t>(Id()); }
 };
 
 Outcome RunCli(const std::vector<std::string>& args, const SpawnOptions& options = {})

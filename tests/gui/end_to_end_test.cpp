@@ -1,6 +1,7 @@
 // The real program on the test's display, worked from the keyboard alone as
 // a user would: type the paths and the offset, press Encrypt, leave.
 #include "tests/support/files.h"
+#include "tests/support/program.h"
 
 #include <gtest/gtest.h>
 
@@ -59,61 +60,16 @@ std::string Quoted(const std::string& text)
     return quoted + "'";
 }
 
-// A child process, ended when the object goes if it hasn't ended by itself.
-class Child {
-public:
-    // Its standard output and error go to `log`, to be shown when a test fails.
-    Child(const std::string& program, const std::string& argument, const std::string& directory,
-          const std::string& log)
-    {
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-            ::dup2(null, STDIN_FILENO);
-            ::dup2(out, STDOUT_FILENO);
-            ::dup2(out, STDERR_FILENO);
-            if (chdir(directory.c_str()) != 0)
-                _exit(126);
-            if (argument.empty())
-                ::execlp(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            else
-                ::execlp(program.c_str(), program.c_str(), argument.c_str(),
-                         static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~Child()
-    {
-        if (m_pid > 0 && !m_ended) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    // Waits up to `limit` for the child to end; its exit status, or -1.
-    int WaitForExit(std::chrono::milliseconds limit)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!m_ended && std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_ended = true;
-                m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                break;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return m_ended ? m_status : -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-    bool m_ended = false;
-    int m_status = -1;
-};
+// A program started in the test's folder, its standard output and error
+// going to `log`, to be shown when a test fails.
+std::unique_ptr<testsupport::Program> Start(std::vector<std::string> command, const std::string& directory,
+                                            const std::string& log)
+{
+    testsupport::ProgramOptions options;
+    options.directory = directory;
+    options.log = log;
+    return std::make_unique<testsupport::Program>(command, options);
+}
 
 template <typename Condition>
 bool WaitFor(Condition condition, std::chrono::milliseconds limit)
@@ -134,8 +90,8 @@ struct Program : testing::Test {
     std::string key = dir / "key.bin";
     std::string plain = testsupport::PatternBytes(30000, 5);
     std::string keyBytes = testsupport::PatternBytes(777, 6);
-    std::unique_ptr<Child> windowManager;
-    std::unique_ptr<Child> program;
+    std::unique_ptr<testsupport::Program> windowManager;
+    std::unique_ptr<testsupport::Program> program;
     std::string window;
 
     void SetUp() override
@@ -148,7 +104,7 @@ struct Program : testing::Test {
         // in charge before the window maps, or the window may never get the
         // keyboard.
         windowManager =
-            std::make_unique<Child>("openbox", "--sm-disable", dir.Path(), dir / "openbox.log");
+            Start({"openbox", "--sm-disable"}, dir.Path(), dir / "openbox.log");
         ASSERT_TRUE(WaitFor(
             [] {
                 return Output("timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
@@ -157,7 +113,7 @@ struct Program : testing::Test {
             30s))
             << "no window manager came up: " << Output("cat " + Quoted(dir / "openbox.log"))
             << " (exit " << windowManager->WaitForExit(0ms) << ")";
-        program = std::make_unique<Child>(VELTRANE_PROGRAM, "", dir.Path(), dir / "program.log");
+        program = Start({VELTRANE_PROGRAM}, dir.Path(), dir / "program.log");
         ASSERT_TRUE(WaitFor(
             [&] {
                 window = Output(
