@@ -150,6 +150,16 @@ TEST_F(DialogLogic, ArrowsStepWithinTheRangeAndLeavingTheFieldClampsIt)
     window.SetItemText(IDC_OFFSET, "0");
     dlg.OnVScroll(CVeltraneDlgLogic::Scroll::LineDown);
     EXPECT_EQ(0, dlg.m_nOffset);
+
+    // Up and Down in the field step as the arrows do; other keys are the
+    // field's own.
+    using Key = CVeltraneDlgLogic::OffsetKey;
+    EXPECT_TRUE(dlg.OnOffsetKey(Key::Up));
+    EXPECT_TRUE(dlg.OnOffsetKey(Key::Up));
+    EXPECT_TRUE(dlg.OnOffsetKey(Key::Down));
+    EXPECT_EQ("1", window.items[IDC_OFFSET]);
+    EXPECT_FALSE(dlg.OnOffsetKey(Key::Other));
+    EXPECT_EQ(1, dlg.m_nOffset);
 }
 
 TEST_F(DialogLogic, BrowseCheckBoxIconAndEscape)

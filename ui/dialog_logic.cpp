@@ -169,6 +169,15 @@ void CVeltraneDlgLogic::OnKillFocusOffset()
     m_window.SetItemNumber(IDC_OFFSET, static_cast<unsigned>(m_nOffset));
 }
 
+bool CVeltraneDlgLogic::OnOffsetKey(OffsetKey key)
+{
+    if (key == OffsetKey::Other)
+        return false;
+    OnVScroll(key == OffsetKey::Up ? Scroll::LineUp : Scroll::LineDown);
+    OnVScroll(Scroll::EndScroll);
+    return true;
+}
+
 void CVeltraneDlgLogic::OnVScroll(Scroll code)
 {
     ClampOffset();

@@ -33,6 +33,12 @@ public:
     void OnBrowseFile();
     void OnBrowseKey();
     void OnVScroll(Scroll code);
+    // A key pressed without modifiers in the offset field. Up and Down are
+    // its arrows (the arrows themselves take no focus): exactly what a click
+    // on one does, the step and then the release. True when the key was
+    // taken.
+    enum class OffsetKey { Up, Down, Other };
+    bool OnOffsetKey(OffsetKey key);
     void OnChangeOffset();
     void OnKillFocusOffset();
     // A press over the icon's frame.

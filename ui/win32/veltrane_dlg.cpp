@@ -151,16 +151,13 @@ BOOL CVeltraneDlg::OnInitDialog(WPARAM, LPARAM)
 }
 
 LRESULT CALLBACK CVeltraneDlg::OffsetFieldProc(HWND field, UINT message, WPARAM wParam,
-                                               LPARAM lParam, UINT_PTR, DWORD_PTR)
+                                               LPARAM lParam, UINT_PTR, DWORD_PTR data)
 {
-    if (message == WM_KEYDOWN && (wParam == VK_UP || wParam == VK_DOWN) &&
-        GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
-        // Exactly what a click on an arrow sends: the step, then the release.
-        HWND dialog = GetParent(field);
-        auto arrows = reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_OFFSET_ARROWS));
-        SendMessageW(dialog, WM_VSCROLL, wParam == VK_UP ? SB_LINEUP : SB_LINEDOWN, arrows);
-        SendMessageW(dialog, WM_VSCROLL, SB_ENDSCROLL, arrows);
-        return 0;
+    if (message == WM_KEYDOWN && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0 &&
+        GetKeyState(VK_MENU) >= 0) {
+        auto* dialog = reinterpret_cast<CVeltraneDlg*>(data);
+        if (dialog->OnOffsetKey(wParam == VK_UP ? OffsetKey::Up : wParam == VK_DOWN ? OffsetKey::Down : OffsetKey::Other))
+            return 0;
     }
     return DefSubclassProc(field, message, wParam, lParam);
 }

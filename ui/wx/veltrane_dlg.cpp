@@ -131,17 +131,6 @@ void CVeltraneDlg::OpenAboutBox()
     OnIconPress();
 }
 
-void CVeltraneDlg::StepOffset(bool up)
-{
-    // Exactly what a click on an arrow sends: the step, then the release.
-    for (wxEventType type : {up ? wxEVT_SCROLL_LINEUP : wxEVT_SCROLL_LINEDOWN,
-                             wxEVT_SCROLL_CHANGED}) {
-        wxScrollEvent event(type, IDC_OFFSET_ARROWS, 0, wxVERTICAL);
-        event.SetEventObject(FindWindow(IDC_OFFSET_ARROWS));
-        ProcessWindowEvent(event);
-    }
-}
-
 void CVeltraneDlg::OnInitDialog(wxInitDialogEvent& event)
 {
     event.Skip();  // the toolkit's own initialisation first
@@ -229,12 +218,9 @@ void CVeltraneDlg::OnCharHook(wxKeyEvent& event)
         OpenAboutBox();
         return;
     }
-    // Up and Down in the offset field are its arrows.
-    if ((key == WXK_UP || key == WXK_DOWN) && event.GetModifiers() == wxMOD_NONE &&
-        event.GetEventObject() == FindWindow(IDC_OFFSET)) {
-        StepOffset(key == WXK_UP);
+    if (event.GetModifiers() == wxMOD_NONE && event.GetEventObject() == FindWindow(IDC_OFFSET) &&
+        OnOffsetKey(key == WXK_UP ? OffsetKey::Up : key == WXK_DOWN ? OffsetKey::Down : OffsetKey::Other))
         return;
-    }
     int command = wxID_NONE;
     if (key == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) {
         command = wxID_CANCEL;

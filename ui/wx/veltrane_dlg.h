@@ -44,8 +44,6 @@ private:
     void DescribeForScreenReaders(const std::vector<PlacedControl>& controls);
     // By a press on the icon or by F1.
     void OpenAboutBox();
-    // Up and Down in the offset field: the arrows' own step.
-    void StepOffset(bool up);
 
     void OnLButtonDown(wxMouseEvent& event);
     void OnEncrypt(wxCommandEvent& event);
