@@ -138,22 +138,35 @@ struct Program : testing::Test {
         windowManager.reset();
     }
 
-    // Types both paths and presses Encrypt, from the first Browse button on:
-    // the tab order runs through the file field, the second Browse button,
-    // the key field, the offset, the check box and Encrypt. The offset is
-    // typed unless it is empty.
+    // Where the control a screen reader knows as `name` is on the screen,
+    // read from the accessible tree; with `focus`, it gets the keyboard too.
+    struct Box {
+        int x = 0, y = 0, width = 0, height = 0;
+    };
+    Box Control(const std::string& name, bool focus = false)
+    {
+        Box box;
+        const std::string at =
+            Output("timeout 30 /usr/bin/python3 " VELTRANE_CONTROL_HELPER " " + Quoted(name) + (focus ? " focus" : ""));
+        std::sscanf(at.c_str(), "%d %d %d %d", &box.x, &box.y, &box.width, &box.height);
+        return box;
+    }
+
+    // Types each path into the field of that name and presses Encrypt, all
+    // from the keyboard. The offset is typed unless it is empty.
     void EncryptFromTheKeyboard(const std::string& offset)
     {
-        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab"));
-        ASSERT_TRUE(Xdotool("type --delay 40 " + Quoted(data)));
-        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab Tab"));
-        ASSERT_TRUE(Xdotool("type --delay 40 " + Quoted(key)));
-        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab"));
-        if (!offset.empty()) {
+        const auto typeInto = [&](const std::string& name, const std::string& text) {
+            ASSERT_GT(Control(name, true).width, 0) << name;
             ASSERT_TRUE(Xdotool("key --clearmodifiers ctrl+a"));
-            ASSERT_TRUE(Xdotool("type --delay 40 " + offset));
-        }
-        ASSERT_TRUE(Xdotool("key --clearmodifiers Tab Tab space"));
+            ASSERT_TRUE(Xdotool("type --delay 40 " + Quoted(text)));
+        };
+        typeInto("File to encrypt", data);
+        typeInto("Key file", key);
+        if (!offset.empty())
+            typeInto("Offset", offset);
+        ASSERT_GT(Control("Encrypt", true).width, 0);
+        ASSERT_TRUE(Xdotool("key --clearmodifiers space"));
     }
 
     void ExpectEncryptedWith(int offset)
@@ -171,18 +184,14 @@ struct Program : testing::Test {
         EXPECT_EQ(keyBytes, ReadFile(key));
     }
 
-    // A click at a point given in hundredths of the window's client area.
-    void ClickAt(int xPercent, int yPercent)
+    // A click on the control of that name, at a point given in hundredths
+    // of its width and height.
+    void ClickOn(const std::string& name, int xPercent = 50, int yPercent = 50)
     {
-        std::string geometry = Output("timeout 5 xdotool getwindowgeometry --shell " + window);
-        auto value = [&](const std::string& name) {
-            const size_t at = geometry.find(name + "=");
-            return at == std::string::npos ? 0 : std::atoi(geometry.c_str() + at + name.size() + 1);
-        };
-        const int x = value("WIDTH") * xPercent / 100;
-        const int y = value("HEIGHT") * yPercent / 100;
-        ASSERT_TRUE(Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " +
-                            std::to_string(y) + " click 1"));
+        const Box box = Control(name);
+        ASSERT_GT(box.width, 0) << "no control named " << name;
+        ASSERT_TRUE(Xdotool("mousemove " + std::to_string(box.x + box.width * xPercent / 100) + " " +
+                            std::to_string(box.y + box.height * yPercent / 100) + " click 1"));
     }
 };
 
@@ -215,11 +224,11 @@ TEST_F(Program, TheWindowClassIsTheOneTheDesktopEntryNames)
 
 TEST_F(Program, ArrowsAndTheAboutBoxAnswerTheMouse)
 {
-    // The up arrow beside the offset field, three clicks.
+    // The upper of the two arrows beside the offset field, three clicks.
     for (int i = 0; i < 3; ++i)
-        ClickAt(18, 59);
-    // The icon at the upper right opens the About box; Enter presses its OK.
-    ClickAt(86, 27);
+        ClickOn("Offset up and down", 50, 25);
+    // The icon opens the About box; Enter presses its OK.
+    ClickOn("About Veltrane");
     std::string about;
     ASSERT_TRUE(WaitFor(
         [&] {

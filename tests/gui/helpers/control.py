@@ -1,0 +1,41 @@
+#!/usr/bin/python3
+"""Finds a control of the Veltrane window by the name a screen reader reads
+for it, and prints where it is on the screen: "X Y WIDTH HEIGHT". With
+"focus", it is also given the keyboard focus. Exits 1 if there is no such
+control within 20 seconds.
+
+usage: control.py NAME [focus]
+"""
+import sys
+import time
+
+import pyatspi
+
+
+def find(name):
+    desktop = pyatspi.Registry.getDesktop(0)
+    for app in desktop:
+        for window in app or []:
+            if window is None or window.name != "Veltrane":
+                continue
+            found = pyatspi.findDescendant(window, lambda node: node is not None and node.name == name)
+            if found is not None:
+                return found
+    return None
+
+
+name = sys.argv[1]
+deadline = time.monotonic() + 20
+control = find(name)
+while control is None and time.monotonic() < deadline:
+    time.sleep(0.2)
+    control = find(name)
+if control is None:
+    print(f"no control named {name!r}", file=sys.stderr)
+    sys.exit(1)
+component = control.queryComponent()
+if len(sys.argv) > 2 and sys.argv[2] == "focus" and not component.grabFocus():
+    print(f"{name!r} took no focus", file=sys.stderr)
+    sys.exit(1)
+box = component.getExtents(pyatspi.DESKTOP_COORDS)
+print(box.x, box.y, box.width, box.height)
