@@ -103,6 +103,24 @@ bool IsAmbiguous(const std::string& typed)
     return matches > 1;
 }
 
+// Whether the long option typed (possibly abbreviated) is one that takes no
+// argument.
+bool TakesNoArgument(const std::string& typed)
+{
+    const std::string name = typed.substr(2);
+    const option* found = nullptr;
+    for (const option* o = kLongOptions; o->name; ++o) {
+        if (name == o->name)
+            return o->has_arg == no_argument;
+        if (std::strncmp(o->name, name.c_str(), name.size()) == 0) {
+            if (found)
+                return false;
+            found = o;
+        }
+    }
+    return found && found->has_arg == no_argument;
+}
+
 }  // namespace
 
 bool ParseOffset(const std::string& text, int& value)
@@ -246,10 +264,14 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             const bool isLong = std::strncmp(arg, "--", 2) == 0;
             // The byte as typed could be a terminal's escape.
             const std::string letter = Shown(std::string(1, static_cast<char>(optopt)));
-            if (code == ':')
+            // getopt_long reports a long option that takes no argument but
+            // was given one as ':' on some systems and as '?' on others.
+            const char* equals = std::strchr(arg, '=');
+            const bool unwanted = isLong && equals && TakesNoArgument(OptionAsTyped(arg));
+            if (code == ':' && !unwanted)
                 error = isLong ? "option '" + OptionAsTyped(arg) + "' requires an argument"
                                : "option requires an argument -- " + letter;
-            else if (isLong && optopt != 0)
+            else if (unwanted || (isLong && optopt != 0))
                 error = "option '" + OptionAsTyped(arg) + "' doesn't allow an argument";
             else if (isLong)
                 error = std::string(IsAmbiguous(OptionAsTyped(arg)) ? "ambiguous" : "unrecognized") +

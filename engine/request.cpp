@@ -27,12 +27,23 @@ int Validate(const std::string& filePath, const std::string& keyPath, int offset
     if (platform::SamePathText(filePath, keyPath) || platform::SameFile(filePath, keyPath))
         return Refuse(NoticeKind::SameFile);
 
-    if (!platform::FileProbe(filePath).IsOpen())
-        return Refuse(NoticeKind::CannotFind, {filePath});
+    platform::FileProbe data(filePath);
+    if (!data.IsOpen()) {
+        if (!data.InUse())
+            return Refuse(NoticeKind::CannotFind, {filePath});
+        // A running pass over the same file holds it too; its temporary file
+        // tells the two apart, as the pass itself would find it.
+        const std::string tempPath = TemporaryPath(platform::ResolvePath(filePath));
+        if (platform::HeldByRunningPass(tempPath))
+            return Refuse(NoticeKind::TemporaryBusy, {filePath, tempPath});
+        return Refuse(NoticeKind::InUse, {filePath});
+    }
+    data.Close();
 
-    platform::FileProbe key(keyPath);
+    // Other passes may read the key along with this one.
+    platform::FileProbe key(keyPath, true);
     if (!key.IsOpen())
-        return Refuse(NoticeKind::CannotFind, {keyPath});
+        return Refuse(key.InUse() ? NoticeKind::InUse : NoticeKind::CannotFind, {keyPath});
 
     if (makeKeyReadOnly) {
         const bool marked = key.MarkReadOnly();

@@ -30,15 +30,20 @@ struct FileIdentity {
 // Opens a file for reading to prove that a request can use it. Only regular
 // files pass: a FIFO, a device, a socket or a directory is refused, and the
 // open never blocks (a FIFO without a writer would otherwise hang the window).
-// The file stays open for as long as the probe lives.
+// The file stays open for as long as the probe lives. Where the system lets
+// an open file keep others out (Windows), the probe keeps everyone out, or
+// with `othersMayRead` only those who would write.
 class FileProbe {
 public:
-    explicit FileProbe(const std::string& path);
+    explicit FileProbe(const std::string& path, bool othersMayRead = false);
     ~FileProbe();
     FileProbe(const FileProbe&) = delete;
     FileProbe& operator=(const FileProbe&) = delete;
 
     bool IsOpen() const { return m_fd >= 0; }
+    // Not opened because another program holds the file in a way that keeps
+    // this one out; the file exists.
+    bool InUse() const { return m_inUse; }
     // Sets the read-only mark and keeps everything else about the file.
     // Returns false when the mark can't be stored.
     bool MarkReadOnly();
@@ -46,7 +51,11 @@ public:
 
 private:
     int m_fd = -1;
+    bool m_inUse = false;
 };
+
+// Whether a running pass holds the temporary file at `path`.
+bool HeldByRunningPass(const std::string& path);
 
 // Whether a file carries the read-only mark: the program refuses to replace it.
 bool IsMarkedReadOnly(const std::string& path);

@@ -20,6 +20,7 @@ namespace platform {
 enum class NoticeKind {
     SameFile,                 // data and key are one file (no paths)
     CannotFind,               // the file
+    InUse,                    // the file, held open by another program
     CannotMakeKeyReadOnly,    // (no paths)
     OffsetOutOfRange,         // (no paths)
     CouldNotRead,             // the file

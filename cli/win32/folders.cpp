@@ -21,6 +21,17 @@ bool EndsWith(const std::string& name, const std::string& ending)
     return name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
 }
 
+// Windows folds names, so "OLD.1Ê9" is as much a leftover as "old.1ê9".
+bool EndsWithFolded(const std::string& name, const std::string& ending)
+{
+    const std::wstring wideName = platform::Widen(name), wideEnding = platform::Widen(ending);
+    if (wideName.size() < wideEnding.size())
+        return false;
+    return ::CompareStringOrdinal(wideName.c_str() + (wideName.size() - wideEnding.size()),
+                                  static_cast<int>(wideEnding.size()), wideEnding.c_str(),
+                                  static_cast<int>(wideEnding.size()), TRUE) == CSTR_EQUAL;
+}
+
 bool IsFolder(const std::string& path)
 {
     const DWORD attributes = ::GetFileAttributesW(platform::SystemPath(path).c_str());
@@ -54,7 +65,7 @@ public:
                 Skip("not a regular file", path);
             else if (platform::SameFile(path, m_keyPath))
                 Skip("the key file", path);
-            else if (EndsWith(name, kTemporaryEnding))
+            else if (EndsWithFolded(name, kTemporaryEnding))
                 Skip("a temporary file", path);
             else
                 list.files.push_back(path);

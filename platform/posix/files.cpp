@@ -134,7 +134,8 @@ void RestrictToOwner(int fd, mode_t mode)
 
 }  // namespace
 
-FileProbe::FileProbe(const std::string& path) : m_fd(OpenRegularForReading(path, nullptr)) {}
+// Readers and writers never keep each other out here.
+FileProbe::FileProbe(const std::string& path, bool) : m_fd(OpenRegularForReading(path, nullptr)) {}
 
 FileProbe::~FileProbe() { Close(); }
 
@@ -153,6 +154,17 @@ void FileProbe::Close()
         Sys().Close(m_fd);
         m_fd = -1;
     }
+}
+
+bool HeldByRunningPass(const std::string& path)
+{
+    // A pass holds its temporary file locked from creation to its end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
 }
 
 bool IsMarkedReadOnly(const std::string& path)

@@ -157,11 +157,16 @@ bool SetDisposition(HANDLE handle, bool remove)
 
 }  // namespace
 
-// No sharing: a file that another program holds open is refused, and while
-// the probe lives no other program can open it.
-FileProbe::FileProbe(const std::string& path)
-    : m_fd(Adopt(OpenRegularForReading(path, 0, 0), _O_RDONLY))
+// Without `othersMayRead` no sharing: the data file is replaced at the end,
+// which Windows refuses while any other program has it open, so such a file
+// is turned away before the pass rather than after it. The key may be read
+// along; only a writer is kept out, as nobody may write it during the pass.
+FileProbe::FileProbe(const std::string& path, bool othersMayRead)
 {
+    ::SetLastError(ERROR_SUCCESS);
+    m_fd = Adopt(OpenRegularForReading(path, othersMayRead ? FILE_SHARE_READ : 0, 0), _O_RDONLY);
+    const DWORD error = m_fd < 0 ? ::GetLastError() : ERROR_SUCCESS;
+    m_inUse = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 FileProbe::~FileProbe() { Close(); }
@@ -194,6 +199,23 @@ void FileProbe::Close()
         ::_close(m_fd);
         m_fd = -1;
     }
+}
+
+bool HeldByRunningPass(const std::string& path)
+{
+    // A pass holds its temporary file with no sharing from creation to its
+    // end; a leftover nobody holds opens.
+    const std::wstring wide = SystemPath(path);
+    if (wide.empty())
+        return false;
+    const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle);
+        return false;
+    }
+    return ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 bool IsMarkedReadOnly(const std::string& path)

@@ -100,6 +100,10 @@ TEST_F(CliTest, RefusalsAndUsageErrorsSayWhatTheLinuxProgramSays)
               "Try 'veltrane-cli --help'.\n",
               usage.err);
 
+    const Outcome unwanted = RunCli({"--help=foo"});
+    EXPECT_EQ(2, unwanted.status);
+    EXPECT_EQ("veltrane-cli: option '--help' doesn't allow an argument\nTry 'veltrane-cli --help'.\n", unwanted.err);
+
     const Outcome version = RunCli({"--version"});
     EXPECT_EQ(0, version.status);
     EXPECT_EQ("veltrane-cli " VELTRANE_VERSION "\n", version.out);
@@ -116,7 +120,9 @@ TEST_F(CliTest, FileHeldOpenByAnotherProgramIsRefusedAndTheOthersGoOn)
     const Outcome outcome = RunCli({"encrypt", "-k", key, held, data});
     ::CloseHandle(other);
     EXPECT_EQ(1, outcome.status);
-    EXPECT_EQ("Encrypt file error.: Cannot find " + held + ".\n", outcome.err);
+    EXPECT_EQ("Encrypt file error.: " + held +
+                  " is in use by another program. Nothing was changed; try again when that program has closed it.\n",
+              outcome.err);
     EXPECT_TRUE(plain == ReadFile(held));
     EXPECT_TRUE(testsupport::ReferenceEncrypt(plain, keyBytes, 0) == ReadFile(data));
 }
@@ -142,12 +148,17 @@ TEST_F(CliTest, KeygenAndFoldersWorkWithWindowsCalls)
     WriteFile(dir / "tree\\b.txt", plain);
     WriteFile(dir / "tree\\sub\\a.txt", plain);
     WriteFile(dir / ("tree\\old." + kSuffix), "left over");
+    // Windows folds names: this is the same ending.
+    const std::string upper = dir / "tree\\older.1\xC3\x8A" "9";
+    WriteFile(upper, "left over");
     const Outcome walked = RunCli({"encrypt", "-r", "-v", "-k", key, dir / "tree"});
     EXPECT_EQ(0, walked.status);
     EXPECT_EQ("veltrane-cli: skipped (a temporary file): " + dir / ("tree\\old." + kSuffix) + "\n", walked.err.substr(0, walked.err.find('\n') + 1));
     EXPECT_LT(walked.err.find("Working file b.txt"), walked.err.find("Working file a.txt"));
     EXPECT_TRUE(testsupport::ReferenceEncrypt(plain, keyBytes, 0) == ReadFile(dir / "tree\\sub\\a.txt"));
     EXPECT_EQ("left over", ReadFile(dir / ("tree\\old." + kSuffix)));
+    EXPECT_NE(std::string::npos, walked.err.find("veltrane-cli: skipped (a temporary file): " + upper + "\n"));
+    EXPECT_EQ("left over", ReadFile(upper));
 }
 
 }  // namespace

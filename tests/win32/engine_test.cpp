@@ -14,6 +14,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 using platform::SystemPath;
 using testsupport::Exists;
 using testsupport::PatternBytes;
@@ -29,6 +31,9 @@ const char kSameFileText[] =
     "Using  the same filename for encrypting file and a key file destroys the key file.\r\n"
     "You won't be able to recover the encrypted file.\r\n"
     "Choose a differnt key file.";
+
+const std::string kInUseText =
+    " is in use by another program. Nothing was changed; try again when that program has closed it.";
 
 DWORD AttributesOf(const std::string& path) { return ::GetFileAttributesW(SystemPath(path).c_str()); }
 
@@ -96,20 +101,25 @@ TEST_F(Windows, NamesThatFoldToOneAreRefusedBeforeAnyFileIsLookedAt)
     EXPECT_EQ(0u, AttributesOf(data) & FILE_ATTRIBUTE_READONLY);
 }
 
-TEST_F(Windows, FileHeldOpenElsewhereCannotBeFoundAndNothingChanges)
+TEST_F(Windows, FileHeldOpenElsewhereIsInUseAndNothingChanges)
 {
     {
-        // Even a program that lets others read and write is in the way: the
-        // probe allows no sharing.
-        Held other(data, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        // Even a program that only reads and lets others do anything is in
+        // the way: Windows would not let the result replace the file.
+        Held other(data, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, GENERIC_READ);
         ASSERT_NE(INVALID_HANDLE_VALUE, other.handle);
         EXPECT_EQ(0, ValidateRequest(data, key, 0, 1));
-        ExpectOneNotice("Cannot find " + data + ".", "Encrypt file error.");
+        ExpectOneNotice(data + kInUseText, "Encrypt file error.");
     }
     {
-        Held other(key, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        // The key may be read along, but not written.
+        Held reader(key, FILE_SHARE_READ, OPEN_EXISTING, GENERIC_READ);
+        EXPECT_EQ(1, ValidateRequest(data, key, 0, 0));
+    }
+    {
+        Held writer(key, FILE_SHARE_READ | FILE_SHARE_WRITE);
         EXPECT_EQ(0, ValidateRequest(data, key, 0, 1));
-        ExpectOneNotice("Cannot find " + key + ".", "Encrypt file error.");
+        ExpectOneNotice(key + kInUseText, "Encrypt file error.");
     }
     EXPECT_EQ(0u, AttributesOf(key) & FILE_ATTRIBUTE_READONLY);
     // Folders and devices are no data files.
@@ -181,6 +191,57 @@ TEST_F(Windows, TemporaryFileIsHeldWithoutSharingForTheWholePass)
     EXPECT_EQ(0u, recorder.notices[0].text.find(data + " is not done: another pass, still running"));
     EXPECT_TRUE(cipher == ReadFile(data));
     EXPECT_TRUE(Exists(temp));
+}
+
+TEST_F(Windows, PassUnderWaySharesItsKeyAndTurnsAwayASecondPassOverItsFile)
+{
+    // Checked and run while the first pass waits on its progress report.
+    const std::string other = dir / "other.bin";
+    WriteFile(other, plain);
+    bool started = false;
+    recorder.onTitle = [&](const std::string&) {
+        if (std::exchange(started, true))
+            return;
+        EXPECT_EQ(1, ValidateRequest(other, key, 9, 0));
+        EXPECT_EQ(1, TransformFile(other, key, 9, kDirectionEncrypt));
+        EXPECT_EQ(0, ValidateRequest(data, key, 9, 0));
+    };
+    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
+    ExpectOneNotice(data + " is not done: another pass, still running, is using its temporary file " + temp +
+                        ". Try again when it has finished.",
+                    "Encrypt file error.");
+    EXPECT_TRUE(cipher == ReadFile(data));
+    EXPECT_TRUE(cipher == ReadFile(other));
+}
+
+// Only the file's attributes can be written while a pass holds it; a new
+// last-write time is as much a change as new bytes.
+TEST_F(Windows, FileOrKeyChangedDuringThePassIsLeftAsChanged)
+{
+    for (const std::string* changed : {&data, &key}) {
+        SCOPED_TRACE(*changed);
+        recorder.titles.clear();
+        const FILETIME touched{0x12345678, 0x01D00000};
+        recorder.onTitle = [&](const std::string&) {
+            if (recorder.titles.size() != 2)
+                return;
+            Held other(*changed, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                       FILE_WRITE_ATTRIBUTES);
+            ASSERT_NE(INVALID_HANDLE_VALUE, other.handle);
+            EXPECT_TRUE(::SetFileTime(other.handle, nullptr, nullptr, &touched));
+        };
+        EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+        ASSERT_EQ(1u, recorder.notices.size());
+        EXPECT_NE(std::string::npos, recorder.notices[0].text.find("was changed by another program during the pass"));
+        recorder.notices.clear();
+        EXPECT_TRUE(plain == ReadFile(data));
+        EXPECT_TRUE(keyBytes == ReadFile(key));
+        EXPECT_FALSE(Exists(temp));
+        WIN32_FILE_ATTRIBUTE_DATA now {};
+        ASSERT_TRUE(::GetFileAttributesExW(SystemPath(*changed).c_str(), GetFileExInfoStandard, &now));
+        EXPECT_EQ(touched.dwHighDateTime, now.ftLastWriteTime.dwHighDateTime);
+        EXPECT_EQ(touched.dwLowDateTime, now.ftLastWriteTime.dwLowDateTime);
+    }
 }
 
 TEST_F(Windows, DataFileHeldOpenAtTheEndKeepsItsBytesAndTheResultWaits)
