@@ -34,6 +34,9 @@ void WrapLines(wxStaticText* label)
     gtk_label_set_line_wrap(GTK_LABEL(widget), TRUE);
     gtk_label_set_line_wrap_mode(GTK_LABEL(widget), PANGO_WRAP_WORD_CHAR);
     gtk_label_set_max_width_chars(GTK_LABEL(widget), kLineChars);
+    // The size the toolkit asked for the label on one line would stand
+    // above what the label now asks for itself.
+    gtk_widget_set_size_request(widget, -1, -1);
     int least = 0, width = 0, height = 0;
     gtk_widget_get_preferred_width(widget, &least, &width);
     // On a narrow screen the box still fits, its icon and margins beside it.
