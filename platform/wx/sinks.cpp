@@ -34,6 +34,11 @@ void WrapLines(wxStaticText* label)
     gtk_label_set_line_wrap(GTK_LABEL(widget), TRUE);
     gtk_label_set_line_wrap_mode(GTK_LABEL(widget), PANGO_WRAP_WORD_CHAR);
     gtk_label_set_max_width_chars(GTK_LABEL(widget), kLineChars);
+    // A hyphen at a break inside a name would read as part of the name.
+    PangoAttrList* attributes = pango_attr_list_new();
+    pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+    gtk_label_set_attributes(GTK_LABEL(widget), attributes);
+    pango_attr_list_unref(attributes);
     // The size the toolkit asked for the label on one line would stand
     // above what the label now asks for itself.
     gtk_widget_set_size_request(widget, -1, -1);
