@@ -1,11 +1,11 @@
-// A drop from a file manager: the toolkit reads the text/uri-list the drag
-// source sends, and the path field takes the first name as the pass will
-// read it back. Any list gives only whole absolute paths; the list a file
-// manager sends for a file gives back exactly that file's path.
+// A drop from a file manager: the path field is given what the program
+// reads off the text/uri-list the drag source sends. Any list gives only
+// whole absolute names, and the list a file manager sends for a file, with
+// either line end and with or without a comment before it, gives back
+// exactly that file's name, the way the field will hand it to the pass.
 #include "fuzz/harness.h"
 #include "ui/wx/narrow.h"
-
-#include <wx/dataobj.h>
+#include "ui/wx/uri_list.h"
 
 #include <glib.h>
 
@@ -13,16 +13,20 @@
 
 namespace {
 
-// What the pass would be given after dropping `list` on a path field.
-std::vector<std::string> Dropped(const std::string& list)
+const char kThisHost[] = "thisbox";
+
+std::vector<ui::ListedUri> Read(const std::string& list)
 {
-    wxFileDataObject files;
-    // GTK hands the selection over with a NUL after it.
-    files.SetData(list.size() + 1, list.c_str());
-    std::vector<std::string> paths;
-    for (const wxString& name : files.GetFilenames())
-        paths.push_back(platform::ToNarrow(name));
-    return paths;
+    return ui::ReadUriList(list, kThisHost);
+}
+
+// The name a list of one URI gives, or "" when it gives none.
+std::string OnlyName(const std::string& list)
+{
+    const std::vector<ui::ListedUri> uris = Read(list);
+    if (uris.size() != 1 || uris[0].kind != ui::ListedUri::Kind::LocalFile)
+        return std::string();
+    return uris[0].path;
 }
 
 }  // namespace
@@ -32,24 +36,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The program runs in the user's locale, UTF-8 on any current system.
     static const bool once = std::setlocale(LC_ALL, "C.UTF-8") != nullptr;
     FUZZ_CHECK(once);
-    const std::string bytes = fuzz::UpToNul(data, size);
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
 
-    for (const std::string& path : Dropped(bytes))
-        FUZZ_CHECK(!path.empty() && path[0] == '/');
+    for (const ui::ListedUri& uri : Read(bytes)) {
+        if (uri.kind == ui::ListedUri::Kind::LocalFile)
+            FUZZ_CHECK(!uri.path.empty() && uri.path[0] == '/');
+        else
+            FUZZ_CHECK(uri.path.empty());
+    }
 
     // The same bytes as the name of a file, as a file manager offers it.
-    std::string path = "/" + bytes;
+    const std::string name = fuzz::UpToNul(data, size);
+    std::string path = "/" + name;
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
-    // Names that aren't UTF-8 don't survive the toolkit's strings yet: the
-    // field gets another name (see the report of issue 22), so the exact
-    // check is for UTF-8 names for now.
-    if (!g_utf8_validate(path.c_str(), -1, nullptr))
-        return 0;
     gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
     FUZZ_CHECK(uri != nullptr);
-    const std::vector<std::string> got = Dropped(std::string(uri) + "\r\n");
+    const std::string line(uri);
     g_free(uri);
-    FUZZ_CHECK(got.size() == 1 && got[0] == path);
+    FUZZ_CHECK(OnlyName(line + "\r\n") == path);
+    FUZZ_CHECK(OnlyName(line + "\n") == path);
+    FUZZ_CHECK(OnlyName("# " + name.substr(0, name.find_first_of("\r\n")) + "\r\n" + line) == path);
+    gchar* elsewhere = g_filename_to_uri(path.c_str(), "elsewhere", nullptr);
+    FUZZ_CHECK(elsewhere != nullptr);
+    const std::vector<ui::ListedUri> other = Read(elsewhere);
+    g_free(elsewhere);
+    FUZZ_CHECK(other.size() == 1 && other[0].kind == ui::ListedUri::Kind::OtherHost);
+
+    // Names that aren't UTF-8 don't survive the toolkit's strings yet: the
+    // field gets another name, so the trip through the field is checked for
+    // UTF-8 names only.
+    if (g_utf8_validate(path.c_str(), -1, nullptr))
+        FUZZ_CHECK(platform::ToNarrow(platform::FromNarrow(path)) == path);
     return 0;
 }

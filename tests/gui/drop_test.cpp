@@ -8,6 +8,8 @@
 
 #include <wx/app.h>
 
+#include <glib.h>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,10 +42,28 @@ struct RealDrops : testing::Test {
         guitest::Flush();
     }
 
-    // Drags the file from a GTK program to `point` on the screen, with the
-    // window's events flowing meanwhile; "dropped" or "refused".
-    std::string DragTo(const wxPoint& point)
+    // The list a file manager sends for `path`.
+    static std::string UriLine(const std::string& path)
     {
+        gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+        std::string line = std::string(uri) + "\r\n";
+        g_free(uri);
+        return line;
+    }
+
+    wxPoint Middle(int id)
+    {
+        const wxRect field = Item(dlg, id)->GetScreenRect();
+        return {field.x + field.width / 2, field.y + field.height / 2};
+    }
+
+    // Drags the list (the file's unless told) from a GTK program to `point`
+    // on the screen, with the window's events flowing meanwhile; "dropped"
+    // or "refused".
+    std::string DragTo(const wxPoint& point, std::string list = std::string())
+    {
+        if (list.empty())
+            list = UriLine(file);
         Type(dlg, IDC_FILE_PATH, "");
         Type(dlg, IDC_KEY_PATH, "");
         const std::string out = dir / "drag.out";
@@ -52,7 +72,7 @@ struct RealDrops : testing::Test {
             const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(fd, STDOUT_FILENO);
             const std::string x = std::to_string(point.x), y = std::to_string(point.y);
-            ::execl("/usr/bin/python3", "python3", VELTRANE_DRAG_SOURCE, file.c_str(), x.c_str(),
+            ::execl("/usr/bin/python3", "python3", VELTRANE_DRAG_SOURCE, list.c_str(), x.c_str(),
                     y.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -96,6 +116,40 @@ TEST_F(RealDrops, ADropBesideThePathFieldsIsRefused)
         EXPECT_EQ("", Text(dlg, IDC_FILE_PATH));
         EXPECT_EQ("", Text(dlg, IDC_KEY_PATH));
     }
+}
+
+TEST_F(RealDrops, ListsWithBareLineFeedsOrCommentsGiveTheFile)
+{
+    std::string line = UriLine(file);
+    for (const std::string& list : {line.substr(0, line.size() - 2) + "\n", "# one file\r\n" + line}) {
+        EXPECT_EQ("dropped", DragTo(Middle(IDC_KEY_PATH), list)) << list;
+        EXPECT_EQ(file, Text(dlg, IDC_KEY_PATH)) << list;
+    }
+    EXPECT_TRUE(recorder.notices.empty());
+}
+
+TEST_F(RealDrops, SeveralFilesAFolderOrAnotherMachinesFileAreRefusedWithANotice)
+{
+    const std::string other = dir / "other.bin";
+    testsupport::WriteFile(other, "y");
+    for (const std::string& list : {UriLine(file) + UriLine(other), UriLine(dir.Path()),
+                                    "file://elsewhere.example" + UriLine(file).substr(7)}) {
+        const size_t before = recorder.notices.size();
+        // What is in a list shows only once it is dropped: GTK tells the
+        // source that the drop ended, not that it was refused.
+        DragTo(Middle(IDC_KEY_PATH), list);
+        EXPECT_EQ("", Text(dlg, IDC_KEY_PATH)) << list;
+        ASSERT_EQ(before + 1, recorder.notices.size()) << list;
+        EXPECT_EQ("Drop file error.", recorder.notices.back().caption);
+    }
+    EXPECT_EQ(dir.Path() + " is a folder, not a file.", recorder.notices[1].text);
+}
+
+TEST_F(RealDrops, TheOffsetFieldTakesNoDrop)
+{
+    Type(dlg, IDC_OFFSET, "17");
+    EXPECT_EQ("refused", DragTo(Middle(IDC_OFFSET)));
+    EXPECT_EQ("17", Text(dlg, IDC_OFFSET));
 }
 
 }  // namespace

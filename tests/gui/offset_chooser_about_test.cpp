@@ -12,7 +12,6 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
-#include <wx/dnd.h>
 #include <wx/statbmp.h>
 #include <wx/textctrl.h>
 
@@ -353,28 +352,6 @@ TEST_F(AboutBox, OkAndEscapeCloseItAndTheMainDialogStaysAsItWas)
     EXPECT_EQ("/b", Text(dlg, IDC_KEY_PATH));
     EXPECT_EQ("12", Text(dlg, IDC_OFFSET));
     EXPECT_EQ(12, dlg->m_nOffset);
-}
-
-TEST_F(Dialog, AFileDroppedOnAPathFieldFillsThatFieldOnly)
-{
-    Type(dlg, IDC_FILE_PATH, "/before");
-    Type(dlg, IDC_KEY_PATH, "/key");
-    auto* target = dynamic_cast<wxFileDropTarget*>(Item(dlg, IDC_FILE_PATH)->GetDropTarget());
-    ASSERT_NE(nullptr, target);
-    wxArrayString files;
-    EXPECT_FALSE(target->OnDropFiles(5, 5, files));
-    EXPECT_EQ("/before", Text(dlg, IDC_FILE_PATH));
-
-    files.Add(wxString::FromUTF8("/dropped/\xC3\xBC.bin"));
-    files.Add("/second");
-    EXPECT_TRUE(target->OnDropFiles(5, 5, files));
-    ExpectWholePathAtHand(dlg, IDC_FILE_PATH, "/dropped/\xC3\xBC.bin");
-    EXPECT_EQ("/key", Text(dlg, IDC_KEY_PATH));
-
-    auto* keyTarget = dynamic_cast<wxFileDropTarget*>(Item(dlg, IDC_KEY_PATH)->GetDropTarget());
-    ASSERT_NE(nullptr, keyTarget);
-    EXPECT_TRUE(keyTarget->OnDropFiles(0, 0, files));
-    EXPECT_EQ("/dropped/\xC3\xBC.bin", Text(dlg, IDC_KEY_PATH));
 }
 
 }  // namespace

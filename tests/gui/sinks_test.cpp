@@ -9,8 +9,13 @@
 
 #include <wx/app.h>
 #include <wx/frame.h>
+#include <wx/modalhook.h>
+#include <wx/stattext.h>
+
+#include <gtk/gtk.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -70,6 +75,66 @@ TEST_F(MessageBoxes, LineBreaksAndNonAsciiPathsShowAsWritten)
                             platform::NoticeIcon::Warning, platform::NoticeOwner::ActiveWindow),
                   ExpectBox(seen));
     EXPECT_EQ(wxString::FromUTF8("one\ntwo /tmp/\xC3\xA9t\xC3\xA9.txt"), seen.message);
+}
+
+// Shows each message box for real and closes it once `look` has seen it on
+// screen.
+class LookAtBoxes : public wxModalDialogHook {
+public:
+    explicit LookAtBoxes(std::function<void(wxDialog*)> look) : m_look(std::move(look)) { Register(); }
+    ~LookAtBoxes() override { Unregister(); }
+
+protected:
+    int Enter(wxDialog* dialog) override
+    {
+        dialog->CallAfter([this, dialog] {
+            // The wait below handles the queue again; the box is seen once.
+            if (!dialog->IsModal() || dialog == m_seen)
+                return;
+            m_seen = dialog;
+            EXPECT_TRUE(guitest::PumpUntil([dialog] { return dialog->IsShownOnScreen(); }));
+            guitest::Flush();
+            m_look(dialog);
+            dialog->EndModal(wxID_OK);
+        });
+        return wxID_NONE;
+    }
+    void Exit(wxDialog* WXUNUSED(dialog)) override {}
+
+private:
+    guitest::AllowRealModal m_real;
+    std::function<void(wxDialog*)> m_look;
+    wxDialog* m_seen = nullptr;
+};
+
+TEST_F(MessageBoxes, ALongPathBreaksIntoLinesInsideABoxNarrowerThanTheScreen)
+{
+    // 445 characters, none a space to break at.
+    const std::string path = "/tmp/" + std::string(416, 'd') + "/the-file-name-shows.txt";
+    int boxes = 0;
+    LookAtBoxes look([&](wxDialog* box) {
+        ++boxes;
+        const wxSize client = box->GetClientSize();
+        EXPECT_LT(box->GetSize().x, wxGetDisplaySize().x);
+        for (wxWindow* child : box->GetChildren()) {
+            auto* label = wxDynamicCast(child, wxStaticText);
+            if (!label)
+                continue;
+            // Every line the label lays out lies within it, and it within
+            // the box: nothing of the path is cut off.
+            EXPECT_TRUE(wxRect(client).Contains(label->GetRect()));
+            int width = 0, height = 0;
+            pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(label->GetHandle())), &width,
+                                        &height);
+            EXPECT_LE(width, gtk_widget_get_allocated_width(label->GetHandle()));
+            EXPECT_LE(height, gtk_widget_get_allocated_height(label->GetHandle()));
+            EXPECT_GT(height, 2 * label->GetCharHeight()) << "the path is on one line";
+        }
+    });
+    platform::MessageBoxNoticeSink sink;
+    sink.Show("Cannot find " + path + ".", "Encrypt file error.", platform::NoticeIcon::Warning,
+              platform::NoticeOwner::ActiveWindow);
+    EXPECT_EQ(1, boxes);
 }
 
 using TitleLine = WithMainWindow;

@@ -1,6 +1,7 @@
 // Dropping a file from a file manager onto a path field.
 #pragma once
 
+#include <wx/dataobj.h>
 #include <wx/dnd.h>
 
 class wxString;
@@ -10,13 +11,20 @@ class wxTextCtrl;
 // long path's start is what the user least needs to see.
 void ShowPath(wxTextCtrl* field, const wxString& path);
 
-// Puts the dropped file's path into the field; of several files, the first.
-class PathDropTarget : public wxFileDropTarget {
+// Puts the dropped file's path into the field. Only one file of this machine
+// is taken; a drop of several, of a folder or of anything else is refused
+// whole, and a notice says why, so that a field never holds half a drop.
+class PathDropTarget : public wxDropTarget {
 public:
-    explicit PathDropTarget(wxTextCtrl* field) : m_field(field) {}
+    explicit PathDropTarget(wxTextCtrl* field);
 
-    bool OnDropFiles(wxCoord x, wxCoord y, const wxArrayString& files) override;
+    wxDragResult OnData(wxCoord x, wxCoord y, wxDragResult def) override;
 
 private:
     wxTextCtrl* m_field;
+    wxCustomDataObject* m_list;  // the list as sent; owned by the target
 };
+
+// A text field takes dropped text by itself; one that holds no path is
+// better off refusing every drop than holding a URI.
+void RefuseDrops(wxTextCtrl* field);

@@ -5,16 +5,67 @@
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 #include <wx/generic/msgdlgg.h>
+#include <wx/stattext.h>
 #include <wx/toplevel.h>
 #include <wx/window.h>
+
+#include <gtk/gtk.h>
+
+#include <algorithm>
 
 namespace platform {
 
 namespace {
 
+// About as wide as a line of a book: the program's own sentences keep to
+// their lines, and a long path takes a few.
+constexpr int kLineChars = 84;
+
+// The toolkit sizes a label to its text on one line: a long path, with no
+// space to break at, would stretch the box to the screen's width and be cut
+// off there, before the file name. So the label breaks its lines itself,
+// between words and, where one word is longer than a line, inside it; the
+// text it holds stays as it was.
+void WrapLines(wxStaticText* label)
+{
+    GtkWidget* widget = label->GetHandle();
+    if (!GTK_IS_LABEL(widget))
+        return;
+    gtk_label_set_line_wrap(GTK_LABEL(widget), TRUE);
+    gtk_label_set_line_wrap_mode(GTK_LABEL(widget), PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_max_width_chars(GTK_LABEL(widget), kLineChars);
+    // A hyphen at a break inside a name would read as part of the name.
+    PangoAttrList* attributes = pango_attr_list_new();
+    pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
+    gtk_label_set_attributes(GTK_LABEL(widget), attributes);
+    pango_attr_list_unref(attributes);
+    // The size the toolkit asked for the label on one line would stand
+    // above what the label now asks for itself.
+    gtk_widget_set_size_request(widget, -1, -1);
+    int least = 0, width = 0, height = 0;
+    gtk_widget_get_preferred_width(widget, &least, &width);
+    // On a narrow screen the box still fits, its icon and margins beside it.
+    width = std::max(least, std::min(width, wxGetDisplaySize().x * 2 / 3));
+    gtk_widget_get_preferred_height_for_width(widget, width, &least, &height);
+    label->SetMinSize(wxSize(width, height));
+}
+
 // The toolkit's own message box shows no icon on GTK 3; the generic one draws
 // the warning or error sign from the icon theme, so a notice looks like one.
-using MessageBox = wxGenericMessageDialog;
+class MessageBox : public wxGenericMessageDialog {
+public:
+    using wxGenericMessageDialog::wxGenericMessageDialog;
+
+protected:
+    // Called once the box's labels exist and before it takes its size.
+    void AddMessageDialogDetails(wxSizer* WXUNUSED(sizer)) override
+    {
+        for (wxWindow* child : GetChildren()) {
+            if (auto* label = wxDynamicCast(child, wxStaticText))
+                WrapLines(label);
+        }
+    }
+};
 
 // A message box that belongs to no window: it neither blocks nor follows the
 // main window, as the toolkit would otherwise pick the main window for it.

@@ -101,6 +101,8 @@ CVeltraneDlg::CVeltraneDlg(wxWindow* parent) : CVeltraneDlgLogic(m_ops), m_ops(*
         if (auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl))
             field->SetDropTarget(new PathDropTarget(field));
     }
+    if (auto* offset = wxDynamicCast(FindWindow(IDC_OFFSET), wxTextCtrl))
+        RefuseDrops(offset);
 }
 
 void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& controls)

@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """A file drag source for drop tests: a small GTK 3 window at the screen's
-top left that drags one file (XDND, text/uri-list) to a screen point, moved
-there with xdotool as a user's mouse would, and prints how the drag ended:
-"dropped" when the target took the file, "refused" otherwise.
+top left that drags a text/uri-list (XDND) to a screen point, moved there
+with xdotool as a user's mouse would, and prints how the drag ended:
+"dropped" when the target took it, "refused" otherwise. The list is sent
+byte for byte as given, as any program may write one.
 
-usage: drag_source.py PATH X Y
+usage: drag_source.py LIST X Y
 """
+import os
 import subprocess
 import sys
 import threading
@@ -16,7 +18,7 @@ gi.require_version("Gdk", "3.0")
 gi.require_version("Gtk", "3.0")
 from gi.repository import GLib, Gdk, Gtk  # noqa: E402
 
-path, target_x, target_y = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+uri_list, target_x, target_y = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 accepted = threading.Event()
 outcome = "refused"
 
@@ -51,7 +53,7 @@ def on_begin(widget, context):
 
 
 def on_get(widget, context, data, info, time):
-    data.set_uris([GLib.filename_to_uri(path, None)])
+    data.set(data.get_target(), 8, os.fsencode(uri_list))
 
 
 def on_end(widget, context):
