@@ -10,6 +10,7 @@ Unicode true
 SetCompressor /SOLID lzma
 !include "x64.nsh"
 !include "FileFunc.nsh"
+!include "LogicLib.nsh"
 
 Name "Veltrane"
 OutFile "${OUTFILE}"
@@ -57,6 +58,65 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; A program's file can't be replaced or removed while the program runs from
+; it, and changing the files around it would leave a mixed installation. So
+; before anything is written, each program is opened for writing, which
+; Windows (and Wine) refuse just while it runs; the user is asked to close
+; it, and a silent run ends with an error, every file as it was. Renaming
+; would not tell: a running program can be renamed.
+!macro HELD_PROGRAM NAME
+  ${If} ${FileExists} "$INSTDIR\${NAME}"
+    ClearErrors
+    FileOpen $1 "$INSTDIR\${NAME}" a
+    ${If} ${Errors}
+      ${If} $0 != ""
+        StrCpy $0 "$0, "
+      ${EndIf}
+      StrCpy $0 "$0${NAME}"
+    ${Else}
+      FileClose $1
+    ${EndIf}
+  ${EndIf}
+!macroend
+!macro CLOSE_RUNNING_PROGRAMS UN
+Function ${UN}CloseRunningPrograms
+  Push $0
+  Push $1
+  again:
+  StrCpy $0 ""
+  !insertmacro HELD_PROGRAM veltrane.exe
+  !insertmacro HELD_PROGRAM veltrane-cli.exe
+  ${If} $0 != ""
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+      "Veltrane is running from $INSTDIR ($0).$\r$\n$\r$\nClose it, then choose Retry." \
+      /SD IDCANCEL IDRETRY again
+    SetErrorLevel 2
+    Abort "Veltrane is running from $INSTDIR ($0)."
+  ${EndIf}
+  Pop $1
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro CLOSE_RUNNING_PROGRAMS ""
+!insertmacro CLOSE_RUNNING_PROGRAMS "un."
+
+; NSIS would otherwise offer Ignore for a file it can't write, and a silent
+; run takes Ignore: it would report success with the old file still there.
+; A file that can't be written ends the installation with an error instead.
+!macro PUT_FILE SOURCE NAME
+  !define PUT_FILE_ID ${__COUNTER__}
+  put_file_${PUT_FILE_ID}:
+  ClearErrors
+  File "/oname=${NAME}" "${SOURCE}"
+  ${If} ${Errors}
+    MessageBox MB_RETRYCANCEL|MB_ICONSTOP "Could not write $INSTDIR\${NAME}." \
+      /SD IDCANCEL IDRETRY put_file_${PUT_FILE_ID}
+    SetErrorLevel 2
+    Abort "Could not write $INSTDIR\${NAME}."
+  ${EndIf}
+  !undef PUT_FILE_ID
+!macroend
+
 Function un.onInit
 !if "${ARCH}" == "win64"
   SetRegView 64
@@ -65,12 +125,19 @@ FunctionEnd
 
 Section "Veltrane"
   SetShellVarContext all
+  Call CloseRunningPrograms
   SetOutPath "$INSTDIR"
-  File "/oname=veltrane.exe" "${APP_EXE}"
-  File "/oname=veltrane-cli.exe" "${CLI_EXE}"
-  File "/oname=ReadMe.txt" "${README}"
-  File "/oname=LICENSE.txt" "${LICENSE}"
+  SetOverwrite try
+  !insertmacro PUT_FILE "${APP_EXE}" veltrane.exe
+  !insertmacro PUT_FILE "${CLI_EXE}" veltrane-cli.exe
+  !insertmacro PUT_FILE "${README}" ReadMe.txt
+  !insertmacro PUT_FILE "${LICENSE}" LICENSE.txt
+  ClearErrors
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  ${If} ${Errors}
+    SetErrorLevel 2
+    Abort "Could not write $INSTDIR\uninstall.exe."
+  ${EndIf}
   CreateShortcut "$SMPROGRAMS\Veltrane.lnk" "$INSTDIR\veltrane.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Veltrane"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -89,6 +156,7 @@ SectionEnd
 ; Exactly what the installer put there, and the folder only if it is then
 ; empty: files a user left beside the programs stay.
 Section "Uninstall"
+  Call un.CloseRunningPrograms
   SetShellVarContext all
   Delete "$SMPROGRAMS\Veltrane.lnk"
   Delete "$INSTDIR\veltrane.exe"

@@ -2,7 +2,9 @@
 # The installer under Wine, silently: it puts the programs, ReadMe.txt, the
 # license and a Start menu entry in place, and its uninstaller takes all of
 # them away again. Installed to a folder of the user's choice, an upgrade
-# goes to the same folder, so that one installation is left.
+# goes to the same folder, so that one installation is left. While
+# veltrane.exe runs from the folder, an upgrade and the uninstaller fail and
+# leave every file as it was.
 #   installer_test.sh SETUP.EXE WINE-LOADER APP.EXE CLI.EXE
 set -euo pipefail
 setup=$1 loader=$2 app=$3 cli=$4
@@ -13,6 +15,34 @@ fail() { echo "FAIL: $*"; exit 1; }
 # Wine would otherwise write desktop entries and icons for the Start menu
 # into the home folder, where no uninstaller reaches.
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+# Polls a condition, for up to 30 s.
+until_true() {
+  for _ in $(seq 300); do
+    if eval "$1"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# veltrane.exe needs a display to run. A Wine server that has served a
+# program without one keeps its desktop without one, so this test gets a
+# fresh server (started apart from the test's output, as run_ctest.sh does).
+exec {fd}<> <(:)
+Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+read -r -t 30 number <&"$fd" || fail "no virtual display"
+export DISPLAY=":$number"
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w >/dev/null 2>&1 || true
+wineserver -p >/dev/null 2>&1 </dev/null || true
+"$loader" cmd /c exit >/dev/null 2>&1 </dev/null || true
 
 # The uninstaller runs a copy of itself from the temporary folder and returns
 # at once; the copy's work shows as the folder going away.
@@ -52,6 +82,33 @@ cmp -s "$cli" "$dir/veltrane-cli.exe" || fail "veltrane-cli.exe is not the one b
 [ -f "$menu" ] || fail "no Start menu entry"
 "$loader" "$dir/veltrane-cli.exe" --version </dev/null | grep -q "^veltrane-cli " \
   || fail "the installed veltrane-cli.exe doesn't run"
+
+# The installed files are made to differ from the upgrade's, so that any file
+# the refused upgrade replaced shows.
+for f in veltrane.exe veltrane-cli.exe ReadMe.txt LICENSE.txt; do printf 'old' >>"$dir/$f"; done
+sums() { (cd "$dir" && sha256sum -- *); }
+sums >"$work/old"
+"$loader" "$dir/veltrane.exe" >/dev/null 2>&1 </dev/null &
+program=$!
+pids+=($program)
+until_true '[ -n "$(xdotool search --onlyvisible --name "^Veltrane$" 2>/dev/null)" ]' \
+  || fail "the installed veltrane.exe shows no window"
+status=0
+"$loader" "$setup" /S </dev/null || status=$?
+[ "$status" != 0 ] || fail "an upgrade while veltrane.exe runs reported success"
+sums | cmp -s - "$work/old" || fail "the refused upgrade changed the installation"
+# The uninstaller's copy in the temporary folder, refusing too, leaves
+# everything. (Its end is seen by its process: the folder stays.)
+"$loader" "$dir/uninstall.exe" /S </dev/null
+until_true '! pgrep -f "nsu[^ ]*[.]tmp.Un[.]exe" >/dev/null' || fail "the uninstaller doesn't end"
+sums | cmp -s - "$work/old" || fail "the uninstaller removed files while veltrane.exe ran"
+[ -f "$menu" ] || fail "the uninstaller removed the Start menu entry while veltrane.exe ran"
+# Ending it stands in for the user closing it.
+kill "$program"
+wait "$program" || true
+"$loader" "$setup" /S </dev/null || fail "the upgrade failed with veltrane.exe closed"
+cmp -s "$app" "$dir/veltrane.exe" || fail "the upgrade left the old veltrane.exe"
+cmp -s "$cli" "$dir/veltrane-cli.exe" || fail "the upgrade left the old veltrane-cli.exe"
 
 uninstall "$dir"
 echo "installed into ${dir#$root/} and removed again"
