@@ -167,8 +167,19 @@ TEST(AboutLayout, TheWarningFrameAndTheLineSpanTheBoxInAnyFont)
     }
 }
 
-// Run once more on a display at twice the scale (GDK_SCALE=2).
-TEST(MainLayout, TheIconIsDrawnAtTheDisplaysScale)
+// The icon's side as drawn, in logical pixels, and its bitmap's pixels.
+void ExpectIconFillsItsBox(wxStaticBitmap* icon)
+{
+    const int side = std::min(icon->GetSize().x, icon->GetSize().y);
+    const double scale = icon->GetDPIScaleFactor();
+    EXPECT_EQ(wxSize(side, side), icon->GetBitmap().GetLogicalSize()) << "in a box of " << icon->GetSize().x
+                                                                      << "x" << icon->GetSize().y;
+    EXPECT_EQ(wxSize(side, side) * scale, icon->GetBitmap().GetSize()) << "at scale " << scale;
+}
+
+// Run once more on a display at twice the scale (GDK_SCALE=2) and once with
+// text at twice the size (GDK_DPI_SCALE=2).
+TEST(MainLayout, TheIconIsDrawnAtItsBoxsSizeAndTheDisplaysScale)
 {
     DialogPtr dlg(new CVeltraneDlg(nullptr));
     dlg->Show();
@@ -177,9 +188,26 @@ TEST(MainLayout, TheIconIsDrawnAtTheDisplaysScale)
     for (wxWindow* child : dlg->GetChildren())
         icon = icon ? icon : wxDynamicCast(child, wxStaticBitmap);
     ASSERT_NE(nullptr, icon);
-    const double scale = icon->GetDPIScaleFactor();
-    EXPECT_EQ(wxSize(32, 32) * scale, icon->GetBitmap().GetSize()) << "at scale " << scale;
-    EXPECT_EQ(wxSize(32, 32), icon->GetBitmap().GetLogicalSize());
+    ExpectIconFillsItsBox(icon);
+    // The layout's 18 by 20 units, in this font.
+    EXPECT_GE(icon->GetSize().x, dlg->ConvertDialogToPixels(wxSize(18, 0)).x - 1);
+}
+
+TEST(AboutLayout, TheIconGrowsWithTheText)
+{
+    for (float scale : {1.0f, 2.0f}) {
+        DialogPtr dialog(new wxDialog(nullptr, wxID_ANY, "test"));
+        dialog->SetFont(dialog->GetFont().Scaled(scale));
+        for (const PlacedControl& control : BuildControls(dialog.get(), res::AboutDialogLayout())) {
+            if (control.layout->kind != res::ControlKind::StaticIcon)
+                continue;
+            auto* icon = wxDynamicCast(control.window, wxStaticBitmap);
+            ASSERT_NE(nullptr, icon);
+            ExpectIconFillsItsBox(icon);
+            EXPECT_GE(icon->GetBitmap().GetLogicalSize().x, static_cast<int>(32 * scale * 0.9))
+                << "text at " << scale;
+        }
+    }
 }
 
 TEST(AboutLayout, IsTheAboutBox)
