@@ -10,11 +10,16 @@
 #include "ui/wx/veltrane_dlg.h"
 
 #include <wx/dialog.h>
+#include <wx/settings.h>
+#include <wx/statline.h>
 #include <wx/statbmp.h>
 #include <wx/button.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <gtk/gtk.h>
+
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -218,6 +223,52 @@ TEST(AboutLayout, IsTheAboutBox)
     auto* ok = wxDynamicCast(about->FindWindow(wxID_OK), wxButton);
     ASSERT_NE(nullptr, ok);
     EXPECT_EQ(ok, about->GetDefaultItem());
+}
+
+// Run once more in a dark theme (GTK_THEME=Adwaita:dark), whose own
+// separator is a shade off the background.
+TEST(AboutLayout, TheLineIsDrawnInTheThemesShadowApartFromTheBackground)
+{
+    DialogPtr about(new CAboutDlg);
+    about->Show();
+    guitest::Flush();
+    wxStaticLine* line = nullptr;
+    for (wxWindow* child : about->GetChildren())
+        line = line ? line : wxDynamicCast(child, wxStaticLine);
+    ASSERT_NE(nullptr, line);
+    const wxSize size = line->GetSize();
+    ASSERT_GT(size.x, 0);
+    ASSERT_GT(size.y, 0);
+
+    // What the line draws over the dialog's background, away from the screen
+    // that other tests' windows share.
+    const wxColour background = about->GetBackgroundColour();
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.x, size.y);
+    cairo_t* cairo = cairo_create(surface);
+    cairo_set_source_rgb(cairo, background.Red() / 255.0, background.Green() / 255.0,
+                         background.Blue() / 255.0);
+    cairo_paint(cairo);
+    gtk_widget_draw(line->GetHandle(), cairo);
+    cairo_destroy(cairo);
+    cairo_surface_flush(surface);
+
+    const wxColour shadow = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
+    const auto distance = [](const wxColour& a, int r, int g, int b) {
+        return std::abs(a.Red() - r) + std::abs(a.Green() - g) + std::abs(a.Blue() - b);
+    };
+    int farthest = 0;
+    bool shadowDrawn = false;
+    const unsigned char* pixels = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < size.y; ++y) {
+        const auto* pixel = reinterpret_cast<const uint32_t*>(pixels + y * stride) + size.x / 2;
+        const int r = (*pixel >> 16) & 0xff, g = (*pixel >> 8) & 0xff, b = *pixel & 0xff;
+        farthest = std::max(farthest, distance(background, r, g, b));
+        shadowDrawn = shadowDrawn || distance(shadow, r, g, b) <= 3;
+    }
+    cairo_surface_destroy(surface);
+    EXPECT_TRUE(shadowDrawn) << "no row in the theme's shadow " << shadow.GetAsString();
+    EXPECT_GE(farthest, 30) << "the line is lost in the background " << background.GetAsString();
 }
 
 // A made-up layout: two labels side by side and a frame around a third.

@@ -15,6 +15,8 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <gtk/gtk.h>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -111,6 +113,34 @@ protected:
 #endif
 };
 
+// Some themes draw their separator in nearly the background's own colour
+// (dark ones a shade off it), so the line vanishes. It is drawn instead as
+// the etched edge it stands for, in the theme's shadow and highlight, which
+// every theme sets apart from its background; it stays a separator to a
+// screen reader.
+gboolean DrawEtchedLine(GtkWidget* widget, cairo_t* cairo, gpointer)
+{
+    const int width = gtk_widget_get_allocated_width(widget);
+    const int height = gtk_widget_get_allocated_height(widget);
+    const int top = std::max(0, height / 2 - 1);
+    const auto row = [&](wxSystemColour which, int y) {
+        const wxColour colour = wxSystemSettings::GetColour(which);
+        cairo_set_source_rgb(cairo, colour.Red() / 255.0, colour.Green() / 255.0, colour.Blue() / 255.0);
+        cairo_rectangle(cairo, 0, y, width, 1);
+        cairo_fill(cairo);
+    };
+    row(wxSYS_COLOUR_BTNSHADOW, top);
+    if (top + 1 < height)
+        row(wxSYS_COLOUR_BTNHIGHLIGHT, top + 1);
+    return TRUE;  // instead of the theme's own separator
+}
+
+void DrawEtched(wxStaticLine* line)
+{
+    if (GtkWidget* widget = line->GetHandle())
+        g_signal_connect(widget, "draw", G_CALLBACK(DrawEtchedLine), nullptr);
+}
+
 wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control)
 {
     const wxWindowID id = WindowId(control.id);
@@ -146,8 +176,11 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control)
         return new wxStaticBitmap(dialog, id, ProgramIconAt(kIconLayoutSide));
     case ControlKind::RaisedFrame:
         return nullptr;  // drawn by the dialog
-    case ControlKind::EtchedLine:
-        return new wxStaticLine(dialog, id, wxDefaultPosition, wxDefaultSize, wxLI_HORIZONTAL);
+    case ControlKind::EtchedLine: {
+        auto* line = new wxStaticLine(dialog, id, wxDefaultPosition, wxDefaultSize, wxLI_HORIZONTAL);
+        DrawEtched(line);
+        return line;
+    }
     }
     return nullptr;
 }
