@@ -37,6 +37,13 @@ gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer)
     return FALSE;
 }
 
+// Once the box has the keyboard, the user has found it.
+gboolean OnFocused(GtkWidget*, GdkEvent*, gpointer main)
+{
+    gtk_window_set_urgency_hint(GTK_WINDOW(main), FALSE);
+    return FALSE;
+}
+
 }  // namespace
 
 PresentOnShow::PresentOnShow(wxTopLevelWindow& box) : m_box(box)
@@ -51,6 +58,7 @@ PresentOnShow::PresentOnShow(wxTopLevelWindow& box) : m_box(box)
         if (GtkWidget* mainWidget = main->GetHandle(); mainWidget && GTK_IS_WINDOW(mainWidget)) {
             gtk_window_set_urgency_hint(GTK_WINDOW(mainWidget), TRUE);
             m_urgent = main;
+            m_focused = g_signal_connect(widget, "focus-in-event", G_CALLBACK(OnFocused), mainWidget);
         }
     }
 }
@@ -58,8 +66,10 @@ PresentOnShow::PresentOnShow(wxTopLevelWindow& box) : m_box(box)
 PresentOnShow::~PresentOnShow()
 {
     if (GtkWidget* widget = m_box.GetHandle()) {
-        if (m_mapped)
-            g_signal_handler_disconnect(widget, m_mapped);
+        for (unsigned long handler : {m_mapped, m_focused}) {
+            if (handler)
+                g_signal_handler_disconnect(widget, handler);
+        }
     }
     if (m_urgent && m_urgent->GetHandle())
         gtk_window_set_urgency_hint(GTK_WINDOW(m_urgent->GetHandle()), FALSE);

@@ -9,8 +9,8 @@ namespace platform {
 // Once `box` appears it is raised and given the keyboard, even when another
 // program's window was active when it opened: a window manager that guards
 // against focus stealing would otherwise map it beneath that window, where
-// nobody sees it. Until `box` is dismissed the main window, when not active
-// itself, also asks the desktop for the user's attention.
+// nobody sees it. The main window, when not active itself, also asks the
+// desktop for the user's attention until `box` has the keyboard or is gone.
 class PresentOnShow {
 public:
     explicit PresentOnShow(wxTopLevelWindow& box);
@@ -21,6 +21,7 @@ public:
 private:
     wxTopLevelWindow& m_box;
     unsigned long m_mapped = 0;
+    unsigned long m_focused = 0;
     wxTopLevelWindow* m_urgent = nullptr;
 };
 
