@@ -172,16 +172,6 @@ TEST(AboutLayout, TheWarningFrameAndTheLineSpanTheBoxInAnyFont)
     }
 }
 
-// The icon's side as drawn, in logical pixels, and its bitmap's pixels.
-void ExpectIconFillsItsBox(wxStaticBitmap* icon)
-{
-    const int side = std::min(icon->GetSize().x, icon->GetSize().y);
-    const double scale = icon->GetDPIScaleFactor();
-    EXPECT_EQ(wxSize(side, side), icon->GetBitmap().GetLogicalSize()) << "in a box of " << icon->GetSize().x
-                                                                      << "x" << icon->GetSize().y;
-    EXPECT_EQ(wxSize(side, side) * scale, icon->GetBitmap().GetSize()) << "at scale " << scale;
-}
-
 // Run once more on a display at twice the scale (GDK_SCALE=2) and once with
 // text at twice the size (GDK_DPI_SCALE=2).
 TEST(MainLayout, TheIconIsDrawnAtItsBoxsSizeAndTheDisplaysScale)
@@ -193,26 +183,11 @@ TEST(MainLayout, TheIconIsDrawnAtItsBoxsSizeAndTheDisplaysScale)
     for (wxWindow* child : dlg->GetChildren())
         icon = icon ? icon : wxDynamicCast(child, wxStaticBitmap);
     ASSERT_NE(nullptr, icon);
-    ExpectIconFillsItsBox(icon);
-    // The layout's 18 by 20 units, in this font.
-    EXPECT_GE(icon->GetSize().x, dlg->ConvertDialogToPixels(wxSize(18, 0)).x - 1);
-}
-
-TEST(AboutLayout, TheIconGrowsWithTheText)
-{
-    for (float scale : {1.0f, 2.0f}) {
-        DialogPtr dialog(new wxDialog(nullptr, wxID_ANY, "test"));
-        dialog->SetFont(dialog->GetFont().Scaled(scale));
-        for (const PlacedControl& control : BuildControls(dialog.get(), res::AboutDialogLayout())) {
-            if (control.layout->kind != res::ControlKind::StaticIcon)
-                continue;
-            auto* icon = wxDynamicCast(control.window, wxStaticBitmap);
-            ASSERT_NE(nullptr, icon);
-            ExpectIconFillsItsBox(icon);
-            EXPECT_GE(icon->GetBitmap().GetLogicalSize().x, static_cast<int>(32 * scale * 0.9))
-                << "text at " << scale;
-        }
-    }
+    // Its box is the layout's 18 by 20 units in this font, and it fills it.
+    const int side = std::min(icon->GetSize().x, icon->GetSize().y);
+    EXPECT_GE(side, dlg->ConvertDialogToPixels(wxSize(18, 0)).x - 1);
+    EXPECT_EQ(wxSize(side, side), icon->GetBitmap().GetLogicalSize());
+    EXPECT_EQ(wxSize(side, side) * icon->GetDPIScaleFactor(), icon->GetBitmap().GetSize());
 }
 
 TEST(AboutLayout, IsTheAboutBox)
@@ -237,8 +212,6 @@ TEST(AboutLayout, TheLineIsDrawnInTheThemesShadowApartFromTheBackground)
         line = line ? line : wxDynamicCast(child, wxStaticLine);
     ASSERT_NE(nullptr, line);
     const wxSize size = line->GetSize();
-    ASSERT_GT(size.x, 0);
-    ASSERT_GT(size.y, 0);
 
     // What the line draws over the dialog's background, away from the screen
     // that other tests' windows share.
@@ -251,24 +224,22 @@ TEST(AboutLayout, TheLineIsDrawnInTheThemesShadowApartFromTheBackground)
     gtk_widget_draw(line->GetHandle(), cairo);
     cairo_destroy(cairo);
     cairo_surface_flush(surface);
-
-    const wxColour shadow = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
-    const auto distance = [](const wxColour& a, int r, int g, int b) {
-        return std::abs(a.Red() - r) + std::abs(a.Green() - g) + std::abs(a.Blue() - b);
-    };
-    int farthest = 0;
-    bool shadowDrawn = false;
-    const unsigned char* pixels = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
+    std::vector<wxColour> column;  // down the line's middle
     for (int y = 0; y < size.y; ++y) {
-        const auto* pixel = reinterpret_cast<const uint32_t*>(pixels + y * stride) + size.x / 2;
-        const int r = (*pixel >> 16) & 0xff, g = (*pixel >> 8) & 0xff, b = *pixel & 0xff;
-        farthest = std::max(farthest, distance(background, r, g, b));
-        shadowDrawn = shadowDrawn || distance(shadow, r, g, b) <= 3;
+        const uint32_t pixel = reinterpret_cast<const uint32_t*>(
+            cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface))[size.x / 2];
+        column.emplace_back((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
     }
     cairo_surface_destroy(surface);
-    EXPECT_TRUE(shadowDrawn) << "no row in the theme's shadow " << shadow.GetAsString();
-    EXPECT_GE(farthest, 30) << "the line is lost in the background " << background.GetAsString();
+
+    const auto distance = [](const wxColour& a, const wxColour& b) {
+        return std::abs(a.Red() - b.Red()) + std::abs(a.Green() - b.Green()) + std::abs(a.Blue() - b.Blue());
+    };
+    const wxColour shadow = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
+    EXPECT_TRUE(std::any_of(column.begin(), column.end(), [&](const wxColour& c) { return distance(c, shadow) <= 3; }))
+        << "no row in the theme's shadow " << shadow.GetAsString();
+    EXPECT_TRUE(std::any_of(column.begin(), column.end(), [&](const wxColour& c) { return distance(c, background) >= 30; }))
+        << "the line is lost in the background " << background.GetAsString();
 }
 
 // A made-up layout: two labels side by side and a frame around a third.
