@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-program=$build/app/veltrane
+program=$build/app/wx/veltrane
 [ -x "$program" ] || { echo "build the program first: make build" >&2; exit 1; }
 
 if [ -z "${VELTRANE_ON_VIRTUAL_DISPLAY:-}" ]; then

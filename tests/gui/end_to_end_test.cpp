@@ -5,15 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <vector>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -139,33 +142,37 @@ struct Program : testing::Test {
     }
 
     // Where the control a screen reader knows as `name` is on the screen,
-    // read from the accessible tree; with `focus`, it gets the keyboard too.
+    // read from the accessible tree. With the action "focus" it gets the
+    // keyboard too; with "press" it is pressed as a screen reader presses it,
+    // which needs no keyboard focus.
     struct Box {
         int x = 0, y = 0, width = 0, height = 0;
     };
-    Box Control(const std::string& name, bool focus = false)
+    Box Control(const std::string& name, const std::string& action = "")
     {
         Box box;
         const std::string at =
-            Output("timeout 30 /usr/bin/python3 " VELTRANE_CONTROL_HELPER " " + Quoted(name) + (focus ? " focus" : ""));
+            Output("timeout 30 /usr/bin/python3 " VELTRANE_CONTROL_HELPER " " + Quoted(name) + " " + action);
         std::sscanf(at.c_str(), "%d %d %d %d", &box.x, &box.y, &box.width, &box.height);
         return box;
     }
 
     // Types each path into the field of that name and presses Encrypt, all
     // from the keyboard. The offset is typed unless it is empty.
+    void TypeInto(const std::string& name, const std::string& text)
+    {
+        ASSERT_GT(Control(name, "focus").width, 0) << name;
+        ASSERT_TRUE(Xdotool("key --clearmodifiers ctrl+a"));
+        ASSERT_TRUE(Xdotool("type --delay 40 " + Quoted(text)));
+    }
+
     void EncryptFromTheKeyboard(const std::string& offset)
     {
-        const auto typeInto = [&](const std::string& name, const std::string& text) {
-            ASSERT_GT(Control(name, true).width, 0) << name;
-            ASSERT_TRUE(Xdotool("key --clearmodifiers ctrl+a"));
-            ASSERT_TRUE(Xdotool("type --delay 40 " + Quoted(text)));
-        };
-        typeInto("File to encrypt", data);
-        typeInto("Key file", key);
+        TypeInto("File to encrypt", data);
+        TypeInto("Key file", key);
         if (!offset.empty())
-            typeInto("Offset", offset);
-        ASSERT_GT(Control("Encrypt", true).width, 0);
+            TypeInto("Offset", offset);
+        ASSERT_GT(Control("Encrypt", "focus").width, 0);
         ASSERT_TRUE(Xdotool("key --clearmodifiers space"));
     }
 
@@ -246,6 +253,57 @@ TEST_F(Program, ArrowsAndTheAboutBoxAnswerTheMouse)
     ExpectEncryptedWith(3);
     ASSERT_TRUE(Xdotool("key --clearmodifiers Escape"));
     EXPECT_EQ(0, program->WaitForExit(20s));
+}
+
+// The windows of the display from the bottom of the stack to the top.
+std::vector<unsigned long> Stacking()
+{
+    std::vector<unsigned long> windows;
+    const std::string list = Output("timeout 5 xprop -root _NET_CLIENT_LIST_STACKING");
+    for (size_t at = list.find("0x"); at != std::string::npos; at = list.find("0x", at + 2))
+        windows.push_back(std::stoul(list.substr(at), nullptr, 16));
+    return windows;
+}
+
+TEST_F(Program, ANoticeAtTheEndOfAPassComesBeforeTheWindowTheUserWentTo)
+{
+    // No write permission: the whole pass runs, and only then is the file
+    // refused its replacement, in a notice.
+    ASSERT_EQ(0, chmod(data.c_str(), 0444));
+    TypeInto("File to encrypt", data);
+    TypeInto("Key file", key);
+
+    // Meanwhile the user works in another program.
+    auto other = Start({"xmessage", "-title", "Another program", "Another program"}, dir.Path(),
+                       dir / "xmessage.log");
+    std::string otherWindow;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            otherWindow =
+                Output("timeout 5 xdotool search --onlyvisible --name '^Another program$' | head -1");
+            return !otherWindow.empty() && Xdotool("windowactivate --sync " + otherWindow) &&
+                   Output("timeout 5 xdotool getactivewindow") == otherWindow;
+        },
+        30s))
+        << "the other program's window never became active";
+    ASSERT_GT(Control("Encrypt", "press").width, 0);
+
+    std::string notice;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            notice = Output(
+                "timeout 5 xdotool search --onlyvisible --name '^Error: Could not delete original file!$' | head -1");
+            return !notice.empty();
+        },
+        30s))
+        << "no notice; the program said: " << Output("cat " + Quoted(dir / "program.log"));
+    EXPECT_TRUE(WaitFor([&] { return Output("timeout 5 xdotool getactivewindow") == notice; }, 10s))
+        << "the notice opened without the keyboard, behind "
+        << Output("timeout 5 xdotool getactivewindow getwindowname");
+    const std::vector<unsigned long> stack = Stacking();
+    EXPECT_GT(std::find(stack.begin(), stack.end(), std::stoul(notice)),
+              std::find(stack.begin(), stack.end(), std::stoul(window)))
+        << "the main window stands on top of its notice";
 }
 
 }  // namespace

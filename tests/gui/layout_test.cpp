@@ -10,11 +10,16 @@
 #include "ui/wx/veltrane_dlg.h"
 
 #include <wx/dialog.h>
+#include <wx/settings.h>
+#include <wx/statline.h>
 #include <wx/statbmp.h>
 #include <wx/button.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <gtk/gtk.h>
+
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -167,8 +172,9 @@ TEST(AboutLayout, TheWarningFrameAndTheLineSpanTheBoxInAnyFont)
     }
 }
 
-// Run once more on a display at twice the scale (GDK_SCALE=2).
-TEST(MainLayout, TheIconIsDrawnAtTheDisplaysScale)
+// Run once more on a display at twice the scale (GDK_SCALE=2) and once with
+// text at twice the size (GDK_DPI_SCALE=2).
+TEST(MainLayout, TheIconIsDrawnAtItsBoxsSizeAndTheDisplaysScale)
 {
     DialogPtr dlg(new CVeltraneDlg(nullptr));
     dlg->Show();
@@ -177,9 +183,11 @@ TEST(MainLayout, TheIconIsDrawnAtTheDisplaysScale)
     for (wxWindow* child : dlg->GetChildren())
         icon = icon ? icon : wxDynamicCast(child, wxStaticBitmap);
     ASSERT_NE(nullptr, icon);
-    const double scale = icon->GetDPIScaleFactor();
-    EXPECT_EQ(wxSize(32, 32) * scale, icon->GetBitmap().GetSize()) << "at scale " << scale;
-    EXPECT_EQ(wxSize(32, 32), icon->GetBitmap().GetLogicalSize());
+    // Its box is the layout's 18 by 20 units in this font, and it fills it.
+    const int side = std::min(icon->GetSize().x, icon->GetSize().y);
+    EXPECT_GE(side, dlg->ConvertDialogToPixels(wxSize(18, 0)).x - 1);
+    EXPECT_EQ(wxSize(side, side), icon->GetBitmap().GetLogicalSize());
+    EXPECT_EQ(wxSize(side, side) * icon->GetDPIScaleFactor(), icon->GetBitmap().GetSize());
 }
 
 TEST(AboutLayout, IsTheAboutBox)
@@ -190,6 +198,48 @@ TEST(AboutLayout, IsTheAboutBox)
     auto* ok = wxDynamicCast(about->FindWindow(wxID_OK), wxButton);
     ASSERT_NE(nullptr, ok);
     EXPECT_EQ(ok, about->GetDefaultItem());
+}
+
+// Run once more in a dark theme (GTK_THEME=Adwaita:dark), whose own
+// separator is a shade off the background.
+TEST(AboutLayout, TheLineIsDrawnInTheThemesShadowApartFromTheBackground)
+{
+    DialogPtr about(new CAboutDlg);
+    about->Show();
+    guitest::Flush();
+    wxStaticLine* line = nullptr;
+    for (wxWindow* child : about->GetChildren())
+        line = line ? line : wxDynamicCast(child, wxStaticLine);
+    ASSERT_NE(nullptr, line);
+    const wxSize size = line->GetSize();
+
+    // What the line draws over the dialog's background, away from the screen
+    // that other tests' windows share.
+    const wxColour background = about->GetBackgroundColour();
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.x, size.y);
+    cairo_t* cairo = cairo_create(surface);
+    cairo_set_source_rgb(cairo, background.Red() / 255.0, background.Green() / 255.0,
+                         background.Blue() / 255.0);
+    cairo_paint(cairo);
+    gtk_widget_draw(line->GetHandle(), cairo);
+    cairo_destroy(cairo);
+    cairo_surface_flush(surface);
+    std::vector<wxColour> column;  // down the line's middle
+    for (int y = 0; y < size.y; ++y) {
+        const uint32_t pixel = reinterpret_cast<const uint32_t*>(
+            cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface))[size.x / 2];
+        column.emplace_back((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
+    }
+    cairo_surface_destroy(surface);
+
+    const auto distance = [](const wxColour& a, const wxColour& b) {
+        return std::abs(a.Red() - b.Red()) + std::abs(a.Green() - b.Green()) + std::abs(a.Blue() - b.Blue());
+    };
+    const wxColour shadow = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
+    EXPECT_TRUE(std::any_of(column.begin(), column.end(), [&](const wxColour& c) { return distance(c, shadow) <= 3; }))
+        << "no row in the theme's shadow " << shadow.GetAsString();
+    EXPECT_TRUE(std::any_of(column.begin(), column.end(), [&](const wxColour& c) { return distance(c, background) >= 30; }))
+        << "the line is lost in the background " << background.GetAsString();
 }
 
 // A made-up layout: two labels side by side and a frame around a third.

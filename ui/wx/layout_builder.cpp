@@ -12,10 +12,12 @@
 #include <wx/dialog.h>
 #include <wx/statbmp.h>
 #include <wx/statline.h>
-#include <wx/vector.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <gtk/gtk.h>
+
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -33,6 +35,8 @@ constexpr double kMostSpread = 2.0;
 constexpr int kMarginUnits = 4;
 // A frame or line that ends this close to the dialog's right edge spans it.
 constexpr int kSpanningGapUnits = 6;
+// The icon's side in the system font at the usual text size.
+constexpr int kIconLayoutSide = 32;
 
 wxWindowID WindowId(int id)
 {
@@ -109,7 +113,35 @@ protected:
 #endif
 };
 
-wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, const wxIconBundle& icon)
+// Some themes draw their separator in nearly the background's own colour
+// (dark ones a shade off it), so the line vanishes. It is drawn instead as
+// the etched edge it stands for, in the theme's shadow and highlight, which
+// every theme sets apart from its background; it stays a separator to a
+// screen reader.
+gboolean DrawEtchedLine(GtkWidget* widget, cairo_t* cairo, gpointer)
+{
+    const int width = gtk_widget_get_allocated_width(widget);
+    const int height = gtk_widget_get_allocated_height(widget);
+    const int top = std::max(0, height / 2 - 1);
+    const auto row = [&](wxSystemColour which, int y) {
+        const wxColour colour = wxSystemSettings::GetColour(which);
+        cairo_set_source_rgb(cairo, colour.Red() / 255.0, colour.Green() / 255.0, colour.Blue() / 255.0);
+        cairo_rectangle(cairo, 0, y, width, 1);
+        cairo_fill(cairo);
+    };
+    row(wxSYS_COLOUR_BTNSHADOW, top);
+    if (top + 1 < height)
+        row(wxSYS_COLOUR_BTNHIGHLIGHT, top + 1);
+    return TRUE;  // instead of the theme's own separator
+}
+
+void DrawEtched(wxStaticLine* line)
+{
+    if (GtkWidget* widget = line->GetHandle())
+        g_signal_connect(widget, "draw", G_CALLBACK(DrawEtchedLine), nullptr);
+}
+
+wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control)
 {
     const wxWindowID id = WindowId(control.id);
     const wxString text = wxString::FromUTF8(control.text ? control.text : "");
@@ -139,24 +171,27 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, const wx
             label->SetLabel(text);
         return label;
     }
-    case ControlKind::StaticIcon: {
-        // Every size there is, smallest first: the 32 px image is the
-        // layout's, and a display at twice the scale draws the 64 px one
-        // instead of the 32 px one blown up.
-        wxVector<wxBitmap> sizes;
-        for (int side : {32, 64, 128}) {
-            const wxIcon image = icon.GetIcon(side, wxIconBundle::FALLBACK_NONE);
-            if (image.IsOk())
-                sizes.push_back(wxBitmap(image));
-        }
-        return new wxStaticBitmap(dialog, id, wxBitmapBundle::FromBitmaps(sizes));
-    }
+    case ControlKind::StaticIcon:
+        // The layout's own size until the box is placed; then it fills its box.
+        return new wxStaticBitmap(dialog, id, ProgramIconAt(kIconLayoutSide));
     case ControlKind::RaisedFrame:
         return nullptr;  // drawn by the dialog
-    case ControlKind::EtchedLine:
-        return new wxStaticLine(dialog, id, wxDefaultPosition, wxDefaultSize, wxLI_HORIZONTAL);
+    case ControlKind::EtchedLine: {
+        auto* line = new wxStaticLine(dialog, id, wxDefaultPosition, wxDefaultSize, wxLI_HORIZONTAL);
+        DrawEtched(line);
+        return line;
+    }
     }
     return nullptr;
+}
+
+// The icon grows with the text around it, as its frame does, instead of
+// staying a small square in a large frame.
+void FitIconToBox(wxStaticBitmap* icon, const wxRect& box)
+{
+    const int side = std::max(kIconLayoutSide, std::min(box.width, box.height));
+    icon->SetBitmap(ProgramIconAt(side));
+    icon->SetSize(box);  // the toolkit would shrink it to the image
 }
 
 // What a static text needs: its lines as the font draws them. The toolkit's
@@ -245,11 +280,10 @@ std::vector<wxRect> PlaceControls(const res::DialogLayout& layout, double unitX,
 
 std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayout& layout)
 {
-    const wxIconBundle icon = LoadProgramIcon();
     std::vector<PlacedControl> placed;
     for (std::size_t i = 0; i < layout.count; ++i) {
         const ControlLayout& control = layout.controls[i];
-        wxWindow* window = CreateControl(dialog, control, icon);
+        wxWindow* window = CreateControl(dialog, control);
         if (window && IsStatic(control.kind)) {
             window->Bind(wxEVT_LEFT_DOWN, PassPressToDialog);
             window->Bind(wxEVT_LEFT_DCLICK, PassPressToDialog);
@@ -312,7 +346,9 @@ std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayo
     auto frames = std::make_shared<std::vector<wxRect>>();
     for (std::size_t i = 0; i < layout.count; ++i) {
         placed[i].rect = boxes[i];
-        if (placed[i].window)
+        if (placed[i].layout->kind == ControlKind::StaticIcon)
+            FitIconToBox(static_cast<wxStaticBitmap*>(placed[i].window), boxes[i]);
+        else if (placed[i].window)
             placed[i].window->SetSize(boxes[i]);
         else
             frames->push_back(boxes[i]);

@@ -1,6 +1,7 @@
 #include "ui/wx/sinks.h"
 
 #include "ui/wx/narrow.h"
+#include "ui/wx/present.h"
 
 #include <wx/app.h>
 #include <wx/msgdlg.h>
@@ -12,6 +13,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <memory>
 
 namespace platform {
 
@@ -60,11 +62,16 @@ protected:
     // Called once the box's labels exist and before it takes its size.
     void AddMessageDialogDetails(wxSizer* WXUNUSED(sizer)) override
     {
+        m_present = std::make_unique<PresentOnShow>(*this);
         for (wxWindow* child : GetChildren()) {
             if (auto* label = wxDynamicCast(child, wxStaticText))
                 WrapLines(label);
         }
     }
+
+private:
+    // From when the box's window exists until the box is gone.
+    std::unique_ptr<PresentOnShow> m_present;
 };
 
 // A message box that belongs to no window: it neither blocks nor follows the

@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """Finds a control of the Veltrane window by the name a screen reader reads
 for it, and prints where it is on the screen: "X Y WIDTH HEIGHT". With
-"focus", it is also given the keyboard focus. Exits 1 if there is no such
+"focus", it is also given the keyboard focus; with "press", it is pressed as
+a screen reader would, which needs no keyboard focus at all. Exits 1 if there is no such
 control within 20 seconds.
 
-usage: control.py NAME [focus]
+usage: control.py NAME [focus|press]
 """
 import sys
 import time
@@ -38,4 +39,8 @@ if len(sys.argv) > 2 and sys.argv[2] == "focus" and not component.grabFocus():
     print(f"{name!r} took no focus", file=sys.stderr)
     sys.exit(1)
 box = component.getExtents(pyatspi.DESKTOP_COORDS)
-print(box.x, box.y, box.width, box.height)
+print(box.x, box.y, box.width, box.height, flush=True)
+# Last: what a press starts may keep the program from answering for a while.
+if len(sys.argv) > 2 and sys.argv[2] == "press" and not control.queryAction().doAction(0):
+    print(f"{name!r} could not be pressed", file=sys.stderr)
+    sys.exit(1)
