@@ -86,4 +86,19 @@ const DialogLayout& AboutDialogLayout()
     return layout;
 }
 
+namespace {
+
+const SpokenName kSpokenNames[] = {
+    {IDC_FILE_PATH, "File to encrypt", "File to encrypt"},
+    {IDC_KEY_PATH, "Key file", "Key file"},
+    {IDC_OFFSET, "Offset", "Offset"},
+    {IDC_BROWSE_FILE, "Browse for the file to encrypt", nullptr},
+    {IDC_BROWSE_KEY, "Browse for the key file", nullptr},
+    {IDC_OFFSET_ARROWS, "Offset up and down", nullptr},
+};
+
+}  // namespace
+
+SpokenNames MainDialogSpokenNames() { return {kSpokenNames, sizeof kSpokenNames / sizeof kSpokenNames[0]}; }
+
 }  // namespace res

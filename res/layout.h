@@ -46,4 +46,18 @@ struct DialogLayout {
 const DialogLayout& MainDialogLayout();
 const DialogLayout& AboutDialogLayout();
 
+// What a screen reader reads for the main dialog's controls whose own text
+// doesn't say it (a field, a Browse button), on both toolkits, and the static
+// text that labels the control, if any. The control order stays as it is.
+struct SpokenName {
+    int id;
+    const char* name;   // UTF-8
+    const char* label;  // the label's text, or null
+};
+struct SpokenNames {
+    const SpokenName* names;
+    std::size_t count;
+};
+SpokenNames MainDialogSpokenNames();
+
 }  // namespace res

@@ -18,6 +18,11 @@ export WINEDLLOVERRIDES=winemenubuilder.exe=d
 work=$(mktemp -d)
 pids=()
 cleanup() {
+  # The Wine server and its desktop were started on this display: they go
+  # with it, or the next test's windows would be made on a display that is
+  # gone.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   rm -rf "$work"
 }

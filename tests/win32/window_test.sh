@@ -10,6 +10,11 @@ app=$1 loader=$2
 work=$(mktemp -d)
 pids=()
 cleanup() {
+  # The Wine server and its desktop were started on this display: they go
+  # with it, or the next test's windows would be made on a display that is
+  # gone.
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   rm -rf "$work"
 }

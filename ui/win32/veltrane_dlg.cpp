@@ -2,6 +2,8 @@
 
 #include "res/layout.h"
 #include "res/resource.h"
+#include "platform/win32/text.h"
+#include "ui/win32/accessible.h"
 
 #include <commctrl.h>
 
@@ -145,6 +147,11 @@ BOOL CVeltraneDlg::OnInitDialog(WPARAM, LPARAM)
     // toolkit: the arrows themselves take no focus.
     SetWindowSubclass(GetDlgItem(hwnd, IDC_OFFSET), OffsetFieldProc, 0,
                       reinterpret_cast<DWORD_PTR>(this));
+    // Each field named after its label and each Browse button after what it
+    // browses for, as on the other toolkit.
+    const res::SpokenNames spoken = res::MainDialogSpokenNames();
+    for (std::size_t i = 0; i < spoken.count; ++i)
+        platform::SetAccessibleName(GetDlgItem(hwnd, spoken.names[i].id), platform::Widen(spoken.names[i].name));
     CVeltraneDlgLogic::OnInitDialog();
     // TRUE: the focus goes to the first tab stop, the first Browse button.
     return TRUE;
