@@ -34,9 +34,9 @@ TEST(NoticeBox, ALongPathIsShownWholeInABoxThatFitsTheScreen)
     // 403 characters with no space to break at, one of them outside any
     // code page.
     std::string path = "C:\\";
-    for (int i = 0; i < 17; ++i)
-        path += "folder-of-the-archive\\";
-    path += "report-\xF0\x9F\x93\x84-final-";
+    for (int i = 0; i < 16; ++i)
+        path += "FolderOfTheArchive2026\\";
+    path += "report\xF0\x9F\x93\x84" "final";
     auto characters = [](const std::string& utf8) {
         size_t count = 0;
         for (unsigned char byte : utf8)

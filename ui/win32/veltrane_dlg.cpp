@@ -58,8 +58,8 @@ std::vector<std::string> DroppedNames(HDROP drop)
 }
 
 // Why a drop can't fill a path field, as on the other toolkit; nullopt when
-// it can. Windows names every dropped item by a path it can open, so there
-// is no other machine's file to refuse.
+// it can. A system drop names its items by paths this machine opens, a
+// network share's included, so there is no other machine's file to refuse.
 std::optional<platform::Notice> DropRefusal(const std::vector<std::string>& names)
 {
     platform::Notice notice;
