@@ -36,6 +36,9 @@ enum class NoticeKind {
     TemporaryReplaced,        // the temporary file, the data file
     NameLeftAs,               // the temporary file
     FileDialogFailed,         // (no paths; `systemError` is the dialog's own code)
+    DropOfSeveral,            // (no paths) more than one item dropped on a path field
+    DropNotLocal,             // the dropped item as its source named it
+    DropOfFolder,             // the dropped folder
 };
 
 struct Notice {

@@ -10,6 +10,7 @@ using platform::NoticeOwner;
 
 const char kEncryptError[] = "Encrypt file error.";
 const char kBadIdea[] = "Filename error. (Bad idea.)";
+const char kDropError[] = "Drop file error.";
 
 // %1 and %2 stand for the notice's paths in their order, %% for a "%".
 struct Entry {
@@ -63,6 +64,9 @@ const Entry kNotices[] = {
      "Another program replaced the temporary file %1 during the pass. %2 was left as it was.", kEncryptError},
     {NoticeKind::NameLeftAs, "Encrypted file's name is left as: %1", "Error: Could not rename encrypted file!"},
     {NoticeKind::FileDialogFailed, "Common Dialog Error: %1", "WARNING"},
+    {NoticeKind::DropOfSeveral, "Drop only one file at a time.", kDropError},
+    {NoticeKind::DropNotLocal, "%1 is not a file on this computer.", kDropError},
+    {NoticeKind::DropOfFolder, "%1 is a folder, not a file.", kDropError},
 };
 
 // The pattern with its slots filled; what is put in is never looked at

@@ -2,10 +2,11 @@
 # veltrane.exe under Wine on a private virtual display with a window manager,
 # worked from the keyboard alone as a user would: encrypt and decrypt a file
 # byte for byte, with the offset set by the arrow keys; a refusal's notice;
-# the About box; Escape ends the program.
-#   window_test.sh VELTRANE.EXE WINE-LOADER
+# files dragged from a GTK program (XDND, which Wine hands the window as a
+# Windows drop); the About box; Escape ends the program.
+#   window_test.sh VELTRANE.EXE WINE-LOADER DRAG-SOURCE
 set -euo pipefail
-app=$1 loader=$2
+app=$1 loader=$2 drag_source=$3
 : "${WINEPREFIX:?}"
 work=$(mktemp -d)
 pids=()
@@ -47,12 +48,19 @@ until_true 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window' |
 head -c 70000 /dev/urandom >"$work/data"
 cp "$work/data" "$work/plain"
 printf 'a short key' >"$work/key"
-python3 - "$work/plain" "$work/key" 3 "$work/expected" <<'PY'
+# The file as encrypted with KEY and OFFSET.
+encrypted() {
+  python3 - "$@" <<'PY'
 import sys
 plain, key, offset = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read(), int(sys.argv[3])
 out = bytes((b + key[min(i, len(key) - 1)] + offset) % 256 for i, b in enumerate(plain))
 open(sys.argv[4], "wb").write(out)
 PY
+}
+encrypted "$work/plain" "$work/key" 3 "$work/expected"
+printf 'another key, longer' >"$work/key2"
+encrypted "$work/plain" "$work/key2" 3 "$work/expected2"
+mkdir "$work/folder"
 
 # A Wine server that has served a program without a display keeps its
 # desktop without one, and no window opens on it any more: this test gets a
@@ -91,6 +99,46 @@ until_true '[ -z "$(xdotool search --onlyvisible --name "^Encrypt file error\.$"
   || fail "the notice stayed"
 cmp -s "$work/data" "$work/plain" || fail "the data file changed after a refusal"
 
+# Drags from a GTK program to a point of the dialog given in its own units
+# (248 by 93), the list being the file: URIs of the names given.
+drag() {
+  local x=$1 y=$2 list='' name
+  shift 2
+  for name in "$@"; do list+="file://$name"$'\r\n'; done
+  # The window's own X window, the dialog's client area; xdotool's
+  # geometry counts the window manager's frame in.
+  local X Y WIDTH HEIGHT
+  eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "X=" $NF}
+    /Absolute upper-left Y/ {print "Y=" $NF} /Width:/ {print "WIDTH=" $NF} /Height:/ {print "HEIGHT=" $NF}')"
+  /usr/bin/python3 "$drag_source" "$list" $((X + WIDTH * x / 248)) $((Y + HEIGHT * y / 93)) >/dev/null \
+    || fail "the drag source failed"
+}
+# Refused with the notice, then answered.
+refused_with_notice() {
+  until_true 'notice=$(xdotool search --onlyvisible --name "^Drop file error\.$" 2>/dev/null | head -1); [ -n "$notice" ]' \
+    || fail "no notice for a drop of $1"
+  xdotool windowactivate --sync "$notice" key Return
+  until_true '[ -z "$(xdotool search --onlyvisible --name "^Drop file error\.$" 2>/dev/null)" ]' \
+    || fail "the drop's notice stayed"
+}
+# Onto the file field: a folder, then two files, refused whole; then on the
+# key field's label, beside it, a key taken by no field; then the file. The
+# focus is still on Encrypt, which then shows what the fields hold.
+drag 93 18 "$work/folder"; refused_with_notice "a folder"
+drag 93 18 "$work/data" "$work/key2"; refused_with_notice "two files"
+drag 142 35 "$work/key2"
+drag 93 18 "$work/data"
+xdotool windowactivate --sync "$window" key space
+until_true 'cmp -s "$work/data" "$work/expected"' || fail "the dropped file was not encrypted, with the typed key"
+until_true '[ "$(xdotool getwindowname "$window")" = Veltrane ]' || fail "the title was not put back"
+# Onto the key field, then a file onto the file field.
+cp "$work/plain" "$work/data"
+drag 93 35 "$work/key2"
+drag 93 18 "$work/data"
+xdotool windowactivate --sync "$window" key space
+until_true 'cmp -s "$work/data" "$work/expected2"' || fail "the dropped key was not the one used"
+until_true '[ "$(xdotool getwindowname "$window")" = Veltrane ]' || fail "the title was not put back"
+
 # F1 opens the About box; Escape closes it, and then the program.
 xdotool windowactivate --sync "$window" key F1
 until_true '[ -n "$(xdotool search --onlyvisible --name "^About Veltrane$" 2>/dev/null)" ]' \
@@ -101,4 +149,4 @@ until_true '[ -z "$(xdotool search --onlyvisible --name "^About Veltrane$" 2>/de
 xdotool windowactivate --sync "$window" key Escape
 until_true '! kill -0 "$program" 2>/dev/null' || fail "Escape did not end the program"
 wait "$program" || fail "the program ended with status $?"
-echo "encrypted, decrypted, refused and ended from the keyboard"
+echo "encrypted, decrypted, refused, took dropped files and ended"

@@ -2,10 +2,17 @@
 
 #include "res/layout.h"
 #include "res/resource.h"
-#include "platform/win32/text.h"
 #include "ui/win32/accessible.h"
 
+#include "platform/notice.h"
+#include "platform/win32/text.h"
+
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -28,6 +35,46 @@ RECT IconFrame(HWND dialog)
         }
     }
     return RECT{};
+}
+
+const int kPathFields[] = {IDC_FILE_PATH, IDC_KEY_PATH};
+
+bool IsPathField(int id)
+{
+    return id == IDC_FILE_PATH || id == IDC_KEY_PATH;
+}
+
+// Every name a drop holds, in its order.
+std::vector<std::string> DroppedNames(HDROP drop)
+{
+    std::vector<std::string> names;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring name(static_cast<size_t>(length) + 1, L'\0');
+        name.resize(DragQueryFileW(drop, i, &name[0], length + 1));
+        names.push_back(platform::Narrow(name));
+    }
+    return names;
+}
+
+// Why a drop can't fill a path field, as on the other toolkit; nullopt when
+// it can. A system drop names its items by paths this machine opens, a
+// network share's included, so there is no other machine's file to refuse.
+std::optional<platform::Notice> DropRefusal(const std::vector<std::string>& names)
+{
+    platform::Notice notice;
+    if (names.size() > 1) {
+        notice.kind = platform::NoticeKind::DropOfSeveral;
+        return notice;
+    }
+    const DWORD attributes = GetFileAttributesW(platform::SystemPath(names.front()).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        notice.kind = platform::NoticeKind::DropOfFolder;
+        notice.paths = names;
+        return notice;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -83,6 +130,9 @@ const CVeltraneDlg::MessageEntry CVeltraneDlg::kMessageMap[] = {
     {WM_COMMAND, IDC_BROWSE_KEY, BN_CLICKED, nullptr, &CVeltraneDlgLogic::OnBrowseKey},
     {WM_VSCROLL, IDC_OFFSET_ARROWS, 0, &CVeltraneDlg::OnVScroll, nullptr},
     {WM_COMMAND, IDC_OFFSET, EN_CHANGE, nullptr, &CVeltraneDlgLogic::OnChangeOffset},
+    {WM_COMMAND, IDC_FILE_PATH, EN_CHANGE, &CVeltraneDlg::OnChangePath, nullptr},
+    {WM_COMMAND, IDC_KEY_PATH, EN_CHANGE, &CVeltraneDlg::OnChangePath, nullptr},
+    {WM_DROPFILES, 0, 0, &CVeltraneDlg::OnDropFiles, nullptr},
     {WM_COMMAND, IDC_OFFSET, EN_KILLFOCUS, nullptr, &CVeltraneDlgLogic::OnKillFocusOffset},
     // The dialog's standard commands: Enter and Escape.
     {WM_COMMAND, IDOK, BN_CLICKED, nullptr, &CVeltraneDlgLogic::OnOK},
@@ -152,6 +202,10 @@ BOOL CVeltraneDlg::OnInitDialog(WPARAM, LPARAM)
     const res::SpokenNames spoken = res::MainDialogSpokenNames();
     for (std::size_t i = 0; i < spoken.count; ++i)
         platform::SetAccessibleName(GetDlgItem(hwnd, spoken.names[i].id), platform::Widen(spoken.names[i].name));
+    AddPathTips();
+    // A file dropped from a file manager onto either path field fills it,
+    // as on the other toolkit.
+    DragAcceptFiles(hwnd, TRUE);
     CVeltraneDlgLogic::OnInitDialog();
     // TRUE: the focus goes to the first tab stop, the first Browse button.
     return TRUE;
@@ -231,6 +285,72 @@ BOOL CVeltraneDlg::OnClose(WPARAM, LPARAM)
 {
     // During a pass the Close box stops it; the dialog ends after it.
     return OnCloseDuringPass() ? TRUE : FALSE;
+}
+
+void CVeltraneDlg::AddPathTips()
+{
+    HWND hwnd = m_ops.hwnd;
+    m_pathTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                                 Instance(), nullptr);
+    if (!m_pathTips)
+        return;
+    // A width of its own, so that the tip breaks its lines where told.
+    SendMessageW(m_pathTips, TTM_SETMAXTIPWIDTH, 0, platform::LongestLine(hwnd));
+    for (int id : kPathFields) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = hwnd;
+        tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(hwnd, id));
+        tool.lpszText = const_cast<wchar_t*>(L"");
+        SendMessageW(m_pathTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+BOOL CVeltraneDlg::OnChangePath(WPARAM wParam, LPARAM lParam)
+{
+    // The field shows only part of a long path; the whole of it is a hover
+    // away. An empty tip shows nothing.
+    if (!m_pathTips)
+        return TRUE;
+    const std::string path = m_ops.ItemText(LOWORD(wParam));
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(m_pathTips, WM_GETFONT, 0, 0));
+    std::wstring shown =
+        platform::BreakLongWords(platform::Widen(path), font, platform::LongestLine(m_ops.hwnd));
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = m_ops.hwnd;
+    tool.uId = static_cast<UINT_PTR>(reinterpret_cast<LONG_PTR>(reinterpret_cast<HWND>(lParam)));
+    tool.lpszText = &shown[0];
+    SendMessageW(m_pathTips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    return TRUE;
+}
+
+BOOL CVeltraneDlg::OnDropFiles(WPARAM wParam, LPARAM)
+{
+    HWND hwnd = m_ops.hwnd;
+    auto drop = reinterpret_cast<HDROP>(wParam);
+    POINT at{};
+    const bool inClient = DragQueryPoint(drop, &at) != FALSE;
+    const std::vector<std::string> names = DroppedNames(drop);
+    DragFinish(drop);
+    // Static texts and disabled controls are not in the way: the field is
+    // what the pointer is over.
+    HWND under = inClient ? ChildWindowFromPointEx(hwnd, at, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED)
+                          : nullptr;
+    const int id = under && under != hwnd ? GetDlgCtrlID(under) : 0;
+    // Beside the fields nothing is taken, as the other toolkit takes
+    // nothing there; and a pass running keeps its paths.
+    if (!IsPathField(id) || names.empty() || PassRunning())
+        return TRUE;
+    if (const std::optional<platform::Notice> refusal = DropRefusal(names)) {
+        platform::Report(*refusal);
+        return TRUE;
+    }
+    m_ops.ShowPath(id, names.front());
+    return TRUE;
 }
 
 void CVeltraneDlg::Ops::RunAboutBox()

@@ -35,6 +35,8 @@ private:
     platform::Win32Sinks m_sinks;
     // The engine's reports, in the window's words, reach those sinks.
     ui::WordedReports m_words;
+    // The whole path of each path field, where the field shows its end.
+    HWND m_pathTips = nullptr;
 
     BOOL OnInitDialog(WPARAM, LPARAM);
     BOOL OnPaint(WPARAM, LPARAM);
@@ -43,6 +45,9 @@ private:
     BOOL OnVScroll(WPARAM, LPARAM);
     BOOL OnHelp(WPARAM, LPARAM);
     BOOL OnClose(WPARAM, LPARAM);
+    BOOL OnDropFiles(WPARAM, LPARAM);
+    BOOL OnChangePath(WPARAM, LPARAM);
+    void AddPathTips();
 
     // One line of the message table: a window message handled here, or a
     // command or notification from one control handled by the shared code.

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -26,6 +27,16 @@ std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main
 // `notStarted` runs instead and gives the result.
 int RunWhileWindowLives(HWND window, const std::function<int()>& work,
                         const std::function<void()>& onStop, const std::function<int()>& notStarted);
+
+// `text` with every word wider than `maxWidth` pixels in `font` broken into
+// lines that fit: after a path separator where one falls in the line's
+// second half, else at the last character that fits. Spaces and the
+// program's own words are left as they are.
+std::wstring BreakLongWords(const std::wstring& text, HFONT font, int maxWidth);
+
+// The widest line a notice or a tooltip shows: two thirds of the work area
+// of the monitor `window` is on (the primary one without a window).
+int LongestLine(HWND window);
 
 // Notices as MessageBoxW, title changes on the main window; installed for
 // the object's lifetime.

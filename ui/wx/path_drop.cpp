@@ -9,23 +9,31 @@
 #include <glib.h>
 #include <gtk/gtk.h>
 
+#include <optional>
 #include <string>
 
 namespace {
 
-const char kDropError[] = "Drop file error.";
-
-// Why a drop can't fill a path field, in words; empty when it can.
-std::string Refusal(const std::vector<ui::ListedUri>& uris)
+// Why a drop can't fill a path field; nullopt when it can.
+std::optional<platform::Notice> Refusal(const std::vector<ui::ListedUri>& uris)
 {
-    if (uris.size() > 1)
-        return "Drop only one file at a time.";
+    platform::Notice notice;
+    if (uris.size() > 1) {
+        notice.kind = platform::NoticeKind::DropOfSeveral;
+        return notice;
+    }
     const ui::ListedUri& uri = uris.front();
-    if (uri.kind != ui::ListedUri::Kind::LocalFile)
-        return uri.uri + " is not a file on this computer.";
-    if (g_file_test(uri.path.c_str(), G_FILE_TEST_IS_DIR))
-        return uri.path + " is a folder, not a file.";
-    return std::string();
+    if (uri.kind != ui::ListedUri::Kind::LocalFile) {
+        notice.kind = platform::NoticeKind::DropNotLocal;
+        notice.paths = {uri.uri};
+        return notice;
+    }
+    if (g_file_test(uri.path.c_str(), G_FILE_TEST_IS_DIR)) {
+        notice.kind = platform::NoticeKind::DropOfFolder;
+        notice.paths = {uri.path};
+        return notice;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -50,14 +58,14 @@ wxDragResult PathDropTarget::OnData(wxCoord WXUNUSED(x), wxCoord WXUNUSED(y), wx
     const std::vector<ui::ListedUri> uris = ui::ReadUriList(list, g_get_host_name());
     if (uris.empty())
         return wxDragNone;
-    const std::string refusal = Refusal(uris);
-    if (refusal.empty()) {
+    const std::optional<platform::Notice> refusal = Refusal(uris);
+    if (!refusal) {
         ShowPath(m_field, platform::FromNarrow(uris.front().path));
         return def;
     }
     // Once the drop has ended: the drag source waits for the answer, and a
     // box would keep it waiting.
-    m_field->CallAfter([refusal] { platform::ShowNotice(refusal, kDropError); });
+    m_field->CallAfter([notice = *refusal] { platform::Report(notice); });
     return wxDragNone;
 }
 
