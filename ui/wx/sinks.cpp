@@ -1,5 +1,6 @@
 #include "ui/wx/sinks.h"
 
+#include "ui/wx/accessible.h"
 #include "ui/wx/narrow.h"
 
 #include <wx/app.h>
@@ -100,9 +101,11 @@ void MessageBoxNoticeSink::Show(const std::string& text, const std::string& capt
     const wxString title = FromNarrow(caption);
     if (owner == NoticeOwner::None) {
         UnownedMessageDialog box(message, title, BoxStyle(icon));
+        ExposeAsAlert(&box, title, message);
         box.ShowModal();
     } else {
         MessageBox box(wxGetActiveWindow(), message, title, BoxStyle(icon));
+        ExposeAsAlert(&box, title, message);
         box.ShowModal();
     }
 }
@@ -117,6 +120,12 @@ void MainWindowTitleSink::SetTitle(const std::string& text)
     // Repaints what is pending and flushes the display connection; it reads
     // no input, so the pass can't be re-entered.
     window->Update();
+}
+
+void MainWindowTitleSink::SetProgressTitle(const std::string& text, int percent)
+{
+    SetPassProgress(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, percent);
+    SetTitle(text);
 }
 
 WindowSinks::WindowSinks()
