@@ -59,9 +59,17 @@ AtkStateSet* RefStateSet(AtkObject* accessible)
     return states;
 }
 
+// GTK's window object names its role by its own lights, whatever role it
+// was given; an extended object has the role it was given.
+AtkRole GivenRole(AtkObject* accessible)
+{
+    return accessible->role;
+}
+
 void ClassInit(gpointer klass, gpointer)
 {
     ATK_OBJECT_CLASS(klass)->ref_state_set = RefStateSet;
+    ATK_OBJECT_CLASS(klass)->get_role = GivenRole;
 }
 
 double CurrentValue(AtkValue* object)
@@ -267,7 +275,7 @@ void RelateLabel(wxWindow* label, wxWindow* control)
 void ExposeAsAlert(wxWindow* box, const wxString& caption, const wxString& text)
 {
     AtkObject* accessible = AccessibleOf(box);
-    if (!accessible)
+    if (!Extend(accessible, kStatesOnly))
         return;
     atk_object_set_role(accessible, ATK_ROLE_ALERT);
     atk_object_set_name(accessible, caption.utf8_str());
@@ -277,7 +285,7 @@ void ExposeAsAlert(wxWindow* box, const wxString& caption, const wxString& text)
 void ExposeAsDialog(wxWindow* dialog, const wxString& description)
 {
     AtkObject* accessible = AccessibleOf(dialog);
-    if (!accessible)
+    if (!Extend(accessible, kStatesOnly))
         return;
     atk_object_set_role(accessible, ATK_ROLE_DIALOG);
     atk_object_set_description(accessible, description.utf8_str());
@@ -321,7 +329,7 @@ void ExposeStepActions(wxWindow* control, const std::function<void(int step)>& o
 void ReportInputDropped(wxWindow* control, bool dropped)
 {
     AtkObject* accessible = AccessibleOf(control);
-    Extras* extras = ExtrasOf(accessible) ? ExtrasOf(accessible) : Extend(accessible, kStatesOnly);
+    Extras* extras = Extend(accessible, kStatesOnly);
     if (!extras || extras->inputDropped == dropped)
         return;
     extras->inputDropped = dropped;

@@ -5,7 +5,6 @@
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
-#include <wx/nativewin.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/toplevel.h>
@@ -131,12 +130,13 @@ GdkWindow* ToplevelOf(wxTopLevelWindow* window)
     return widget ? gtk_widget_get_window(widget) : nullptr;
 }
 
-// What takes input and isn't already disabled: a screen reader is told that
-// its input goes nowhere now, as a sighted user sees nothing happen.
+// What takes input and isn't already disabled or hidden: a screen reader is
+// told that its input goes nowhere now, as a sighted user sees nothing
+// happen.
 bool TakesInput(wxWindow* child)
 {
-    return child->IsEnabled() && !wxDynamicCast(child, wxStaticText) &&
-           !wxDynamicCast(child, wxStaticLine) && !wxDynamicCast(child, wxNativeWindow);
+    return child->IsShown() && child->IsEnabled() && !wxDynamicCast(child, wxStaticText) &&
+           !wxDynamicCast(child, wxStaticLine);
 }
 
 // The filter sees the guarded window only while the pass runs; a screen

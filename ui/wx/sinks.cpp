@@ -58,13 +58,15 @@ public:
     using wxGenericMessageDialog::wxGenericMessageDialog;
 
 protected:
-    // Called once the box's labels exist and before it takes its size.
+    // Called once the box and its labels exist and before it takes its size.
     void AddMessageDialogDetails(wxSizer* WXUNUSED(sizer)) override
     {
         for (wxWindow* child : GetChildren()) {
             if (auto* label = wxDynamicCast(child, wxStaticText))
                 WrapLines(label);
         }
+        // The box's window exists only from here on.
+        ExposeAsAlert(this, GetTitle(), GetMessage());
     }
 };
 
@@ -101,11 +103,9 @@ void MessageBoxNoticeSink::Show(const std::string& text, const std::string& capt
     const wxString title = FromNarrow(caption);
     if (owner == NoticeOwner::None) {
         UnownedMessageDialog box(message, title, BoxStyle(icon));
-        ExposeAsAlert(&box, title, message);
         box.ShowModal();
     } else {
         MessageBox box(wxGetActiveWindow(), message, title, BoxStyle(icon));
-        ExposeAsAlert(&box, title, message);
         box.ShowModal();
     }
 }
