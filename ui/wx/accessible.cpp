@@ -375,10 +375,14 @@ void AddPassProgress(wxWindow* window)
 void StartPassProgress(wxWindow* window)
 {
     wxWindow* progress = PassProgressOf(window);
-    if (!progress)
+    AtkObject* accessible = AccessibleOf(progress);
+    Extras* extras = accessible ? ExtrasOf(accessible) : nullptr;
+    if (!extras)
         return;
-    SetPassProgress(window, 0);
     progress->Show();
+    // Told even where the last pass left it at 0: the start is news.
+    extras->held = 0;
+    AnnounceValue(accessible);
 }
 
 void SetPassProgress(wxWindow* window, int percent)
