@@ -341,6 +341,14 @@ namespace {
 
 const char kPassProgressName[] = "veltrane-pass-progress";
 
+// Only a screen reader reads it, and nothing ever focuses it: Tab passes.
+class PassProgressWindow : public wxNativeWindow {
+public:
+    PassProgressWindow(wxWindow* parent, GtkWidget* widget) : wxNativeWindow(parent, wxID_ANY, widget) {}
+    bool AcceptsFocus() const override { return false; }
+    bool AcceptsFocusFromKeyboard() const override { return false; }
+};
+
 wxWindow* PassProgressOf(wxWindow* window)
 {
     return window ? window->FindWindow(kPassProgressName) : nullptr;
@@ -355,7 +363,7 @@ void AddPassProgress(wxWindow* window)
     // A drawing area that draws nothing: GTK's own progress bar would show.
     GtkWidget* area = gtk_drawing_area_new();
     gtk_widget_set_can_focus(area, FALSE);
-    auto* progress = new wxNativeWindow(window, wxID_ANY, area);
+    auto* progress = new PassProgressWindow(window, area);
     progress->SetName(kPassProgressName);
     // A screen reader passes over an object of no size; one pixel in the
     // corner, transparent, shows nothing and covers nothing that is pressed.

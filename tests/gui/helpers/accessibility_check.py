@@ -204,6 +204,19 @@ if encrypt is not None and {"File to encrypt", "Key file"} <= fields.keys():
     if pyatspi.STATE_SENSITIVE not in states(fields["Key file"]):
         faults.append("the key field stays unavailable after the pass")
 
+# The About box, by F1: a dialog whose texts are read as it opens.
+if encrypt is not None:
+    encrypt.queryComponent().grabFocus()
+    wait_for(lambda: pyatspi.STATE_FOCUSED in states(encrypt), 10)
+    Atspi.generate_keyboard_event(0xffbe, None, Atspi.KeySynthType.SYM)  # F1
+    about = []
+    wait_for(lambda: about.extend(node for node in application if node is not None and
+                                  node.name == "About Veltrane") or about, 20)
+    if not about or about[0].getRole() != pyatspi.ROLE_DIALOG or \
+            "WARNING!!!" not in about[0].description:
+        faults.append(f"the About box reads {[(node.getRoleName(), node.description) for node in about]}")
+    Atspi.generate_keyboard_event(0xff1b, None, Atspi.KeySynthType.SYM)  # Escape
+
 for fault in faults:
     print("FAULT:", fault)
 sys.exit(1 if faults else 0)

@@ -67,8 +67,15 @@ try:
     encrypt = find(lambda node: node.name == "Encrypt" and node.getRole() == pyatspi.ROLE_PUSH_BUTTON)
     file_field = find(lambda node: node.name == "File to encrypt" and node.getRole() == pyatspi.ROLE_TEXT)
     key_field = find(lambda node: node.name == "Key file" and node.getRole() == pyatspi.ROLE_TEXT)
-    if not wait_spoken(log, "Veltrane frame", 90):
-        faults.append(f"Orca never spoke the window: {spoken(log)}")
+    # Orca follows the focus once it is up: until it speaks a control the
+    # focus moves to, it would miss the box.
+    deadline = time.monotonic() + 90
+    while not any("Decrypt" in line for line in spoken(log)) and time.monotonic() < deadline:
+        find(lambda node: node.name == "Decrypt").queryComponent().grabFocus()
+        wait_spoken(log, "Decrypt", 2)
+        find(lambda node: node.name == "Browse for the key file").queryComponent().grabFocus()
+    if not any("Decrypt" in line for line in spoken(log)):
+        faults.append(f"Orca never followed the focus: {spoken(log)}")
     data = os.path.join(folder, "data.bin")
     key = os.path.join(folder, "key.bin")
     with open(key, "wb") as out:
