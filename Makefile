@@ -7,7 +7,7 @@ PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev li
               xvfb xauth xdotool openbox imagemagick x11-utils fonts-dejavu-core \
               desktop-file-utils appstream dpkg-dev file lintian \
               libacl1-dev libattr1-dev \
-              python3-gi gir1.2-gtk-3.0 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 \
+              python3-gi gir1.2-gtk-3.0 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 orca \
               dbus-daemon dbus-bin \
               g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
               wine wine64 fonts-wine nsis \

@@ -54,6 +54,12 @@ void SetTitleText(const std::string& text)
         g_titleSink->SetTitle(text);
 }
 
+void SetProgressTitleText(const std::string& text, int percent)
+{
+    if (g_titleSink)
+        g_titleSink->SetProgressTitle(text, percent);
+}
+
 std::string ConsoleNoticeLine(const std::string& text, const std::string& caption)
 {
     std::string line = caption + ": ";

@@ -96,6 +96,9 @@ public:
     virtual ~TitleSink() = default;
     // Must show the text at once, even while no events are being processed.
     virtual void SetTitle(const std::string& text) = 0;
+    // A pass's progress title, with the percent it shows: a window can also
+    // hand the number to those who read it as a value, not as words.
+    virtual void SetProgressTitle(const std::string& text, int /*percent*/) { SetTitle(text); }
 };
 
 // Install a sink; nullptr restores the silent default. The previous sink is
@@ -107,6 +110,7 @@ void ShowNotice(const std::string& text, const std::string& caption,
                 NoticeIcon icon = NoticeIcon::Warning,
                 NoticeOwner owner = NoticeOwner::ActiveWindow);
 void SetTitleText(const std::string& text);
+void SetProgressTitleText(const std::string& text, int percent);
 
 // "CAPTION: TEXT" with CR LF pairs turned into newlines.
 std::string ConsoleNoticeLine(const std::string& text, const std::string& caption);

@@ -56,15 +56,25 @@ public:
         m_runner.PostNotice(notice);
     }
 
-    void SetTitle(const std::string& text) override
+    void SetTitle(const std::string& text) override { SetProgressTitle(text, -1); }
+
+    void SetProgressTitle(const std::string& text, int percent) override
     {
         if (!m_runner.m_titles)
             return;
         if (OnThread(m_runner.m_windowThread)) {
-            m_runner.m_titles->SetTitle(text);
+            ShowTitle(*m_runner.m_titles, text, percent);
             return;
         }
-        m_runner.PostTitle(text);
+        m_runner.PostTitle(text, percent);
+    }
+
+    static void ShowTitle(TitleSink& sink, const std::string& text, int percent)
+    {
+        if (percent < 0)
+            sink.SetTitle(text);
+        else
+            sink.SetProgressTitle(text, percent);
     }
 
 private:
@@ -147,7 +157,7 @@ int PassRunner::Run(const std::function<int()>& work, const std::function<int()>
     return result;
 }
 
-void PassRunner::PostTitle(const std::string& text)
+void PassRunner::PostTitle(const std::string& text, int percent)
 {
     bool wake = false;
     {
@@ -155,6 +165,7 @@ void PassRunner::PostTitle(const std::string& text)
         if (m_abandoned)
             return;
         m_title.text = text;
+        m_title.percent = percent;
         if (!m_titleWaiting) {
             m_titleWaiting = true;
             wake = m_queue.empty();
@@ -195,8 +206,10 @@ bool PassRunner::Deliver()
         Report* report = m_queue.front();
         m_queue.pop_front();
         std::string title;
+        int percent = -1;
         if (!report->notice) {
             title = report->text;
+            percent = report->percent;
             m_titleWaiting = false;
         }
         lock.unlock();
@@ -205,7 +218,7 @@ bool PassRunner::Deliver()
             if (report->notice)
                 m_notices->Show(report->text, report->caption, report->icon, report->owner);
             else
-                m_titles->SetTitle(title);
+                Forwarding::ShowTitle(*m_titles, title, percent);
         } catch (...) {
             if (!m_windowFailure)
                 m_windowFailure = std::current_exception();

@@ -56,6 +56,7 @@ private:
     struct Report {
         bool notice = false;
         std::string text;
+        int percent = -1;  // a title's, where it shows the pass's progress
         std::string caption;
         NoticeIcon icon = NoticeIcon::Warning;
         NoticeOwner owner = NoticeOwner::ActiveWindow;
@@ -65,7 +66,7 @@ private:
     friend class Forwarding;
 
     // From the work's thread.
-    void PostTitle(const std::string& text);
+    void PostTitle(const std::string& text, int percent);
     void PostNotice(Report& notice);
     void Finish();
     // On the window thread: shows every report waiting; false once the

@@ -63,6 +63,10 @@ public:
         if (onTitle)
             onTitle();
     }
+    void SetProgressTitle(const std::string& text, int percent) override
+    {
+        Note("progress " + text + " " + std::to_string(percent));
+    }
     void Note(const std::string& line)
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -114,6 +118,20 @@ TEST_F(PassRunnerTest, NoticesComeInOrderOnTheWindowThreadEachHoldingTheWork)
                                         "notice three", "after three", "(not on the window thread)",
                                         "title four"}),
               sinks.log);
+}
+
+TEST_F(PassRunnerTest, AProgressTitleKeepsItsPercentAndAPlainTitleAfterItHasNone)
+{
+    platform::PassRunner runner(pump);
+    runner.Run(
+        [&] {
+            platform::SetProgressTitleText("half", 50);
+            platform::ShowNotice("n", "c");
+            platform::SetTitleText("done");
+            return 0;
+        },
+        unexpected);
+    EXPECT_EQ((std::vector<std::string>{"progress half 50", "notice n", "title done"}), sinks.log);
 }
 
 TEST_F(PassRunnerTest, TitlesNeverHoldTheWorkAndTheNewestWins)

@@ -138,7 +138,8 @@ void WordedReports::OnNotice(const platform::Notice& notice)
 
 void WordedReports::OnProgress(const platform::Progress& progress)
 {
-    platform::SetTitleText(ProgressTitle(progress.fileName, progress.percent));
+    platform::SetProgressTitleText(ProgressTitle(progress.fileName, progress.percent),
+                                    progress.percent);
 }
 
 }  // namespace ui

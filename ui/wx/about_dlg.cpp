@@ -2,7 +2,10 @@
 
 #include "res/layout.h"
 #include "res/resource.h"
+#include "ui/wx/accessible.h"
 #include "ui/wx/layout_builder.h"
+
+#include <wx/stattext.h>
 
 wxBEGIN_EVENT_TABLE(CAboutDlg, wxDialog)
 wxEND_EVENT_TABLE()
@@ -13,5 +16,16 @@ CAboutDlg::CAboutDlg()
     Create(nullptr, IDD_ABOUTBOX, wxString::FromUTF8(layout.caption), wxDefaultPosition,
            wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     BuildControls(this, layout);
+    // Read as a dialog whose texts are its description, so that a screen
+    // reader speaks them as the box opens, as it does a message box's.
+    wxString texts;
+    for (wxWindow* child : GetChildren()) {
+        if (auto* label = wxDynamicCast(child, wxStaticText)) {
+            if (!texts.empty())
+                texts += "\n";
+            texts += label->GetLabelText();
+        }
+    }
+    platform::ExposeAsDialog(this, texts);
     CentreOnScreen();
 }

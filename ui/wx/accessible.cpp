@@ -1,10 +1,254 @@
 #include "ui/wx/accessible.h"
 
+#include <wx/nativewin.h>
 #include <wx/window.h>
 
 #include <gtk/gtk.h>
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 namespace platform {
+
+namespace {
+
+AtkObject* AccessibleOf(wxWindow* window)
+{
+    GtkWidget* widget = window ? window->GetHandle() : nullptr;
+    return widget ? gtk_widget_get_accessible(widget) : nullptr;
+}
+
+// What a control tells a screen reader beyond what GTK's own object for it
+// knows; it lives as long as that object.
+struct Extras {
+    bool inputDropped = false;
+    bool hasValue = false;
+    double lowest = 0;
+    double highest = 0;
+    double held = 0;  // the value, where no control holds it
+    std::function<double()> value;
+    std::function<void(double)> setValue;
+    std::vector<std::pair<std::string, std::function<void()>>> actions;
+};
+
+GQuark ExtrasQuark()
+{
+    static const GQuark quark = g_quark_from_static_string("veltrane-accessible-extras");
+    return quark;
+}
+
+Extras* ExtrasOf(gpointer accessible)
+{
+    return static_cast<Extras*>(g_object_get_qdata(G_OBJECT(accessible), ExtrasQuark()));
+}
+
+AtkObjectClass* ParentClass(AtkObject* accessible)
+{
+    return ATK_OBJECT_CLASS(g_type_class_peek_parent(G_OBJECT_GET_CLASS(accessible)));
+}
+
+AtkStateSet* RefStateSet(AtkObject* accessible)
+{
+    AtkStateSet* states = ParentClass(accessible)->ref_state_set(accessible);
+    const Extras* extras = ExtrasOf(accessible);
+    if (extras && extras->inputDropped) {
+        atk_state_set_remove_state(states, ATK_STATE_SENSITIVE);
+        atk_state_set_remove_state(states, ATK_STATE_ENABLED);
+    }
+    return states;
+}
+
+// GTK's window object names its role by its own lights, whatever role it
+// was given; an extended object has the role it was given.
+AtkRole GivenRole(AtkObject* accessible)
+{
+    return accessible->role;
+}
+
+void ClassInit(gpointer klass, gpointer)
+{
+    ATK_OBJECT_CLASS(klass)->ref_state_set = RefStateSet;
+    ATK_OBJECT_CLASS(klass)->get_role = GivenRole;
+}
+
+double CurrentValue(AtkValue* object)
+{
+    const Extras* extras = ExtrasOf(object);
+    if (!extras)
+        return 0.0;
+    return extras->value ? extras->value() : extras->held;
+}
+
+void GetCurrentValue(AtkValue* object, GValue* value)
+{
+    g_value_init(value, G_TYPE_DOUBLE);
+    g_value_set_double(value, CurrentValue(object));
+}
+
+void GetMinimumValue(AtkValue* object, GValue* value)
+{
+    const Extras* extras = ExtrasOf(object);
+    g_value_init(value, G_TYPE_DOUBLE);
+    g_value_set_double(value, extras ? extras->lowest : 0.0);
+}
+
+void GetMaximumValue(AtkValue* object, GValue* value)
+{
+    const Extras* extras = ExtrasOf(object);
+    g_value_init(value, G_TYPE_DOUBLE);
+    g_value_set_double(value, extras ? extras->highest : 0.0);
+}
+
+void GetMinimumIncrement(AtkValue*, GValue* value)
+{
+    g_value_init(value, G_TYPE_DOUBLE);
+    g_value_set_double(value, 1.0);
+}
+
+bool Settable(const Extras* extras, double value)
+{
+    return extras && extras->setValue && !extras->inputDropped && value >= extras->lowest &&
+           value <= extras->highest;
+}
+
+gboolean SetCurrentValueOld(AtkValue* object, const GValue* value)
+{
+    Extras* extras = ExtrasOf(object);
+    if (!G_VALUE_HOLDS_DOUBLE(value) || !Settable(extras, g_value_get_double(value)))
+        return FALSE;
+    extras->setValue(g_value_get_double(value));
+    return TRUE;
+}
+
+void GetValueAndText(AtkValue* object, gdouble* value, gchar** text)
+{
+    if (value)
+        *value = CurrentValue(object);
+    if (text)
+        *text = nullptr;
+}
+
+AtkRange* GetRange(AtkValue* object)
+{
+    const Extras* extras = ExtrasOf(object);
+    return extras ? atk_range_new(extras->lowest, extras->highest, nullptr) : nullptr;
+}
+
+gdouble GetIncrement(AtkValue*)
+{
+    return 1.0;
+}
+
+void SetValue(AtkValue* object, gdouble value)
+{
+    Extras* extras = ExtrasOf(object);
+    if (Settable(extras, value))
+        extras->setValue(value);
+}
+
+void ValueInit(gpointer iface, gpointer)
+{
+    auto* value = static_cast<AtkValueIface*>(iface);
+    value->get_current_value = GetCurrentValue;
+    value->get_maximum_value = GetMaximumValue;
+    value->get_minimum_value = GetMinimumValue;
+    value->get_minimum_increment = GetMinimumIncrement;
+    value->set_current_value = SetCurrentValueOld;
+    value->get_value_and_text = GetValueAndText;
+    value->get_range = GetRange;
+    value->get_increment = GetIncrement;
+    value->set_value = SetValue;
+}
+
+gint ActionCount(AtkAction* object)
+{
+    const Extras* extras = ExtrasOf(object);
+    return extras ? static_cast<gint>(extras->actions.size()) : 0;
+}
+
+const gchar* ActionName(AtkAction* object, gint index)
+{
+    const Extras* extras = ExtrasOf(object);
+    if (!extras || index < 0 || index >= ActionCount(object))
+        return nullptr;
+    return extras->actions[static_cast<size_t>(index)].first.c_str();
+}
+
+gboolean DoAction(AtkAction* object, gint index)
+{
+    Extras* extras = ExtrasOf(object);
+    if (!extras || extras->inputDropped || index < 0 || index >= ActionCount(object))
+        return FALSE;
+    extras->actions[static_cast<size_t>(index)].second();
+    return TRUE;
+}
+
+void ActionInit(gpointer iface, gpointer)
+{
+    auto* action = static_cast<AtkActionIface*>(iface);
+    action->get_n_actions = ActionCount;
+    action->get_name = ActionName;
+    action->do_action = DoAction;
+}
+
+enum Interfaces : unsigned { kStatesOnly = 0, kValue = 1, kActions = 2 };
+
+// GTK makes one accessible object per widget, of the type its widget class
+// names, and has no way to add an interface to one widget's object. So the
+// object becomes an instance of a subtype of its own type, of the same
+// size, that adds what is asked for and otherwise is GTK's own: its text,
+// states and relations stay what GTK keeps them.
+Extras* Extend(AtkObject* accessible, unsigned interfaces)
+{
+    if (!accessible)
+        return nullptr;
+    if (Extras* extras = ExtrasOf(accessible))
+        return extras;
+    const GType parent = G_OBJECT_TYPE(accessible);
+    const std::string name =
+        std::string("Veltrane") + g_type_name(parent) + "_" + std::to_string(interfaces);
+    GType type = g_type_from_name(name.c_str());
+    if (!type) {
+        GTypeQuery query;
+        g_type_query(parent, &query);
+        type = g_type_register_static_simple(parent, g_intern_string(name.c_str()),
+                                             query.class_size, ClassInit, query.instance_size,
+                                             nullptr, GTypeFlags(0));
+        if (interfaces & kValue) {
+            const GInterfaceInfo info = {ValueInit, nullptr, nullptr};
+            g_type_add_interface_static(type, ATK_TYPE_VALUE, &info);
+        }
+        if (interfaces & kActions) {
+            const GInterfaceInfo info = {ActionInit, nullptr, nullptr};
+            g_type_add_interface_static(type, ATK_TYPE_ACTION, &info);
+        }
+    }
+    reinterpret_cast<GTypeInstance*>(accessible)->g_class =
+        static_cast<GTypeClass*>(g_type_class_ref(type));
+    auto* extras = new Extras;
+    g_object_set_qdata_full(G_OBJECT(accessible), ExtrasQuark(), extras,
+                            [](gpointer data) { delete static_cast<Extras*>(data); });
+    return extras;
+}
+
+void AnnounceValue(AtkObject* accessible)
+{
+    const Extras* extras = ExtrasOf(accessible);
+    if (!extras || !extras->hasValue)
+        return;
+    // Both ways a value's change is told: the property (which older
+    // readers follow) and the signal.
+    g_object_notify(G_OBJECT(accessible), "accessible-value");
+    g_signal_emit_by_name(accessible, "value-changed", CurrentValue(ATK_VALUE(accessible)), nullptr);
+}
+
+void OnFieldChanged(GtkEditable*, gpointer accessible)
+{
+    AnnounceValue(ATK_OBJECT(accessible));
+}
+
+}  // namespace
 
 void SetAccessibleName(wxWindow* control, const wxString& name, const wxString& description)
 {
@@ -26,6 +270,146 @@ void RelateLabel(wxWindow* label, wxWindow* control)
     // The label's mnemonic widget is where GTK's accessibility takes both
     // relations from; the toolkit sets it to whatever control it created next.
     gtk_label_set_mnemonic_widget(GTK_LABEL(labelWidget), controlWidget);
+}
+
+void ExposeAsAlert(wxWindow* box, const wxString& caption, const wxString& text)
+{
+    AtkObject* accessible = AccessibleOf(box);
+    if (!Extend(accessible, kStatesOnly))
+        return;
+    atk_object_set_role(accessible, ATK_ROLE_ALERT);
+    atk_object_set_name(accessible, caption.utf8_str());
+    atk_object_set_description(accessible, text.utf8_str());
+}
+
+void ExposeAsDialog(wxWindow* dialog, const wxString& description)
+{
+    AtkObject* accessible = AccessibleOf(dialog);
+    if (!Extend(accessible, kStatesOnly))
+        return;
+    atk_object_set_role(accessible, ATK_ROLE_DIALOG);
+    atk_object_set_description(accessible, description.utf8_str());
+}
+
+void ExposeAsSpinButton(wxWindow* field, int lowest, int highest)
+{
+    GtkWidget* widget = field ? field->GetHandle() : nullptr;
+    if (!GTK_IS_ENTRY(widget))
+        return;
+    AtkObject* accessible = gtk_widget_get_accessible(widget);
+    Extras* extras = Extend(accessible, kValue);
+    if (!extras)
+        return;
+    extras->hasValue = true;
+    extras->lowest = lowest;
+    extras->highest = highest;
+    // As the field reads its text: what isn't a number is 0.
+    extras->value = [widget] { return std::strtod(gtk_entry_get_text(GTK_ENTRY(widget)), nullptr); };
+    extras->setValue = [widget](double value) {
+        gtk_entry_set_text(GTK_ENTRY(widget), std::to_string(static_cast<int>(value)).c_str());
+    };
+    atk_object_set_role(accessible, ATK_ROLE_SPIN_BUTTON);
+    g_signal_connect_object(widget, "changed", G_CALLBACK(OnFieldChanged), accessible,
+                            GConnectFlags(0));
+}
+
+void ExposeStepActions(wxWindow* control, const std::function<void(int step)>& onStep)
+{
+    GtkWidget* widget = control ? control->GetHandle() : nullptr;
+    if (!widget)
+        return;
+    gtk_widget_set_can_focus(widget, FALSE);
+    Extras* extras = Extend(gtk_widget_get_accessible(widget), kActions);
+    if (!extras)
+        return;
+    extras->actions = {{"increment", [onStep] { onStep(1); }},
+                       {"decrement", [onStep] { onStep(-1); }}};
+}
+
+void ReportInputDropped(wxWindow* control, bool dropped)
+{
+    AtkObject* accessible = AccessibleOf(control);
+    Extras* extras = Extend(accessible, kStatesOnly);
+    if (!extras || extras->inputDropped == dropped)
+        return;
+    extras->inputDropped = dropped;
+    atk_object_notify_state_change(accessible, ATK_STATE_SENSITIVE, !dropped);
+    atk_object_notify_state_change(accessible, ATK_STATE_ENABLED, !dropped);
+}
+
+namespace {
+
+const char kPassProgressName[] = "veltrane-pass-progress";
+
+// Only a screen reader reads it, and nothing ever focuses it: Tab passes.
+class PassProgressWindow : public wxNativeWindow {
+public:
+    PassProgressWindow(wxWindow* parent, GtkWidget* widget) : wxNativeWindow(parent, wxID_ANY, widget) {}
+    bool AcceptsFocus() const override { return false; }
+    bool AcceptsFocusFromKeyboard() const override { return false; }
+};
+
+wxWindow* PassProgressOf(wxWindow* window)
+{
+    return window ? window->FindWindow(kPassProgressName) : nullptr;
+}
+
+}  // namespace
+
+void AddPassProgress(wxWindow* window)
+{
+    if (!window || PassProgressOf(window))
+        return;
+    // A drawing area that draws nothing: GTK's own progress bar would show.
+    GtkWidget* area = gtk_drawing_area_new();
+    gtk_widget_set_can_focus(area, FALSE);
+    auto* progress = new PassProgressWindow(window, area);
+    progress->SetName(kPassProgressName);
+    // A screen reader passes over an object of no size; one pixel in the
+    // corner, transparent, shows nothing and covers nothing that is pressed.
+    const wxSize client = window->GetClientSize();
+    progress->SetSize(client.x - 1, client.y - 1, 1, 1);
+    progress->Hide();
+    AtkObject* accessible = gtk_widget_get_accessible(area);
+    Extras* extras = Extend(accessible, kValue);
+    if (!extras)
+        return;
+    extras->hasValue = true;
+    extras->lowest = 0;
+    extras->highest = 100;
+    atk_object_set_role(accessible, ATK_ROLE_PROGRESS_BAR);
+}
+
+void StartPassProgress(wxWindow* window)
+{
+    wxWindow* progress = PassProgressOf(window);
+    AtkObject* accessible = AccessibleOf(progress);
+    Extras* extras = accessible ? ExtrasOf(accessible) : nullptr;
+    if (!extras)
+        return;
+    progress->Show();
+    // Told even where the last pass left it at 0: the start is news.
+    extras->held = 0;
+    AnnounceValue(accessible);
+}
+
+void SetPassProgress(wxWindow* window, int percent)
+{
+    AtkObject* accessible = AccessibleOf(PassProgressOf(window));
+    Extras* extras = accessible ? ExtrasOf(accessible) : nullptr;
+    if (!extras || extras->held == percent)
+        return;
+    extras->held = percent;
+    AnnounceValue(accessible);
+}
+
+void EndPassProgress(wxWindow* window)
+{
+    wxWindow* progress = PassProgressOf(window);
+    if (!progress)
+        return;
+    SetPassProgress(window, 100);
+    progress->Hide();
 }
 
 void SizeIndicatorWithText(wxWindow* checkBox)

@@ -120,6 +120,12 @@ void ArrowPair::OnRepeat(wxTimerEvent& WXUNUSED(event))
     m_repeat.StartOnce(kRepeatMs);
 }
 
+void ArrowPair::Step(int step)
+{
+    SendScroll(step > 0 ? wxEVT_SCROLL_LINEUP : wxEVT_SCROLL_LINEDOWN);
+    SendScroll(wxEVT_SCROLL_CHANGED);
+}
+
 void ArrowPair::EndPress()
 {
     m_repeat.Stop();

@@ -18,6 +18,10 @@ public:
     bool AcceptsFocusFromKeyboard() const override { return false; }
 
     enum class Arrow { None, Up, Down };
+    // One step up (1) or down (-1), as a press and release of that arrow
+    // send it.
+    void Step(int step);
+
     // Which arrow a point in the control's client area lies on.
     Arrow ArrowAt(const wxPoint& point) const;
 

@@ -1,14 +1,18 @@
 #include "ui/wx/pass_loop.h"
 
 #include "platform/pass_runner.h"
+#include "ui/wx/accessible.h"
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
+#include <wx/statline.h>
+#include <wx/stattext.h>
 #include <wx/toplevel.h>
 
 #include <gtk/gtk.h>
 
 #include <atomic>
+#include <vector>
 
 namespace platform {
 
@@ -126,21 +130,47 @@ GdkWindow* ToplevelOf(wxTopLevelWindow* window)
     return widget ? gtk_widget_get_window(widget) : nullptr;
 }
 
-// The filter sees the guarded window only while the pass runs.
+// What takes input and isn't already disabled or hidden: a screen reader is
+// told that its input goes nowhere now, as a sighted user sees nothing
+// happen.
+bool TakesInput(wxWindow* child)
+{
+    return child->IsShown() && child->IsEnabled() && !wxDynamicCast(child, wxStaticText) &&
+           !wxDynamicCast(child, wxStaticLine);
+}
+
+// The filter sees the guarded window only while the pass runs; a screen
+// reader sees the pass's progress, and the window's controls unavailable.
 class Guarded {
 public:
-    Guarded(wxTopLevelWindow* window, const std::function<void()>& onStop)
+    Guarded(wxTopLevelWindow* window, const std::function<void()>& onStop) : m_window(window)
     {
         g_guard.window = ToplevelOf(window);
         g_guard.onStop = &onStop;
+        if (!window)
+            return;
+        for (wxWindow* child : window->GetChildren()) {
+            if (TakesInput(child)) {
+                ReportInputDropped(child, true);
+                m_dropped.push_back(child);
+            }
+        }
+        StartPassProgress(window);
     }
     ~Guarded()
     {
         g_guard = Guard();
         gdk_event_handler_set(PassToGtk, nullptr, nullptr);
+        EndPassProgress(m_window);
+        for (wxWindow* child : m_dropped)
+            ReportInputDropped(child, false);
     }
     Guarded(const Guarded&) = delete;
     Guarded& operator=(const Guarded&) = delete;
+
+private:
+    wxTopLevelWindow* m_window;
+    std::vector<wxWindow*> m_dropped;
 };
 
 }  // namespace

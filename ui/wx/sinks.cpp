@@ -1,5 +1,6 @@
 #include "ui/wx/sinks.h"
 
+#include "ui/wx/accessible.h"
 #include "ui/wx/narrow.h"
 #include "ui/wx/present.h"
 
@@ -59,7 +60,7 @@ public:
     using wxGenericMessageDialog::wxGenericMessageDialog;
 
 protected:
-    // Called once the box's labels exist and before it takes its size.
+    // Called once the box and its labels exist and before it takes its size.
     void AddMessageDialogDetails(wxSizer* WXUNUSED(sizer)) override
     {
         m_present = std::make_unique<PresentOnShow>(*this);
@@ -67,6 +68,8 @@ protected:
             if (auto* label = wxDynamicCast(child, wxStaticText))
                 WrapLines(label);
         }
+        // The box's window exists only from here on.
+        ExposeAsAlert(this, GetTitle(), GetMessage());
     }
 
 private:
@@ -124,6 +127,12 @@ void MainWindowTitleSink::SetTitle(const std::string& text)
     // Repaints what is pending and flushes the display connection; it reads
     // no input, so the pass can't be re-entered.
     window->Update();
+}
+
+void MainWindowTitleSink::SetProgressTitle(const std::string& text, int percent)
+{
+    SetPassProgress(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, percent);
+    SetTitle(text);
 }
 
 WindowSinks::WindowSinks()

@@ -19,6 +19,8 @@ public:
 class MainWindowTitleSink : public TitleSink {
 public:
     void SetTitle(const std::string& text) override;
+    // The window's progress object follows the title.
+    void SetProgressTitle(const std::string& text, int percent) override;
 };
 
 // Installs both sinks for as long as the object lives.

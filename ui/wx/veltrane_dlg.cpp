@@ -5,6 +5,7 @@
 #include "res/layout.h"
 #include "res/resource.h"
 #include "ui/wx/about_dlg.h"
+#include "ui/wx/arrow_pair.h"
 #include "ui/wx/file_chooser.h"
 #include "ui/wx/layout_builder.h"
 #include "ui/wx/path_drop.h"
@@ -126,6 +127,10 @@ void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& co
             platform::SetAccessibleName(control.window, "About Veltrane",
                                         "A click here or F1 opens the About box.");
     }
+    platform::ExposeAsSpinButton(FindWindow(IDC_OFFSET), 0, 255);
+    if (auto* arrows = wxDynamicCast(FindWindow(IDC_OFFSET_ARROWS), ArrowPair))
+        platform::ExposeStepActions(arrows, [arrows](int step) { arrows->Step(step); });
+    platform::AddPassProgress(this);
 }
 
 void CVeltraneDlg::OpenAboutBox()

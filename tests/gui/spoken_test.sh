@@ -1,0 +1,12 @@
+#!/bin/bash
+# The window program and the screen reader Orca on a private accessibility
+# bus, with a window manager to move the focus as a desktop does; what Orca
+# would say is read from its log.
+# usage: spoken_test.sh PROGRAM CHECK_SCRIPT
+set -u
+exec "$(dirname "$0")/accessibility_bus.sh" bash -c '
+  openbox >/dev/null 2>&1 & wm=$!
+  "$0" & app=$!
+  /usr/bin/python3 "$1"; rc=$?
+  kill $app $wm 2>/dev/null; wait $app $wm 2>/dev/null
+  exit $rc' "$1" "$2"
