@@ -15,26 +15,6 @@
 #include <wx/textctrl.h>
 #include <wx/window.h>
 
-namespace {
-
-// What a screen reader says for each control: the two Browse buttons look
-// alike, so their names tell them apart; a field is named after its label.
-struct SpokenName {
-    int id;
-    const char* name;
-    const char* label;  // the static text that describes it, if any
-};
-const SpokenName kSpokenNames[] = {
-    {IDC_FILE_PATH, "File to encrypt", "File to encrypt"},
-    {IDC_KEY_PATH, "Key file", "Key file"},
-    {IDC_OFFSET, "Offset", "Offset"},
-    {IDC_BROWSE_FILE, "Browse for the file to encrypt", nullptr},
-    {IDC_BROWSE_KEY, "Browse for the key file", nullptr},
-    {IDC_OFFSET_ARROWS, "Offset up and down", nullptr},
-};
-
-}  // namespace
-
 // The system menu, minimising and the Close box are the toolkit's own, and so
 // is painting: the window icon stands for the window wherever it is small.
 wxBEGIN_EVENT_TABLE(CVeltraneDlg, wxDialog)
@@ -116,7 +96,11 @@ void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& co
         }
         return nullptr;
     };
-    for (const SpokenName& spoken : kSpokenNames) {
+    // The two Browse buttons look alike, so their names tell them apart; a
+    // field is named after its label.
+    const res::SpokenNames names = res::MainDialogSpokenNames();
+    for (std::size_t i = 0; i < names.count; ++i) {
+        const res::SpokenName& spoken = names.names[i];
         wxWindow* control = FindWindow(spoken.id);
         platform::SetAccessibleName(control, wxString::FromUTF8(spoken.name));
         if (spoken.label)
