@@ -15,38 +15,10 @@ fail() { echo "FAIL: $*"; exit 1; }
 # Wine would otherwise write desktop entries and icons for the Start menu
 # into the home folder, where no uninstaller reaches.
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  # The Wine server and its desktop were started on this display: they go
-  # with it, or the next test's windows would be made on a display that is
-  # gone.
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-# Polls a condition, for up to 30 s.
-until_true() {
-  for _ in $(seq 300); do
-    if eval "$1"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
+. "$(dirname "$0")/own_display.sh"
 
-# veltrane.exe needs a display to run. A Wine server that has served a
-# program without one keeps its desktop without one, so this test gets a
-# fresh server (started apart from the test's output, as run_ctest.sh does).
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-read -r -t 30 number <&"$fd" || fail "no virtual display"
-export DISPLAY=":$number"
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1 </dev/null || true
+# veltrane.exe needs a display to run.
+own_display 1024x768
 "$loader" cmd /c exit >/dev/null 2>&1 </dev/null || true
 
 # The uninstaller runs a copy of itself from the temporary folder and returns

@@ -8,18 +8,6 @@
 set -euo pipefail
 app=$1 loader=$2 drag_source=$3
 : "${WINEPREFIX:?}"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  # The Wine server and its desktop were started on this display: they go
-  # with it, or the next test's windows would be made on a display that is
-  # gone.
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
 fail() {
   echo "FAIL: $*"
   echo "windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')"
@@ -27,20 +15,9 @@ fail() {
   import -window root "$work/../veltrane-window-test.png" 2>/dev/null || true
   exit 1
 }
-# Polls a condition, for up to 30 s.
-until_true() {
-  for _ in $(seq 300); do
-    if eval "$1"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
+. "$(dirname "$0")/own_display.sh"
 
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-read -r -t 30 number <&"$fd" || fail "no virtual display"
-export DISPLAY=":$number"
+own_display 1280x800
 openbox >/dev/null 2>&1 &
 pids+=($!)
 until_true 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window' || fail "no window manager"
@@ -62,12 +39,6 @@ printf 'another key, longer' >"$work/key2"
 encrypted "$work/plain" "$work/key2" 3 "$work/expected2"
 mkdir "$work/folder"
 
-# A Wine server that has served a program without a display keeps its
-# desktop without one, and no window opens on it any more: this test gets a
-# fresh server (started apart from the test's output, as run_ctest.sh does).
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1 </dev/null || true
 "$loader" "$app" >"$work/program.log" 2>&1 </dev/null &
 program=$!
 pids+=($program)
