@@ -7,17 +7,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <memory>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 using testsupport::ReadFile;
