@@ -10,6 +10,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,7 +43,7 @@ const int kPathFields[] = {IDC_FILE_PATH, IDC_KEY_PATH};
 
 bool IsPathField(int id)
 {
-    return id == IDC_FILE_PATH || id == IDC_KEY_PATH;
+    return std::find(std::begin(kPathFields), std::end(kPathFields), id) != std::end(kPathFields);
 }
 
 // Every name a drop holds, in its order.
