@@ -4,7 +4,7 @@
 BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev libgtk-3-dev pkg-config \
-              xvfb xauth xdotool openbox imagemagick x11-utils fonts-dejavu-core \
+              xvfb xauth xdotool openbox xfwm4 imagemagick x11-utils fonts-dejavu-core \
               desktop-file-utils appstream dpkg-dev file lintian \
               libacl1-dev libattr1-dev \
               python3-gi gir1.2-gtk-3.0 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 orca \
