@@ -340,64 +340,77 @@ void ReportInputDropped(wxWindow* control, bool dropped)
 namespace {
 
 const char kPassProgressName[] = "veltrane-pass-progress";
+const char kPassNewsName[] = "veltrane-pass-news";
 
 // Only a screen reader reads it, and nothing ever focuses it: Tab passes.
-class PassProgressWindow : public wxNativeWindow {
+class UnseenWindow : public wxNativeWindow {
 public:
-    PassProgressWindow(wxWindow* parent, GtkWidget* widget) : wxNativeWindow(parent, wxID_ANY, widget) {}
+    UnseenWindow(wxWindow* parent, GtkWidget* widget) : wxNativeWindow(parent, wxID_ANY, widget) {}
     bool AcceptsFocus() const override { return false; }
     bool AcceptsFocusFromKeyboard() const override { return false; }
 };
 
-wxWindow* PassProgressOf(wxWindow* window)
+// A drawing area that draws nothing, with the role given: GTK's own widget
+// for the role would show. A screen reader passes over an object of no
+// size; one pixel in the corner, transparent, shows nothing and covers
+// nothing that is pressed. Hidden until a pass starts.
+AtkObject* AddUnseen(wxWindow* window, const char* name, AtkRole role)
 {
-    return window ? window->FindWindow(kPassProgressName) : nullptr;
+    GtkWidget* area = gtk_drawing_area_new();
+    gtk_widget_set_can_focus(area, FALSE);
+    auto* unseen = new UnseenWindow(window, area);
+    unseen->SetName(name);
+    const wxSize client = window->GetClientSize();
+    unseen->SetSize(client.x - 1, client.y - 1, 1, 1);
+    unseen->Hide();
+    AtkObject* accessible = gtk_widget_get_accessible(area);
+    atk_object_set_role(accessible, role);
+    return accessible;
 }
 
 }  // namespace
 
 void AddPassProgress(wxWindow* window)
 {
-    if (!window || PassProgressOf(window))
+    if (!window || window->FindWindow(kPassProgressName))
         return;
-    // A drawing area that draws nothing: GTK's own progress bar would show.
-    GtkWidget* area = gtk_drawing_area_new();
-    gtk_widget_set_can_focus(area, FALSE);
-    auto* progress = new PassProgressWindow(window, area);
-    progress->SetName(kPassProgressName);
-    // A screen reader passes over an object of no size; one pixel in the
-    // corner, transparent, shows nothing and covers nothing that is pressed.
-    const wxSize client = window->GetClientSize();
-    progress->SetSize(client.x - 1, client.y - 1, 1, 1);
-    progress->Hide();
-    AtkObject* accessible = gtk_widget_get_accessible(area);
-    Extras* extras = Extend(accessible, kValue);
-    if (!extras)
-        return;
-    extras->hasValue = true;
-    extras->lowest = 0;
-    extras->highest = 100;
-    atk_object_set_role(accessible, ATK_ROLE_PROGRESS_BAR);
+    Extras* extras = Extend(AddUnseen(window, kPassProgressName, ATK_ROLE_PROGRESS_BAR), kValue);
+    if (extras) {
+        extras->hasValue = true;
+        extras->lowest = 0;
+        extras->highest = 100;
+    }
+    // A progress bar's changes are spoken as bare numbers, and the first
+    // may already be the last; an info bar that appears is spoken whole, so
+    // the start is heard in the program's own words.
+    AddUnseen(window, kPassNewsName, ATK_ROLE_INFO_BAR);
 }
 
 void StartPassProgress(wxWindow* window)
 {
-    wxWindow* progress = PassProgressOf(window);
-    AtkObject* accessible = AccessibleOf(progress);
-    Extras* extras = accessible ? ExtrasOf(accessible) : nullptr;
+    wxWindow* progress = window ? window->FindWindow(kPassProgressName) : nullptr;
+    Extras* extras = progress ? ExtrasOf(AccessibleOf(progress)) : nullptr;
     if (!extras)
         return;
-    progress->Show();
-    // Told even where the last pass left it at 0: the start is news.
     extras->held = 0;
-    AnnounceValue(accessible);
+    progress->Show();
 }
 
-void SetPassProgress(wxWindow* window, int percent)
+void SetPassProgress(wxWindow* window, int percent, const wxString& title)
 {
-    AtkObject* accessible = AccessibleOf(PassProgressOf(window));
+    wxWindow* news = window ? window->FindWindow(kPassNewsName) : nullptr;
+    AtkObject* accessible = AccessibleOf(window ? window->FindWindow(kPassProgressName) : nullptr);
     Extras* extras = accessible ? ExtrasOf(accessible) : nullptr;
-    if (!extras || extras->held == percent)
+    if (!news || !extras)
+        return;
+    if (!news->IsShown()) {
+        // The first report of a pass is told by the news, not twice; the
+        // bar goes on from where the pass started.
+        atk_object_set_name(AccessibleOf(news), title.utf8_str());
+        news->Show();
+        return;
+    }
+    if (extras->held == percent)
         return;
     extras->held = percent;
     AnnounceValue(accessible);
@@ -405,11 +418,19 @@ void SetPassProgress(wxWindow* window, int percent)
 
 void EndPassProgress(wxWindow* window)
 {
-    wxWindow* progress = PassProgressOf(window);
-    if (!progress)
+    wxWindow* progress = window ? window->FindWindow(kPassProgressName) : nullptr;
+    wxWindow* news = window ? window->FindWindow(kPassNewsName) : nullptr;
+    AtkObject* accessible = AccessibleOf(progress);
+    Extras* extras = accessible ? ExtrasOf(accessible) : nullptr;
+    if (!news || !extras)
         return;
-    SetPassProgress(window, 100);
+    // Even a pass too short to report anything is heard to end.
+    if (extras->held != 100) {
+        extras->held = 100;
+        AnnounceValue(accessible);
+    }
     progress->Hide();
+    news->Hide();
 }
 
 void SizeIndicatorWithText(wxWindow* checkBox)

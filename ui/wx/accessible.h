@@ -51,13 +51,14 @@ void ExposeStepActions(wxWindow* control, const std::function<void(int step)>& o
 // meanwhile, as its clicks and keys are.
 void ReportInputDropped(wxWindow* control, bool dropped);
 
-// Gives `window` an object that only a screen reader sees: a progress bar
-// from 0 to 100 that follows a pass, there from its start to its end. It
-// takes no room, no input and no focus. The others do nothing to a window
-// without one.
+// Gives `window` objects that only a screen reader sees: a progress bar
+// from 0 to 100 that follows a pass, there from its start to its end, and
+// news of the pass that appears with its first report (`title`, its words
+// for the window's title). They take no room, no input and no focus. The
+// others do nothing to a window without them.
 void AddPassProgress(wxWindow* window);
 void StartPassProgress(wxWindow* window);
-void SetPassProgress(wxWindow* window, int percent);
+void SetPassProgress(wxWindow* window, int percent, const wxString& title);
 void EndPassProgress(wxWindow* window);
 
 }  // namespace platform

@@ -131,7 +131,7 @@ void MainWindowTitleSink::SetTitle(const std::string& text)
 
 void MainWindowTitleSink::SetProgressTitle(const std::string& text, int percent)
 {
-    SetPassProgress(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, percent);
+    SetPassProgress(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, percent, FromNarrow(text));
     SetTitle(text);
 }
 

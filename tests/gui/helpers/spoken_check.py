@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Runs the screen reader Orca beside the window program, its speech going
 to its debug log and nowhere else, opens a notice and runs a pass, and
-checks that Orca spoke the notice's caption and text and the pass's end.
+checks that Orca spoke the notice's caption and text and the pass's start
+and end.
 Prints each fault and exits 1 if there was any.
 
 usage: spoken_check.py (with the program running on the same accessibility
@@ -91,6 +92,8 @@ try:
     find(lambda node: node.name == "Encrypt" and pyatspi.STATE_SHOWING in node.getState().getStates())
     file_field.queryEditableText().setTextContents(data)
     press_by_keyboard(encrypt)
+    if not wait_spoken(log, "Working file data.bin "):
+        faults.append(f"the pass's start was not spoken: {spoken(log)[-5:]}")
     if not wait_spoken(log, "100 percent"):
         faults.append(f"the pass's end was not spoken: {spoken(log)[-5:]}")
 finally:
