@@ -326,6 +326,25 @@ void ExposeStepActions(wxWindow* control, const std::function<void(int step)>& o
                        {"decrement", [onStep] { onStep(-1); }}};
 }
 
+void PressAfterTheRequest(wxWindow* button)
+{
+    GtkWidget* widget = button ? button->GetHandle() : nullptr;
+    Extras* extras = widget ? Extend(gtk_widget_get_accessible(widget), kActions) : nullptr;
+    if (!extras)
+        return;
+    extras->actions = {{"click", [widget] {
+                            g_idle_add(
+                                [](gpointer pressed) -> gboolean {
+                                    auto* target = static_cast<GtkWidget*>(pressed);
+                                    if (gtk_widget_get_realized(target))
+                                        gtk_widget_activate(target);
+                                    g_object_unref(target);
+                                    return G_SOURCE_REMOVE;
+                                },
+                                g_object_ref(widget));
+                        }}};
+}
+
 void ReportInputDropped(wxWindow* control, bool dropped)
 {
     AtkObject* accessible = AccessibleOf(control);

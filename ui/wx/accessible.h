@@ -46,6 +46,12 @@ void ExposeAsSpinButton(wxWindow* field, int lowest, int highest);
 // it, and doesn't claim the focus that Tab never gives it.
 void ExposeStepActions(wxWindow* control, const std::function<void(int step)>& onStep);
 
+// A screen reader's press of the button is carried out once its request
+// has been answered. GTK would press it inside the request, and a box the
+// press opens would hold every other request (the box's own text too)
+// until it closed.
+void PressAfterTheRequest(wxWindow* button);
+
 // Input to the control is being dropped: a screen reader hears it as
 // unavailable, while it looks as it did. Its actions and value are refused
 // meanwhile, as its clicks and keys are.

@@ -111,6 +111,10 @@ void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& co
             platform::SetAccessibleName(control.window, "About Veltrane",
                                         "A click here or F1 opens the About box.");
     }
+    for (const PlacedControl& control : controls) {
+        if (wxDynamicCast(control.window, wxButton))
+            platform::PressAfterTheRequest(control.window);
+    }
     platform::ExposeAsSpinButton(FindWindow(IDC_OFFSET), 0, 255);
     if (auto* arrows = wxDynamicCast(FindWindow(IDC_OFFSET_ARROWS), ArrowPair))
         platform::ExposeStepActions(arrows, [arrows](int step) { arrows->Step(step); });

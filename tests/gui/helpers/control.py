@@ -40,7 +40,6 @@ if len(sys.argv) > 2 and sys.argv[2] == "focus" and not component.grabFocus():
     sys.exit(1)
 box = component.getExtents(pyatspi.DESKTOP_COORDS)
 print(box.x, box.y, box.width, box.height, flush=True)
-# Last: what a press starts may keep the program from answering for a while.
 if len(sys.argv) > 2 and sys.argv[2] == "press" and not control.queryAction().doAction(0):
     print(f"{name!r} could not be pressed", file=sys.stderr)
     sys.exit(1)
