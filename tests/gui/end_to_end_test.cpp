@@ -125,8 +125,11 @@ struct Program : testing::Test {
                     "timeout 5 xdotool search --onlyvisible --name '^Veltrane$' | head -1");
                 return !window.empty();
             },
-            30s))
-            << "the window never appeared";
+            // It has once taken over 30 s, with the rest of the suite
+            // loading the machine.
+            90s))
+            << "the window never appeared; the program said: "
+            << Output("cat " + Quoted(dir / "program.log"));
         ASSERT_TRUE(WaitFor(
             [&] {
                 return Xdotool("windowactivate --sync " + window) &&
