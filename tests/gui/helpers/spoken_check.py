@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Runs the screen reader Orca beside the window program, its speech going
-to its debug log and nowhere else, opens a notice and runs a pass, and
-checks that Orca spoke the notice's caption and text and the pass's start
+to its debug log and nowhere else, steps the offset, opens a notice and
+runs a pass, and checks that Orca spoke the new offset, the notice's caption and text, and the pass's start
 and end.
 Prints each fault and exits 1 if there was any.
 
@@ -77,6 +77,12 @@ try:
         find(lambda node: node.name == "Browse for the key file").queryComponent().grabFocus()
     if not any("Decrypt" in line for line in spoken(log)):
         faults.append(f"Orca never followed the focus: {spoken(log)}")
+    # An arrow key in the offset field; what Orca says of it is read at the
+    # end, since its log reaches the file in blocks.
+    offset = find(lambda node: node.name == "Offset" and node.getRole() == pyatspi.ROLE_SPIN_BUTTON)
+    offset.queryComponent().grabFocus()
+    find(lambda node: node.name == "Offset" and pyatspi.STATE_FOCUSED in node.getState().getStates())
+    Atspi.generate_keyboard_event(0xff52, None, Atspi.KeySynthType.SYM)  # Up
     data = os.path.join(folder, "data.bin")
     key = os.path.join(folder, "key.bin")
     with open(key, "wb") as out:
@@ -103,6 +109,10 @@ try:
         faults.append(f"the pass's start was not spoken: {spoken(log)[-5:]}")
     if not wait_spoken(log, "100 percent"):
         faults.append(f"the pass's end was not spoken: {spoken(log)[-5:]}")
+    said = spoken(log)
+    before_notice = said[:said.index("alert Encrypt file error.")] if "alert Encrypt file error." in said else said
+    if "1" not in before_notice:
+        faults.append(f"the offset's step was not spoken: {before_notice}")
 finally:
     orca.kill()
     orca.wait()
