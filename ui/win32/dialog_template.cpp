@@ -88,11 +88,11 @@ ItemClass ClassOf(const res::ControlLayout& c)
 }  // namespace
 
 std::vector<std::uint16_t> ComposeDialogTemplate(const res::DialogLayout& layout, bool main, int iconId,
-                                                 bool sansSerif,
+                                                 const std::u16string& face,
                                                  std::u16string (*widen)(const std::string& utf8))
 {
-    std::uint32_t style =
-        kDsModalFrame | kWsPopup | kWsCaption | kWsSysMenu | (sansSerif ? kDsSetFont : kDsShellFont);
+    std::uint32_t style = kDsModalFrame | kWsPopup | kWsCaption | kWsSysMenu |
+                          (face == kShellDialogFace ? kDsShellFont : kDsSetFont);
     std::uint32_t exStyle = 0;
     if (main) {
         style |= kWsVisible | kWsMinimizeBox | kDsCenter;
@@ -112,10 +112,10 @@ std::vector<std::uint16_t> ComposeDialogTemplate(const res::DialogLayout& layout
     t.push_back(0);  // no menu
     t.push_back(0);  // the dialog class
     PutText(t, widen(layout.caption));
-    t.push_back(8);  // point size
+    t.push_back(kDialogPointSize);
     t.push_back(kFwNormal);
     t.push_back(0);  // italic, charset
-    PutText(t, sansSerif ? u"MS Sans Serif" : u"MS Shell Dlg");
+    PutText(t, face);
 
     for (std::size_t i = 0; i < layout.count; ++i) {
         const res::ControlLayout& c = layout.controls[i];
