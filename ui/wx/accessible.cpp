@@ -387,11 +387,27 @@ AtkObject* AddUnseen(wxWindow* window, const char* name, AtkRole role)
     return accessible;
 }
 
+wxWindow* UnseenOf(wxWindow* window, const char* name)
+{
+    return window ? window->FindWindow(name) : nullptr;
+}
+
+// Tells a screen reader the progress bar's value, where it is a new one.
+void MoveProgressTo(wxWindow* progress, int percent)
+{
+    AtkObject* accessible = AccessibleOf(progress);
+    Extras* extras = accessible ? ExtrasOf(accessible) : nullptr;
+    if (!extras || extras->held == percent)
+        return;
+    extras->held = percent;
+    AnnounceValue(accessible);
+}
+
 }  // namespace
 
 void AddPassProgress(wxWindow* window)
 {
-    if (!window || window->FindWindow(kPassProgressName))
+    if (!window || UnseenOf(window, kPassProgressName))
         return;
     Extras* extras = Extend(AddUnseen(window, kPassProgressName, ATK_ROLE_PROGRESS_BAR), kValue);
     if (extras) {
@@ -407,7 +423,7 @@ void AddPassProgress(wxWindow* window)
 
 void StartPassProgress(wxWindow* window)
 {
-    wxWindow* progress = window ? window->FindWindow(kPassProgressName) : nullptr;
+    wxWindow* progress = UnseenOf(window, kPassProgressName);
     Extras* extras = progress ? ExtrasOf(AccessibleOf(progress)) : nullptr;
     if (!extras)
         return;
@@ -417,39 +433,26 @@ void StartPassProgress(wxWindow* window)
 
 void SetPassProgress(wxWindow* window, int percent, const wxString& title)
 {
-    wxWindow* news = window ? window->FindWindow(kPassNewsName) : nullptr;
-    AtkObject* accessible = AccessibleOf(window ? window->FindWindow(kPassProgressName) : nullptr);
-    Extras* extras = accessible ? ExtrasOf(accessible) : nullptr;
-    if (!news || !extras)
-        return;
-    if (!news->IsShown()) {
+    wxWindow* news = UnseenOf(window, kPassNewsName);
+    if (news && !news->IsShown()) {
         // The first report of a pass is told by the news, not twice; the
         // bar goes on from where the pass started.
         atk_object_set_name(AccessibleOf(news), title.utf8_str());
         news->Show();
         return;
     }
-    if (extras->held == percent)
-        return;
-    extras->held = percent;
-    AnnounceValue(accessible);
+    MoveProgressTo(UnseenOf(window, kPassProgressName), percent);
 }
 
 void EndPassProgress(wxWindow* window)
 {
-    wxWindow* progress = window ? window->FindWindow(kPassProgressName) : nullptr;
-    wxWindow* news = window ? window->FindWindow(kPassNewsName) : nullptr;
-    AtkObject* accessible = AccessibleOf(progress);
-    Extras* extras = accessible ? ExtrasOf(accessible) : nullptr;
-    if (!news || !extras)
-        return;
+    wxWindow* progress = UnseenOf(window, kPassProgressName);
     // Even a pass too short to report anything is heard to end.
-    if (extras->held != 100) {
-        extras->held = 100;
-        AnnounceValue(accessible);
+    MoveProgressTo(progress, 100);
+    for (wxWindow* unseen : {progress, UnseenOf(window, kPassNewsName)}) {
+        if (unseen)
+            unseen->Hide();
     }
-    progress->Hide();
-    news->Hide();
 }
 
 void SizeIndicatorWithText(wxWindow* checkBox)
