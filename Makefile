@@ -3,16 +3,19 @@
 
 BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
-PACKAGES   := cmake ninja-build g++ libgtest-dev libgmock-dev libwxgtk3.2-dev libgtk-3-dev pkg-config \
-              xvfb xauth xdotool openbox xfwm4 imagemagick x11-utils fonts-dejavu-core \
-              desktop-file-utils appstream dpkg-dev file lintian \
-              libacl1-dev libattr1-dev \
-              python3-gi gir1.2-gtk-3.0 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 orca \
-              dbus-daemon dbus-bin \
-              g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
-              wine wine64 fonts-wine nsis \
-              clang clang-tidy libclang-rt-14-dev devscripts \
-              g++-multilib qemu-user-static
+# What building and running the programs needs; `make run` installs only
+# these. The tests, the Windows and 32-bit builds and the checks need the rest.
+RUN_PACKAGES  := cmake ninja-build g++ pkg-config libwxgtk3.2-dev libgtk-3-dev \
+                 libacl1-dev libattr1-dev
+TEST_PACKAGES := libgtest-dev libgmock-dev \
+                 xvfb xauth xdotool openbox xfwm4 imagemagick x11-utils fonts-dejavu-core \
+                 desktop-file-utils appstream dpkg-dev file lintian \
+                 python3-gi gir1.2-gtk-3.0 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 orca \
+                 dbus-daemon dbus-bin \
+                 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
+                 wine wine64 fonts-wine nsis \
+                 clang clang-tidy libclang-rt-14-dev devscripts \
+                 g++-multilib qemu-user-static
 # Wine's loader for 32-bit programs comes from the i386 architecture, and so
 # do the 32-bit access list and attribute libraries of the 32-bit Linux build.
 FOREIGN_PACKAGES := wine32:i386 libacl1-dev:i386 libattr1-dev:i386
@@ -31,29 +34,40 @@ TOOLCHAIN_build-win64 := cmake/toolchains/mingw-x86_64.cmake
 # arithmetic of the 32-bit Windows programs, on a kernel that runs neither.
 LINUX32_DIR := build-linux32
 
-.PHONY: all deps configure build test test-linux test-windows test-linux32 windows linux32 bench bench-windows run package clean
+.PHONY: all deps deps-run configure build test test-linux test-windows test-linux32 windows linux32 bench bench-windows run package clean
 
 all: build
 
-deps:
-	@missing=""; \
-	for p in $(PACKAGES); do \
-	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
-	done; \
-	for p in $(FOREIGN_PACKAGES); do \
-	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
-	done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:$$missing"; \
-	  if ! dpkg --print-foreign-architectures | grep -qx i386; then $(SUDO) dpkg --add-architecture i386; fi; \
-	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
-	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
-	fi
+# Installs whichever of the named packages are missing: $(call install,NAMES).
+define install
+@missing=""; \
+for p in $(1); do \
+  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
+done; \
+if [ -n "$$missing" ]; then \
+  echo "Installing:$$missing"; \
+  case "$$missing" in *:i386*) \
+    dpkg --print-foreign-architectures | grep -qx i386 || $(SUDO) dpkg --add-architecture i386;; \
+  esac; \
+  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
+  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+fi
+endef
 
+deps-run:
+	$(call install,$(RUN_PACKAGES))
+
+deps:
+	$(call install,$(RUN_PACKAGES) $(TEST_PACKAGES) $(FOREIGN_PACKAGES))
+
+# Configured once; a tree first configured by `make run`, before the test
+# packages were there, is configured again once they are (see tests/).
+CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	$(CONFIGURE)
 
 configure: deps $(BUILD_DIR)/build.ninja
+	@grep -qx 'VELTRANE_TESTS_FOUND:INTERNAL=ON' $(BUILD_DIR)/CMakeCache.txt || $(CONFIGURE)
 
 build: configure
 	cmake --build $(BUILD_DIR)
@@ -91,15 +105,18 @@ test-windows: build windows
 test-linux32: linux32
 	cd $(LINUX32_DIR) && ctest --output-on-failure -j2 $(CTEST_ARGS)
 
-# The window program on the current display; without one, say how to get one.
-run: build
+# The window program on the current display, with nothing built but the
+# programs; without a display, say how to get one. CMake's `run` target knows
+# where the program is.
+RUN_ON_VIRTUAL_DISPLAY := xvfb-run -a make run
+run: deps-run $(BUILD_DIR)/build.ninja
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  echo "No display is set (DISPLAY is empty): the window needs a desktop session to open in."; \
-	  echo "To run it on a virtual display instead (unseen, e.g. for docs/make_screenshots.sh):"; \
-	  echo '  $(XVFB) $(BUILD_DIR)/app/veltrane'; \
+	  echo "To run it on a virtual display instead (unseen; xvfb-run is in the package xvfb):"; \
+	  echo '  $(RUN_ON_VIRTUAL_DISPLAY)'; \
 	  exit 1; \
 	fi
-	$(BUILD_DIR)/app/veltrane
+	cmake --build $(BUILD_DIR) --target run
 
 bench: build
 	$(BUILD_DIR)/bench/veltrane-bench
