@@ -108,12 +108,11 @@ test-linux32: linux32
 # The window program on the current display, with nothing built but the
 # programs; without a display, say how to get one. CMake's `run` target knows
 # where the program is.
-RUN_ON_VIRTUAL_DISPLAY := xvfb-run -a make run
 run: deps-run $(BUILD_DIR)/build.ninja
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  echo "No display is set (DISPLAY is empty): the window needs a desktop session to open in."; \
 	  echo "To run it on a virtual display instead (unseen; xvfb-run is in the package xvfb):"; \
-	  echo '  $(RUN_ON_VIRTUAL_DISPLAY)'; \
+	  echo '  $(XVFB) make run'; \
 	  exit 1; \
 	fi
 	cmake --build $(BUILD_DIR) --target run
@@ -123,6 +122,7 @@ bench: build
 	$(BUILD_DIR)/bench/veltrane-runner-bench
 	$(XVFB) $(BUILD_DIR)/bench/veltrane-window-bench $(BUILD_DIR)/cli/veltrane-cli
 	bench/small_files.sh $(BUILD_DIR)/cli/veltrane-cli
+	bench/first_run.sh
 
 # Not a benchmark: a sanity figure for the Windows program under Wine next
 # to the Linux one, on the same 256 MiB file.
