@@ -197,6 +197,8 @@ private:
 // from its creation to its end, so that two passes whose temporary names
 // coincide never touch each other's files. Unless Replace() succeeds or Keep()
 // is called, the destructor removes the temporary file.
+// A file that must appear whole or not at all (a key) is made the same way by
+// CreateNew() and Place(); unless placed, the destructor removes it.
 class ReplacementFile {
 public:
     enum class Created {
@@ -254,12 +256,26 @@ public:
     // Closes the file and removes it if the temporary name still names it.
     void Discard();
 
+    // A new file for `name` in `folder`, with no name (or a private one that
+    // goes with it) until Place(), so that nothing stopped or killed midway
+    // is found at `name`. False with the system's error: EEXIST
+    // (ERROR_FILE_EXISTS) when anything, even a dangling link, is there.
+    bool CreateNew(const Folder& folder, const std::string& name);
+    // Flushes the new file, names it, never over anything that came there
+    // meanwhile (EEXIST, ERROR_ALREADY_EXISTS), and flushes the folder; on
+    // failure the file goes. It stays open until the object goes.
+    bool Place();
+    int Descriptor() const { return m_fd; }
+
 private:
+    // Forgets any earlier file and takes the folder and the name.
+    bool Start(const Folder& folder, const std::string& name);
     bool StillNamesThisFile() const;
     void Release();
 
     std::string m_path;
     std::string m_name;  // m_path's last component
+    std::string m_private;  // the file's name until it has m_name (POSIX)
     int m_dir = -1;
     int m_fd = -1;
     bool m_created = false;
