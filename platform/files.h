@@ -84,7 +84,7 @@ std::string SystemErrorText(int systemError);
 
 // An unguessable name (".veltrane-" and 16 hex digits) for a file being made
 // where the system can't make one without a name: nobody can plant anything
-// at it beforehand, and a folder walk knows it for a leftover. POSIX only.
+// at it beforehand, and a folder walk knows it for a leftover.
 bool PrivateName(std::string& name);
 // Gives the file open as `fd` (made without a name) the name `name` in the
 // folder open as `dir`, never over a file there: 0, or -1 with errno set
