@@ -82,18 +82,6 @@ std::string ResolvePath(const std::string& path);
 int LastSystemError();
 std::string SystemErrorText(int systemError);
 
-// An unguessable name (".veltrane-" and 16 hex digits) for a file being made
-// where the system can't make one without a name: nobody can plant anything
-// at it beforehand, and a folder walk knows it for a leftover.
-bool PrivateName(std::string& name);
-// Gives the file open as `fd` (made without a name) the name `name` in the
-// folder open as `dir`, never over a file there: 0, or -1 with errno set
-// (EEXIST when the name is taken). POSIX only.
-int LinkOpenFile(int fd, int dir, const std::string& name);
-// Writes all `count` bytes, resuming after interruptions: false with errno
-// set otherwise (ENOSPC for a write that took nothing). POSIX only.
-bool WriteAll(int fd, const void* buffer, size_t count);
-
 // The folder part of a path ("" for a bare name) and its last name.
 std::string FolderOfPath(const std::string& path);
 std::string LastNameOf(const std::string& path);

@@ -78,22 +78,22 @@ std::int64_t Nanoseconds(const struct timespec& time)
     return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
-}  // namespace
-
+// An unguessable name (".veltrane-" and 16 hex digits) for a file being made
+// where the file system can't make one without a name: nobody can plant
+// anything at it beforehand, and a folder walk knows it for a leftover.
 bool PrivateName(std::string& name)
 {
-    unsigned char random[8];
-    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
+    unsigned long long random = 0;
+    if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
         return false;
-    static const char hex[] = "0123456789abcdef";
-    name = ".veltrane-";
-    for (const unsigned char byte : random) {
-        name += hex[byte >> 4];
-        name += hex[byte & 15];
-    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", random);
+    name = std::string(".veltrane-") + hex;
     return true;
 }
 
+// Gives the file open as `fd` (made without a name) the name `name` in the
+// folder open as `dir`, never over a file there.
 int LinkOpenFile(int fd, int dir, const std::string& name)
 {
     // AT_EMPTY_PATH needs a privilege most users lack; the descriptor's
@@ -105,8 +105,6 @@ int LinkOpenFile(int fd, int dir, const std::string& name)
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     return ::linkat(AT_FDCWD, self.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW);
 }
-
-namespace {
 
 // Whether `name` in `dir` is, itself, the file open as `fd`.
 bool NameIsFile(int dir, const std::string& name, int fd)
@@ -210,6 +208,10 @@ std::string SystemErrorText(int systemError)
     return ::strerror_r(systemError, buffer, sizeof buffer);
 }
 
+namespace {
+
+// Writes all `count` bytes, resuming after interruptions: false with errno
+// set otherwise (ENOSPC for a write that took nothing).
 bool WriteAll(int fd, const void* buffer, size_t count)
 {
     const char* in = static_cast<const char*>(buffer);
@@ -229,6 +231,8 @@ bool WriteAll(int fd, const void* buffer, size_t count)
     }
     return true;
 }
+
+}  // namespace
 
 std::string FolderOfPath(const std::string& path)
 {

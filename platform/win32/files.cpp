@@ -17,6 +17,7 @@
 #include <io.h>
 #include <sddl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -175,21 +176,21 @@ bool RenameOpenFile(HANDLE handle, const std::string& target, bool replace)
            Sys().SetFileInformation(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
 }
 
-}  // namespace
-
+// An unguessable name (".veltrane-" and 16 hex digits), which a folder walk
+// knows for a leftover.
 bool PrivateName(std::string& name)
 {
-    unsigned char random[8];
-    if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+    unsigned long long random = 0;
+    if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&random), sizeof random,
+                                          BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
         return false;
-    static const char hex[] = "0123456789abcdef";
-    name = ".veltrane-";
-    for (const unsigned char byte : random) {
-        name += hex[byte >> 4];
-        name += hex[byte & 15];
-    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", random);
+    name = std::string(".veltrane-") + hex;
     return true;
 }
+
+}  // namespace
 
 // Without `othersMayRead` no sharing: the data file is replaced at the end,
 // which Windows refuses while any other program has it open, so such a file
