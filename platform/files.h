@@ -82,18 +82,6 @@ std::string ResolvePath(const std::string& path);
 int LastSystemError();
 std::string SystemErrorText(int systemError);
 
-// An unguessable name (".veltrane-" and 16 hex digits) for a file being made
-// where the system can't make one without a name: nobody can plant anything
-// at it beforehand, and a folder walk knows it for a leftover. POSIX only.
-bool PrivateName(std::string& name);
-// Gives the file open as `fd` (made without a name) the name `name` in the
-// folder open as `dir`, never over a file there: 0, or -1 with errno set
-// (EEXIST when the name is taken). POSIX only.
-int LinkOpenFile(int fd, int dir, const std::string& name);
-// Writes all `count` bytes, resuming after interruptions: false with errno
-// set otherwise (ENOSPC for a write that took nothing). POSIX only.
-bool WriteAll(int fd, const void* buffer, size_t count);
-
 // The folder part of a path ("" for a bare name) and its last name.
 std::string FolderOfPath(const std::string& path);
 std::string LastNameOf(const std::string& path);
@@ -197,6 +185,8 @@ private:
 // from its creation to its end, so that two passes whose temporary names
 // coincide never touch each other's files. Unless Replace() succeeds or Keep()
 // is called, the destructor removes the temporary file.
+// A file that must appear whole or not at all (a key) is made the same way by
+// CreateNew() and Place(); unless placed, the destructor removes it.
 class ReplacementFile {
 public:
     enum class Created {
@@ -254,12 +244,26 @@ public:
     // Closes the file and removes it if the temporary name still names it.
     void Discard();
 
+    // A new file for `name` in `folder`, with no name (or a private one that
+    // goes with it) until Place(), so that nothing stopped or killed midway
+    // is found at `name`. False with the system's error: EEXIST
+    // (ERROR_FILE_EXISTS) when anything, even a dangling link, is there.
+    bool CreateNew(const Folder& folder, const std::string& name);
+    // Flushes the new file, names it, never over anything that came there
+    // meanwhile (EEXIST, ERROR_ALREADY_EXISTS), and flushes the folder; on
+    // failure the file goes. It stays open until the object goes.
+    bool Place();
+    int Descriptor() const { return m_fd; }
+
 private:
+    // Forgets any earlier file and takes the folder and the name.
+    bool Start(const Folder& folder, const std::string& name);
     bool StillNamesThisFile() const;
     void Release();
 
     std::string m_path;
     std::string m_name;  // m_path's last component
+    std::string m_private;  // the file's name until it has m_name (POSIX)
     int m_dir = -1;
     int m_fd = -1;
     bool m_created = false;

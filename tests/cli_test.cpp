@@ -1,8 +1,10 @@
 // veltrane-cli run as a user runs it: the built program in a child process,
 // its exit status and what it prints, and the files it leaves.
 #include "cli/folders.h"
+#include "cli/keygen.h"
 #include "engine/cipher.h"
 #include "platform/files.h"
+#include "platform/posix/syscalls.h"
 #include "res/version.h"
 #include "tests/support/child.h"
 #include "tests/support/files.h"
@@ -24,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -411,6 +414,49 @@ TEST_F(CliTest, KeygenStoppedOrKilledMidwayLeavesNoKeyFile)
         EXPECT_FALSE(Exists(partial));
         EXPECT_TRUE(fs::is_empty(keys)) << signal;
     }
+}
+
+// Where the file system makes no nameless files and can't rename without
+// replacing (NFS), the key still takes its name only when whole, and still
+// never over a file that came there meanwhile.
+TEST_F(CliTest, KeygenWithoutNamelessFilesOrRenamingWithoutReplacing)
+{
+    struct NetworkFileSystem : platform::SystemCalls {
+        std::string comesMeanwhile;
+        int OpenAt(int dir, const char* name, int flags, mode_t mode) override
+        {
+            if ((flags & O_TMPFILE) == O_TMPFILE) {
+                errno = EOPNOTSUPP;
+                return -1;
+            }
+            return SystemCalls::OpenAt(dir, name, flags, mode);
+        }
+        int RenameNoReplace(int, const char*, const char*) override
+        {
+            if (!comesMeanwhile.empty())
+                WriteFile(comesMeanwhile, "theirs");
+            errno = EINVAL;
+            return -1;
+        }
+    } calls;
+    const std::string keys = dir / "keys", made = keys + "/made.key", taken = keys + "/taken.key";
+    testsupport::MakeDirectory(keys);
+    platform::SystemCalls* const previous = platform::SetSystemCalls(&calls);
+    const cli::KeygenResult first = cli::MakeKeyFile(made, 5000);
+    calls.comesMeanwhile = taken;
+    testing::internal::CaptureStderr();
+    const cli::KeygenResult second = cli::MakeKeyFile(taken, 5000);
+    const std::string said = testing::internal::GetCapturedStderr();
+    platform::SetSystemCalls(previous);
+
+    EXPECT_EQ(cli::KeygenResult::Made, first);
+    EXPECT_EQ(5000u, ReadFile(made).size());
+    EXPECT_EQ(0400u, ModeOf(made));
+    EXPECT_EQ(cli::KeygenResult::Failed, second);
+    EXPECT_EQ("veltrane-cli: " + taken + " already exists; a key file is never written over\n", said);
+    EXPECT_EQ("theirs", ReadFile(taken));
+    // Neither left its private name behind.
+    EXPECT_EQ(2, std::distance(fs::directory_iterator(keys), fs::directory_iterator()));
 }
 
 TEST_F(CliTest, RecursiveTakesEveryRegularFileBelowAFolderInNameOrder)

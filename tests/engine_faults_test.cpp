@@ -15,6 +15,8 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
+#include <iterator>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -241,6 +243,8 @@ struct FailingCalls : platform::SystemCalls {
     int failReadFd = -1, reads = 0, failReadAt = -1;
     int failFsync = 0, writeLimit = 0;
     bool dropWrites = false;
+    // No nameless files, no renaming without replacing.
+    bool networkFileSystem = false;
 
     int Open(const char* path, int flags, mode_t mode) override
     {
@@ -251,6 +255,10 @@ struct FailingCalls : platform::SystemCalls {
     }
     int OpenAt(int dir, const char* name, int flags, mode_t mode) override
     {
+        if (networkFileSystem && (flags & O_TMPFILE) == O_TMPFILE) {
+            errno = EOPNOTSUPP;
+            return -1;
+        }
         const int fd = SystemCalls::OpenAt(dir, name, flags, mode);
         if (fd >= 0 && ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE))
             outputs.insert(fd);
@@ -271,6 +279,13 @@ struct FailingCalls : platform::SystemCalls {
         if (dropWrites && outputs.count(fd))
             return static_cast<ssize_t>(count);  // claims it, stores nothing
         return SystemCalls::Write(fd, buffer, writeLimit ? std::min<size_t>(count, writeLimit) : count);
+    }
+    int RenameNoReplace(int dir, const char* from, const char* to) override
+    {
+        if (!networkFileSystem)
+            return SystemCalls::RenameNoReplace(dir, from, to);
+        errno = EINVAL;
+        return -1;
     }
     int Fsync(int fd) override
     {
@@ -324,6 +339,18 @@ TEST_F(Pass, FailedFlushOrAResultShorterThanTheDataStopsBeforeTheReplacement)
         EXPECT_EQ("Error: Could not write encrypted file!", notice.caption);
     }
     ExpectUntouched();
+}
+
+TEST_F(Pass, WithoutNamelessFilesOrRenamingWithoutReplacingTheResultStillTakesItsPlace)
+{
+    Recorder recorder;
+    Installed<FailingCalls> calls;
+    calls.networkFileSystem = true;
+    EXPECT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
+    EXPECT_TRUE(recorder.notices.empty());
+    EXPECT_TRUE(cipher == ReadFile(data));
+    // Nothing left under the temporary or a private name.
+    EXPECT_EQ(2, std::distance(std::filesystem::directory_iterator(dir.Path()), {}));
 }
 
 // Someone else cuts an input short during the pass. A shorter key would

@@ -1,5 +1,4 @@
-// Making the key file on POSIX systems: a nameless file (or one under a
-// private name) that takes the key's name only when whole and flushed.
+// Making the key file on POSIX systems.
 #include "cli/keygen.h"
 
 #include "cli/output.h"
@@ -25,7 +24,7 @@ constexpr size_t kChunk = 4 << 20;
 
 std::string Reason(int error) { return platform::SystemErrorText(error); }
 
-// The folder that holds `path`, as it is opened and named.
+// The folder that holds `path`, as it is measured and named.
 std::string FolderOf(const std::string& path)
 {
     const std::string folder = platform::FolderOfPath(path);
@@ -47,93 +46,6 @@ bool FillRandom(unsigned char* buffer, size_t count)
     }
     return true;
 }
-
-// The key file as it is being made: without a name (or, where the file
-// system can't make such files, under a private one) until it is whole and
-// flushed, so that nothing stopped or killed midway leaves a file at the
-// key's name that looks like a key.
-class NewKeyFile {
-public:
-    explicit NewKeyFile(const std::string& path)
-        : m_folder(FolderOf(path)), m_name(platform::LastNameOf(path))
-    {
-    }
-    ~NewKeyFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (m_dir >= 0) {
-            if (!m_privateName.empty())
-                ::unlinkat(m_dir, m_privateName.c_str(), 0);
-            ::close(m_dir);
-        }
-    }
-    NewKeyFile(const NewKeyFile&) = delete;
-    NewKeyFile& operator=(const NewKeyFile&) = delete;
-
-    bool Create()
-    {
-        m_dir = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (m_dir < 0)
-            return false;
-        // Refused before any byte is drawn; the link at the end refuses a
-        // file that came meanwhile. A symlink at the name counts, dangling
-        // or not.
-        struct stat there {};
-        if (::fstatat(m_dir, m_name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0) {
-            errno = EEXIST;
-            return false;
-        }
-        m_fd = ::openat(m_dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR);
-        if (m_fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-            if (!platform::PrivateName(m_privateName))
-                return false;
-            m_fd = ::openat(m_dir, m_privateName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                            S_IRUSR);
-            if (m_fd < 0)
-                m_privateName.clear();
-        }
-        // Exactly owner-read, whatever the umask took away.
-        return m_fd >= 0 && ::fchmod(m_fd, S_IRUSR) == 0;
-    }
-    int Descriptor() const { return m_fd; }
-
-    // Flushed, then given its name (never over a file that is there by
-    // now), then its folder flushed.
-    bool Keep()
-    {
-        if (::fsync(m_fd) != 0)
-            return false;
-        int linked;
-        if (m_privateName.empty()) {
-            linked = platform::LinkOpenFile(m_fd, m_dir, m_name);
-        } else {
-            linked = ::renameat2(m_dir, m_privateName.c_str(), m_dir, m_name.c_str(), RENAME_NOREPLACE);
-            if (linked == 0)
-                m_privateName.clear();
-        }
-        if (linked != 0)
-            return false;
-        if (::fsync(m_dir) == 0)
-            return true;
-        // Not known to be on disk, so not kept: the name goes again, while
-        // it is still this file's.
-        const int error = errno;
-        struct stat made {}, there {};
-        if (::fstat(m_fd, &made) == 0 && ::fstatat(m_dir, m_name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
-            made.st_dev == there.st_dev && made.st_ino == there.st_ino)
-            ::unlinkat(m_dir, m_name.c_str(), 0);
-        errno = error;
-        return false;
-    }
-
-private:
-    std::string m_folder;
-    std::string m_name;
-    std::string m_privateName;
-    int m_dir = -1;
-    int m_fd = -1;
-};
 
 }  // namespace
 
@@ -170,8 +82,14 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
             return KeygenResult::Failed;
         }
     }
-    NewKeyFile key(path);
-    if (!key.Create()) {
+    // Without a name (or under a private one) until it is whole and
+    // flushed, so that nothing stopped or killed midway leaves a file at the
+    // key's name that looks like a key. Exactly owner-read, whatever the
+    // umask took away.
+    platform::Folder folder;
+    platform::ReplacementFile key;
+    if (!folder.Open(platform::FolderOfPath(path)) || !key.CreateNew(folder, platform::LastNameOf(path)) ||
+        ::fchmod(key.Descriptor(), S_IRUSR) != 0) {
         if (errno == EEXIST)
             Say(QuoteName(path) + " already exists; a key file is never written over");
         else
@@ -217,13 +135,13 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
         // Returning waits for the chunk being drawn, before its buffer goes.
         if (platform::CancelRequested())
             return KeygenResult::Stopped;
-        if (!platform::WriteAll(key.Descriptor(), buffers[current].get(), ready))
+        if (!key.Write(buffers[current].get(), ready))
             return Fail("could not write");
     }
     // A stop that came during the writing still means no key file.
     if (platform::CancelRequested())
         return KeygenResult::Stopped;
-    if (!key.Keep()) {
+    if (!key.Place()) {
         if (errno == EEXIST) {
             Say(QuoteName(path) + " already exists; a key file is never written over");
             return KeygenResult::Failed;

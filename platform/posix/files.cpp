@@ -78,22 +78,22 @@ std::int64_t Nanoseconds(const struct timespec& time)
     return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
-}  // namespace
-
+// An unguessable name (".veltrane-" and 16 hex digits) for a file being made
+// where the file system can't make one without a name: nobody can plant
+// anything at it beforehand, and a folder walk knows it for a leftover.
 bool PrivateName(std::string& name)
 {
-    unsigned char random[8];
-    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
+    unsigned long long random = 0;
+    if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
         return false;
-    static const char hex[] = "0123456789abcdef";
-    name = ".veltrane-";
-    for (const unsigned char byte : random) {
-        name += hex[byte >> 4];
-        name += hex[byte & 15];
-    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", random);
+    name = std::string(".veltrane-") + hex;
     return true;
 }
 
+// Gives the file open as `fd` (made without a name) the name `name` in the
+// folder open as `dir`, never over a file there.
 int LinkOpenFile(int fd, int dir, const std::string& name)
 {
     // AT_EMPTY_PATH needs a privilege most users lack; the descriptor's
@@ -105,8 +105,6 @@ int LinkOpenFile(int fd, int dir, const std::string& name)
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     return ::linkat(AT_FDCWD, self.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW);
 }
-
-namespace {
 
 // Whether `name` in `dir` is, itself, the file open as `fd`.
 bool NameIsFile(int dir, const std::string& name, int fd)
@@ -210,6 +208,10 @@ std::string SystemErrorText(int systemError)
     return ::strerror_r(systemError, buffer, sizeof buffer);
 }
 
+namespace {
+
+// Writes all `count` bytes, resuming after interruptions: false with errno
+// set otherwise (ENOSPC for a write that took nothing).
 bool WriteAll(int fd, const void* buffer, size_t count)
 {
     const char* in = static_cast<const char*>(buffer);
@@ -229,6 +231,8 @@ bool WriteAll(int fd, const void* buffer, size_t count)
     }
     return true;
 }
+
+}  // namespace
 
 std::string FolderOfPath(const std::string& path)
 {
@@ -479,14 +483,59 @@ ReplacementFile::~ReplacementFile()
         Release();
 }
 
-ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std::string& tempName)
+namespace {
+
+// A new file in `dir`, without a name, or where the file system can't make
+// one so, under a private name left in `privateName`: its descriptor, or -1.
+int MakeUnnamedFile(int dir, std::string& privateName)
+{
+    int fd = Sys().OpenAt(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0 && PrivateName(privateName)) {
+        fd = Sys().OpenAt(dir, privateName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          S_IRUSR | S_IWUSR);
+        if (fd < 0)
+            privateName.clear();
+    }
+    return fd;
+}
+
+// Gives a file from MakeUnnamedFile() the name `name`, never over anything
+// there: 0, or -1 with errno set (EEXIST when the name is taken).
+int NameNewFile(int fd, int dir, std::string& privateName, const std::string& name)
+{
+    if (privateName.empty())
+        return LinkOpenFile(fd, dir, name);
+    int named = Sys().RenameNoReplace(dir, privateName.c_str(), name.c_str());
+    if (named != 0 && (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)) {
+        // Network file systems can't rename without replacing; a second
+        // name never replaces either, and the private one then goes.
+        const int refused = errno;
+        named = ::linkat(dir, privateName.c_str(), dir, name.c_str(), 0);
+        if (named == 0)
+            Sys().UnlinkAt(dir, privateName.c_str());
+        else if (errno != EEXIST)
+            errno = refused;
+    }
+    if (named == 0)
+        privateName.clear();
+    return named;
+}
+
+}  // namespace
+
+bool ReplacementFile::Start(const Folder& folder, const std::string& name)
 {
     Discard();
-    m_path = folder.Shown() + tempName;
-    m_name = tempName;
+    m_path = folder.Shown() + name;
+    m_name = name;
     m_keep = false;
     m_dir = folder.IsOpen() ? ::fcntl(folder.Descriptor(), F_DUPFD_CLOEXEC, 0) : -1;
-    if (m_dir < 0)
+    return m_dir >= 0;
+}
+
+ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std::string& tempName)
+{
+    if (!Start(folder, tempName))
         return Created::Failed;
     const long nameMax = ::fpathconf(m_dir, _PC_NAME_MAX);
     if (nameMax > 0 && m_name.size() > static_cast<size_t>(nameMax))
@@ -494,21 +543,9 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
 
     // The new file is made without a name and held before it gets one, so
     // that another pass never finds it at the temporary name unheld, and
-    // nothing can be planted at a name it will use. Where the file system
-    // can't make nameless files, it is made under an unguessable name.
-    std::string privateName;
-    m_fd = Sys().OpenAt(m_dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (m_fd < 0) {
-        if (!PrivateName(privateName)) {
-            Release();
-            return Created::Failed;
-        }
-        m_fd = Sys().OpenAt(m_dir, privateName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                            S_IRUSR | S_IWUSR);
-    }
+    // nothing can be planted at a name it will use.
+    m_fd = MakeUnnamedFile(m_dir, m_private);
     const auto abandon = [&](Created result) {
-        if (m_fd >= 0 && !privateName.empty())
-            Sys().UnlinkAt(m_dir, privateName.c_str());
         Release();
         return result;
     };
@@ -537,13 +574,7 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
         if (leftover >= 0 || errno == ELOOP)
             Sys().UnlinkAt(m_dir, m_name.c_str());
 
-        int linked;
-        if (privateName.empty()) {
-            // Linking never replaces: a file that came in meanwhile stays.
-            linked = LinkOpenFile(m_fd, m_dir, m_name);
-        } else {
-            linked = ::renameat2(m_dir, privateName.c_str(), m_dir, m_name.c_str(), RENAME_NOREPLACE);
-        }
+        const int linked = NameNewFile(m_fd, m_dir, m_private, m_name);
         const int error = errno;
         if (leftover >= 0)
             Sys().Close(leftover);
@@ -553,12 +584,12 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
         }
         if (error == EEXIST)
             continue;
-        if (privateName.empty() || (error != EINVAL && error != ENOSYS && error != ENOTSUP))
+        if (m_private.empty() || (error != EINVAL && error != ENOSYS && error != ENOTSUP))
             return abandon(Created::Failed);
-        Sys().UnlinkAt(m_dir, privateName.c_str());
-        privateName.clear();
+        Sys().UnlinkAt(m_dir, m_private.c_str());
+        m_private.clear();
         Sys().Close(m_fd);
-        // Network file systems can't rename without replacing: the file is
+        // Nor can they all give a file a second name: there the file is
         // made in place and held at once.
         m_fd = Sys().OpenAt(m_dir, m_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                             S_IRUSR | S_IWUSR);
@@ -573,6 +604,36 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
         return Created::Failed;
     }
     return abandon(Created::Failed);
+}
+
+bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
+{
+    FileIdentity there;
+    if (folder.EntryIdentity(name, false, there)) {
+        errno = EEXIST;
+        return false;
+    }
+    if (Start(folder, name) && (m_fd = MakeUnnamedFile(m_dir, m_private)) >= 0)
+        return true;
+    const int error = errno;
+    Release();
+    errno = error;
+    return false;
+}
+
+bool ReplacementFile::Place()
+{
+    if (m_fd < 0 || Sys().Fsync(m_fd) != 0 || NameNewFile(m_fd, m_dir, m_private, m_name) != 0)
+        return false;
+    if (::fsync(m_dir) == 0)
+        return true;
+    // Not known to be on disk, so not kept: the name goes again, while it
+    // is still this file's.
+    const int error = errno;
+    m_created = true;
+    Discard();
+    errno = error;
+    return false;
 }
 
 bool ReplacementFile::Write(const void* buffer, size_t count)
@@ -667,6 +728,10 @@ void ReplacementFile::Discard()
 
 void ReplacementFile::Release()
 {
+    // A file that never got its name goes with its private one.
+    if (!m_private.empty() && m_dir >= 0)
+        Sys().UnlinkAt(m_dir, m_private.c_str());
+    m_private.clear();
     if (m_fd >= 0) {
         Sys().Close(m_fd);
         m_fd = -1;

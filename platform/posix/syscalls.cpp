@@ -31,6 +31,10 @@ int SystemCalls::RenameAt(int dir, const char* from, const char* to)
 {
     return ::renameat(dir, from, dir, to);
 }
+int SystemCalls::RenameNoReplace(int dir, const char* from, const char* to)
+{
+    return ::renameat2(dir, from, dir, to, RENAME_NOREPLACE);
+}
 int SystemCalls::UnlinkAt(int dir, const char* name) { return ::unlinkat(dir, name, 0); }
 
 namespace {

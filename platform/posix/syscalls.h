@@ -27,6 +27,8 @@ public:
     // `to`.
     virtual int CopyPermissions(const char* fromPath, int from, const char* toPath, int to);
     virtual int RenameAt(int dir, const char* from, const char* to);
+    // The same, but refused (EEXIST) when `to` is there.
+    virtual int RenameNoReplace(int dir, const char* from, const char* to);
     virtual int UnlinkAt(int dir, const char* name);
 };
 

@@ -12,10 +12,12 @@
 #include <windows.h>
 
 #include <aclapi.h>
+#include <bcrypt.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sddl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -153,6 +155,39 @@ bool SetDisposition(HANDLE handle, bool remove)
     FILE_DISPOSITION_INFO info {};
     info.DeleteFile = remove ? TRUE : FALSE;
     return Sys().SetFileInformation(handle, FileDispositionInfo, &info, sizeof info) != 0;
+}
+
+// Renamed through the handle, so that what takes the name is the very file
+// held open, with no moment between letting it go and moving it. The call
+// takes the system's own form of a full path (\??\C:\...): a bare name would
+// be read against the current folder by some implementations.
+bool RenameOpenFile(HANDLE handle, const std::string& target, bool replace)
+{
+    std::wstring name = SystemPath(target);
+    if (name.compare(0, 4, L"\\\\?\\") == 0)
+        name.replace(0, 4, L"\\??\\");
+    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = replace ? TRUE : FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, name.c_str(), name.size() * sizeof(wchar_t));
+    return !name.empty() &&
+           Sys().SetFileInformation(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+}
+
+// An unguessable name (".veltrane-" and 16 hex digits), which a folder walk
+// knows for a leftover.
+bool PrivateName(std::string& name)
+{
+    unsigned long long random = 0;
+    if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&random), sizeof random,
+                                          BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+        return false;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", random);
+    name = std::string(".veltrane-") + hex;
+    return true;
 }
 
 }  // namespace
@@ -473,14 +508,19 @@ ReplacementFile::~ReplacementFile()
         Release();
 }
 
-ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std::string& tempName)
+bool ReplacementFile::Start(const Folder& folder, const std::string& name)
 {
     Discard();
-    const std::string tempPath = folder.Shown() + tempName;
-    m_path = tempPath;
-    m_name = tempName;
+    m_path = folder.Shown() + name;
+    m_name = name;
     m_keep = false;
-    const std::wstring wide = SystemPath(tempPath);
+    return true;
+}
+
+ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std::string& tempName)
+{
+    Start(folder, tempName);
+    const std::wstring wide = SystemPath(m_path);
     if (wide.empty())
         return Created::Failed;
     // Names are at most 255 UTF-16 units on every Windows file system.
@@ -593,25 +633,10 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
     }
     // Windows renames over no file that is open. Held until now without
     // write sharing, the original could not be written to; it is let go only
-    // for the rename.
+    // for the rename, which replaces in one step as MoveFileExW does with
+    // MOVEFILE_REPLACE_EXISTING.
     original.Close();
-    // Renamed through the handle this pass holds, so that what takes the data
-    // file's name is the very file this pass wrote, with no moment between
-    // letting it go and moving it. This is the rename, replacing in one step,
-    // that MoveFileExW makes with MOVEFILE_REPLACE_EXISTING. The call takes
-    // the system's own form of a full path (\??\C:\...): a bare name would
-    // be read against the current folder by some implementations.
-    std::wstring name = SystemPath(target);
-    if (name.compare(0, 4, L"\\\\?\\") == 0)
-        name.replace(0, 4, L"\\??\\");
-    std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
-    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = TRUE;
-    rename->RootDirectory = nullptr;
-    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
-    std::memcpy(rename->FileName, name.c_str(), name.size() * sizeof(wchar_t));
-    if (name.empty() || !Sys().SetFileInformation(HandleOf(m_fd), FileRenameInfo, rename,
-                                                  static_cast<DWORD>(buffer.size())))
+    if (!RenameOpenFile(HandleOf(m_fd), target, true))
         return Replaced::Failed;
     m_created = false;
     // Writes the new name through to the disk, as MOVEFILE_WRITE_THROUGH
@@ -619,6 +644,46 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
     Sys().Flush(HandleOf(m_fd));
     Release();
     return Replaced::Yes;
+}
+
+bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
+{
+    Start(folder, name);
+    std::string privateName;
+    if (::GetFileAttributesW(SystemPath(m_path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+        ::SetLastError(ERROR_FILE_EXISTS);
+        return false;
+    }
+    if (!PrivateName(privateName)) {
+        ::SetLastError(ERROR_GEN_FAILURE);
+        return false;
+    }
+    // Made under a name of its own and marked to go when closed from the
+    // start: nothing killed midway is left. CREATE_NEW never writes over a
+    // file, nor follows a link.
+    const HANDLE handle = Sys().Open(SystemPath(folder.Shown() + privateName).c_str(), GENERIC_WRITE | DELETE, 0,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+    m_fd = Adopt(handle, _O_WRONLY);
+    m_created = m_fd >= 0;
+    if (m_created && SetDisposition(handle, true))
+        return true;
+    const DWORD error = ::GetLastError();
+    Discard();
+    ::SetLastError(error);
+    return false;
+}
+
+bool ReplacementFile::Place()
+{
+    const HANDLE handle = HandleOf(m_fd);
+    if (!m_created || !Sys().Flush(handle) || !SetDisposition(handle, false) ||
+        !RenameOpenFile(handle, m_path, false))
+        return false;
+    m_created = false;
+    // Writes the new name through to the disk, as MOVEFILE_WRITE_THROUGH
+    // would; the file has its name either way.
+    Sys().Flush(handle);
+    return true;
 }
 
 void ReplacementFile::Discard()
