@@ -57,9 +57,6 @@ private:
 // Whether a running pass holds the temporary file at `path`.
 bool HeldByRunningPass(const std::string& path);
 
-// Whether a file carries the read-only mark: the program refuses to replace it.
-bool IsMarkedReadOnly(const std::string& path);
-
 // True when both paths exist and name one file, by whatever route: relative
 // and absolute paths, symlinks, hard links.
 bool SameFile(const std::string& a, const std::string& b);
@@ -68,10 +65,6 @@ bool SameFile(const std::string& a, const std::string& b);
 // alone: byte for byte where names keep their letter case, ignoring it where
 // the system folds names.
 bool SamePathText(const std::string& a, const std::string& b);
-
-// True when `path` itself (not what a symlink there points to) is the file
-// that `other` names.
-bool EntryIsFile(const std::string& path, const std::string& other);
 
 // The file a path finally names, symlinks followed; the path unchanged when it
 // can't be resolved.

@@ -165,12 +165,6 @@ bool HeldByRunningPass(const std::string& path)
     return held;
 }
 
-bool IsMarkedReadOnly(const std::string& path)
-{
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && (status.st_mode & kWriteBits) == 0;
-}
-
 bool SameFile(const std::string& a, const std::string& b)
 {
     struct stat sa {}, sb {};
@@ -181,13 +175,6 @@ bool SameFile(const std::string& a, const std::string& b)
 // files. Where a mounted file system folds case, SameFile() still sees that
 // both name one file.
 bool SamePathText(const std::string& a, const std::string& b) { return a == b; }
-
-bool EntryIsFile(const std::string& path, const std::string& other)
-{
-    struct stat entry {}, target {};
-    return ::lstat(path.c_str(), &entry) == 0 && ::stat(other.c_str(), &target) == 0 &&
-           IdentityOf(entry) == IdentityOf(target);
-}
 
 std::string ResolvePath(const std::string& path)
 {

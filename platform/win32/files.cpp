@@ -253,13 +253,6 @@ bool HeldByRunningPass(const std::string& path)
     return ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-bool IsMarkedReadOnly(const std::string& path)
-{
-    const std::wstring wide = SystemPath(path);
-    const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(wide.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-}
-
 bool SameFile(const std::string& a, const std::string& b)
 {
     FileIdentity first, second;
@@ -275,12 +268,6 @@ bool SamePathText(const std::string& a, const std::string& b)
         return a == b;
     return ::CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(),
                                   static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
-}
-
-bool EntryIsFile(const std::string& path, const std::string& other)
-{
-    FileIdentity entry, target;
-    return IdentityOfPath(path, false, entry) && IdentityOfPath(other, true, target) && entry == target;
 }
 
 std::string ResolvePath(const std::string& path)
