@@ -162,6 +162,22 @@ TEST_F(DialogLogic, ArrowsStepWithinTheRangeAndLeavingTheFieldClampsIt)
     EXPECT_EQ(1, dlg.m_nOffset);
 }
 
+TEST(OffsetText, ReadsAnUnsignedDecimalNumberOrZero)
+{
+    using platform::ReadUnsignedText;
+    EXPECT_EQ(0u, ReadUnsignedText(""));
+    EXPECT_EQ(0u, ReadUnsignedText("   "));
+    EXPECT_EQ(255u, ReadUnsignedText("255"));
+    EXPECT_EQ(12u, ReadUnsignedText("  12\t "));
+    EXPECT_EQ(7u, ReadUnsignedText("007"));
+    EXPECT_EQ(4294967295u, ReadUnsignedText("4294967295"));
+    for (const char* unreadable :
+         {"+1", "-1", "12a", "a12", "1 2", "4294967296", "99999999999999999999", "0x10", "1.5"})
+        EXPECT_EQ(0u, ReadUnsignedText(unreadable)) << unreadable;
+    // Digits of other scripts are not decimal digits here.
+    EXPECT_EQ(0u, ReadUnsignedText("\xD9\xA3"));
+}
+
 TEST_F(DialogLogic, BrowseCheckBoxIconAndEscape)
 {
     window.chosen = dir / "other";

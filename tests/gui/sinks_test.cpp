@@ -5,7 +5,6 @@
 #include "ui/wx/pass_loop.h"
 #include "ui/wx/sinks.h"
 #include "tests/support/recorder.h"
-#include "ui/wx/number_text.h"
 
 #include <wx/app.h>
 #include <wx/frame.h>
@@ -198,21 +197,6 @@ TEST(Narrow, PathsSurviveTheTripThroughTheToolkit)
     // Bytes that are no valid name text still show, one character each.
     EXPECT_EQ(4u, platform::FromNarrow("a\xFF\xFE" "b").length());
     EXPECT_EQ("", platform::ToNarrow(wxString()));
-}
-
-TEST(OffsetText, ReadsAnUnsignedDecimalNumberOrZero)
-{
-    EXPECT_EQ(0u, ReadUnsignedNumber(""));
-    EXPECT_EQ(0u, ReadUnsignedNumber("   "));
-    EXPECT_EQ(255u, ReadUnsignedNumber("255"));
-    EXPECT_EQ(12u, ReadUnsignedNumber("  12\t "));
-    EXPECT_EQ(7u, ReadUnsignedNumber("007"));
-    EXPECT_EQ(4294967295u, ReadUnsignedNumber("4294967295"));
-    for (const char* unreadable :
-         {"+1", "-1", "12a", "a12", "1 2", "4294967296", "99999999999999999999", "0x10", "1.5"})
-        EXPECT_EQ(0u, ReadUnsignedNumber(unreadable)) << unreadable;
-    // Digits of other scripts are not decimal digits here.
-    EXPECT_EQ(0u, ReadUnsignedNumber(wxString::FromUTF8("\xD9\xA3")));
 }
 
 }  // namespace
