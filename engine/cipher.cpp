@@ -80,15 +80,6 @@ std::string TemporaryPath(const std::string& dataPath)
     return stem + kTemporarySuffix;
 }
 
-void SplitFileName(const std::string& path, std::string& baseName, std::string& extension)
-{
-    const size_t slash = path.find_last_of(platform::kPathSeparators);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    baseName = name.substr(0, dot);
-    extension = dot == std::string::npos ? std::string() : name.substr(dot);
-}
-
 int ProgressPercent(std::int64_t done, std::int64_t length)
 {
     return static_cast<int>(static_cast<double>(done) / static_cast<double>(length) * 100.0 + 1.0);
@@ -149,10 +140,8 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
         return FailRead(keyPath, platform::LastSystemError());
     const std::int64_t step = length / 10 > 0 ? length / 10 : 1;
 
-    std::string baseName, extension;
-    SplitFileName(filePath, baseName, extension);
     platform::Progress progress;
-    progress.fileName = baseName + extension;
+    progress.fileName = platform::LastNameOf(filePath);
     progress.total = length;
 
     platform::ReplacementFile out;

@@ -46,10 +46,6 @@ int PassNotStarted(const std::string& filePath);
 // without one gets a ".") followed by "1ê9".
 std::string TemporaryPath(const std::string& dataPath);
 
-// The file name of a path split at its last ".": "dir/archive.tar.gz" gives
-// "archive.tar" and ".gz"; without a "." the extension is empty.
-void SplitFileName(const std::string& path, std::string& baseName, std::string& extension);
-
 // The progress figure shown at byte `done` of `length`: 1 at the start,
 // never 100 unless a progress step lands on the very last percent.
 int ProgressPercent(std::int64_t done, std::int64_t length);

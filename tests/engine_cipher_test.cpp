@@ -181,17 +181,6 @@ TEST(TemporaryFile, DotInADirectoryNameDoesNotMoveIt)
     EXPECT_FALSE(Exists(dir / (std::string("old.") + kSuffix)));
 }
 
-TEST(FileName, SplitsAtTheLastDotOfTheName)
-{
-    std::string base, ext;
-    SplitFileName("/x/archive.tar.gz", base, ext);
-    EXPECT_EQ("archive.tar", base);
-    EXPECT_EQ(".gz", ext);
-    SplitFileName("/x.y/notes", base, ext);
-    EXPECT_EQ("notes", base);
-    EXPECT_EQ("", ext);
-}
-
 std::vector<std::string> TitlesFor(size_t length, const std::string& name = "data.bin")
 {
     TempDir dir;
@@ -220,6 +209,8 @@ TEST(Progress, TitlesFollowTheTenthsOfTheFile)
     ASSERT_EQ(15u, titles29.size());
     EXPECT_EQ("Working file data.bin 1% done.", titles29.front());
     EXPECT_EQ("Working file data.bin 97% done.", titles29.back());
+    // The file's whole name, every dot of it.
+    EXPECT_EQ(Lines("archive.tar.gz", {1, 21, 41, 61, 81}), TitlesFor(5, "archive.tar.gz"));
 }
 
 // What the pass reports, before anyone words it.
