@@ -16,9 +16,6 @@
 
 namespace {
 
-// "1ê9" in UTF-8, the narrow encoding of this system.
-const char kTemporarySuffix[] = "1\xC3\xAA" "9";
-
 using platform::NoticeKind;
 
 void Tell(NoticeKind kind, std::vector<std::string> paths, int systemError, bool endsPass)
@@ -76,8 +73,8 @@ std::string TemporaryPath(const std::string& dataPath)
     const size_t slash = dataPath.find_last_of(platform::kPathSeparators);
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const size_t dot = dataPath.find('.', nameStart);
-    const std::string stem = dot == std::string::npos ? dataPath + "." : dataPath.substr(0, dot + 1);
-    return stem + kTemporarySuffix;
+    const std::string stem = dot == std::string::npos ? dataPath : dataPath.substr(0, dot);
+    return stem + platform::kTemporaryEnding;
 }
 
 int ProgressPercent(std::int64_t done, std::int64_t length)

@@ -15,6 +15,11 @@ namespace platform {
 // systems; "\\", "/" and a drive's ":" on Windows.
 extern const char kPathSeparators[];
 
+// How the name of a pass's temporary file ends, after the data file's name
+// up to its first "." ("1ê9", in UTF-8 on every system): the engine names
+// the file with it, and a folder walk knows leftovers by it.
+constexpr char kTemporaryEnding[] = ".1\xC3\xAA" "9";
+
 // Which file a name stands for: the device (volume) and the file's number on
 // it. Two names with one identity are one file.
 struct FileIdentity {

@@ -19,9 +19,6 @@ namespace cli {
 
 namespace {
 
-// What a pass writes before the result takes the data file's name.
-const char kTemporaryEnding[] = ".1\xC3\xAA" "9";
-
 bool EndsWith(const std::string& name, const std::string& ending)
 {
     return name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
@@ -115,7 +112,7 @@ private:
             Skip("not a regular file", path);
         } else if (identity == m_key) {
             Skip("the key file", path);
-        } else if (EndsWith(name, kTemporaryEnding) || IsPrivateLeftover(name)) {
+        } else if (EndsWith(name, platform::kTemporaryEnding) || IsPrivateLeftover(name)) {
             Skip("a temporary file", path);
         } else if (!m_files.insert(identity).second) {
             Skip("reached a second way", path);

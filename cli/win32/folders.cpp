@@ -14,8 +14,6 @@ namespace cli {
 
 namespace {
 
-const char kTemporaryEnding[] = ".1\xC3\xAA" "9";
-
 bool EndsWith(const std::string& name, const std::string& ending)
 {
     return name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0;
@@ -65,7 +63,7 @@ public:
                 Skip("not a regular file", path);
             else if (platform::SameFile(path, m_keyPath))
                 Skip("the key file", path);
-            else if (EndsWithFolded(name, kTemporaryEnding))
+            else if (EndsWithFolded(name, platform::kTemporaryEnding))
                 Skip("a temporary file", path);
             else
                 list.files.push_back(path);
