@@ -109,7 +109,8 @@ int LinkOpenFile(int fd, int dir, const std::string& name)
 // Whether `name` in `dir` is, itself, the file open as `fd`.
 bool NameIsFile(int dir, const std::string& name, int fd)
 {
-    struct stat entry {}, open {};
+    struct stat entry {};
+    struct stat open {};
     return ::fstatat(dir, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &open) == 0 &&
            IdentityOf(entry) == IdentityOf(open);
 }
@@ -167,7 +168,8 @@ bool HeldByRunningPass(const std::string& path)
 
 bool SameFile(const std::string& a, const std::string& b)
 {
-    struct stat sa {}, sb {};
+    struct stat sa {};
+    struct stat sb {};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && IdentityOf(sa) == IdentityOf(sb);
 }
 
