@@ -484,9 +484,9 @@ TEST_F(CliTest, RecursiveTakesEveryRegularFileBelowAFolderInNameOrder)
         if (line.size() > 10 && line.compare(line.size() - 10, 10, " 1% done.\n") == 0)
             firstLines += line;
     }
-    EXPECT_EQ(0u, outcome.err.find("veltrane-cli: skipped (a temporary file): " + madeByAKilledPass + "\n"
-                                   "veltrane-cli: skipped (the key file): " + treeKey + "\n"
-                                   "veltrane-cli: skipped (a symbolic link): " + tree + "/link.txt\n"
+    EXPECT_EQ(0u, outcome.err.find("veltrane-cli: skipped (a temporary file): " + madeByAKilledPass + "\n" +
+                                   "veltrane-cli: skipped (the key file): " + treeKey + "\n" +
+                                   "veltrane-cli: skipped (a symbolic link): " + tree + "/link.txt\n" +
                                    "veltrane-cli: skipped (a temporary file): " + leftover + "\n"))
         << outcome.err;
     for (const std::string& file : files)
@@ -613,8 +613,8 @@ TEST(CliCompletion, OffersCommandsOptionsAndFileNames)
         WriteFile(dir / name, "x");
     // compopt only works inside a real completion; here it is a no-op.
     const auto complete = [&](const std::vector<std::string>& words) {
-        std::string command = "cd '" + dir.Path() + "' && bash -c 'compopt() { :; }; . " VELTRANE_COMPLETION_PATH
-                              "; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _veltrane_cli; "
+        std::string command = "cd '" + dir.Path() + "' && bash -c 'compopt() { :; }; . " + VELTRANE_COMPLETION_PATH +
+                              "; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _veltrane_cli; " +
                               "printf \"[%s]\" \"${COMPREPLY[@]}\"; echo' bash";
         for (const std::string& word : words)
             command += " '" + word + "'";

@@ -370,8 +370,8 @@ TEST_F(Pass, InputCutShortDuringThePassStopsIt)
         ASSERT_EQ(1u, recorder.notices.size());
         EXPECT_EQ(victim == &data ? data + " was changed by another program during the pass. The changed file was "
                                            "left as it is; run the pass again if it is still wanted."
-                                  : "The key file " + key + " was changed by another program during the pass, so "
-                                    "the result would match no key. " + data + " was left as it was.",
+                                  : "The key file " + key + " was changed by another program during the pass, so " +
+                                        "the result would match no key. " + data + " was left as it was.",
                   recorder.notices[0].text);
         EXPECT_FALSE(Exists(temp));
         WriteFile(data, plain);
