@@ -13,7 +13,7 @@ namespace {
 constexpr std::uint32_t kWsPopup = 0x80000000, kWsChild = 0x40000000, kWsVisible = 0x10000000,
                         kWsCaption = 0x00C00000, kWsBorder = 0x00800000, kWsSysMenu = 0x00080000,
                         kWsGroup = 0x00020000, kWsTabStop = 0x00010000, kWsMinimizeBox = 0x00020000,
-                        kWsExDlgModalFrame = 0x1, kWsExAppWindow = 0x40000, kDsSetFont = 0x40,
+                        kWsExDlgModalFrame = 0x1, kWsExAppWindow = 0x40000,
                         kDsModalFrame = 0x80, kDsShellFont = 0x48, kDsCenter = 0x800, kBsPushButton = 0,
                         kBsDefPushButton = 1, kBsAutoCheckBox = 3, kEsLeft = 0, kEsAutoHScroll = 0x80,
                         kSbsVert = 1, kSsLeft = 0, kSsIcon = 3, kSsOwnerDraw = 0xD, kSsEtchedHorz = 0x10,
@@ -24,7 +24,7 @@ static_assert(kWsPopup == WS_POPUP && kWsChild == WS_CHILD && kWsVisible == WS_V
               kWsCaption == WS_CAPTION && kWsBorder == WS_BORDER && kWsSysMenu == WS_SYSMENU &&
               kWsGroup == WS_GROUP && kWsTabStop == WS_TABSTOP && kWsMinimizeBox == WS_MINIMIZEBOX &&
               kWsExDlgModalFrame == WS_EX_DLGMODALFRAME && kWsExAppWindow == WS_EX_APPWINDOW &&
-              kDsSetFont == DS_SETFONT && kDsModalFrame == DS_MODALFRAME && kDsShellFont == DS_SHELLFONT &&
+              kDsModalFrame == DS_MODALFRAME && kDsShellFont == DS_SHELLFONT &&
               kDsCenter == DS_CENTER && kBsPushButton == BS_PUSHBUTTON && kBsDefPushButton == BS_DEFPUSHBUTTON &&
               kBsAutoCheckBox == BS_AUTOCHECKBOX && kEsLeft == ES_LEFT && kEsAutoHScroll == ES_AUTOHSCROLL &&
               kSbsVert == SBS_VERT && kSsLeft == SS_LEFT && kSsIcon == SS_ICON && kSsOwnerDraw == SS_OWNERDRAW &&
@@ -88,11 +88,9 @@ ItemClass ClassOf(const res::ControlLayout& c)
 }  // namespace
 
 std::vector<std::uint16_t> ComposeDialogTemplate(const res::DialogLayout& layout, bool main, int iconId,
-                                                 const std::u16string& face,
                                                  std::u16string (*widen)(const std::string& utf8))
 {
-    std::uint32_t style = kDsModalFrame | kWsPopup | kWsCaption | kWsSysMenu |
-                          (face == kShellDialogFace ? kDsShellFont : kDsSetFont);
+    std::uint32_t style = kDsModalFrame | kWsPopup | kWsCaption | kWsSysMenu | kDsShellFont;
     std::uint32_t exStyle = 0;
     if (main) {
         style |= kWsVisible | kWsMinimizeBox | kDsCenter;
@@ -115,7 +113,7 @@ std::vector<std::uint16_t> ComposeDialogTemplate(const res::DialogLayout& layout
     t.push_back(kDialogPointSize);
     t.push_back(kFwNormal);
     t.push_back(0);  // italic, charset
-    PutText(t, face);
+    PutText(t, kShellDialogFace);
 
     for (std::size_t i = 0; i < layout.count; ++i) {
         const res::ControlLayout& c = layout.controls[i];

@@ -13,16 +13,16 @@ namespace platform {
 
 constexpr int kDialogPointSize = 8;
 
-// The name DS_SHELLFONT looks for: the system maps it to its own dialog face.
+// The name DS_SHELLFONT looks for: Windows and Wine map it, through the
+// FontSubstitutes registry key, to the system's own dialog face, which is
+// always there.
 constexpr char16_t kShellDialogFace[] = u"MS Shell Dlg";
 
 // `main` gives the main window's styles (visible, centred, minimise box, own
 // task-bar button), otherwise the About box's. Static icons show icon
-// resource `iconId`. The dialog is drawn in `face` at kDialogPointSize; the face
-// kShellDialogFace asks for the system's dialog font (DS_SHELLFONT). Texts
-// are turned into UTF-16 by `widen`.
+// resource `iconId`. The dialog is drawn in the system's dialog face at
+// kDialogPointSize. Texts are turned into UTF-16 by `widen`.
 std::vector<std::uint16_t> ComposeDialogTemplate(const res::DialogLayout& layout, bool main, int iconId,
-                                                 const std::u16string& face,
                                                  std::u16string (*widen)(const std::string& utf8));
 
 }  // namespace platform

@@ -16,212 +16,76 @@ namespace platform {
 
 namespace {
 
-int CALLBACK NoteFontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data)
+std::u16string WidenToUtf16(const std::string& utf8)
 {
-    *reinterpret_cast<bool*>(data) = true;
-    return 0;
+    const std::wstring wide = Widen(utf8);
+    return std::u16string(wide.begin(), wide.end());
 }
 
-bool FontExists(const wchar_t* face)
+INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM)
 {
-    bool found = false;
-    LOGFONTW font{};
-    font.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
-    HDC dc = GetDC(nullptr);
-    EnumFontFamiliesExW(dc, &font, NoteFontFound, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, dc);
-    return found;
+    return FALSE;
 }
 
-const wchar_t* ShellFace()
+// `layout` with its one-line static texts and its check boxes as wide as
+// their texts in the system's dialog face, whose glyphs may be wider than
+// those of the face the layout was drawn for, and the dialog wide enough to
+// hold them with the margin it had. Measured in the font the dialog manager
+// gives an empty dialog of the same kind, and turned into dialog units by
+// that dialog's own base units, so nothing guesses how the system maps the
+// face. `controls` holds the fitted controls.
+res::DialogLayout FitTexts(const res::DialogLayout& layout, std::vector<res::ControlLayout>& controls)
 {
-    static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wide characters");
-    return reinterpret_cast<const wchar_t*>(kShellDialogFace);
-}
-
-// What an installed face is known to look like: sans-serif, another look
-// (serif, script, decorative, symbols, fixed pitch), or unsaid, as many faces
-// made for other systems leave it.
-enum class Look { Sans, Other, Unknown };
-
-Look LookOf(HDC dc, const LOGFONTW& font)
-{
-    const BYTE family = font.lfPitchAndFamily & 0xF0;
-    if ((font.lfPitchAndFamily & 3) == FIXED_PITCH || font.lfCharSet == SYMBOL_CHARSET ||
-        font.lfFaceName[0] == L'@')
-        return Look::Other;
-    if (family == FF_SWISS)
-        return Look::Sans;
-    if (family != FF_DONTCARE)
-        return Look::Other;
-    // The font file may say more: its OS/2 table's family class (8 is
-    // sans-serif, 0 unsaid) and the PANOSE numbers after it (a text face's
-    // serif styles 11 to 13 are sans-serif, 0 and 1 unsaid).
-    Look look = Look::Unknown;
-    HFONT made = CreateFontIndirectW(&font);
-    HGDIOBJ previous = SelectObject(dc, made);
-    constexpr DWORD kOs2Table = 0x322F534F;  // "OS/2", as GetFontData takes it
-    BYTE os2[4] = {};
-    if (GetFontData(dc, kOs2Table, 30, os2, sizeof os2) == sizeof os2) {
-        const BYTE familyClass = os2[0], panoseFamily = os2[2], serifStyle = os2[3];
-        if (familyClass == 8)
-            look = Look::Sans;
-        else if (familyClass != 0)
-            look = Look::Other;
-        else if (panoseFamily == PAN_FAMILY_TEXT_DISPLAY && serifStyle > PAN_NO_FIT)
-            look = serifStyle >= PAN_SERIF_NORMAL_SANS && serifStyle <= PAN_SERIF_PERP_SANS ? Look::Sans
-                                                                                            : Look::Other;
-        else if (panoseFamily > PAN_FAMILY_TEXT_DISPLAY)  // scripts, decorative, pictures
-            look = Look::Other;
-    }
-    SelectObject(dc, previous);
-    DeleteObject(made);
-    return look;
-}
-
-struct Enumerated {
-    HDC dc;
-    std::vector<std::pair<Look, std::wstring>> faces;
-};
-
-int CALLBACK NoteFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data)
-{
-    auto* seen = reinterpret_cast<Enumerated*>(data);
-    seen->faces.emplace_back(LookOf(seen->dc, *font), font->lfFaceName);
-    return 1;
-}
-
-// How many pixels the static texts of `layouts` would stick out of their
-// boxes, across and down, in `face`: the font made and the boxes sized as
-// the dialog manager does it, the texts broken into lines as a left-aligned
-// static control breaks them. -1 where the face can't be made.
-long Overrun(HDC dc, const std::vector<const res::DialogLayout*>& layouts, const wchar_t* face)
-{
-    LOGFONTW logical{};
-    logical.lfHeight = -MulDiv(kDialogPointSize, GetDeviceCaps(dc, LOGPIXELSY), 72);
-    logical.lfWeight = FW_NORMAL;
-    logical.lfCharSet = DEFAULT_CHARSET;
-    logical.lfQuality = PROOF_QUALITY;
-    lstrcpynW(logical.lfFaceName, face, LF_FACESIZE);
-    HFONT font = CreateFontIndirectW(&logical);
-    if (!font)
-        return -1;
-    HGDIOBJ previous = SelectObject(dc, font);
-    // Dialog base units: the letters' average width, rounded, and the
-    // line's height.
-    static const wchar_t kLetters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    SIZE letters{};
-    TEXTMETRICW metrics{};
-    long overrun = -1;
-    if (GetTextExtentPoint32W(dc, kLetters, 52, &letters) && GetTextMetricsW(dc, &metrics)) {
-        const int baseX = (letters.cx / 26 + 1) / 2, baseY = metrics.tmHeight;
-        overrun = 0;
-        for (const res::DialogLayout* layout : layouts) {
-            for (std::size_t i = 0; i < layout->count; ++i) {
-                const res::ControlLayout& c = layout->controls[i];
-                if (c.kind != res::ControlKind::StaticText || !c.text || !*c.text)
-                    continue;
-                const LONG width = MulDiv(c.width, baseX, 4), height = MulDiv(c.height, baseY, 8);
-                RECT needed{0, 0, width, height};
-                const std::wstring text = Widen(c.text);
-                DrawTextW(dc, text.c_str(), -1, &needed,
-                          DT_CALCRECT | DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK |
-                              (c.style & res::kNoPrefix ? DT_NOPREFIX : 0));
-                overrun += std::max(0L, needed.right - width) + std::max(0L, needed.bottom - height);
-            }
+    controls.assign(layout.controls, layout.controls + layout.count);
+    res::DialogLayout fitted = layout;
+    fitted.controls = controls.data();
+    const std::vector<WORD> empty = ComposeDialogTemplate({0, "", 0, 0, nullptr, 0}, false, 0, WidenToUtf16);
+    HWND probe = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                            reinterpret_cast<LPCDLGTEMPLATEW>(empty.data()), nullptr, Inert, 0);
+    if (!probe)
+        return fitted;
+    RECT unit{0, 0, 4, 0};  // to the width of one average letter
+    MapDialogRect(probe, &unit);
+    const LONG letter = std::max(1L, unit.right);
+    HDC dc = GetDC(probe);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(probe, WM_GETFONT, 0, 0)));
+    int drawnRight = 0, fittedRight = 0;
+    for (res::ControlLayout& c : controls) {
+        drawnRight = std::max(drawnRight, c.x + c.width);
+        const bool checkBox = c.kind == res::ControlKind::CheckBox;
+        if (c.text && (checkBox || (c.kind == res::ControlKind::StaticText && !(c.style & res::kWrap)))) {
+            RECT text{};
+            DrawTextW(dc, Widen(c.text).c_str(), -1, &text,
+                      DT_CALCRECT | DT_EXPANDTABS | (c.style & res::kNoPrefix ? DT_NOPREFIX : 0));
+            // A check box's text begins past the box and a gap.
+            const LONG pixels = text.right + (checkBox ? GetSystemMetrics(SM_CXMENUCHECK) + letter : 0);
+            c.width = std::max(c.width, static_cast<int>((pixels * 4 + letter - 1) / letter));
         }
+        fittedRight = std::max(fittedRight, c.x + c.width);
+    }
+    fitted.width = std::max(layout.width, fittedRight + layout.width - drawnRight);
+    // What ran across the dialog still does, and buttons on its right keep
+    // their distance from the edge.
+    const int grown = fitted.width - layout.width;
+    for (std::size_t i = 0; grown > 0 && i < controls.size(); ++i) {
+        res::ControlLayout& c = controls[i];
+        if (c.width == layout.controls[i].width && c.width > layout.width / 2)
+            c.width += grown;
+        else if (c.kind == res::ControlKind::PushButton && c.x > layout.width / 2)
+            c.x += grown;
     }
     SelectObject(dc, previous);
-    DeleteObject(font);
-    return overrun;
+    ReleaseDC(probe, dc);
+    DestroyWindow(probe);
+    return fitted;
 }
 
 }  // namespace
 
-std::vector<std::wstring> DialogFaces()
-{
-    // The face the layouts were drawn for; its TrueType successor; the
-    // dialog face of later Windows versions.
-    return {L"MS Sans Serif", L"Microsoft Sans Serif", L"Tahoma", ShellFace()};
-}
-
-std::vector<std::wstring> OtherDialogFaces()
-{
-    HDC dc = GetDC(nullptr);
-    if (!dc)
-        return {};
-    Enumerated seen{dc, {}};
-    LOGFONTW font{};
-    font.lfCharSet = DEFAULT_CHARSET;
-    EnumFontFamiliesExW(dc, &font, NoteFace, reinterpret_cast<LPARAM>(&seen), 0);
-    ReleaseDC(nullptr, dc);
-    // One entry per character set comes back, in the system's order.
-    std::sort(seen.faces.begin(), seen.faces.end());
-    std::vector<std::wstring> faces;
-    for (const auto& [look, face] : seen.faces) {
-        if (look != Look::Other && (faces.empty() || faces.back() != face))
-            faces.push_back(face);
-    }
-    return faces;
-}
-
-DialogFaceChoice ChooseDialogFace(const std::vector<const res::DialogLayout*>& layouts,
-                                  const std::vector<std::wstring>& faces)
-{
-    DialogFaceChoice choice{faces.empty() ? ShellFace() : faces.front(), false};
-    HDC dc = GetDC(nullptr);
-    if (!dc)
-        return choice;
-    long least = -1;
-    for (const std::wstring& face : faces) {
-        // The system maps the shell's name to a face of its own, always there.
-        if (face != ShellFace() && !FontExists(face.c_str()))
-            continue;
-        const long overrun = Overrun(dc, layouts, face.c_str());
-        if (overrun < 0 || (least >= 0 && overrun >= least))
-            continue;
-        choice.face = face;
-        least = overrun;
-        if (overrun == 0) {
-            choice.fits = true;
-            break;
-        }
-    }
-    ReleaseDC(nullptr, dc);
-    return choice;
-}
-
-std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main, int iconId,
-                                      const std::wstring& face)
-{
-    return ComposeDialogTemplate(layout, main, iconId, std::u16string(face.begin(), face.end()),
-                                 [](const std::string& utf8) {
-                                     const std::wstring wide = Widen(utf8);
-                                     return std::u16string(wide.begin(), wide.end());
-                                 });
-}
-
 std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main, int iconId)
 {
-    // Chosen once, for both dialogs, so that they look alike.
-    static const std::wstring face = [] {
-        const std::vector<const res::DialogLayout*> layouts = {&res::MainDialogLayout(),
-                                                               &res::AboutDialogLayout()};
-        DialogFaceChoice choice = ChooseDialogFace(layouts, DialogFaces());
-        // Without any of those (a fresh Wine prefix has none of Windows' own
-        // fonts), or with their widths (Tahoma clips labels drawn for MS Sans
-        // Serif), any installed face that fits will do, else the one that
-        // clips the least.
-        if (!choice.fits) {
-            std::vector<std::wstring> faces = DialogFaces();
-            const std::vector<std::wstring> others = OtherDialogFaces();
-            faces.insert(faces.end(), others.begin(), others.end());
-            choice = ChooseDialogFace(layouts, faces);
-        }
-        return choice.face;
-    }();
-    return BuildDialogTemplate(layout, main, iconId, face);
+    std::vector<res::ControlLayout> controls;
+    return ComposeDialogTemplate(FitTexts(layout, controls), main, iconId, WidenToUtf16);
 }
 
 // ---- Notices and titles ----------------------------------------------------

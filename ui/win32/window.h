@@ -15,35 +15,12 @@
 
 namespace platform {
 
-// An in-memory DLGTEMPLATEEX for `layout`; `main` gives the main window's
-// styles (visible, centred, minimise box, own task-bar button), otherwise
-// the About box's. Static icons show icon resource `iconId`. The dialog is
-// drawn in `face`, or else in the face ChooseDialogFace picks for both
-// dialogs: from DialogFaces(), else from those and OtherDialogFaces().
+// An in-memory DLGTEMPLATEEX for `layout`, in the system's dialog face;
+// `main` gives the main window's styles (visible, centred, minimise box, own
+// task-bar button), otherwise the About box's. Static icons show icon
+// resource `iconId`. One-line static texts and check boxes take the width
+// their texts need in that face, and the dialog grows to hold them.
 std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main, int iconId);
-std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main, int iconId,
-                                      const std::wstring& face);
-
-// The faces the dialogs are best drawn in, best first, the system's dialog
-// face last.
-std::vector<std::wstring> DialogFaces();
-
-// The other installed faces that may suit a dialog, by name: the sans-serif
-// ones, then those that don't say how they look. Serif, script, decorative,
-// symbol and fixed-pitch faces are left out.
-std::vector<std::wstring> OtherDialogFaces();
-
-// The first of `faces` that is installed and in which every static text of
-// `layouts` fits its box (`fits`), measured as the dialog would be laid out
-// in it; failing that, the face that clips the least, the earlier one of
-// equals. The system's dialog face counts as installed. Never fails: with
-// nothing to measure, the first of `faces`.
-struct DialogFaceChoice {
-    std::wstring face;
-    bool fits;
-};
-DialogFaceChoice ChooseDialogFace(const std::vector<const res::DialogLayout*>& layouts,
-                                  const std::vector<std::wstring>& faces);
 
 // Runs `work` on a thread of its own while `window` stays alive: it paints,
 // notices and title changes raised by the work are carried out on this
