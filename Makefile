@@ -120,7 +120,7 @@ run: deps-run $(BUILD_DIR)/build.ninja
 bench: build
 	$(BUILD_DIR)/bench/veltrane-bench
 	$(BUILD_DIR)/bench/veltrane-runner-bench
-	$(XVFB) $(BUILD_DIR)/bench/veltrane-window-bench $(BUILD_DIR)/cli/veltrane-cli
+	$(XVFB) sh -c 'openbox >/dev/null 2>&1 & sleep 1; exec $(BUILD_DIR)/bench/veltrane-window-bench $(BUILD_DIR)/cli/veltrane-cli'
 	bench/small_files.sh $(BUILD_DIR)/cli/veltrane-cli
 	bench/first_run.sh
 
