@@ -459,26 +459,6 @@ std::int64_t InputFile::ReadFull(void* buffer, size_t count)
     return static_cast<std::int64_t>(done);
 }
 
-bool InputFile::ReadAt(std::int64_t offset, void* buffer, size_t count)
-{
-    // A read on a handle opened for plain (not overlapped) use moves its
-    // position; it is put back afterwards.
-    const HANDLE handle = HandleOf(m_fd);
-    LARGE_INTEGER here {}, zero {}, at {};
-    at.QuadPart = offset;
-    if (!::SetFilePointerEx(handle, zero, &here, FILE_CURRENT) ||
-        !::SetFilePointerEx(handle, at, nullptr, FILE_BEGIN))
-        return false;
-    const bool complete = ReadFull(buffer, count) == static_cast<std::int64_t>(count);
-    return ::SetFilePointerEx(handle, here, nullptr, FILE_BEGIN) && complete;
-}
-
-bool InputFile::TakeContentIfSizeUnknown(std::int64_t)
-{
-    // Disk files on Windows always report their true length.
-    return true;
-}
-
 void InputFile::Close()
 {
     if (m_fd >= 0) {
