@@ -247,6 +247,12 @@ private:
     // Forgets any earlier file and takes the folder and the name.
     bool Start(const Folder& folder, const std::string& name);
     bool StillNamesThisFile() const;
+    // Whether `name` beside this file is, itself (not a link to it), the
+    // file `identity`.
+    bool NameIs(const std::string& name, const FileIdentity& identity) const;
+    // Puts this file in place of `targetName` in one step and makes the new
+    // name durable where the system can; false when the system refuses.
+    bool RenameOver(const std::string& targetName, InputFile& original);
     void Release();
 
     std::string m_path;

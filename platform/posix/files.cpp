@@ -374,14 +374,6 @@ void InputFile::Close()
     }
 }
 
-ReplacementFile::~ReplacementFile()
-{
-    if (!m_keep)
-        Discard();
-    else
-        Release();
-}
-
 namespace {
 
 // A new file in `dir`, without a name, or where the file system can't make
@@ -575,44 +567,20 @@ bool ReplacementFile::StillNamesThisFile() const
     return m_dir >= 0 && m_fd >= 0 && NameIsFile(m_dir, m_name, m_fd);
 }
 
-ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, InputFile& original)
+bool ReplacementFile::NameIs(const std::string& name, const FileIdentity& identity) const
 {
-    if (!m_created || m_fd < 0)
-        return Replaced::Failed;
-    if (!StillNamesThisFile()) {
-        m_created = false;  // not ours to remove
-        Release();
-        return Replaced::TemporaryChanged;
-    }
-    // Looked at last, just before the rename: the data file's name still
-    // names the file that was read, and nothing has written to that file,
-    // truncated it or given it a second name since it was opened.
     struct stat now {};
-    if (::fstatat(m_dir, targetName.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
-        IdentityOf(now) != original.Identity()) {
-        Discard();
-        return Replaced::TargetChanged;
-    }
-    switch (original.ChangeSinceOpened()) {
-    case InputFile::Change::None:
-        break;
-    case InputFile::Change::Links:
-        Discard();
-        return Replaced::TargetLinked;
-    case InputFile::Change::Content:
-        Discard();
-        return Replaced::TargetChanged;
-    }
+    return ::fstatat(m_dir, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && IdentityOf(now) == identity;
+}
+
+bool ReplacementFile::RenameOver(const std::string& targetName, InputFile&)
+{
     if (Sys().RenameAt(m_dir, m_name.c_str(), targetName.c_str()) != 0)
-        return Replaced::Failed;
-    m_created = false;
+        return false;
     // Makes the rename itself durable; some file systems can't flush a
     // folder, and the replacement has happened either way.
     ::fsync(m_dir);
-    // A close that fails now can't undo the replacement, and the data were
-    // flushed before it.
-    Release();
-    return Replaced::Yes;
+    return true;
 }
 
 void ReplacementFile::Discard()
