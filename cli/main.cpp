@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "res/version.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -58,12 +59,28 @@ int Keygen(const cli::Options& options)
 void WarnIfKeyShort(const std::string& file, const std::string& key)
 {
     const std::int64_t dataSize = cli::FileSize(file);
-    // Measured the way the pass measures it: a key under /proc reports no
-    // length but gives bytes.
     platform::InputFile keyFile;
-    if (dataSize < 0 || !keyFile.Open(key) || !keyFile.TakeContentIfSizeUnknown(dataSize))
+    if (dataSize < 0 || !keyFile.Open(key))
         return;
-    const std::int64_t keySize = keyFile.Size();
+    // Counted the way the pass reads it: some keys report no true length
+    // (files under /proc). One that gives a whole block and no more than it
+    // reports is taken at its word, so that a large key is not read twice.
+    std::vector<char> block(64 * 1024);
+    std::int64_t keySize = 0;
+    while (keySize < dataSize) {
+        const auto want = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), dataSize - keySize));
+        const std::int64_t got = keyFile.ReadFull(block.data(), want);
+        if (got < 0)
+            return;
+        keySize += got;
+        if (got < static_cast<std::int64_t>(want))
+            break;
+        if (keyFile.Size() >= keySize) {
+            keySize = keyFile.Size();
+            break;
+        }
+    }
     if (keySize >= dataSize)
         return;
     const std::string length = std::to_string(keySize);

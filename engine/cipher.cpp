@@ -131,10 +131,6 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     if (data.LinkCount() > 1)
         return Refuse(NoticeKind::OtherNames, {filePath});
     const std::int64_t length = data.Size();
-    // A key of the kernel's own (under /proc or /sys) reports no true
-    // length; the pass uses the bytes it really gives, never zeros.
-    if (!key.TakeContentIfSizeUnknown(length))
-        return FailRead(keyPath, platform::LastSystemError());
     const std::int64_t step = length / 10 > 0 ? length / 10 : 1;
 
     platform::Progress progress;
@@ -155,18 +151,10 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
         return FailWrite(tempPath, platform::LastSystemError());
     }
 
-    // The key file's last byte stands for every position past its end; an
-    // empty key file counts as zeros. Its length is taken once, and a key
-    // written to during the pass stops it before anything is replaced.
-    const std::int64_t keyLength = key.Size();
-    std::uint8_t lastKey = 0;
-    if (keyLength > 0 && !key.ReadAt(keyLength - 1, &lastKey, 1))
-        return FailRead(keyPath, platform::LastSystemError());
-
     const auto shift = static_cast<std::uint8_t>(offset);
     const bool encrypt = direction == kDirectionEncrypt;
     {
-        ReadAhead ahead(data, key, length, keyLength);
+        ReadAhead ahead(data, key, length);
         std::int64_t done = 0;
         std::int64_t nextProgress = 0;
         while (done < length) {
@@ -193,7 +181,7 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
                 const auto piece = static_cast<std::size_t>(std::min<std::int64_t>(
                     static_cast<std::int64_t>(chunk.count - at), nextProgress - done));
                 const std::size_t keyBytes = std::clamp(chunk.keyBytes, at, at + piece) - at;
-                TransformBlock(chunk.data + at, chunk.key + at, keyBytes, lastKey, piece, shift, encrypt);
+                TransformBlock(chunk.data + at, chunk.key + at, keyBytes, chunk.lastKey, piece, shift, encrypt);
                 at += piece;
                 done += static_cast<std::int64_t>(piece);
             }

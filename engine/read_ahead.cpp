@@ -53,9 +53,8 @@ BlockStore& Store()
 
 }  // namespace
 
-ReadAhead::ReadAhead(platform::InputFile& data, platform::InputFile& key,
-                     std::int64_t length, std::int64_t keyLength)
-    : m_data(data), m_key(key), m_length(length), m_keyLength(keyLength),
+ReadAhead::ReadAhead(platform::InputFile& data, platform::InputFile& key, std::int64_t length)
+    : m_data(data), m_key(key), m_length(length),
       m_threaded(length > static_cast<std::int64_t>(kChunkBytes))
 {
     const std::size_t slots = m_threaded ? kSlots : 1;
@@ -114,8 +113,7 @@ void ReadAhead::Fill(Chunk& chunk, std::int64_t start)
 {
     chunk.count = static_cast<std::size_t>(
         std::min<std::int64_t>(static_cast<std::int64_t>(kChunkBytes), m_length - start));
-    chunk.keyBytes = static_cast<std::size_t>(
-        std::clamp<std::int64_t>(m_keyLength - start, 0, static_cast<std::int64_t>(chunk.count)));
+    chunk.keyBytes = 0;
     chunk.failure = Failure::None;
     chunk.error = 0;
     // A file that ends early has no system error to tell.
@@ -125,13 +123,28 @@ void ReadAhead::Fill(Chunk& chunk, std::int64_t start)
         chunk.error = got < 0 ? platform::LastSystemError() : 0;
         return;
     }
-    if (chunk.keyBytes == 0)
-        return;
-    const std::int64_t gotKey = m_key.ReadFull(chunk.key, chunk.keyBytes);
-    if (gotKey != static_cast<std::int64_t>(chunk.keyBytes)) {
-        chunk.failure = Failure::Key;
-        chunk.error = gotKey < 0 ? platform::LastSystemError() : 0;
+    // The key's reported length is not trusted (files under /proc report
+    // none): it ends where reading it ends, and its last byte then stands for
+    // every position on.
+    if (!m_keyEnded) {
+        const std::int64_t gotKey = m_key.ReadFull(chunk.key, chunk.count);
+        if (gotKey < 0) {
+            chunk.failure = Failure::Key;
+            chunk.error = platform::LastSystemError();
+            return;
+        }
+        chunk.keyBytes = static_cast<std::size_t>(gotKey);
+        if (gotKey > 0)
+            m_lastKey = chunk.key[gotKey - 1];
+        m_keyEnded = chunk.keyBytes < chunk.count;
+        // A key cut short by someone else would silently change the cipher
+        // for the rest of the file.
+        if (m_keyEnded && m_key.ChangeSinceOpened() != platform::InputFile::Change::None) {
+            chunk.failure = Failure::Key;
+            return;
+        }
     }
+    chunk.lastKey = m_lastKey;
 }
 
 void ReadAhead::Run()

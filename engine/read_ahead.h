@@ -23,7 +23,8 @@ public:
 
     struct Chunk {
         std::size_t count = 0;     // data bytes
-        std::size_t keyBytes = 0;  // key bytes; the key file ends before `count`
+        std::size_t keyBytes = 0;  // key bytes; fewer than `count` once the key file has ended
+        std::uint8_t lastKey = 0;  // the key file's last byte so far (0 before any)
         std::uint8_t* data = nullptr;
         std::uint8_t* key = nullptr;
         Failure failure = Failure::None;
@@ -32,10 +33,9 @@ public:
 
     static constexpr std::size_t kChunkBytes = std::size_t{256} * 1024;
 
-    // Reads `length` bytes of `data` and the first `keyLength` bytes of `key`
-    // (fewer when `length` is shorter), both from their current positions.
-    ReadAhead(platform::InputFile& data, platform::InputFile& key,
-              std::int64_t length, std::int64_t keyLength);
+    // Reads `length` bytes of `data`, and `key` in step with them as far as
+    // it goes, both from their current positions.
+    ReadAhead(platform::InputFile& data, platform::InputFile& key, std::int64_t length);
     // Stops the reading and waits for the thread.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -56,7 +56,9 @@ private:
     platform::InputFile& m_data;
     platform::InputFile& m_key;
     const std::int64_t m_length;
-    const std::int64_t m_keyLength;
+    // The reader's own: where the key ended, and its last byte.
+    bool m_keyEnded = false;
+    std::uint8_t m_lastKey = 0;
     const bool m_threaded;
     std::array<Chunk, kSlots> m_slots;
     // Taken from the blocks kept between passes, and given back.

@@ -137,9 +137,6 @@ public:
     // Reads on from the current position until `count` bytes or the end of
     // the file. Returns the number of bytes read, or -1 on a read error.
     std::int64_t ReadFull(void* buffer, std::size_t count);
-    // Reads `count` bytes at `offset` without moving the current position;
-    // true only when all of them were read.
-    bool ReadAt(std::int64_t offset, void* buffer, std::size_t count);
     // The length found when the file was opened.
     std::int64_t Size() const { return m_size; }
     // The length the open file has now (-1 when it can't be told): a file
@@ -154,12 +151,6 @@ public:
     Change ChangeSinceOpened() const;
     // Whether the file carries the read-only mark now.
     bool MarkedReadOnly() const;
-    // Some files report a length of 0 although reading them gives bytes (the
-    // kernel's own files under /proc). For such a file this reads what it
-    // gives, up to `limit` bytes, into private storage that then stands in
-    // for it, so that Size() and every read tell the truth. False when it
-    // can't be read.
-    bool TakeContentIfSizeUnknown(std::int64_t limit);
     void Close();
 
 private:
@@ -171,10 +162,9 @@ private:
     FileIdentity m_identity;
     std::uint64_t m_links = 0;
     // The file's change and modification times when it was opened, in
-    // nanoseconds; a private copy (see below) never changes.
+    // nanoseconds.
     std::int64_t m_changed = 0;
     std::int64_t m_modified = 0;
-    bool m_private = false;
 };
 
 // The new version of a file, written under a temporary name beside it and then
@@ -257,6 +247,12 @@ private:
     // Forgets any earlier file and takes the folder and the name.
     bool Start(const Folder& folder, const std::string& name);
     bool StillNamesThisFile() const;
+    // Whether `name` beside this file is, itself (not a link to it), the
+    // file `identity`.
+    bool NameIs(const std::string& name, const FileIdentity& identity) const;
+    // Puts this file in place of `targetName` in one step and makes the new
+    // name durable where the system can; false when the system refuses.
+    bool RenameOver(const std::string& targetName, InputFile& original);
     void Release();
 
     std::string m_path;

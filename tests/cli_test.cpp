@@ -103,6 +103,18 @@ TEST_F(CliTest, RoundTripRestoresEveryByteAndOnlyWarnsOfTheShortKey)
     EXPECT_EQ(0, decrypted.status);
     EXPECT_EQ("", decrypted.err);
     EXPECT_TRUE(longer == ReadFile(data));
+
+    // A key's length is what it gives where the length it reports says
+    // nothing (under /proc), and what it reports once it gives a whole block.
+    WriteFile(data, PatternBytes(200000, 5));
+    WriteFile(key, PatternBytes(100000, 7));
+    for (const std::string& shortKey : {key, std::string("/proc/version")}) {
+        const Outcome outcome = RunCli({"encrypt", "-k", shortKey, data});
+        EXPECT_EQ(0, outcome.status);
+        EXPECT_NE(std::string::npos, outcome.err.find(": the key is only " + std::to_string(ReadFile(shortKey).size()) +
+                                                      " bytes long"))
+            << outcome.err;
+    }
     EXPECT_FALSE(Exists(dir / ("data." + kSuffix)));
 }
 

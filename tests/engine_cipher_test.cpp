@@ -104,21 +104,25 @@ TEST(CipherBytes, RoundTripsRestoreEveryByte)
     }
 }
 
-// The blocked pass must give exactly what the byte-at-a-time rule gives.
+// The blocked pass must give exactly what the byte-at-a-time rule gives, with
+// the key ending inside a block and where one ends (a block is 256 KiB).
 TEST(CipherBytes, MatchesTheByteRuleAtEveryPosition)
 {
-    TempDir dir;
-    Recorder recorder;
-    const std::string plain = PatternBytes(700000, 5);
-    const std::string key = PatternBytes(500000, 6);
-    WriteFile(dir / "data.bin", plain);
-    WriteFile(dir / "key.bin", key);
-    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 77, kDirectionEncrypt));
-    const std::string cipher = ReadFile(dir / "data.bin");
-    const std::string expected = testsupport::ReferenceEncrypt(plain, key, 77);
-    ASSERT_EQ(expected.size(), cipher.size());
-    const auto mismatch = std::mismatch(expected.begin(), expected.end(), cipher.begin());
-    EXPECT_TRUE(mismatch.first == expected.end()) << "first wrong byte at " << (mismatch.first - expected.begin());
+    for (const size_t keyLength : {500000, 256 * 1024}) {
+        TempDir dir;
+        Recorder recorder;
+        const std::string plain = PatternBytes(700000, 5);
+        const std::string key = PatternBytes(keyLength, 6);
+        WriteFile(dir / "data.bin", plain);
+        WriteFile(dir / "key.bin", key);
+        ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 77, kDirectionEncrypt));
+        const std::string cipher = ReadFile(dir / "data.bin");
+        const std::string expected = testsupport::ReferenceEncrypt(plain, key, 77);
+        ASSERT_EQ(expected.size(), cipher.size());
+        const auto mismatch = std::mismatch(expected.begin(), expected.end(), cipher.begin());
+        EXPECT_TRUE(mismatch.first == expected.end())
+            << "key " << keyLength << ": first wrong byte at " << (mismatch.first - expected.begin());
+    }
 }
 
 

@@ -7,12 +7,9 @@
 #include <attr/libattr.h>
 #include <sys/acl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/random.h>
-#include <sys/vfs.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -305,7 +302,6 @@ bool InputFile::Adopt(int fd, const std::string& path)
     m_links = status.st_nlink;
     m_changed = Nanoseconds(status.st_ctim);
     m_modified = Nanoseconds(status.st_mtim);
-    m_private = false;
     ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
 }
@@ -326,7 +322,7 @@ bool InputFile::OpenIn(const Folder& folder, const std::string& name)
 bool InputFile::MarkedReadOnly() const
 {
     struct stat status {};
-    return m_fd >= 0 && !m_private && ::fstat(m_fd, &status) == 0 && (status.st_mode & kWriteBits) == 0;
+    return m_fd >= 0 && ::fstat(m_fd, &status) == 0 && (status.st_mode & kWriteBits) == 0;
 }
 
 InputFile::Change InputFile::ChangeSinceOpened() const
@@ -334,8 +330,6 @@ InputFile::Change InputFile::ChangeSinceOpened() const
     struct stat status {};
     if (m_fd < 0 || ::fstat(m_fd, &status) != 0)
         return Change::Content;
-    if (m_private)
-        return Change::None;
     // A new link changes the change time too; it is told apart, since its
     // remedy is another.
     if (status.st_nlink > 1)
@@ -372,104 +366,12 @@ std::int64_t InputFile::ReadFull(void* buffer, size_t count)
     return static_cast<std::int64_t>(done);
 }
 
-bool InputFile::ReadAt(std::int64_t offset, void* buffer, size_t count)
-{
-    char* out = static_cast<char*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t got = Sys().ReadAt(m_fd, out + done, count - done,
-                                         static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += static_cast<size_t>(got);
-    }
-    return true;
-}
-
-namespace {
-
-// File systems whose files make up their contents as they are read, and
-// report a length that says nothing of it (0 under /proc, a page under /sys).
-bool IsMadeUpWhenRead(int fd)
-{
-    struct statfs system {};
-    if (::fstatfs(fd, &system) != 0)
-        return false;
-    switch (static_cast<unsigned long>(system.f_type)) {
-    case 0x9fa0:      // proc
-    case 0x62656572:  // sysfs
-    case 0x64626720:  // debugfs
-    case 0x74726163:  // tracefs
-    case 0x73636673:  // securityfs
-    case 0x27e0eb:    // cgroup
-    case 0x63677270:  // cgroup2
-    case 0x62656570:  // configfs
-    case 0xcafe4a11:  // bpf
-        return true;
-    default:
-        return false;
-    }
-}
-
-}  // namespace
-
-bool InputFile::TakeContentIfSizeUnknown(std::int64_t limit)
-{
-    char first = 0;
-    if (limit <= 0 || (m_size != 0 && !IsMadeUpWhenRead(m_fd)))
-        return true;
-    const ssize_t probed = Sys().ReadAt(m_fd, &first, 1, 0);
-    if (probed == 0) {
-        m_size = 0;
-        return true;  // really empty
-    }
-    if (probed < 0)
-        return false;
-    // Such files are small; they are read once, whole, and what was read is
-    // what the pass uses, even if the file says otherwise later.
-    const int copy = ::memfd_create("veltrane-input", MFD_CLOEXEC);
-    if (copy < 0)
-        return false;
-    char buffer[64 * 1024];
-    std::int64_t total = 0;
-    while (total < limit) {
-        const std::int64_t got = ReadFull(buffer, static_cast<size_t>(std::min<std::int64_t>(
-                                                      static_cast<std::int64_t>(sizeof buffer), limit - total)));
-        if (got < 0 || !WriteAll(copy, buffer, static_cast<size_t>(got))) {
-            ::close(copy);
-            return false;
-        }
-        if (got == 0)
-            break;
-        total += got;
-    }
-    if (::lseek(copy, 0, SEEK_SET) != 0) {
-        ::close(copy);
-        return false;
-    }
-    Sys().Close(m_fd);
-    m_fd = copy;
-    m_size = total;
-    m_private = true;
-    return true;
-}
-
 void InputFile::Close()
 {
     if (m_fd >= 0) {
         Sys().Close(m_fd);
         m_fd = -1;
     }
-}
-
-ReplacementFile::~ReplacementFile()
-{
-    if (!m_keep)
-        Discard();
-    else
-        Release();
 }
 
 namespace {
@@ -665,44 +567,20 @@ bool ReplacementFile::StillNamesThisFile() const
     return m_dir >= 0 && m_fd >= 0 && NameIsFile(m_dir, m_name, m_fd);
 }
 
-ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, InputFile& original)
+bool ReplacementFile::NameIs(const std::string& name, const FileIdentity& identity) const
 {
-    if (!m_created || m_fd < 0)
-        return Replaced::Failed;
-    if (!StillNamesThisFile()) {
-        m_created = false;  // not ours to remove
-        Release();
-        return Replaced::TemporaryChanged;
-    }
-    // Looked at last, just before the rename: the data file's name still
-    // names the file that was read, and nothing has written to that file,
-    // truncated it or given it a second name since it was opened.
     struct stat now {};
-    if (::fstatat(m_dir, targetName.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
-        IdentityOf(now) != original.Identity()) {
-        Discard();
-        return Replaced::TargetChanged;
-    }
-    switch (original.ChangeSinceOpened()) {
-    case InputFile::Change::None:
-        break;
-    case InputFile::Change::Links:
-        Discard();
-        return Replaced::TargetLinked;
-    case InputFile::Change::Content:
-        Discard();
-        return Replaced::TargetChanged;
-    }
+    return ::fstatat(m_dir, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && IdentityOf(now) == identity;
+}
+
+bool ReplacementFile::RenameOver(const std::string& targetName, InputFile&)
+{
     if (Sys().RenameAt(m_dir, m_name.c_str(), targetName.c_str()) != 0)
-        return Replaced::Failed;
-    m_created = false;
+        return false;
     // Makes the rename itself durable; some file systems can't flush a
     // folder, and the replacement has happened either way.
     ::fsync(m_dir);
-    // A close that fails now can't undo the replacement, and the data were
-    // flushed before it.
-    Release();
-    return Replaced::Yes;
+    return true;
 }
 
 void ReplacementFile::Discard()

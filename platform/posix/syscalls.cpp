@@ -14,10 +14,6 @@ int SystemCalls::OpenAt(int dir, const char* name, int flags, mode_t mode)
     return ::openat(dir, name, flags, mode);
 }
 ssize_t SystemCalls::Read(int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); }
-ssize_t SystemCalls::ReadAt(int fd, void* buffer, size_t count, off_t offset)
-{
-    return ::pread(fd, buffer, count, offset);
-}
 ssize_t SystemCalls::Write(int fd, const void* buffer, size_t count) { return ::write(fd, buffer, count); }
 int SystemCalls::Fsync(int fd) { return ::fsync(fd); }
 int SystemCalls::Close(int fd) { return ::close(fd); }

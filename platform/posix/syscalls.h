@@ -17,7 +17,6 @@ public:
     // replaces always lie in one folder.
     virtual int OpenAt(int dir, const char* name, int flags, mode_t mode);
     virtual ssize_t Read(int fd, void* buffer, size_t count);
-    virtual ssize_t ReadAt(int fd, void* buffer, size_t count, off_t offset);
     virtual ssize_t Write(int fd, const void* buffer, size_t count);
     virtual int Fsync(int fd);
     virtual int Close(int fd);

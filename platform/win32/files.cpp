@@ -459,40 +459,12 @@ std::int64_t InputFile::ReadFull(void* buffer, size_t count)
     return static_cast<std::int64_t>(done);
 }
 
-bool InputFile::ReadAt(std::int64_t offset, void* buffer, size_t count)
-{
-    // A read on a handle opened for plain (not overlapped) use moves its
-    // position; it is put back afterwards.
-    const HANDLE handle = HandleOf(m_fd);
-    LARGE_INTEGER here {}, zero {}, at {};
-    at.QuadPart = offset;
-    if (!::SetFilePointerEx(handle, zero, &here, FILE_CURRENT) ||
-        !::SetFilePointerEx(handle, at, nullptr, FILE_BEGIN))
-        return false;
-    const bool complete = ReadFull(buffer, count) == static_cast<std::int64_t>(count);
-    return ::SetFilePointerEx(handle, here, nullptr, FILE_BEGIN) && complete;
-}
-
-bool InputFile::TakeContentIfSizeUnknown(std::int64_t)
-{
-    // Disk files on Windows always report their true length.
-    return true;
-}
-
 void InputFile::Close()
 {
     if (m_fd >= 0) {
         ::_close(m_fd);
         m_fd = -1;
     }
-}
-
-ReplacementFile::~ReplacementFile()
-{
-    if (!m_keep)
-        Discard();
-    else
-        Release();
 }
 
 bool ReplacementFile::Start(const Folder& folder, const std::string& name)
@@ -598,39 +570,25 @@ bool ReplacementFile::StillNamesThisFile() const
     return m_created && m_fd >= 0;
 }
 
-ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, InputFile& original)
+bool ReplacementFile::NameIs(const std::string& name, const FileIdentity& identity) const
 {
-    if (!StillNamesThisFile())
-        return Replaced::Failed;
-    const std::string target = DirectoryOf(m_path) + targetName;
     FileIdentity now;
-    if (!IdentityOfPath(target, false, now) || now != original.Identity()) {
-        Discard();
-        return Replaced::TargetChanged;
-    }
-    switch (original.ChangeSinceOpened()) {
-    case InputFile::Change::None:
-        break;
-    case InputFile::Change::Links:
-        Discard();
-        return Replaced::TargetLinked;
-    case InputFile::Change::Content:
-        Discard();
-        return Replaced::TargetChanged;
-    }
+    return IdentityOfPath(DirectoryOf(m_path) + name, false, now) && now == identity;
+}
+
+bool ReplacementFile::RenameOver(const std::string& targetName, InputFile& original)
+{
     // Windows renames over no file that is open. Held until now without
     // write sharing, the original could not be written to; it is let go only
     // for the rename, which replaces in one step as MoveFileExW does with
     // MOVEFILE_REPLACE_EXISTING.
     original.Close();
-    if (!RenameOpenFile(HandleOf(m_fd), target, true))
-        return Replaced::Failed;
-    m_created = false;
+    if (!RenameOpenFile(HandleOf(m_fd), DirectoryOf(m_path) + targetName, true))
+        return false;
     // Writes the new name through to the disk, as MOVEFILE_WRITE_THROUGH
     // would; the replacement has happened either way.
     Sys().Flush(HandleOf(m_fd));
-    Release();
-    return Replaced::Yes;
+    return true;
 }
 
 bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)

@@ -1,0 +1,53 @@
+// File services that are the same on every system, built on the primitives
+// that each system's implementation file gives.
+#include "platform/files.h"
+
+namespace platform {
+
+ReplacementFile::~ReplacementFile()
+{
+    if (!m_keep)
+        Discard();
+    else
+        Release();
+}
+
+ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, InputFile& original)
+{
+    if (!m_created || m_fd < 0)
+        return Replaced::Failed;
+    if (!StillNamesThisFile()) {
+        m_created = false;  // not ours to remove
+        Release();
+        return Replaced::TemporaryChanged;
+    }
+    // Looked at last, just before the rename: the data file's name still
+    // names the file that was read, and nothing has written to that file,
+    // truncated it or given it a second name since it was opened.
+    Replaced refused = Replaced::TargetChanged;
+    if (NameIs(targetName, original.Identity())) {
+        switch (original.ChangeSinceOpened()) {
+        case InputFile::Change::None:
+            refused = Replaced::Yes;
+            break;
+        case InputFile::Change::Links:
+            refused = Replaced::TargetLinked;
+            break;
+        case InputFile::Change::Content:
+            break;
+        }
+    }
+    if (refused != Replaced::Yes) {
+        Discard();
+        return refused;
+    }
+    if (!RenameOver(targetName, original))
+        return Replaced::Failed;
+    m_created = false;
+    // A close that fails now can't undo the replacement, and the data were
+    // flushed before it.
+    Release();
+    return Replaced::Yes;
+}
+
+}  // namespace platform
