@@ -214,7 +214,7 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     }
     // Bytes of an old and a new key mixed would give a file that no key
     // decrypts.
-    if (key.ChangeSinceOpened() != platform::InputFile::Change::None)
+    if (key.ChangeSinceOpened(false) != platform::InputFile::Change::None)
         return KeyChangedDuringThePass(keyPath, filePath);
     switch (out.Replace(name, data)) {
     case platform::ReplacementFile::Replaced::Yes:

@@ -139,7 +139,7 @@ void ReadAhead::Fill(Chunk& chunk, std::int64_t start)
         m_keyEnded = chunk.keyBytes < chunk.count;
         // A key cut short by someone else would silently change the cipher
         // for the rest of the file.
-        if (m_keyEnded && m_key.ChangeSinceOpened() != platform::InputFile::Change::None) {
+        if (m_keyEnded && m_key.ChangeSinceOpened(false) != platform::InputFile::Change::None) {
             chunk.failure = Failure::Key;
             return;
         }

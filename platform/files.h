@@ -146,9 +146,10 @@ public:
     // How many names (hard links) the file has.
     std::uint64_t LinkCount() const { return m_links; }
     // Whether the file is still as it was opened: the same length and no
-    // change since (the system's change time), and no second name.
+    // change since (the system's change time), and, where `namesCount`, no
+    // second name. A key's other names don't matter: only its bytes are read.
     enum class Change { None, Content, Links };
-    Change ChangeSinceOpened() const;
+    Change ChangeSinceOpened(bool namesCount = true) const;
     // Whether the file carries the read-only mark now.
     bool MarkedReadOnly() const;
     void Close();

@@ -221,6 +221,14 @@ TEST_F(Beside, FileWithOtherNamesIsRefusedBeforeAnythingIsWritten)
     EXPECT_TRUE(docPlain == ReadFile(other));
     EXPECT_TRUE(docPlain == ReadFile(doc));
     EXPECT_FALSE(Exists(temp));
+
+    // A key's other names keep nothing old: only its bytes are read.
+    ASSERT_EQ(0, ::unlink(other.c_str()));
+    ASSERT_EQ(0, ::link(key.c_str(), other.c_str()));
+    EXPECT_EQ(1, TransformFile(doc, key, 7, kDirectionEncrypt));
+    EXPECT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ(1, TransformFile(doc, other, 7, kDirectionDecrypt));
+    EXPECT_TRUE(docPlain == ReadFile(doc));
 }
 
 TEST_F(Beside, ClosedStandardStreamsDoNotLeakIntoTheResult)

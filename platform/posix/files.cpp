@@ -325,14 +325,14 @@ bool InputFile::MarkedReadOnly() const
     return m_fd >= 0 && ::fstat(m_fd, &status) == 0 && (status.st_mode & kWriteBits) == 0;
 }
 
-InputFile::Change InputFile::ChangeSinceOpened() const
+InputFile::Change InputFile::ChangeSinceOpened(bool namesCount) const
 {
     struct stat status {};
     if (m_fd < 0 || ::fstat(m_fd, &status) != 0)
         return Change::Content;
     // A new link changes the change time too; it is told apart, since its
     // remedy is another.
-    if (status.st_nlink > 1)
+    if (namesCount && status.st_nlink > 1)
         return Change::Links;
     // The change time moves with every write, truncation, rename and
     // attribute change, and no program can set it back.

@@ -418,13 +418,13 @@ bool InputFile::OpenIn(const Folder& folder, const std::string& name)
     return Adopt(platform::Adopt(handle, _O_RDONLY), folder.Shown() + name);
 }
 
-InputFile::Change InputFile::ChangeSinceOpened() const
+InputFile::Change InputFile::ChangeSinceOpened(bool namesCount) const
 {
     BY_HANDLE_FILE_INFORMATION info {};
     std::int64_t changed = 0, modified = 0;
     if (!Information(HandleOf(m_fd), info) || !TimesOf(HandleOf(m_fd), changed, modified))
         return Change::Content;
-    if (info.nNumberOfLinks > 1)
+    if (namesCount && info.nNumberOfLinks > 1)
         return Change::Links;
     const auto size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
     return size != m_size || changed != m_changed || modified != m_modified ? Change::Content : Change::None;
