@@ -243,11 +243,6 @@ void AnnounceValue(AtkObject* accessible)
     g_signal_emit_by_name(accessible, "value-changed", CurrentValue(ATK_VALUE(accessible)), nullptr);
 }
 
-void OnFieldChanged(GtkEditable*, gpointer accessible)
-{
-    AnnounceValue(ATK_OBJECT(accessible));
-}
-
 }  // namespace
 
 void SetAccessibleName(wxWindow* control, const wxString& name, const wxString& description)
@@ -289,41 +284,6 @@ void ExposeAsDialog(wxWindow* dialog, const wxString& description)
         return;
     atk_object_set_role(accessible, ATK_ROLE_DIALOG);
     atk_object_set_description(accessible, description.utf8_str());
-}
-
-void ExposeAsSpinButton(wxWindow* field, int lowest, int highest)
-{
-    GtkWidget* widget = field ? field->GetHandle() : nullptr;
-    if (!GTK_IS_ENTRY(widget))
-        return;
-    AtkObject* accessible = gtk_widget_get_accessible(widget);
-    Extras* extras = Extend(accessible, kValue);
-    if (!extras)
-        return;
-    extras->hasValue = true;
-    extras->lowest = lowest;
-    extras->highest = highest;
-    // As the field reads its text: what isn't a number is 0.
-    extras->value = [widget] { return std::strtod(gtk_entry_get_text(GTK_ENTRY(widget)), nullptr); };
-    extras->setValue = [widget](double value) {
-        gtk_entry_set_text(GTK_ENTRY(widget), std::to_string(static_cast<int>(value)).c_str());
-    };
-    atk_object_set_role(accessible, ATK_ROLE_SPIN_BUTTON);
-    g_signal_connect_object(widget, "changed", G_CALLBACK(OnFieldChanged), accessible,
-                            GConnectFlags(0));
-}
-
-void ExposeStepActions(wxWindow* control, const std::function<void(int step)>& onStep)
-{
-    GtkWidget* widget = control ? control->GetHandle() : nullptr;
-    if (!widget)
-        return;
-    gtk_widget_set_can_focus(widget, FALSE);
-    Extras* extras = Extend(gtk_widget_get_accessible(widget), kActions);
-    if (!extras)
-        return;
-    extras->actions = {{"increment", [onStep] { onStep(1); }},
-                       {"decrement", [onStep] { onStep(-1); }}};
 }
 
 void PressAfterTheRequest(wxWindow* button)

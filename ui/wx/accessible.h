@@ -36,16 +36,6 @@ void ExposeAsAlert(wxWindow* box, const wxString& caption, const wxString& text)
 // when it opens, and not just its caption and focused button.
 void ExposeAsDialog(wxWindow* dialog, const wxString& description);
 
-// A text field that holds a whole number from `lowest` to `highest`, read
-// as a spin button: its value and range are a number's, and a change of the
-// text is announced as a change of value. Setting the value writes the text.
-void ExposeAsSpinButton(wxWindow* field, int lowest, int highest);
-
-// A control that steps a value by its own, unfocusable means: it offers the
-// steps as actions ("increment", "decrement") to those who can't point at
-// it, and doesn't claim the focus that Tab never gives it.
-void ExposeStepActions(wxWindow* control, const std::function<void(int step)>& onStep);
-
 // A screen reader's press of the button is carried out once its request
 // has been answered. GTK would press it inside the request, and a box the
 // press opens would hold every other request (the box's own text too)
