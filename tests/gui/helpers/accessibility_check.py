@@ -189,7 +189,7 @@ if encrypt is not None and {"File to encrypt", "Key file"} <= fields.keys():
         faults.append(f"the offset's sensitivity went {dropped} during the pass, not [0, 1]")
     if not any(source == progress for _, source, _ in events):
         faults.append("the progress bar never changed during the pass")
-    if value(progress) != 100 or pyatspi.STATE_SHOWING in states(progress):
+    if value(progress) != progress.queryValue().maximumValue or pyatspi.STATE_SHOWING in states(progress):
         faults.append(f"after the pass the progress bar shows {value(progress)}")
     if pyatspi.STATE_SENSITIVE not in states(fields["Key file"]):
         faults.append("the key field stays unavailable after the pass")
