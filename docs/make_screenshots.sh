@@ -68,10 +68,10 @@ wait "${pids[-1]}" 2>/dev/null || true
 start_and_shoot docs/veltrane.png GDK_SCALE=1
 
 # The About box opens on a click on the icon, which sits in the frame at the
-# upper right: about 87% across and 27% down the main window's client area.
+# upper right: about 93% across and 27% down the main window's client area.
 eval "$(xwininfo -id "$main" | sed -n \
   's/^ *Width: *\([0-9]*\)/MAIN_WIDTH=\1/p; s/^ *Height: *\([0-9]*\)/MAIN_HEIGHT=\1/p')"
-xdotool mousemove --window "$main" $((MAIN_WIDTH * 866 / 1000)) $((MAIN_HEIGHT * 27 / 100)) click 1
+xdotool mousemove --window "$main" $((MAIN_WIDTH * 930 / 1000)) $((MAIN_HEIGHT * 27 / 100)) click 1
 about=$(timeout 20 xdotool search --sync --onlyvisible --name '^About Veltrane$' | head -1)
 sleep 1
 xdotool mousemove 0 0

@@ -14,8 +14,6 @@ namespace {
 // order: everything that could start a second request or change a path.
 const int kPassButtons[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_BROWSE_FILE, IDC_BROWSE_KEY};
 
-constexpr int kHighestOffset = 255;
-
 }  // namespace
 
 void CVeltraneDlgLogic::OnInitDialog()

@@ -15,7 +15,8 @@ public:
     virtual ~CVeltraneDlgLogic() = default;
 
     // The offset as last read from or written to the offset field; a request
-    // goes ahead only with 0 to 255.
+    // goes ahead only with 0 to kHighestOffset.
+    static constexpr int kHighestOffset = 255;
     int m_nOffset = 0;
     // 1 when a request marks the key file read-only; follows the check box.
     int m_bReadOnly = 0;

@@ -5,7 +5,10 @@
 #include <wx/checkbox.h>
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
+#include <wx/spinctrl.h>
 #include <wx/textctrl.h>
+
+#include <gtk/gtk.h>
 
 #include <chrono>
 #include <memory>
@@ -101,13 +104,21 @@ wxWindow* Item(wxWindow* dialog, int id)
 
 std::string Text(wxWindow* dialog, int id)
 {
-    auto* field = wxDynamicCast(Item(dialog, id), wxTextCtrl);
+    wxWindow* item = Item(dialog, id);
+    if (auto* spin = wxDynamicCast(item, wxSpinCtrl))
+        return spin->GetTextValue().utf8_string();
+    auto* field = wxDynamicCast(item, wxTextCtrl);
     return field ? field->GetValue().utf8_string() : std::string();
 }
 
 void Type(wxWindow* dialog, int id, const std::string& text)
 {
-    if (auto* field = wxDynamicCast(Item(dialog, id), wxTextCtrl))
+    wxWindow* item = Item(dialog, id);
+    // A spin control's text as typed: the value follows only when GTK next
+    // reads the text.
+    if (wxDynamicCast(item, wxSpinCtrl))
+        gtk_entry_set_text(GTK_ENTRY(item->GetHandle()), text.c_str());
+    else if (auto* field = wxDynamicCast(item, wxTextCtrl))
         field->SetValue(wxString::FromUTF8(text));
 }
 

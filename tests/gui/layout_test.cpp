@@ -5,7 +5,6 @@
 #include "res/layout.h"
 #include "res/resource.h"
 #include "ui/wx/about_dlg.h"
-#include "ui/wx/arrow_pair.h"
 #include "ui/wx/layout_builder.h"
 #include "ui/wx/veltrane_dlg.h"
 
@@ -21,6 +20,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -47,36 +47,50 @@ wxSize Needed(wxWindow* window)
     return needed;
 }
 
-// Checks what a user would see: every control shows what it needs, lies
-// within the dialog, overlaps no other, and what lay inside a frame still does.
+wxRect UnitRect(const res::ControlLayout& control)
+{
+    return wxRect(control.x, control.y, control.width, control.height);
+}
+
+std::string NameOf(const res::ControlLayout& control)
+{
+    return control.text && *control.text ? std::string(control.text).substr(0, 20)
+                                          : std::to_string(control.id);
+}
+
+// Checks what a user would see: every control shows what it needs and lies
+// within the dialog; what the table puts beside or above another stands
+// there still, apart from it; what lay inside a frame still does, and
+// nothing else overlaps.
 void ExpectWholeAndApart(wxDialog* dialog, const std::vector<PlacedControl>& placed)
 {
     const wxRect client(wxPoint(0, 0), dialog->GetClientSize());
     for (const PlacedControl& a : placed) {
-        const std::string name = a.layout->text && *a.layout->text
-                                     ? std::string(a.layout->text).substr(0, 20)
-                                     : std::to_string(a.layout->id);
-        EXPECT_TRUE(client.Contains(a.rect)) << name << " leaves the dialog";
-        if (!a.window) {
-            const wxRect inside(a.layout->x, a.layout->y, a.layout->width, a.layout->height);
-            for (const PlacedControl& b : placed) {
-                const wxRect unit(b.layout->x, b.layout->y, b.layout->width, b.layout->height);
-                if (&a != &b && inside.Contains(unit)) {
-                    EXPECT_TRUE(a.rect.Contains(b.rect))
-                        << "control " << b.layout->id << " slipped out of its frame";
-                }
-            }
-            continue;
-        }
-        EXPECT_EQ(a.rect, a.window->GetRect()) << name;
+        const std::string name = NameOf(*a.layout);
+        const wxRect rect = a.window->GetRect();
+        EXPECT_TRUE(client.Contains(rect)) << name << " leaves the dialog";
         const wxSize needed = Needed(a.window);
         if (!wxDynamicCast(a.window, wxTextCtrl)) {
-            EXPECT_GE(a.rect.width, needed.x) << name << " is cut";
+            EXPECT_GE(rect.width, needed.x) << name << " is cut";
         }
-        EXPECT_GE(a.rect.height, needed.y) << name << " is cut";
+        EXPECT_GE(rect.height, needed.y) << name << " is cut";
         for (const PlacedControl& b : placed) {
-            if (&a != &b && b.window) {
-                EXPECT_FALSE(a.rect.Intersects(b.rect)) << name << " overlaps control " << b.layout->id;
+            if (&a == &b)
+                continue;
+            const wxRect other = b.window->GetRect();
+            const wxRect unitA = UnitRect(*a.layout), unitB = UnitRect(*b.layout);
+            if (unitA.Contains(unitB)) {
+                EXPECT_TRUE(rect.Contains(other)) << NameOf(*b.layout) << " slipped out of " << name;
+                continue;
+            }
+            if (!unitB.Contains(unitA)) {
+                EXPECT_FALSE(rect.Intersects(other)) << name << " overlaps " << NameOf(*b.layout);
+            }
+            if (unitA.GetRight() < unitB.x) {
+                EXPECT_LT(rect.GetRight(), other.x) << name << " is no longer left of " << NameOf(*b.layout);
+            }
+            if (unitA.GetBottom() < unitB.y) {
+                EXPECT_LT(rect.GetBottom(), other.y) << name << " is no longer above " << NameOf(*b.layout);
             }
         }
     }
@@ -111,25 +125,6 @@ TEST(Layouts, EveryTextIsWholeAndNothingOverlapsInAnyFont)
     }
 }
 
-TEST(MainLayout, TheArrowsStandVisiblyBesideTheOffsetField)
-{
-    DialogPtr dlg(new CVeltraneDlg(nullptr));
-    const wxRect field = dlg->FindWindow(IDC_OFFSET)->GetRect();
-    auto* arrows = wxDynamicCast(dlg->FindWindow(IDC_OFFSET_ARROWS), ArrowPair);
-    ASSERT_NE(nullptr, arrows);
-    const wxRect box = arrows->GetRect();
-    EXPECT_GE(box.width, 10);
-    EXPECT_GE(box.height, 16);
-    EXPECT_GE(box.x, field.GetRight());
-    EXPECT_LT(box.x - field.GetRight(), field.width);
-    EXPECT_LT(box.y, field.GetBottom());
-    EXPECT_GT(box.GetBottom(), field.y);
-    EXPECT_FALSE(arrows->AcceptsFocusFromKeyboard());
-    // The upper half steps up, the lower half down.
-    EXPECT_EQ(ArrowPair::Arrow::Up, arrows->ArrowAt(wxPoint(box.width / 2, 1)));
-    EXPECT_EQ(ArrowPair::Arrow::Down, arrows->ArrowAt(wxPoint(box.width / 2, box.height - 2)));
-}
-
 TEST(MainLayout, EachLabelIsLevelWithItsField)
 {
     for (double scale : {1.0, 1.5}) {
@@ -139,7 +134,7 @@ TEST(MainLayout, EachLabelIsLevelWithItsField)
         auto middle = [&](const char* text, int id) {
             for (const PlacedControl& control : placed) {
                 if (control.layout->id == id && (id != IDC_STATIC || control.layout->text == std::string(text)))
-                    return control.rect.y + control.rect.height / 2;
+                    return control.window->GetRect().y + control.window->GetRect().height / 2;
             }
             ADD_FAILURE() << "no control " << id << " " << text;
             return 0;
@@ -159,13 +154,13 @@ TEST(AboutLayout, TheWarningFrameAndTheLineSpanTheBoxInAnyFont)
         int textRight = 0;
         for (const PlacedControl& control : placed) {
             if (control.layout->kind == res::ControlKind::StaticText)
-                textRight = std::max(textRight, control.rect.GetRight());
+                textRight = std::max(textRight, control.window->GetRect().GetRight());
         }
         const int slack = dialog->ConvertDialogToPixels(wxSize(2, 0)).x;
         for (const PlacedControl& control : placed) {
             if (control.layout->kind == res::ControlKind::RaisedFrame ||
                 control.layout->kind == res::ControlKind::EtchedLine) {
-                EXPECT_GE(control.rect.GetRight(), textRight - slack)
+                EXPECT_GE(control.window->GetRect().GetRight(), textRight - slack)
                     << "kind " << static_cast<int>(control.layout->kind) << " at " << scale;
             }
         }
@@ -242,61 +237,40 @@ TEST(AboutLayout, TheLineIsDrawnInTheThemesShadowApartFromTheBackground)
         << "the line is lost in the background " << background.GetAsString();
 }
 
-// A made-up layout: two labels side by side and a frame around a third.
-const res::ControlLayout kRow[] = {
+// A made-up layout: two labels level with each other, a button beside them
+// and the row below, a text under both labels, and a frame set a little
+// apart around a third text.
+const res::ControlLayout kRows[] = {
     {1, res::ControlKind::StaticText, "a", 10, 10, 20, 10, res::kNoStyle},
-    {2, res::ControlKind::StaticText, "b", 40, 10, 20, 10, res::kNoStyle},
-    {3, res::ControlKind::RaisedFrame, "", 0, 30, 100, 40, res::kNoStyle},
-    {4, res::ControlKind::StaticText, "c", 10, 40, 50, 10, res::kWrap},
+    {2, res::ControlKind::StaticText, "b", 40, 12, 20, 8, res::kNoStyle},
+    {3, res::ControlKind::PushButton, "tall", 70, 10, 20, 25, res::kNoStyle},
+    {4, res::ControlKind::StaticText, "d", 10, 25, 50, 10, res::kNoStyle},
+    {5, res::ControlKind::RaisedFrame, "", 0, 45, 100, 30, res::kNoStyle},
+    {6, res::ControlKind::StaticText, "c", 12, 55, 50, 10, res::kWrap},
 };
-const res::DialogLayout kRowLayout{1, "row", 100, 80, kRow, 4};
 
-TEST(Placement, ABoxGrowsRightwardsAndAroundItsMiddle)
+TEST(Grid, RowsAndColumnsComeFromTheTablesEdges)
 {
-    const auto boxes = PlaceControls(kRowLayout, 1.0, 1.0, [](size_t index, int) {
-        return index == 0 ? wxSize(25, 14) : wxSize(0, 0);
-    });
-    ASSERT_EQ(4u, boxes.size());
-    EXPECT_EQ(wxRect(10, 8, 25, 14), boxes[0]);
-    EXPECT_EQ(wxRect(40, 10, 20, 10), boxes[1]);
-}
-
-TEST(Placement, AWrappedTextGrowsDownwards)
-{
-    const auto boxes = PlaceControls(kRowLayout, 1.0, 1.0, [](size_t index, int) {
-        return index == 3 ? wxSize(50, 20) : wxSize(0, 0);
-    });
-    ASSERT_EQ(4u, boxes.size());
-    EXPECT_EQ(wxRect(10, 40, 50, 20), boxes[3]);
-}
-
-TEST(Placement, GrowthThatWouldOverlapOrLeaveAFrameIsRefused)
-{
-    // "a" grown over "b".
-    EXPECT_TRUE(PlaceControls(kRowLayout, 1.0, 1.0, [](size_t index, int) {
-                    return index == 0 ? wxSize(35, 10) : wxSize(0, 0);
-                }).empty());
-    // "c" grown through the bottom of its frame.
-    EXPECT_TRUE(PlaceControls(kRowLayout, 1.0, 1.0, [](size_t index, int) {
-                    return index == 3 ? wxSize(50, 40) : wxSize(0, 0);
-                }).empty());
-    // With more room per unit the same needs fit.
-    EXPECT_FALSE(PlaceControls(kRowLayout, 2.0, 2.0, [](size_t index, int) {
-                     return index == 0 ? wxSize(35, 10) : wxSize(0, 0);
-                 }).empty());
-}
-
-TEST(Placement, BoxesThatMeetInDialogUnitsStillOnlyMeetInPixels)
-{
-    const res::ControlLayout stacked[] = {
-        {1, res::ControlKind::StaticText, "a", 3, 91, 206, 22, res::kNoStyle},
-        {2, res::ControlKind::EtchedLine, "", 4, 113, 209, 1, res::kNoStyle},
+    const res::DialogLayout layout{1, "rows", 100, 80, kRows, 6};
+    const std::vector<GridPlace> places = ArrangeInGrid(layout);
+    ASSERT_EQ(6u, places.size());
+    struct Expected {
+        int frame, row, column, rowSpan, columnSpan;
+        bool spansAll, setApart;
     };
-    const res::DialogLayout layout{1, "stacked", 217, 129, stacked, 2};
-    for (double unit : {1.25, 1.5, 1.75, 2.125, 2.3}) {
-        EXPECT_EQ(2u, PlaceControls(layout, unit, unit, [](size_t, int) { return wxSize(0, 0); })
-                          .size())
-            << unit;
+    const Expected expected[] = {
+        {-1, 0, 1, 1, 1, false, false}, {-1, 0, 2, 1, 1, false, false},
+        {-1, 0, 3, 2, 1, false, false}, {-1, 1, 1, 1, 2, false, false},
+        {-1, 2, 0, 1, 4, true, true},   {4, 0, 0, 1, 1, true, false},
+    };
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        const GridPlace& got = places[i];
+        const Expected& want = expected[i];
+        EXPECT_EQ(std::make_tuple(want.frame, want.row, want.column, want.rowSpan, want.columnSpan,
+                                  want.spansAll, want.setApart),
+                  std::make_tuple(got.frame, got.row, got.column, got.rowSpan, got.columnSpan,
+                                  got.spansAll, got.setApart))
+            << "control " << kRows[i].id;
     }
 }
 

@@ -38,8 +38,7 @@ namespace {
 
 const int kPassButtons[] = {IDC_ENCRYPT, IDC_DECRYPT, IDC_BROWSE_FILE, IDC_BROWSE_KEY};
 // Controls that stay usable while a pass runs.
-const int kAlwaysEnabled[] = {IDC_FILE_PATH, IDC_KEY_PATH, IDC_OFFSET, IDC_OFFSET_ARROWS,
-                              IDC_READ_ONLY};
+const int kAlwaysEnabled[] = {IDC_FILE_PATH, IDC_KEY_PATH, IDC_OFFSET, IDC_READ_ONLY};
 
 // A pass over this many bytes writes ten blocks, each after one progress
 // line.

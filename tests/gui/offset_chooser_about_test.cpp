@@ -6,14 +6,18 @@
 #include "res/resource.h"
 #include "tests/support/recorder.h"
 #include "ui/wx/about_dlg.h"
-#include "ui/wx/arrow_pair.h"
 #include "ui/wx/file_chooser.h"
 #include "ui/wx/veltrane_dlg.h"
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/spinctrl.h>
 #include <wx/statbmp.h>
 #include <wx/textctrl.h>
+
+#include <gtk/gtk.h>
+
+#include <tuple>
 
 using guitest::Click;
 using guitest::Item;
@@ -49,24 +53,12 @@ struct Dialog : testing::Test {
         guitest::Flush();
     }
 
-    void Scroll(wxEventType type)
+    // A step of the spin control's own, as its arrows and the Up and Down
+    // keys make one: GTK reads what was typed, then steps.
+    void Step(bool up)
     {
-        wxScrollEvent event(type, IDC_OFFSET_ARROWS, 0, wxVERTICAL);
-        event.SetEventObject(Item(dlg, IDC_OFFSET_ARROWS));
-        Item(dlg, IDC_OFFSET_ARROWS)->GetEventHandler()->ProcessEvent(event);
-    }
-
-    // A press and release on one of the arrows, as the mouse delivers it.
-    void ClickArrow(bool up)
-    {
-        wxWindow* arrows = Item(dlg, IDC_OFFSET_ARROWS);
-        const wxSize size = arrows->GetClientSize();
-        for (wxEventType type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP}) {
-            wxMouseEvent event(type);
-            event.SetPosition(wxPoint(size.x / 2, up ? 2 : size.y - 3));
-            event.SetEventObject(arrows);
-            arrows->GetEventHandler()->ProcessEvent(event);
-        }
+        g_signal_emit_by_name(Item(dlg, IDC_OFFSET)->GetHandle(), "change-value",
+                              up ? GTK_SCROLL_STEP_UP : GTK_SCROLL_STEP_DOWN);
     }
 
     void LeaveOffsetField()
@@ -104,62 +96,40 @@ using OffsetField = Dialog;
 
 TEST_F(OffsetField, TheArrowsStepWithinTheRangeAndStopAtItsEnds)
 {
+    auto* spin = wxDynamicCast(Item(dlg, IDC_OFFSET), wxSpinCtrl);
+    ASSERT_NE(nullptr, spin);
+    EXPECT_EQ(0, spin->GetMin());
+    EXPECT_EQ(255, spin->GetMax());
+
     Type(dlg, IDC_OFFSET, "254");
-    Scroll(wxEVT_SCROLL_LINEUP);
+    Step(true);
     EXPECT_EQ("255", Text(dlg, IDC_OFFSET));
-    Scroll(wxEVT_SCROLL_LINEUP);
+    Step(true);
     EXPECT_EQ("255", Text(dlg, IDC_OFFSET));
     EXPECT_EQ(255, dlg->m_nOffset);
 
     Type(dlg, IDC_OFFSET, "1");
-    ClickArrow(false);
+    Step(false);
     EXPECT_EQ("0", Text(dlg, IDC_OFFSET));
-    // At 0 the down arrow still reaches the dialog and changes nothing.
-    ClickArrow(false);
+    Step(false);
     EXPECT_EQ("0", Text(dlg, IDC_OFFSET));
     EXPECT_EQ(0, dlg->m_nOffset);
-    ClickArrow(true);
+    Step(true);
     EXPECT_EQ("1", Text(dlg, IDC_OFFSET));
 }
 
-TEST_F(OffsetField, UpAndDownInTheFieldAreTheArrows)
+TEST_F(OffsetField, AStepFirstReadsTheTypedTextAsTheCommandsDo)
 {
-    wxWindow* field = Item(dlg, IDC_OFFSET);
-    Type(dlg, IDC_OFFSET, "300");
-    guitest::PressKey(dlg, field, WXK_DOWN);  // clamps first, as the arrow does
-    EXPECT_EQ("254", Text(dlg, IDC_OFFSET));
-    guitest::PressKey(dlg, field, WXK_UP);
-    guitest::PressKey(dlg, field, WXK_UP);
-    EXPECT_EQ("255", Text(dlg, IDC_OFFSET));
-    EXPECT_EQ(255, dlg->m_nOffset);
-    Type(dlg, IDC_OFFSET, "0");
-    guitest::PressKey(dlg, field, WXK_DOWN);
-    EXPECT_EQ("0", Text(dlg, IDC_OFFSET));
-
-    // Elsewhere the keys are left to the control that has the focus.
-    guitest::PressKey(dlg, Item(dlg, IDC_KEY_PATH), WXK_UP);
-    EXPECT_EQ("0", Text(dlg, IDC_OFFSET));
-}
-
-TEST_F(OffsetField, AnArrowFirstBringsATypedValueIntoTheRange)
-{
-    Type(dlg, IDC_OFFSET, "300");
-    EXPECT_EQ(300, dlg->m_nOffset);
-    Scroll(wxEVT_SCROLL_LINEUP);
-    EXPECT_EQ(255, dlg->m_nOffset);
-    EXPECT_EQ("300", Text(dlg, IDC_OFFSET));  // nothing stepped, nothing written
-
-    Type(dlg, IDC_OFFSET, "300");
-    Scroll(wxEVT_SCROLL_LINEDOWN);
-    EXPECT_EQ(254, dlg->m_nOffset);
-    EXPECT_EQ("254", Text(dlg, IDC_OFFSET));
-
-    // Other scroll codes, the end of a click among them, only clamp.
-    for (wxEventType type : {wxEVT_SCROLL_CHANGED, wxEVT_SCROLL_THUMBTRACK, wxEVT_SCROLL_PAGEUP}) {
-        Type(dlg, IDC_OFFSET, "300");
-        Scroll(type);
-        EXPECT_EQ(255, dlg->m_nOffset);
-        EXPECT_EQ("300", Text(dlg, IDC_OFFSET));
+    const std::tuple<const char*, bool, const char*> cases[] = {
+        {"300", false, "254"}, {"300", true, "255"},       {"abc", true, "1"},
+        {" 17 ", true, "18"},  {"12abc", true, "1"},       {"1e2", true, "1"},
+        {"-5", true, "1"},     {"2147483648", true, "1"},
+    };
+    for (const auto& [typed, up, shown] : cases) {
+        Type(dlg, IDC_OFFSET, typed);
+        Step(up);
+        EXPECT_EQ(shown, Text(dlg, IDC_OFFSET)) << "typed \"" << typed << "\"";
+        EXPECT_EQ(std::stoi(shown), dlg->m_nOffset) << "typed \"" << typed << "\"";
     }
 }
 

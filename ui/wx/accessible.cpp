@@ -5,7 +5,7 @@
 
 #include <gtk/gtk.h>
 
-#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,12 +23,6 @@ AtkObject* AccessibleOf(wxWindow* window)
 // knows; it lives as long as that object.
 struct Extras {
     bool inputDropped = false;
-    bool hasValue = false;
-    double lowest = 0;
-    double highest = 0;
-    double held = 0;  // the value, where no control holds it
-    std::function<double()> value;
-    std::function<void(double)> setValue;
     std::vector<std::pair<std::string, std::function<void()>>> actions;
 };
 
@@ -59,106 +53,9 @@ AtkStateSet* RefStateSet(AtkObject* accessible)
     return states;
 }
 
-// GTK's window object names its role by its own lights, whatever role it
-// was given; an extended object has the role it was given.
-AtkRole GivenRole(AtkObject* accessible)
-{
-    return accessible->role;
-}
-
 void ClassInit(gpointer klass, gpointer)
 {
     ATK_OBJECT_CLASS(klass)->ref_state_set = RefStateSet;
-    ATK_OBJECT_CLASS(klass)->get_role = GivenRole;
-}
-
-double CurrentValue(AtkValue* object)
-{
-    const Extras* extras = ExtrasOf(object);
-    if (!extras)
-        return 0.0;
-    return extras->value ? extras->value() : extras->held;
-}
-
-void GetCurrentValue(AtkValue* object, GValue* value)
-{
-    g_value_init(value, G_TYPE_DOUBLE);
-    g_value_set_double(value, CurrentValue(object));
-}
-
-void GetMinimumValue(AtkValue* object, GValue* value)
-{
-    const Extras* extras = ExtrasOf(object);
-    g_value_init(value, G_TYPE_DOUBLE);
-    g_value_set_double(value, extras ? extras->lowest : 0.0);
-}
-
-void GetMaximumValue(AtkValue* object, GValue* value)
-{
-    const Extras* extras = ExtrasOf(object);
-    g_value_init(value, G_TYPE_DOUBLE);
-    g_value_set_double(value, extras ? extras->highest : 0.0);
-}
-
-void GetMinimumIncrement(AtkValue*, GValue* value)
-{
-    g_value_init(value, G_TYPE_DOUBLE);
-    g_value_set_double(value, 1.0);
-}
-
-bool Settable(const Extras* extras, double value)
-{
-    return extras && extras->setValue && !extras->inputDropped && value >= extras->lowest &&
-           value <= extras->highest;
-}
-
-gboolean SetCurrentValueOld(AtkValue* object, const GValue* value)
-{
-    Extras* extras = ExtrasOf(object);
-    if (!G_VALUE_HOLDS_DOUBLE(value) || !Settable(extras, g_value_get_double(value)))
-        return FALSE;
-    extras->setValue(g_value_get_double(value));
-    return TRUE;
-}
-
-void GetValueAndText(AtkValue* object, gdouble* value, gchar** text)
-{
-    if (value)
-        *value = CurrentValue(object);
-    if (text)
-        *text = nullptr;
-}
-
-AtkRange* GetRange(AtkValue* object)
-{
-    const Extras* extras = ExtrasOf(object);
-    return extras ? atk_range_new(extras->lowest, extras->highest, nullptr) : nullptr;
-}
-
-gdouble GetIncrement(AtkValue*)
-{
-    return 1.0;
-}
-
-void SetValue(AtkValue* object, gdouble value)
-{
-    Extras* extras = ExtrasOf(object);
-    if (Settable(extras, value))
-        extras->setValue(value);
-}
-
-void ValueInit(gpointer iface, gpointer)
-{
-    auto* value = static_cast<AtkValueIface*>(iface);
-    value->get_current_value = GetCurrentValue;
-    value->get_maximum_value = GetMaximumValue;
-    value->get_minimum_value = GetMinimumValue;
-    value->get_minimum_increment = GetMinimumIncrement;
-    value->set_current_value = SetCurrentValueOld;
-    value->get_value_and_text = GetValueAndText;
-    value->get_range = GetRange;
-    value->get_increment = GetIncrement;
-    value->set_value = SetValue;
 }
 
 gint ActionCount(AtkAction* object)
@@ -192,7 +89,7 @@ void ActionInit(gpointer iface, gpointer)
     action->do_action = DoAction;
 }
 
-enum Interfaces : unsigned { kStatesOnly = 0, kValue = 1, kActions = 2 };
+enum Interfaces : unsigned { kStatesOnly = 0, kActions = 2 };
 
 // GTK makes one accessible object per widget, of the type its widget class
 // names, and has no way to add an interface to one widget's object. So the
@@ -215,10 +112,6 @@ Extras* Extend(AtkObject* accessible, unsigned interfaces)
         type = g_type_register_static_simple(parent, g_intern_string(name.c_str()),
                                              query.class_size, ClassInit, query.instance_size,
                                              nullptr, GTypeFlags(0));
-        if (interfaces & kValue) {
-            const GInterfaceInfo info = {ValueInit, nullptr, nullptr};
-            g_type_add_interface_static(type, ATK_TYPE_VALUE, &info);
-        }
         if (interfaces & kActions) {
             const GInterfaceInfo info = {ActionInit, nullptr, nullptr};
             g_type_add_interface_static(type, ATK_TYPE_ACTION, &info);
@@ -230,22 +123,6 @@ Extras* Extend(AtkObject* accessible, unsigned interfaces)
     g_object_set_qdata_full(G_OBJECT(accessible), ExtrasQuark(), extras,
                             [](gpointer data) { delete static_cast<Extras*>(data); });
     return extras;
-}
-
-void AnnounceValue(AtkObject* accessible)
-{
-    const Extras* extras = ExtrasOf(accessible);
-    if (!extras || !extras->hasValue)
-        return;
-    // Both ways a value's change is told: the property (which older
-    // readers follow) and the signal.
-    g_object_notify(G_OBJECT(accessible), "accessible-value");
-    g_signal_emit_by_name(accessible, "value-changed", CurrentValue(ATK_VALUE(accessible)), nullptr);
-}
-
-void OnFieldChanged(GtkEditable*, gpointer accessible)
-{
-    AnnounceValue(ATK_OBJECT(accessible));
 }
 
 }  // namespace
@@ -275,7 +152,7 @@ void RelateLabel(wxWindow* label, wxWindow* control)
 void ExposeAsAlert(wxWindow* box, const wxString& caption, const wxString& text)
 {
     AtkObject* accessible = AccessibleOf(box);
-    if (!Extend(accessible, kStatesOnly))
+    if (!accessible)
         return;
     atk_object_set_role(accessible, ATK_ROLE_ALERT);
     atk_object_set_name(accessible, caption.utf8_str());
@@ -285,45 +162,10 @@ void ExposeAsAlert(wxWindow* box, const wxString& caption, const wxString& text)
 void ExposeAsDialog(wxWindow* dialog, const wxString& description)
 {
     AtkObject* accessible = AccessibleOf(dialog);
-    if (!Extend(accessible, kStatesOnly))
+    if (!accessible)
         return;
     atk_object_set_role(accessible, ATK_ROLE_DIALOG);
     atk_object_set_description(accessible, description.utf8_str());
-}
-
-void ExposeAsSpinButton(wxWindow* field, int lowest, int highest)
-{
-    GtkWidget* widget = field ? field->GetHandle() : nullptr;
-    if (!GTK_IS_ENTRY(widget))
-        return;
-    AtkObject* accessible = gtk_widget_get_accessible(widget);
-    Extras* extras = Extend(accessible, kValue);
-    if (!extras)
-        return;
-    extras->hasValue = true;
-    extras->lowest = lowest;
-    extras->highest = highest;
-    // As the field reads its text: what isn't a number is 0.
-    extras->value = [widget] { return std::strtod(gtk_entry_get_text(GTK_ENTRY(widget)), nullptr); };
-    extras->setValue = [widget](double value) {
-        gtk_entry_set_text(GTK_ENTRY(widget), std::to_string(static_cast<int>(value)).c_str());
-    };
-    atk_object_set_role(accessible, ATK_ROLE_SPIN_BUTTON);
-    g_signal_connect_object(widget, "changed", G_CALLBACK(OnFieldChanged), accessible,
-                            GConnectFlags(0));
-}
-
-void ExposeStepActions(wxWindow* control, const std::function<void(int step)>& onStep)
-{
-    GtkWidget* widget = control ? control->GetHandle() : nullptr;
-    if (!widget)
-        return;
-    gtk_widget_set_can_focus(widget, FALSE);
-    Extras* extras = Extend(gtk_widget_get_accessible(widget), kActions);
-    if (!extras)
-        return;
-    extras->actions = {{"increment", [onStep] { onStep(1); }},
-                       {"decrement", [onStep] { onStep(-1); }}};
 }
 
 void PressAfterTheRequest(wxWindow* button)
@@ -369,22 +211,28 @@ public:
     bool AcceptsFocusFromKeyboard() const override { return false; }
 };
 
-// A drawing area that draws nothing, with the role given: GTK's own widget
-// for the role would show. A screen reader passes over an object of no
-// size; one pixel in the corner, transparent, shows nothing and covers
+// A screen reader passes over an object of no size; one pixel in the
+// corner, drawn without size, edges or background, shows nothing and covers
 // nothing that is pressed. Hidden until a pass starts.
-AtkObject* AddUnseen(wxWindow* window, const char* name, AtkRole role)
+void AddUnseen(wxWindow* window, const char* name, GtkWidget* widget)
 {
-    GtkWidget* area = gtk_drawing_area_new();
-    gtk_widget_set_can_focus(area, FALSE);
-    auto* unseen = new UnseenWindow(window, area);
+    static GtkCssProvider* const provider = [] {
+        GtkCssProvider* css = gtk_css_provider_new();
+        gtk_css_provider_load_from_data(
+            css,
+            "* { min-width: 0; min-height: 0; margin: 0; padding: 0; border: none;"
+            " background: none; box-shadow: none; }",
+            -1, nullptr);
+        return css;
+    }();
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    gtk_widget_set_can_focus(widget, FALSE);
+    auto* unseen = new UnseenWindow(window, widget);
     unseen->SetName(name);
     const wxSize client = window->GetClientSize();
     unseen->SetSize(client.x - 1, client.y - 1, 1, 1);
     unseen->Hide();
-    AtkObject* accessible = gtk_widget_get_accessible(area);
-    atk_object_set_role(accessible, role);
-    return accessible;
 }
 
 wxWindow* UnseenOf(wxWindow* window, const char* name)
@@ -395,12 +243,10 @@ wxWindow* UnseenOf(wxWindow* window, const char* name)
 // Tells a screen reader the progress bar's value, where it is a new one.
 void MoveProgressTo(wxWindow* progress, int percent)
 {
-    AtkObject* accessible = AccessibleOf(progress);
-    Extras* extras = accessible ? ExtrasOf(accessible) : nullptr;
-    if (!extras || extras->held == percent)
+    GtkWidget* bar = progress ? progress->GetHandle() : nullptr;
+    if (!GTK_IS_PROGRESS_BAR(bar) || gtk_progress_bar_get_fraction(GTK_PROGRESS_BAR(bar)) == percent / 100.0)
         return;
-    extras->held = percent;
-    AnnounceValue(accessible);
+    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(bar), percent / 100.0);
 }
 
 }  // namespace
@@ -409,25 +255,22 @@ void AddPassProgress(wxWindow* window)
 {
     if (!window || UnseenOf(window, kPassProgressName))
         return;
-    Extras* extras = Extend(AddUnseen(window, kPassProgressName, ATK_ROLE_PROGRESS_BAR), kValue);
-    if (extras) {
-        extras->hasValue = true;
-        extras->lowest = 0;
-        extras->highest = 100;
-    }
+    AddUnseen(window, kPassProgressName, gtk_progress_bar_new());
     // A progress bar's changes are spoken as bare numbers, and the first
     // may already be the last; an info bar that appears is spoken whole, so
-    // the start is heard in the program's own words.
-    AddUnseen(window, kPassNewsName, ATK_ROLE_INFO_BAR);
+    // the start is heard in the program's own words. GTK's own info bar
+    // would show; an area that draws nothing takes its role.
+    GtkWidget* news = gtk_drawing_area_new();
+    atk_object_set_role(gtk_widget_get_accessible(news), ATK_ROLE_INFO_BAR);
+    AddUnseen(window, kPassNewsName, news);
 }
 
 void StartPassProgress(wxWindow* window)
 {
     wxWindow* progress = UnseenOf(window, kPassProgressName);
-    Extras* extras = progress ? ExtrasOf(AccessibleOf(progress)) : nullptr;
-    if (!extras)
+    if (!progress)
         return;
-    extras->held = 0;
+    MoveProgressTo(progress, 0);
     progress->Show();
 }
 

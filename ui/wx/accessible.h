@@ -21,12 +21,6 @@ void RelateLabel(wxWindow* label, wxWindow* control);
 // so that under a larger text scale it doesn't shrink beside its text.
 void SizeIndicatorWithText(wxWindow* checkBox);
 
-}  // namespace platform
-
-#include <functional>
-
-namespace platform {
-
 // A notice's box, read as GTK's own message dialogs are: an alert named by
 // its caption, its text as its description, so that a screen reader speaks
 // both when it opens.
@@ -36,16 +30,6 @@ void ExposeAsAlert(wxWindow* box, const wxString& caption, const wxString& text)
 // when it opens, and not just its caption and focused button.
 void ExposeAsDialog(wxWindow* dialog, const wxString& description);
 
-// A text field that holds a whole number from `lowest` to `highest`, read
-// as a spin button: its value and range are a number's, and a change of the
-// text is announced as a change of value. Setting the value writes the text.
-void ExposeAsSpinButton(wxWindow* field, int lowest, int highest);
-
-// A control that steps a value by its own, unfocusable means: it offers the
-// steps as actions ("increment", "decrement") to those who can't point at
-// it, and doesn't claim the focus that Tab never gives it.
-void ExposeStepActions(wxWindow* control, const std::function<void(int step)>& onStep);
-
 // A screen reader's press of the button is carried out once its request
 // has been answered. GTK would press it inside the request, and a box the
 // press opens would hold every other request (the box's own text too)
@@ -53,12 +37,12 @@ void ExposeStepActions(wxWindow* control, const std::function<void(int step)>& o
 void PressAfterTheRequest(wxWindow* button);
 
 // Input to the control is being dropped: a screen reader hears it as
-// unavailable, while it looks as it did. Its actions and value are refused
-// meanwhile, as its clicks and keys are.
+// unavailable, while it looks as it did. Its actions are refused meanwhile,
+// as its clicks and keys are.
 void ReportInputDropped(wxWindow* control, bool dropped);
 
-// Gives `window` objects that only a screen reader sees: a progress bar
-// from 0 to 100 that follows a pass, there from its start to its end, and
+// Gives `window` objects that only a screen reader sees: GTK's progress bar
+// following a pass in percent, there from its start to its end, and
 // news of the pass that appears with its first report (`title`, its words
 // for the window's title). They take no room, no input and no focus. The
 // others do nothing to a window without them.

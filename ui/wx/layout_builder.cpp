@@ -2,15 +2,16 @@
 
 #include "res/resource.h"
 #include "ui/wx/accessible.h"
-#include "ui/wx/arrow_pair.h"
 #include "ui/wx/program_icon.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
-#include <wx/dcclient.h>
-#include <wx/settings.h>
 #include <wx/dialog.h>
+#include <wx/gbsizer.h>
+#include <wx/settings.h>
+#include <wx/spinctrl.h>
 #include <wx/statbmp.h>
+#include <wx/statbox.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -18,25 +19,125 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
-#include <cmath>
-#include <memory>
-
-wxDEFINE_EVENT(VT_EVT_FIELD_KILL_FOCUS, wxCommandEvent);
+#include <map>
 
 namespace {
 
 using res::ControlKind;
 using res::ControlLayout;
 
-// How far the arrangement is spread out per try, and how far at most.
-constexpr double kSpreadStep = 0.05;
-constexpr double kMostSpread = 2.0;
-// Room kept between the controls and the dialog's right and bottom edges.
-constexpr int kMarginUnits = 4;
-// A frame or line that ends this close to the dialog's right edge spans it.
-constexpr int kSpanningGapUnits = 6;
+// Left edges this close are one column: the table's hand-placed edges are a
+// unit or two apart where they were meant to line up.
+constexpr int kSameEdgeUnits = 3;
+// Rows further apart than this in the table are groups of their own.
+constexpr int kGroupGapUnits = 6;
 // The icon's side in the system font at the usual text size.
 constexpr int kIconLayoutSide = 32;
+
+wxRect UnitRect(const ControlLayout& control)
+{
+    return wxRect(control.x, control.y, control.width, control.height);
+}
+
+// Twice the middle, in whole units.
+int Middle2(const ControlLayout& control)
+{
+    return 2 * control.y + control.height;
+}
+
+bool Covers(const ControlLayout& control, int middle2)
+{
+    return 2 * control.y <= middle2 && middle2 <= 2 * (control.y + control.height);
+}
+
+int InnermostFrame(const res::DialogLayout& layout, std::size_t index)
+{
+    int frame = -1;
+    for (std::size_t i = 0; i < layout.count; ++i) {
+        const ControlLayout& candidate = layout.controls[i];
+        if (i == index || candidate.kind != ControlKind::RaisedFrame ||
+            !UnitRect(candidate).Contains(UnitRect(layout.controls[index])))
+            continue;
+        if (frame < 0 || UnitRect(layout.controls[frame]).Contains(UnitRect(candidate)))
+            frame = static_cast<int>(i);
+    }
+    return frame;
+}
+
+void ArrangeMembers(const res::DialogLayout& layout, const std::vector<std::size_t>& members,
+                    std::vector<GridPlace>& places)
+{
+    std::vector<int> lefts;
+    for (std::size_t m : members)
+        lefts.push_back(layout.controls[m].x);
+    std::sort(lefts.begin(), lefts.end());
+    std::vector<int> columns;  // where each column starts
+    for (std::size_t i = 0; i < lefts.size(); ++i) {
+        if (i == 0 || lefts[i] - lefts[i - 1] > kSameEdgeUnits)
+            columns.push_back(lefts[i]);
+    }
+
+    // Rows from the shortest controls up: a control joins the row its middle
+    // lies in; one that reaches over rows already there spans them.
+    std::vector<std::size_t> byHeight = members;
+    std::stable_sort(byHeight.begin(), byHeight.end(), [&](std::size_t a, std::size_t b) {
+        return layout.controls[a].height < layout.controls[b].height;
+    });
+    std::vector<const ControlLayout*> rows;  // each row's first control
+    for (std::size_t m : byHeight) {
+        const ControlLayout& control = layout.controls[m];
+        const auto holds = [&](const ControlLayout* row) { return Covers(*row, Middle2(control)); };
+        const auto within = [&](const ControlLayout* row) { return Covers(control, Middle2(*row)); };
+        if (std::none_of(rows.begin(), rows.end(), holds) && std::none_of(rows.begin(), rows.end(), within))
+            rows.push_back(&control);
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const ControlLayout* a, const ControlLayout* b) { return Middle2(*a) < Middle2(*b); });
+
+    for (std::size_t m : members) {
+        const ControlLayout& control = layout.controls[m];
+        GridPlace& place = places[m];
+        place.column = 0;
+        place.columnSpan = 0;
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (columns[c] <= control.x + kSameEdgeUnits)
+                place.column = static_cast<int>(c);
+        }
+        for (std::size_t c = place.column; c < columns.size(); ++c) {
+            if (columns[c] < control.x + control.width)
+                ++place.columnSpan;
+        }
+        place.row = -1;
+        place.rowSpan = 0;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            if (Covers(control, Middle2(*rows[r]))) {
+                if (place.row < 0)
+                    place.row = static_cast<int>(r);
+                ++place.rowSpan;
+            }
+        }
+        for (std::size_t r = 0; r < rows.size() && place.row < 0; ++r) {
+            if (Covers(*rows[r], Middle2(control))) {
+                place.row = static_cast<int>(r);
+                place.rowSpan = 1;
+            }
+        }
+        place.spansAll = place.column == 0 && place.columnSpan == static_cast<int>(columns.size());
+    }
+
+    // A row that the table keeps further from the one above it than rows
+    // usually are starts a new group.
+    for (std::size_t m : members) {
+        const ControlLayout& control = layout.controls[m];
+        GridPlace& place = places[m];
+        int above = -1;  // where the row above ends
+        for (std::size_t other : members) {
+            if (places[other].row + places[other].rowSpan == place.row)
+                above = std::max(above, layout.controls[other].y + layout.controls[other].height);
+        }
+        place.setApart = above >= 0 && control.y - above > kGroupGapUnits;
+    }
+}
 
 wxWindowID WindowId(int id)
 {
@@ -47,65 +148,14 @@ wxWindowID WindowId(int id)
     return id;
 }
 
-bool IsStatic(ControlKind kind)
-{
-    return kind == ControlKind::StaticText || kind == ControlKind::StaticIcon ||
-           kind == ControlKind::RaisedFrame || kind == ControlKind::EtchedLine;
-}
-
-// Texts of several lines keep their first line where it was laid out.
-bool GrowsDownwards(const ControlLayout& control)
-{
-    return (control.style & res::kWrap) != 0 ||
-           (control.text && std::string(control.text).find('\n') != std::string::npos);
-}
-
-wxRect UnitRect(const ControlLayout& control)
-{
-    return wxRect(control.x, control.y, control.width, control.height);
-}
-
-// Edges are converted rather than sizes, so that boxes that meet in dialog
-// units still meet, and don't overlap, in pixels.
-wxRect ToPixels(const wxRect& units, double unitX, double unitY)
-{
-    const int left = static_cast<int>(std::lround(units.x * unitX));
-    const int top = static_cast<int>(std::lround(units.y * unitY));
-    const int right = static_cast<int>(std::lround((units.x + units.width) * unitX));
-    const int bottom = static_cast<int>(std::lround((units.y + units.height) * unitY));
-    return wxRect(left, top, right - left, bottom - top);
-}
-
-// A press on a static control is the dialog's: the control only shows
-// something there.
-void PassPressToDialog(wxMouseEvent& event)
-{
-    auto* control = static_cast<wxWindow*>(event.GetEventObject());
-    wxWindow* dialog = control->GetParent();
-    wxMouseEvent press(event);
-    press.SetEventType(wxEVT_LEFT_DOWN);
-    press.SetEventObject(dialog);
-    press.SetId(dialog->GetId());
-    press.SetPosition(control->GetPosition() + event.GetPosition());
-    dialog->GetEventHandler()->ProcessEvent(press);
-}
-
-void ReportFieldKillFocus(wxFocusEvent& event)
-{
-    event.Skip();  // the field's own handling of the focus goes on
-    auto* field = static_cast<wxWindow*>(event.GetEventObject());
-    wxCommandEvent notice(VT_EVT_FIELD_KILL_FOCUS, field->GetId());
-    notice.SetEventObject(field);
-    field->GetEventHandler()->ProcessEvent(notice);
-}
-
-// A static text that the toolkit leaves alone: on GTK it would otherwise make
-// each text the label of whichever control follows it in the table ("Key
-// file" of the Encrypt button), which is what a screen reader then says. The
-// dialog relates its labels to their fields itself.
-class StaticText : public wxStaticText {
+// A static text (or frame) that the toolkit leaves alone: on GTK it would
+// otherwise make each text the label of whichever control follows it in the
+// table ("Key file" of the Encrypt button), which is what a screen reader
+// then says. The dialog relates its labels to their fields itself.
+template <class Static>
+class LabelOfNothing : public Static {
 public:
-    using wxStaticText::wxStaticText;
+    using Static::Static;
 
 protected:
 #ifdef __WXGTK__
@@ -135,231 +185,155 @@ gboolean DrawEtchedLine(GtkWidget* widget, cairo_t* cairo, gpointer)
     return TRUE;  // instead of the theme's own separator
 }
 
-void DrawEtched(wxStaticLine* line)
+// The table's arrows step the field before them, as they would the
+// Windows control they sit beside: here field and arrows are the toolkit's
+// one spin control.
+bool SteppedByArrows(const res::DialogLayout& layout, std::size_t index)
 {
-    if (GtkWidget* widget = line->GetHandle())
-        g_signal_connect(widget, "draw", G_CALLBACK(DrawEtchedLine), nullptr);
+    return layout.controls[index].kind == ControlKind::EditField && index + 1 < layout.count &&
+           layout.controls[index + 1].kind == ControlKind::ArrowPair;
 }
 
-wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control)
+wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, bool stepped)
 {
     const wxWindowID id = WindowId(control.id);
     const wxString text = wxString::FromUTF8(control.text ? control.text : "");
+    const wxSize box = dialog->ConvertDialogToPixels(wxSize(control.width, control.height));
+    wxWindow* window = nullptr;
     switch (control.kind) {
     case ControlKind::PushButton: {
         auto* button = new wxButton(dialog, id, text);
         if (control.style & res::kDefaultButton)
             button->SetDefault();
-        return button;
+        window = button;
+        break;
     }
     case ControlKind::EditField:
-        return new wxTextCtrl(dialog, id, text);
+        if (stepped)
+            window = new wxSpinCtrl(dialog, id, text);
+        else
+            window = new wxTextCtrl(dialog, id, text);
+        break;
     case ControlKind::ArrowPair:
-        return new ArrowPair(dialog, id);
+        return nullptr;  // part of the spin control
     case ControlKind::CheckBox: {
-        auto* box = new wxCheckBox(dialog, id, text);
-        platform::SizeIndicatorWithText(box);
-        box->InvalidateBestSize();
-        return box;
+        auto* check = new wxCheckBox(dialog, id, text);
+        platform::SizeIndicatorWithText(check);
+        check->InvalidateBestSize();
+        return check;
     }
     case ControlKind::StaticText: {
-        auto* label = new StaticText(dialog, id, wxString(), wxDefaultPosition, wxDefaultSize,
-                                       wxST_NO_AUTORESIZE);
+        auto* label = new LabelOfNothing<wxStaticText>(dialog, id, wxString());
         if (control.style & res::kNoPrefix)
             label->SetLabelText(text);
         else
             label->SetLabel(text);
+        if (control.style & res::kWrap)
+            label->Wrap(box.x);
         return label;
     }
     case ControlKind::StaticIcon:
-        // The layout's own size until the box is placed; then it fills its box.
-        return new wxStaticBitmap(dialog, id, ProgramIconAt(kIconLayoutSide));
+        // It fills its box, and grows with the text around it.
+        return new wxStaticBitmap(dialog, id,
+                                  ProgramIconAt(std::max(kIconLayoutSide, std::min(box.x, box.y))));
     case ControlKind::RaisedFrame:
-        return nullptr;  // drawn by the dialog
+        return new LabelOfNothing<wxStaticBox>(dialog, id, wxString());
     case ControlKind::EtchedLine: {
         auto* line = new wxStaticLine(dialog, id, wxDefaultPosition, wxDefaultSize, wxLI_HORIZONTAL);
-        DrawEtched(line);
+        if (GtkWidget* widget = line->GetHandle())
+            g_signal_connect(widget, "draw", G_CALLBACK(DrawEtchedLine), nullptr);
         return line;
     }
     }
-    return nullptr;
+    // As wide as the table has them; a button as wide as its text needs, a
+    // field's text scrolls.
+    const bool scrolls = control.kind == ControlKind::EditField && !stepped;
+    window->SetMinSize(wxSize(scrolls ? box.x : std::max(box.x, window->GetBestSize().x), -1));
+    return window;
 }
 
-// The icon grows with the text around it, as its frame does, instead of
-// staying a small square in a large frame.
-void FitIconToBox(wxStaticBitmap* icon, const wxRect& box)
-{
-    const int side = std::max(kIconLayoutSide, std::min(box.width, box.height));
-    icon->SetBitmap(ProgramIconAt(side));
-    icon->SetSize(box);  // the toolkit would shrink it to the image
-}
-
-// What a static text needs: its lines as the font draws them. The toolkit's
-// own best size of a label that may wrap says nothing about its text.
-wxSize TextExtent(wxWindow* window, const wxString& text)
-{
-    wxClientDC dc(window);
-    dc.SetFont(window->GetFont());
-    return dc.GetMultiLineTextExtent(text);
-}
-
-// A raised edge in shades of the dialog's own background: an outline, and
-// inside it light above and to the left, shadow below and to the right.
-void DrawRaisedFrame(wxDC& dc, const wxRect& frame, const wxColour& background)
-{
-    dc.SetBrush(*wxTRANSPARENT_BRUSH);
-    dc.SetPen(wxPen(background.ChangeLightness(65)));
-    dc.DrawRectangle(frame);
-    const wxRect inner = wxRect(frame).Deflate(1);
-    const int left = inner.GetLeft(), top = inner.GetTop();
-    const int right = inner.GetRight(), bottom = inner.GetBottom();
-    dc.SetPen(wxPen(background.ChangeLightness(150)));
-    dc.DrawLine(left, bottom, left, top);
-    dc.DrawLine(left, top, right, top);
-    dc.SetPen(wxPen(background.ChangeLightness(85)));
-    dc.DrawLine(right, top, right, bottom + 1);
-    dc.DrawLine(left, bottom, right, bottom);
-}
-
-wxSize Measure(const ControlLayout& control, wxWindow* window, int width)
+int SizerFlags(const ControlLayout& control, const GridPlace& place)
 {
     switch (control.kind) {
-    case ControlKind::StaticText: {
-        auto* label = static_cast<wxStaticText*>(window);
-        if (control.style & res::kWrap) {
-            label->SetLabelText(wxString::FromUTF8(control.text));
-            label->Wrap(width);
-        }
-        return TextExtent(window, label->GetLabelText());
-    }
-    case ControlKind::EditField:  // the text scrolls: only a line's height must fit
-    case ControlKind::EtchedLine:  // thick enough to be drawn
-        return wxSize(0, window->GetBestSize().y);
+    case ControlKind::EditField:
+    case ControlKind::EtchedLine:
+        return wxEXPAND;
+    case ControlKind::RaisedFrame:
+        return place.spansAll ? int{wxEXPAND} : int{wxALIGN_CENTER};
+    case ControlKind::StaticIcon:
+        return wxALIGN_CENTER;
     default:
-        return window->GetBestSize();
+        return wxALIGN_CENTER_VERTICAL;
     }
 }
 
 }  // namespace
 
-std::vector<wxRect> PlaceControls(const res::DialogLayout& layout, double unitX, double unitY,
-                                  const MeasureControl& measure)
+std::vector<GridPlace> ArrangeInGrid(const res::DialogLayout& layout)
 {
-    std::vector<wxRect> boxes;
-    boxes.reserve(layout.count);
-    for (std::size_t i = 0; i < layout.count; ++i) {
-        const ControlLayout& control = layout.controls[i];
-        wxRect box = ToPixels(UnitRect(control), unitX, unitY);
-        const wxSize need = measure(i, box.width);
-        if (need.x > box.width)
-            box.width = need.x;
-        if (need.y > box.height) {
-            if (!GrowsDownwards(control))
-                box.y -= (need.y - box.height) / 2;
-            box.height = need.y;
+    std::vector<GridPlace> places(layout.count);
+    for (std::size_t i = 0; i < layout.count; ++i)
+        places[i].frame = InnermostFrame(layout, i);
+    for (int frame = -1; frame < static_cast<int>(layout.count); ++frame) {
+        std::vector<std::size_t> members;
+        for (std::size_t i = 0; i < layout.count; ++i) {
+            if (places[i].frame == frame)
+                members.push_back(i);
         }
-        if (box.x < 0 || box.y < 0)
-            return {};
-        boxes.push_back(box);
+        if (!members.empty())
+            ArrangeMembers(layout, members, places);
     }
-
-    for (std::size_t i = 0; i < layout.count; ++i) {
-        const wxRect a = UnitRect(layout.controls[i]);
-        for (std::size_t j = i + 1; j < layout.count; ++j) {
-            const wxRect b = UnitRect(layout.controls[j]);
-            if (!a.Intersects(b) && boxes[i].Intersects(boxes[j]))
-                return {};
-            if (a.Contains(b) && !boxes[i].Contains(boxes[j]))
-                return {};
-            if (b.Contains(a) && !boxes[j].Contains(boxes[i]))
-                return {};
-        }
-    }
-    return boxes;
+    return places;
 }
 
 std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayout& layout)
 {
+    const std::vector<GridPlace> places = ArrangeInGrid(layout);
+    std::vector<PlacedControl> created(layout.count);
+    for (bool frames : {true, false}) {
+        for (std::size_t i = 0; i < layout.count; ++i) {
+            const ControlLayout& control = layout.controls[i];
+            if ((control.kind == ControlKind::RaisedFrame) == frames)
+                created[i] = {&control, CreateControl(dialog, control, SteppedByArrows(layout, i))};
+        }
+    }
+
+    const int gap = wxSizerFlags::GetDefaultBorder();
+    std::map<int, wxGridBagSizer*> grids;
+    const auto gridOf = [&](int frame) {
+        wxGridBagSizer*& grid = grids[frame];
+        if (!grid)
+            grid = new wxGridBagSizer(gap, 2 * gap);
+        return grid;
+    };
     std::vector<PlacedControl> placed;
     for (std::size_t i = 0; i < layout.count; ++i) {
-        const ControlLayout& control = layout.controls[i];
-        wxWindow* window = CreateControl(dialog, control);
-        if (window && IsStatic(control.kind)) {
-            window->Bind(wxEVT_LEFT_DOWN, PassPressToDialog);
-            window->Bind(wxEVT_LEFT_DCLICK, PassPressToDialog);
+        if (!created[i].window)
+            continue;
+        placed.push_back(created[i]);
+        const GridPlace& place = places[i];
+        const wxGBPosition position(place.row, place.column);
+        int columnSpan = place.columnSpan;
+        if (SteppedByArrows(layout, i))
+            columnSpan = places[i + 1].column + places[i + 1].columnSpan - place.column;
+        const wxGBSpan span(place.rowSpan, columnSpan);
+        int flags = SizerFlags(layout.controls[i], place);
+        int border = 0;
+        if (place.setApart) {
+            flags |= wxTOP;
+            border = 2 * gap;
         }
-        if (control.kind == ControlKind::EditField)
-            window->Bind(wxEVT_KILL_FOCUS, ReportFieldKillFocus);
-        placed.push_back({&control, window, wxRect()});
-    }
-
-    // Pixels per dialog unit in the dialog's font, measured over a long
-    // stretch so that rounding doesn't pile up.
-    const wxSize stretch = dialog->ConvertDialogToPixels(wxSize(400, 800));
-    const double baseX = stretch.x / 400.0;
-    const double baseY = stretch.y / 800.0;
-    const MeasureControl measure = [&](std::size_t index, int width) {
-        if (!placed[index].window)
-            return wxSize(0, 0);  // a frame: no text, any box will do
-        return Measure(*placed[index].layout, placed[index].window, width);
-    };
-
-    std::vector<wxRect> boxes;
-    double spread = 1.0;
-    for (; spread <= kMostSpread + 1e-9; spread += kSpreadStep) {
-        boxes = PlaceControls(layout, baseX * spread, baseY * spread, measure);
-        if (!boxes.empty())
-            break;
-    }
-    if (boxes.empty()) {
-        // Not even twice the room keeps every box apart; show everything whole
-        // at the widest spread rather than cut.
-        spread = kMostSpread;
-        for (std::size_t i = 0; i < layout.count; ++i) {
-            wxRect box = ToPixels(UnitRect(layout.controls[i]), baseX * spread, baseY * spread);
-            const wxSize need = measure(i, box.width);
-            box.width = std::max(box.width, need.x);
-            box.height = std::max(box.height, need.y);
-            boxes.push_back(box);
+        if (auto* box = wxDynamicCast(created[i].window, wxStaticBox)) {
+            auto* boxSizer = new wxStaticBoxSizer(box, wxVERTICAL);
+            boxSizer->Add(gridOf(static_cast<int>(i)), wxSizerFlags(1).Expand().Border(wxALL, gap));
+            gridOf(place.frame)->Add(boxSizer, position, span, flags, border);
+        } else {
+            gridOf(place.frame)->Add(created[i].window, position, span, flags, border);
         }
     }
-
-    wxSize client(static_cast<int>(std::lround(layout.width * baseX * spread)),
-                  static_cast<int>(std::lround(layout.height * baseY * spread)));
-    const int marginX = static_cast<int>(std::lround(kMarginUnits * baseX * spread));
-    const int marginY = static_cast<int>(std::lround(kMarginUnits * baseY * spread));
-    for (const wxRect& box : boxes) {
-        client.x = std::max(client.x, box.GetRight() + 1 + marginX);
-        client.y = std::max(client.y, box.GetBottom() + 1 + marginY);
-    }
-    // A frame or line that ran (nearly) the whole width of the dialog still
-    // does when a wider text has widened the dialog.
-    for (std::size_t i = 0; i < layout.count; ++i) {
-        const ControlLayout& control = layout.controls[i];
-        const int gapUnits = layout.width - (control.x + control.width);
-        if ((control.kind == ControlKind::RaisedFrame || control.kind == ControlKind::EtchedLine) &&
-            gapUnits >= 0 && gapUnits <= kSpanningGapUnits) {
-            const int gap = static_cast<int>(std::lround(gapUnits * baseX * spread));
-            boxes[i].width = std::max(boxes[i].width, client.x - gap - boxes[i].x);
-        }
-    }
-    auto frames = std::make_shared<std::vector<wxRect>>();
-    for (std::size_t i = 0; i < layout.count; ++i) {
-        placed[i].rect = boxes[i];
-        if (placed[i].layout->kind == ControlKind::StaticIcon)
-            FitIconToBox(static_cast<wxStaticBitmap*>(placed[i].window), boxes[i]);
-        else if (placed[i].window)
-            placed[i].window->SetSize(boxes[i]);
-        else
-            frames->push_back(boxes[i]);
-    }
-    dialog->SetClientSize(client);
-    if (!frames->empty()) {
-        dialog->Bind(wxEVT_PAINT, [dialog, frames](wxPaintEvent& WXUNUSED(event)) {
-            wxPaintDC dc(dialog);
-            for (const wxRect& frame : *frames)
-                DrawRaisedFrame(dc, frame, dialog->GetBackgroundColour());
-        });
-    }
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    top->Add(gridOf(-1), wxSizerFlags().DoubleBorder());
+    dialog->SetSizerAndFit(top);
+    dialog->Layout();
     return placed;
 }

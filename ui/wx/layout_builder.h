@@ -1,12 +1,8 @@
-// Turns a dialog layout table into controls.
+// Turns a dialog layout table into controls arranged by sizers.
 #pragma once
 
 #include "res/layout.h"
 
-#include <wx/event.h>
-#include <wx/gdicmn.h>
-
-#include <functional>
 #include <vector>
 
 class wxDialog;
@@ -14,38 +10,27 @@ class wxWindow;
 
 struct PlacedControl {
     const res::ControlLayout* layout;
-    wxWindow* window;  // none for a frame, which the dialog draws itself
-    wxRect rect;       // in the dialog's client area
+    wxWindow* window;
 };
 
-// Creates the table's controls on the dialog in table order (which is the tab
-// order), places them from their dialog-unit rectangles with the dialog's own
-// font, and sizes the client area.
-//
-// A control whose text doesn't fit its box gets a bigger box: wider to the
-// right, and taller around its middle so that it stays level with its
-// neighbours (a wrapped or multi-line text grows downwards). When that would
-// make two controls overlap that didn't, or push a control out of the frame
-// that holds it, the whole arrangement is spread out a step and tried again,
-// so the layout keeps its shape in any font.
-//
-// Frames are drawn on the dialog itself, beneath the controls: a frame with a
-// window of its own would hide the texts inside it. Static controls pass a
-// left press on to the dialog, in the dialog's coordinates, as if they
-// weren't there. An edit field that loses the
-// keyboard focus tells the dialog with VT_EVT_FIELD_KILL_FOCUS.
+// Where a control of the table goes in the grid of the frame that holds it
+// (or of the dialog itself), in rows and columns read from the table's
+// rectangles: a column starts at each left edge the table uses, a row at
+// each height its shortest controls share, and a control spans the rows and
+// columns its rectangle covers. So the table's arrangement (what stands
+// beside or above what, what lines up) holds in any font and at any scale,
+// while the sizes come from the controls themselves.
+struct GridPlace {
+    int frame;  // index of the innermost frame around it, or -1
+    int row, column, rowSpan, columnSpan;
+    bool spansAll;  // across every column of its grid
+    bool setApart;  // its row is further from the row above than rows usually are
+};
+std::vector<GridPlace> ArrangeInGrid(const res::DialogLayout& layout);
+
+// Creates the table's controls on the dialog in table order (which is the
+// tab order), arranges them as ArrangeInGrid says and fits the dialog to
+// them. A frame is the toolkit's own box, created before the controls it
+// holds so that it lies beneath them. A field followed by arrows is one
+// spin control, the field's, and the arrows have no control of their own.
 std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayout& layout);
-
-// A command event with the field's identifier, for event tables
-// (EVT_COMMAND): focus events themselves don't travel up to the dialog.
-wxDECLARE_EVENT(VT_EVT_FIELD_KILL_FOCUS, wxCommandEvent);
-
-// The size control `index` needs to show its text whole in a box `width`
-// pixels wide.
-using MeasureControl = std::function<wxSize(std::size_t index, int width)>;
-
-// The controls' rectangles at `unitX` by `unitY` pixels per dialog unit, each
-// grown to what it needs; empty when the grown boxes don't keep the
-// arrangement.
-std::vector<wxRect> PlaceControls(const res::DialogLayout& layout, double unitX, double unitY,
-                                  const MeasureControl& measure);

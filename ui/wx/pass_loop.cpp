@@ -5,6 +5,7 @@
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
+#include <wx/statbox.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/toplevel.h>
@@ -136,7 +137,7 @@ GdkWindow* ToplevelOf(wxTopLevelWindow* window)
 bool TakesInput(wxWindow* child)
 {
     return child->IsShown() && child->IsEnabled() && !wxDynamicCast(child, wxStaticText) &&
-           !wxDynamicCast(child, wxStaticLine);
+           !wxDynamicCast(child, wxStaticLine) && !wxDynamicCast(child, wxStaticBox);
 }
 
 // The filter sees the guarded window only while the pass runs; a screen

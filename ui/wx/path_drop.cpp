@@ -69,7 +69,7 @@ wxDragResult PathDropTarget::OnData(wxCoord WXUNUSED(x), wxCoord WXUNUSED(y), wx
     return wxDragNone;
 }
 
-void RefuseDrops(wxTextCtrl* field)
+void RefuseDrops(wxWindow* field)
 {
     gtk_drag_dest_unset(field->GetHandle());
 }

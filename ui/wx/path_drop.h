@@ -6,6 +6,7 @@
 
 class wxString;
 class wxTextCtrl;
+class wxWindow;
 
 // Puts a chosen path into a field with its end, the file name, in view; a
 // long path's start is what the user least needs to see.
@@ -27,4 +28,4 @@ private:
 
 // A text field takes dropped text by itself; one that holds no path is
 // better off refusing every drop than holding a URI.
-void RefuseDrops(wxTextCtrl* field);
+void RefuseDrops(wxWindow* field);

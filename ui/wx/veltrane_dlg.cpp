@@ -5,15 +5,20 @@
 #include "res/layout.h"
 #include "res/resource.h"
 #include "ui/wx/about_dlg.h"
-#include "ui/wx/arrow_pair.h"
 #include "ui/wx/file_chooser.h"
+#include "ui/wx/number_text.h"
 #include "ui/wx/layout_builder.h"
 #include "ui/wx/path_drop.h"
 #include "ui/wx/program_icon.h"
 
 #include <wx/button.h>
+#include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 #include <wx/window.h>
+
+#include <gtk/gtk.h>
+
+#include <cstdint>
 
 // The system menu, minimising and the Close box are the toolkit's own, and so
 // is painting: the window icon stands for the window wherever it is small.
@@ -24,17 +29,30 @@ wxBEGIN_EVENT_TABLE(CVeltraneDlg, wxDialog)
     EVT_CHECKBOX(IDC_READ_ONLY, CVeltraneDlg::OnReadOnly)
     EVT_BUTTON(IDC_BROWSE_FILE, CVeltraneDlg::OnBrowseFile)
     EVT_BUTTON(IDC_BROWSE_KEY, CVeltraneDlg::OnBrowseKey)
-    EVT_COMMAND_SCROLL(IDC_OFFSET_ARROWS, CVeltraneDlg::OnVScroll)
     EVT_TEXT(IDC_OFFSET, CVeltraneDlg::OnChangeOffset)
     EVT_TEXT(IDC_FILE_PATH, CVeltraneDlg::OnChangePath)
     EVT_TEXT(IDC_KEY_PATH, CVeltraneDlg::OnChangePath)
-    EVT_COMMAND(IDC_OFFSET, VT_EVT_FIELD_KILL_FOCUS, CVeltraneDlg::OnKillFocusOffset)
     EVT_INIT_DIALOG(CVeltraneDlg::OnInitDialog)
     EVT_CHAR_HOOK(CVeltraneDlg::OnCharHook)
     EVT_BUTTON(wxID_OK, CVeltraneDlg::OnOK)
     EVT_BUTTON(wxID_CANCEL, CVeltraneDlg::OnCancel)
     EVT_CLOSE(CVeltraneDlg::OnClose)
 wxEND_EVENT_TABLE()
+
+namespace {
+
+// The spin control reads its text as the commands read the offset, not as
+// GTK reads a number ("12abc" as 12, "1e2" as 100): an unsigned number, or
+// 0; from 2^31 up it reads as negative, which the control holds at 0, as
+// leaving the field does.
+gint ReadOffset(GtkSpinButton* spin, gdouble* value, gpointer)
+{
+    const wxString text = wxString::FromUTF8(gtk_entry_get_text(GTK_ENTRY(spin)));
+    *value = static_cast<std::int32_t>(ReadUnsignedNumber(text));
+    return TRUE;
+}
+
+}  // namespace
 
 CVeltraneDlgOps::CVeltraneDlgOps(CVeltraneDlg& dialog) : WxDialogOps(dialog) {}
 
@@ -70,10 +88,30 @@ CVeltraneDlg::CVeltraneDlg(wxWindow* parent) : CVeltraneDlgLogic(m_ops), m_ops(*
            wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX);
     const std::vector<PlacedControl> controls = BuildControls(this, layout);
     for (const PlacedControl& control : controls) {
+        // A press anywhere in the icon's frame, edges included, opens the
+        // About box.
         if (control.layout->kind == res::ControlKind::RaisedFrame)
-            m_iconFrame = control.rect;
+            m_iconFrame = control.window;
+        if (control.layout->kind == res::ControlKind::RaisedFrame ||
+            control.layout->kind == res::ControlKind::StaticIcon) {
+            control.window->Bind(wxEVT_LEFT_DOWN, &CVeltraneDlg::OnIconPressed, this);
+            control.window->Bind(wxEVT_LEFT_DCLICK, &CVeltraneDlg::OnIconPressed, this);
+        }
     }
     DescribeForScreenReaders(controls);
+    if (auto* offset = wxDynamicCast(FindWindow(IDC_OFFSET), wxSpinCtrl)) {
+        offset->SetRange(0, kHighestOffset);
+        // Any text may be typed, as into any field; it is read as a number
+        // only when used, by this reader, connected after the toolkit's own
+        // so that it has the last word.
+        gtk_spin_button_set_numeric(GTK_SPIN_BUTTON(offset->GetHandle()), FALSE);
+        g_signal_connect(offset->GetHandle(), "input", G_CALLBACK(ReadOffset), nullptr);
+        // A held arrow or key steps one by one, as it does on Windows,
+        // rather than faster and faster.
+        g_object_set(offset->GetHandle(), "climb-rate", 0.0, nullptr);
+        offset->Bind(wxEVT_KILL_FOCUS, &CVeltraneDlg::OnKillFocusOffset, this);
+        RefuseDrops(offset);
+    }
     CentreOnScreen();
     m_hIcon = LoadProgramIcon();
 
@@ -82,8 +120,6 @@ CVeltraneDlg::CVeltraneDlg(wxWindow* parent) : CVeltraneDlgLogic(m_ops), m_ops(*
         if (auto* field = wxDynamicCast(FindWindow(id), wxTextCtrl))
             field->SetDropTarget(new PathDropTarget(field));
     }
-    if (auto* offset = wxDynamicCast(FindWindow(IDC_OFFSET), wxTextCtrl))
-        RefuseDrops(offset);
 }
 
 void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& controls)
@@ -115,9 +151,6 @@ void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& co
         if (wxDynamicCast(control.window, wxButton))
             platform::PressAfterTheRequest(control.window);
     }
-    platform::ExposeAsSpinButton(FindWindow(IDC_OFFSET), 0, 255);
-    if (auto* arrows = wxDynamicCast(FindWindow(IDC_OFFSET_ARROWS), ArrowPair))
-        platform::ExposeStepActions(arrows, [arrows](int step) { arrows->Step(step); });
     platform::AddPassProgress(this);
 }
 
@@ -137,12 +170,21 @@ void CVeltraneDlg::OnInitDialog(wxInitDialogEvent& event)
         first->SetFocus();
 }
 
+wxRect CVeltraneDlg::IconFrame() const
+{
+    return m_iconFrame ? m_iconFrame->GetRect() : wxRect();
+}
+
 void CVeltraneDlg::OnLButtonDown(wxMouseEvent& event)
 {
-    // The icon's frame as laid out in this font, edges included.
-    if (m_iconFrame.Contains(event.GetPosition()))
+    if (IconFrame().Contains(event.GetPosition()))
         OnIconPress();
     event.Skip();
+}
+
+void CVeltraneDlg::OnIconPressed(wxMouseEvent& WXUNUSED(event))
+{
+    OnIconPress();
 }
 
 void CVeltraneDlg::OnBrowseFile(wxCommandEvent& WXUNUSED(event))
@@ -188,19 +230,10 @@ void CVeltraneDlg::OnChangeOffset(wxCommandEvent& WXUNUSED(event))
     CVeltraneDlgLogic::OnChangeOffset();
 }
 
-void CVeltraneDlg::OnKillFocusOffset(wxCommandEvent& WXUNUSED(event))
+void CVeltraneDlg::OnKillFocusOffset(wxFocusEvent& event)
 {
+    event.Skip();  // the field's own handling of the focus goes on
     CVeltraneDlgLogic::OnKillFocusOffset();
-}
-
-void CVeltraneDlg::OnVScroll(wxScrollEvent& event)
-{
-    const wxEventType type = event.GetEventType();
-    CVeltraneDlgLogic::OnVScroll(type == wxEVT_SCROLL_LINEUP     ? Scroll::LineUp
-                                 : type == wxEVT_SCROLL_LINEDOWN ? Scroll::LineDown
-                                 : type == wxEVT_SCROLL_CHANGED  ? Scroll::EndScroll
-                                                                 : Scroll::Other);
-    event.Skip();
 }
 
 void CVeltraneDlg::OnCharHook(wxKeyEvent& event)
@@ -213,9 +246,6 @@ void CVeltraneDlg::OnCharHook(wxKeyEvent& event)
         OpenAboutBox();
         return;
     }
-    if (event.GetModifiers() == wxMOD_NONE && event.GetEventObject() == FindWindow(IDC_OFFSET) &&
-        OnOffsetKey(key == WXK_UP ? OffsetKey::Up : key == WXK_DOWN ? OffsetKey::Down : OffsetKey::Other))
-        return;
     int command = wxID_NONE;
     if (key == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) {
         command = wxID_CANCEL;

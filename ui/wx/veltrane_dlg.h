@@ -34,27 +34,27 @@ public:
     wxIconBundle m_hIcon;
 
     // Where a press opens the About box, in client coordinates.
-    const wxRect& IconFrame() const { return m_iconFrame; }
+    wxRect IconFrame() const;
 
 private:
     CVeltraneDlgOps m_ops;
-    // The frame around the icon, where a press opens the About box.
-    wxRect m_iconFrame;
+    // The frame around the icon.
+    wxWindow* m_iconFrame = nullptr;
 
     void DescribeForScreenReaders(const std::vector<PlacedControl>& controls);
     // By a press on the icon or by F1.
     void OpenAboutBox();
 
     void OnLButtonDown(wxMouseEvent& event);
+    void OnIconPressed(wxMouseEvent& event);
     void OnEncrypt(wxCommandEvent& event);
     void OnDecrypt(wxCommandEvent& event);
     void OnReadOnly(wxCommandEvent& event);
     void OnBrowseFile(wxCommandEvent& event);
     void OnBrowseKey(wxCommandEvent& event);
-    void OnVScroll(wxScrollEvent& event);
     void OnChangeOffset(wxCommandEvent& event);
     void OnChangePath(wxCommandEvent& event);
-    void OnKillFocusOffset(wxCommandEvent& event);
+    void OnKillFocusOffset(wxFocusEvent& event);
     void OnInitDialog(wxInitDialogEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnOK(wxCommandEvent& event);

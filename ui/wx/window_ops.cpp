@@ -4,21 +4,29 @@
 #include "ui/wx/pass_loop.h"
 
 #include <wx/dialog.h>
+#include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 
 namespace platform {
 
 std::string WxDialogOps::ItemText(int id) const
 {
-    auto* field = wxDynamicCast(m_dialog.FindWindow(id), wxTextCtrl);
+    wxWindow* item = m_dialog.FindWindow(id);
+    if (auto* spin = wxDynamicCast(item, wxSpinCtrl))
+        return ToNarrow(spin->GetTextValue());
+    auto* field = wxDynamicCast(item, wxTextCtrl);
     return field ? ToNarrow(field->GetValue()) : std::string();
 }
 
 void WxDialogOps::SetItemText(int id, const std::string& text)
 {
-    // SetValue, not ChangeValue: every write raises the field's change
-    // notification, which the offset field relies on.
-    if (auto* field = wxDynamicCast(m_dialog.FindWindow(id), wxTextCtrl))
+    // SetValue, not ChangeValue: every write to a path field raises its
+    // change notification, which updates its tooltip. The offset is only
+    // ever written a number, which the spin control takes as its value.
+    wxWindow* item = m_dialog.FindWindow(id);
+    if (auto* spin = wxDynamicCast(item, wxSpinCtrl))
+        spin->SetValue(FromNarrow(text));
+    else if (auto* field = wxDynamicCast(item, wxTextCtrl))
         field->SetValue(FromNarrow(text));
 }
 
