@@ -2,11 +2,11 @@
 
 #include "ui/wx/accessible.h"
 #include "ui/wx/narrow.h"
+#include "platform/window_ops.h"
 #include "res/layout.h"
 #include "res/resource.h"
 #include "ui/wx/about_dlg.h"
 #include "ui/wx/file_chooser.h"
-#include "ui/wx/number_text.h"
 #include "ui/wx/layout_builder.h"
 #include "ui/wx/path_drop.h"
 #include "ui/wx/program_icon.h"
@@ -47,8 +47,7 @@ namespace {
 // leaving the field does.
 gint ReadOffset(GtkSpinButton* spin, gdouble* value, gpointer)
 {
-    const wxString text = wxString::FromUTF8(gtk_entry_get_text(GTK_ENTRY(spin)));
-    *value = static_cast<std::int32_t>(ReadUnsignedNumber(text));
+    *value = static_cast<std::int32_t>(platform::ReadUnsignedText(gtk_entry_get_text(GTK_ENTRY(spin))));
     return TRUE;
 }
 
