@@ -14,7 +14,7 @@ TEST_PACKAGES := libgtest-dev libgmock-dev \
                  dbus-daemon dbus-bin \
                  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
                  wine wine64 fonts-wine nsis \
-                 clang clang-tidy libclang-rt-14-dev devscripts \
+                 clang clang-tidy clang-format libclang-rt-14-dev devscripts \
                  g++-multilib qemu-user-static
 # Wine's loader for 32-bit programs comes from the i386 architecture, and so
 # do the 32-bit access list and attribute libraries of the 32-bit Linux build.
@@ -193,7 +193,10 @@ test-fuzz: deps build-fuzz/build.ninja
 	  grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units)' build-fuzz/work/$$t.log; \
 	done
 
-# clang-tidy with the checks in .clang-tidy over the program's own sources,
-# as the Linux build compiles them.
+# Every C++ source as .clang-format lays it out, then clang-tidy with the
+# checks in .clang-tidy over the program's own sources, as the Linux build
+# compiles them.
 lint: configure
+	git ls-files '*.cpp' '*.h' | grep -E '^(app|bench|cli|engine|fuzz|platform|res|tests|ui)/' | \
+	  xargs clang-format --dry-run --Werror
 	run-clang-tidy -p $(BUILD_DIR) -quiet -j2 '^$(CURDIR)/(app|cli|engine|platform|res|ui)/'

@@ -54,8 +54,7 @@ public:
     void SetTitle(const std::string&) override { std::this_thread::sleep_for(kRepaint); }
 };
 
-template <typename Pass>
-double Seconds(Pass pass)
+template <typename Pass> double Seconds(Pass pass)
 {
     const auto start = std::chrono::steady_clock::now();
     if (pass() != 1) {
@@ -91,9 +90,8 @@ int main()
         platform::SetTitleSink(&title);
         // Worded into titles, as the window words them.
         ui::WordedReports words;
-        const double beside = Seconds([&] {
-            return runner.Run([&] { return TransformFile(data, key, 17, direction); }, [] { return 0; });
-        });
+        const double beside = Seconds(
+            [&] { return runner.Run([&] { return TransformFile(data, key, 17, direction); }, [] { return 0; }); });
         platform::SetTitleSink(nullptr);
         direction = 1 - direction;
         ratios.push_back(beside / alone);

@@ -103,8 +103,12 @@ int main(int argc, char** argv)
 
     std::vector<Place> places = {
         {"/dev/shm", MakeDir("/dev/shm"), "cp -- \"$1\" \"$2\"", {}, {}, {}},
-        {"disk", MakeDir(FolderOfThisProgram()), "cp -- \"$1\" \"$2\" && sync -- \"$2\" && mv -- \"$2\" \"$1\"",
-         {}, {}, {}},
+        {"disk",
+         MakeDir(FolderOfThisProgram()),
+         "cp -- \"$1\" \"$2\" && sync -- \"$2\" && mv -- \"$2\" \"$1\"",
+         {},
+         {},
+         {}},
     };
     for (const Place& place : places) {
         bench::Fill(place.Data(), kBytes, 1);

@@ -6,7 +6,6 @@
 // win32/keygen.cpp.
 namespace cli {
 
-
 bool ParseSize(const std::string& text, std::int64_t& bytes)
 {
     size_t at = 0;

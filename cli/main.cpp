@@ -43,12 +43,9 @@ int Keygen(const cli::Options& options)
     if (size < 0)
         return kExitRefused;
     switch (cli::MakeKeyFile(options.keyPath, size)) {
-    case cli::KeygenResult::Made:
-        return kExitDone;
-    case cli::KeygenResult::Failed:
-        return kExitRefused;
-    case cli::KeygenResult::Stopped:
-        break;
+    case cli::KeygenResult::Made: return kExitDone;
+    case cli::KeygenResult::Failed: return kExitRefused;
+    case cli::KeygenResult::Stopped: break;
     }
     cli::Say("stopped; no key file made");
     return 128 + cli::StopRequest();
@@ -84,9 +81,8 @@ void WarnIfKeyShort(const std::string& file, const std::string& key)
     if (keySize >= dataSize)
         return;
     const std::string length = std::to_string(keySize);
-    cli::Say("warning: " + cli::QuoteName(file) + ": the key is only " + length +
-             (keySize == 1 ? " byte" : " bytes") + " long; every byte from position " + length +
-             " on is combined with one single key byte");
+    cli::Say("warning: " + cli::QuoteName(file) + ": the key is only " + length + (keySize == 1 ? " byte" : " bytes") +
+             " long; every byte from position " + length + " on is combined with one single key byte");
 }
 
 }  // namespace
@@ -105,16 +101,10 @@ int main(int argc, char** argv)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);
     switch (cli::ParseCommandLine(static_cast<int>(arguments.size()), pointers.data(), options, error)) {
-    case cli::Action::ShowHelp:
-        std::fputs(cli::kHelpText, stdout);
-        return Flushed("the help text");
-    case cli::Action::ShowVersion:
-        std::puts("veltrane-cli " VELTRANE_VERSION);
-        return Flushed("the version");
-    case cli::Action::UsageError:
-        return UsageError(error);
-    case cli::Action::Run:
-        break;
+    case cli::Action::ShowHelp: std::fputs(cli::kHelpText, stdout); return Flushed("the help text");
+    case cli::Action::ShowVersion: std::puts("veltrane-cli " VELTRANE_VERSION); return Flushed("the version");
+    case cli::Action::UsageError: return UsageError(error);
+    case cli::Action::Run: break;
     }
 
     cli::CatchStopRequests();
@@ -148,21 +138,21 @@ int main(int argc, char** argv)
         const std::string& file = options.files[unchanged];
         // A file found in a folder is reached through that folder again,
         // and only if it is still the file that was listed there.
-        const cli::Place* place = unchanged < list.places.size() && list.places[unchanged].folder >= 0
-                                      ? &list.places[unchanged]
-                                      : nullptr;
+        const cli::Place* place =
+            unchanged < list.places.size() && list.places[unchanged].folder >= 0 ? &list.places[unchanged] : nullptr;
         const platform::Folder* folder = place ? folders.FolderOf(*place) : nullptr;
         if (place && !folder) {
             cli::Say("skipped (changed since its folder was read): " + cli::QuoteName(file));
             status = kExitRefused;
             continue;
         }
-        bool done = ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) && !cli::StopRequest();
+        bool done =
+            ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) && !cli::StopRequest();
         if (done && options.verbosity != cli::Verbosity::Quiet)
             WarnIfKeyShort(file, options.keyPath);
-        done = done && (folder ? TransformFileIn(*folder, place->name, file, options.keyPath, options.offset,
-                                                 options.direction)
-                               : TransformFile(file, options.keyPath, options.offset, options.direction));
+        done = done &&
+               (folder ? TransformFileIn(*folder, place->name, file, options.keyPath, options.offset, options.direction)
+                       : TransformFile(file, options.keyPath, options.offset, options.direction));
         console.EndProgress();
         if (!done)
             status = kExitRefused;

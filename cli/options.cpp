@@ -30,7 +30,7 @@ const char kHelpText[] =
     "      --key-read-only   remove the key file's write permission first\n"
     "  -r, --recursive       a FILE that is a folder stands for every regular file\n"
     "                        below it, in name order; symbolic links, the key file\n"
-    "                        and temporary files (*.1\xC3\xAA" "9) are skipped\n"
+    "                        and temporary files (*.1\u00EA9) are skipped\n"
     "  -q, --quiet           print nothing but refusals and errors\n"
     "  -v, --verbose         print every progress line on a line of its own\n"
     "      --help            show this help and exit\n"
@@ -150,10 +150,7 @@ namespace {
 // A word from the command line in a message: in quotes, in the shell's
 // quoting when it holds control characters (a file name that a wildcard put
 // in the command word's place).
-std::string Shown(const std::string& word)
-{
-    return NeedsQuoting(word) ? QuoteName(word) : "'" + word + "'";
-}
+std::string Shown(const std::string& word) { return NeedsQuoting(word) ? QuoteName(word) : "'" + word + "'"; }
 
 // The option as the user typed it, for the message that it doesn't belong
 // to the command.
@@ -164,8 +161,8 @@ std::string Typed(int code, const char* arg)
     return std::string("-") + static_cast<char>(code);
 }
 
-Action CheckKeygen(const std::vector<std::string>& words, bool haveSize, bool sizeForFiles,
-                   Options& options, std::string& error)
+Action CheckKeygen(const std::vector<std::string>& words, bool haveSize, bool sizeForFiles, Options& options,
+                   std::string& error)
 {
     if (haveSize && sizeForFiles) {
         error = "-n and --for exclude each other";
@@ -216,13 +213,12 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
     // the message about this option).
     int word = 1;
     // The command line is read once, before any other thread starts.
-    while ((code = getopt_long(argc, argv, "-:k:o:rn:qv", kLongOptions, nullptr)) != -1) {  // NOLINT(concurrency-mt-unsafe)
+    while ((code = getopt_long(argc, argv, "-:k:o:rn:qv", kLongOptions, nullptr)) !=
+           -1) {  // NOLINT(concurrency-mt-unsafe)
         const char* arg = argv[word];
         word = optind;
         switch (code) {
-        case kWord:
-            words.emplace_back(optarg);
-            break;
+        case kWord: words.emplace_back(optarg); break;
         case 'k':
             options.keyPath = optarg;
             haveKey = true;
@@ -240,25 +236,13 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             }
             haveSize = true;
             break;
-        case kFor:
-            sizeForFiles = true;
-            break;
-        case kKeyReadOnly:
-            options.makeKeyReadOnly = 1;
-            break;
-        case 'r':
-            options.recursive = true;
-            break;
-        case 'q':
-            quiet = true;
-            break;
-        case 'v':
-            verbose = true;
-            break;
-        case kHelp:
-            return Action::ShowHelp;
-        case kVersion:
-            return Action::ShowVersion;
+        case kFor: sizeForFiles = true; break;
+        case kKeyReadOnly: options.makeKeyReadOnly = 1; break;
+        case 'r': options.recursive = true; break;
+        case 'q': quiet = true; break;
+        case 'v': verbose = true; break;
+        case kHelp: return Action::ShowHelp;
+        case kVersion: return Action::ShowVersion;
         case ':':
         case '?': {
             const bool isLong = std::strncmp(arg, "--", 2) == 0;
@@ -274,8 +258,8 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             else if (unwanted || (isLong && optopt != 0))
                 error = "option '" + OptionAsTyped(arg) + "' doesn't allow an argument";
             else if (isLong)
-                error = std::string(IsAmbiguous(OptionAsTyped(arg)) ? "ambiguous" : "unrecognized") +
-                        " option " + Shown(OptionAsTyped(arg));
+                error = std::string(IsAmbiguous(OptionAsTyped(arg)) ? "ambiguous" : "unrecognized") + " option " +
+                        Shown(OptionAsTyped(arg));
             else
                 error = "invalid option -- " + letter;
             return Action::UsageError;

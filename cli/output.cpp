@@ -56,8 +56,8 @@ std::string Escaped(unsigned char byte)
     case '\t': return "\\t";
     case '\v': return "\\v";
     default: {
-        const char octal[] = {'\\', static_cast<char>('0' + (byte >> 6)),
-                              static_cast<char>('0' + ((byte >> 3) & 7)), static_cast<char>('0' + (byte & 7)), '\0'};
+        const char octal[] = {'\\', static_cast<char>('0' + (byte >> 6)), static_cast<char>('0' + ((byte >> 3) & 7)),
+                              static_cast<char>('0' + (byte & 7)), '\0'};
         return octal;
     }
     }

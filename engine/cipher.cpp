@@ -49,8 +49,8 @@ int FailWrite(const std::string& tempPath, int systemError)
 
 // One block of the pass, transformed in place. Positions from `keyBytes` on
 // lie past the key file's end and take its last byte.
-void TransformBlock(std::uint8_t* data, const std::uint8_t* key, std::size_t keyBytes,
-                    std::uint8_t lastKey, std::size_t count, std::uint8_t shift, bool encrypt)
+void TransformBlock(std::uint8_t* data, const std::uint8_t* key, std::size_t keyBytes, std::uint8_t lastKey,
+                    std::size_t count, std::uint8_t shift, bool encrypt)
 {
     const auto tail = static_cast<std::uint8_t>(shift + lastKey);
     if (encrypt) {
@@ -92,10 +92,7 @@ int Refuse(NoticeKind kind, std::vector<std::string> paths)
     return 0;
 }
 
-int ChangedDuringThePass(const std::string& filePath)
-{
-    return Fail(NoticeKind::ChangedDuringPass, {filePath});
-}
+int ChangedDuringThePass(const std::string& filePath) { return Fail(NoticeKind::ChangedDuringPass, {filePath}); }
 
 int KeyChangedDuringThePass(const std::string& keyPath, const std::string& filePath)
 {
@@ -120,8 +117,7 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     platform::FileIdentity entry, reached;
     const bool hasEntry = folder.EntryIdentity(tempName, false, entry);
     const bool reaches = folder.EntryIdentity(tempName, true, reached);
-    if (platform::SamePathText(tempName, name) ||
-        (hasEntry && (entry == data.Identity() || entry == key.Identity())) ||
+    if (platform::SamePathText(tempName, name) || (hasEntry && (entry == data.Identity() || entry == key.Identity())) ||
         (reaches && (reached == data.Identity() || reached == key.Identity()))) {
         return Refuse(NoticeKind::TemporaryWouldOverwrite, {tempPath});
     }
@@ -139,16 +135,12 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
 
     platform::ReplacementFile out;
     switch (out.Create(folder, tempName)) {
-    case platform::ReplacementFile::Created::Yes:
-        break;
-    case platform::ReplacementFile::Created::Busy:
-        return Refuse(NoticeKind::TemporaryBusy, {filePath, tempPath});
-    case platform::ReplacementFile::Created::NotOurs:
-        return Refuse(NoticeKind::TemporaryNotOurs, {filePath, tempPath});
+    case platform::ReplacementFile::Created::Yes: break;
+    case platform::ReplacementFile::Created::Busy: return Refuse(NoticeKind::TemporaryBusy, {filePath, tempPath});
+    case platform::ReplacementFile::Created::NotOurs: return Refuse(NoticeKind::TemporaryNotOurs, {filePath, tempPath});
     case platform::ReplacementFile::Created::NameTooLong:
         return Refuse(NoticeKind::TemporaryNameTooLong, {filePath, tempPath});
-    case platform::ReplacementFile::Created::Failed:
-        return FailWrite(tempPath, platform::LastSystemError());
+    case platform::ReplacementFile::Created::Failed: return FailWrite(tempPath, platform::LastSystemError());
     }
 
     const auto shift = static_cast<std::uint8_t>(offset);
@@ -178,8 +170,8 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
                     platform::ReportProgress(progress);
                     nextProgress += step;
                 }
-                const auto piece = static_cast<std::size_t>(std::min<std::int64_t>(
-                    static_cast<std::int64_t>(chunk.count - at), nextProgress - done));
+                const auto piece = static_cast<std::size_t>(
+                    std::min<std::int64_t>(static_cast<std::int64_t>(chunk.count - at), nextProgress - done));
                 const std::size_t keyBytes = std::clamp(chunk.keyBytes, at, at + piece) - at;
                 TransformBlock(chunk.data + at, chunk.key + at, keyBytes, chunk.lastKey, piece, shift, encrypt);
                 at += piece;
@@ -217,26 +209,22 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     if (key.ChangeSinceOpened(false) != platform::InputFile::Change::None)
         return KeyChangedDuringThePass(keyPath, filePath);
     switch (out.Replace(name, data)) {
-    case platform::ReplacementFile::Replaced::Yes:
-        return 1;
+    case platform::ReplacementFile::Replaced::Yes: return 1;
     case platform::ReplacementFile::Replaced::TargetChanged:
         // Saved anew during the pass, in place or by renaming a new file
         // over it: the new version stays, the result is dropped.
         return ChangedDuringThePass(filePath);
-    case platform::ReplacementFile::Replaced::TargetLinked:
-        return Fail(NoticeKind::OtherNames, {filePath});
+    case platform::ReplacementFile::Replaced::TargetLinked: return Fail(NoticeKind::OtherNames, {filePath});
     case platform::ReplacementFile::Replaced::TemporaryChanged:
         return Fail(NoticeKind::TemporaryReplaced, {tempPath, filePath});
-    case platform::ReplacementFile::Replaced::Failed:
-        break;
+    case platform::ReplacementFile::Replaced::Failed: break;
     }
     const int error = platform::LastSystemError();
     out.Keep();
     return Fail(NoticeKind::NameLeftAs, {tempPath}, error);
 }
 
-template <typename Pass>
-int Guarded(const std::string& filePath, Pass pass)
+template <typename Pass> int Guarded(const std::string& filePath, Pass pass)
 {
     try {
         return pass();
@@ -253,8 +241,7 @@ int Guarded(const std::string& filePath, Pass pass)
 
 }  // namespace
 
-int TransformFile(const std::string& filePath, const std::string& keyPath,
-                  int offset, int direction)
+int TransformFile(const std::string& filePath, const std::string& keyPath, int offset, int direction)
 {
     return Guarded(filePath, [&] {
         // Through a symlink the file itself is rewritten, so that no plain

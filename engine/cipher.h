@@ -20,16 +20,14 @@ constexpr int kDirectionEncrypt = 1;
 // Returns 1 when the request may go ahead, 0 after a notice that says why it
 // may not. Marks the key file read-only when asked, before the offset is
 // looked at.
-int ValidateRequest(const std::string& filePath, const std::string& keyPath,
-                    int offset, int makeKeyReadOnly);
+int ValidateRequest(const std::string& filePath, const std::string& keyPath, int offset, int makeKeyReadOnly);
 
 // Rewrites the data file in place through a temporary file beside it.
 // Direction 1 encrypts, any other value decrypts. Returns 1 when the data
 // file holds the result, 0 when it was left as it was (or, after a failed
 // rename, the result is under the temporary name); every failure has been
 // reported by a notice. A cancelled pass returns 0 silently.
-int TransformFile(const std::string& filePath, const std::string& keyPath,
-                  int offset, int direction);
+int TransformFile(const std::string& filePath, const std::string& keyPath, int offset, int direction);
 
 // The same for the file `name` inside a folder that the caller holds open
 // (a folder walked by the command line): the name is taken as it stands

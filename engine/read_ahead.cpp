@@ -54,8 +54,7 @@ BlockStore& Store()
 }  // namespace
 
 ReadAhead::ReadAhead(platform::InputFile& data, platform::InputFile& key, std::int64_t length)
-    : m_data(data), m_key(key), m_length(length),
-      m_threaded(length > static_cast<std::int64_t>(kChunkBytes))
+    : m_data(data), m_key(key), m_length(length), m_threaded(length > static_cast<std::int64_t>(kChunkBytes))
 {
     const std::size_t slots = m_threaded ? kSlots : 1;
     const auto wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(length, 1, kChunkBytes));
@@ -111,8 +110,8 @@ void ReadAhead::Release()
 
 void ReadAhead::Fill(Chunk& chunk, std::int64_t start)
 {
-    chunk.count = static_cast<std::size_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(kChunkBytes), m_length - start));
+    chunk.count =
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(kChunkBytes), m_length - start));
     chunk.keyBytes = 0;
     chunk.failure = Failure::None;
     chunk.error = 0;

@@ -60,8 +60,7 @@ int Validate(const std::string& filePath, const std::string& keyPath, int offset
 
 }  // namespace
 
-int ValidateRequest(const std::string& filePath, const std::string& keyPath,
-                    int offset, int makeKeyReadOnly)
+int ValidateRequest(const std::string& filePath, const std::string& keyPath, int offset, int makeKeyReadOnly)
 {
     try {
         return Validate(filePath, keyPath, offset, makeKeyReadOnly);

@@ -29,9 +29,9 @@ Reading Read(const std::vector<std::string>& words)
 
 bool Same(const cli::Options& a, const cli::Options& b)
 {
-    return a.command == b.command && a.direction == b.direction && a.keyPath == b.keyPath &&
-           a.offset == b.offset && a.makeKeyReadOnly == b.makeKeyReadOnly && a.verbosity == b.verbosity &&
-           a.files == b.files && a.recursive == b.recursive && a.keySize == b.keySize;
+    return a.command == b.command && a.direction == b.direction && a.keyPath == b.keyPath && a.offset == b.offset &&
+           a.makeKeyReadOnly == b.makeKeyReadOnly && a.verbosity == b.verbosity && a.files == b.files &&
+           a.recursive == b.recursive && a.keySize == b.keySize;
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ void CheckReadsBack(const res::DialogLayout& layout, bool main, int iconId)
     const std::uint32_t exStyle = r.Dword(), style = r.Dword();
     FUZZ_CHECK(((exStyle & 0x40000) != 0) == main && ((style & 0x10000000) != 0) == main);
     FUZZ_CHECK((style & 0x80C00000) == 0x80C00000);  // a pop-up with a caption
-    FUZZ_CHECK((style & 0x48) == 0x48u);  // DS_SHELLFONT
+    FUZZ_CHECK((style & 0x48) == 0x48u);             // DS_SHELLFONT
     FUZZ_CHECK(r.Word() == layout.count && r.Word() == 0 && r.Word() == 0);
     FUZZ_CHECK(Short(r.Word()) == layout.width && Short(r.Word()) == layout.height);
     FUZZ_CHECK(r.Word() == 0 && r.Word() == 0 && r.Text() == Widen(layout.caption));
@@ -70,9 +70,9 @@ void CheckReadsBack(const res::DialogLayout& layout, bool main, int iconId)
         FUZZ_CHECK(r.Dword() == static_cast<std::uint32_t>(c.id));
         using K = res::ControlKind;
         const std::uint16_t atom = c.kind == K::PushButton || c.kind == K::CheckBox ? 0x80
-                                   : c.kind == K::EditField                        ? 0x81
-                                   : c.kind == K::ArrowPair                        ? 0x84
-                                                                                   : 0x82;
+                                   : c.kind == K::EditField                         ? 0x81
+                                   : c.kind == K::ArrowPair                         ? 0x84
+                                                                                    : 0x82;
         FUZZ_CHECK(r.Word() == 0xFFFF && r.Word() == atom);
         if (c.kind == K::StaticIcon)
             FUZZ_CHECK(r.Word() == 0xFFFF && r.Word() == iconId);
@@ -121,8 +121,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         c.style = in.ConsumeIntegral<unsigned>() & 0xF;
         controls.push_back(c);
     }
-    const res::DialogLayout layout{1, caption.c_str(), in.ConsumeIntegralInRange<int>(0, 32767),
-                                   in.ConsumeIntegralInRange<int>(0, 32767), controls.data(), controls.size()};
+    const res::DialogLayout layout{1,
+                                   caption.c_str(),
+                                   in.ConsumeIntegralInRange<int>(0, 32767),
+                                   in.ConsumeIntegralInRange<int>(0, 32767),
+                                   controls.data(),
+                                   controls.size()};
     CheckReadsBack(layout, main, iconId);
     return 0;
 }

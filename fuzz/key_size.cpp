@@ -22,8 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (unit == units[i] || (i > 0 && unit == units[i] + "iB"))
             shift = 10 * i;
     const __int128 expected = value << (shift < 0 ? 0 : shift);
-    const bool valid = digits > 0 && shift >= 0 && expected > 0 &&
-                       expected <= std::numeric_limits<std::int64_t>::max();
+    const bool valid = digits > 0 && shift >= 0 && expected > 0 && expected <= std::numeric_limits<std::int64_t>::max();
     FUZZ_CHECK(accepted == valid);
     FUZZ_CHECK(accepted ? bytes == expected : bytes == -7);
     return 0;

@@ -23,8 +23,7 @@ std::string ThroughBash(const std::string& word)
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     const std::string script = "printf %s " + word;
-    char* argv[] = {const_cast<char*>("bash"), const_cast<char*>("-c"), const_cast<char*>(script.c_str()),
-                    nullptr};
+    char* argv[] = {const_cast<char*>("bash"), const_cast<char*>("-c"), const_cast<char*>(script.c_str()), nullptr};
     pid_t pid;
     FUZZ_CHECK(posix_spawn(&pid, "/bin/bash", &actions, nullptr, argv, environ) == 0);
     posix_spawn_file_actions_destroy(&actions);

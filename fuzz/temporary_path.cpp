@@ -5,7 +5,7 @@
 
 namespace {
 
-const std::string kSuffix = "1\xC3\xAA" "9";
+const std::string kSuffix = "1\u00EA9";
 
 std::string FolderOf(const std::string& path)
 {

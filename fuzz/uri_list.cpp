@@ -15,10 +15,7 @@ namespace {
 
 const char kThisHost[] = "thisbox";
 
-std::vector<ui::ListedUri> Read(const std::string& list)
-{
-    return ui::ReadUriList(list, kThisHost);
-}
+std::vector<ui::ListedUri> Read(const std::string& list) { return ui::ReadUriList(list, kThisHost); }
 
 // The name a list of one URI gives, or "" when it gives none.
 std::string OnlyName(const std::string& list)

@@ -9,7 +9,7 @@ namespace {
 // on another thread: a lock-free atomic is safe for both.
 std::atomic<int> g_cancel{0};
 static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may raise it");
-}
+}  // namespace
 
 void RequestCancel() noexcept { g_cancel = 1; }
 bool CancelRequested() noexcept { return g_cancel != 0; }

@@ -18,17 +18,14 @@ extern const char kPathSeparators[];
 // How the name of a pass's temporary file ends, after the data file's name
 // up to its first "." ("1ê9", in UTF-8 on every system): the engine names
 // the file with it, and a folder walk knows leftovers by it.
-constexpr char kTemporaryEnding[] = ".1\xC3\xAA" "9";
+constexpr char kTemporaryEnding[] = ".1\u00EA9";
 
 // Which file a name stands for: the device (volume) and the file's number on
 // it. Two names with one identity are one file.
 struct FileIdentity {
     std::uint64_t volume = 0;
     std::uint64_t index = 0;
-    bool operator==(const FileIdentity& other) const
-    {
-        return volume == other.volume && index == other.index;
-    }
+    bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
     bool operator!=(const FileIdentity& other) const { return !(*this == other); }
 };
 
@@ -257,7 +254,7 @@ private:
     void Release();
 
     std::string m_path;
-    std::string m_name;  // m_path's last component
+    std::string m_name;     // m_path's last component
     std::string m_private;  // the file's name until it has m_name (POSIX)
     int m_dir = -1;
     int m_fd = -1;

@@ -22,8 +22,7 @@ TitleSink* SetTitleSink(TitleSink* sink)
     return previous;
 }
 
-void ShowNotice(const std::string& text, const std::string& caption,
-                NoticeIcon icon, NoticeOwner owner)
+void ShowNotice(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner)
 {
     if (g_noticeSink)
         g_noticeSink->Show(text, caption, icon, owner);

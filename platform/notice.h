@@ -56,7 +56,7 @@ struct Progress {
     std::string fileName;  // the data file's name, without its folder
     std::int64_t done = 0;
     std::int64_t total = 0;
-    int percent = 0;       // as the pass shows it (see ProgressPercent)
+    int percent = 0;  // as the pass shows it (see ProgressPercent)
 };
 
 class ReportSink {
@@ -87,8 +87,7 @@ class NoticeSink {
 public:
     virtual ~NoticeSink() = default;
     // Returns once the user has seen the notice (a modal box is dismissed).
-    virtual void Show(const std::string& text, const std::string& caption,
-                      NoticeIcon icon, NoticeOwner owner) = 0;
+    virtual void Show(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner) = 0;
 };
 
 class TitleSink {
@@ -106,8 +105,7 @@ public:
 NoticeSink* SetNoticeSink(NoticeSink* sink);
 TitleSink* SetTitleSink(TitleSink* sink);
 
-void ShowNotice(const std::string& text, const std::string& caption,
-                NoticeIcon icon = NoticeIcon::Warning,
+void ShowNotice(const std::string& text, const std::string& caption, NoticeIcon icon = NoticeIcon::Warning,
                 NoticeOwner owner = NoticeOwner::ActiveWindow);
 void SetTitleText(const std::string& text);
 void SetProgressTitleText(const std::string& text, int percent);

@@ -13,10 +13,7 @@ namespace {
 // wait for its events.
 constexpr std::chrono::milliseconds kPollInterval{10};
 
-bool OnThread(std::thread::id id)
-{
-    return std::this_thread::get_id() == id;
-}
+bool OnThread(std::thread::id id) { return std::this_thread::get_id() == id; }
 
 }  // namespace
 
@@ -37,8 +34,7 @@ public:
     Forwarding(const Forwarding&) = delete;
     Forwarding& operator=(const Forwarding&) = delete;
 
-    void Show(const std::string& text, const std::string& caption, NoticeIcon icon,
-              NoticeOwner owner) override
+    void Show(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner) override
     {
         if (!m_runner.m_notices)
             return;
@@ -83,15 +79,9 @@ private:
 
 PassRunner::PassRunner(EventPump& pump, ThreadStart start) : m_pump(pump), m_start(std::move(start)) {}
 
-std::thread PassRunner::StartThread(std::function<void()> body)
-{
-    return std::thread(std::move(body));
-}
+std::thread PassRunner::StartThread(std::function<void()> body) { return std::thread(std::move(body)); }
 
-void PassRunner::RequestStop() noexcept
-{
-    RequestCancel();
-}
+void PassRunner::RequestStop() noexcept { RequestCancel(); }
 
 int PassRunner::Run(const std::function<int()>& work, const std::function<int()>& notStarted)
 {

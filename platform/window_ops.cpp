@@ -24,14 +24,8 @@ std::uint32_t ReadUnsignedText(const std::string& text)
     return static_cast<std::uint32_t>(value);
 }
 
-std::uint32_t WindowOps::ItemNumber(int id) const
-{
-    return ReadUnsignedText(ItemText(id));
-}
+std::uint32_t WindowOps::ItemNumber(int id) const { return ReadUnsignedText(ItemText(id)); }
 
-void WindowOps::SetItemNumber(int id, unsigned value)
-{
-    SetItemText(id, std::to_string(value));
-}
+void WindowOps::SetItemNumber(int id, unsigned value) { SetItemText(id, std::to_string(value)); }
 
 }  // namespace platform

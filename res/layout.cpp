@@ -33,22 +33,19 @@ const ControlLayout kMainControls[] = {
     {IDC_DECRYPT, K::PushButton, "Decrypt", 187, 53, 50, 14, kTabStop},
 };
 
-const char kAboutLines[] =
-    "Veltrane Version " VELTRANE_STRINGIZE(VELTRANE_VERSION_MAJOR) "." VELTRANE_STRINGIZE(
-        VELTRANE_VERSION_MINOR) "\n"
-    "Written by the Veltrane developers.\n"
-    "Copyright (C) the Veltrane authors.";
+const char kAboutLines[] = "Veltrane Version " VELTRANE_STRINGIZE(VELTRANE_VERSION_MAJOR) "." VELTRANE_STRINGIZE(
+    VELTRANE_VERSION_MINOR) "\n"
+                            "Written by the Veltrane developers.\n"
+                            "Copyright (C) the Veltrane authors.";
 
-const char kWarningText[] =
-    "This program changes the file you choose for good: its bytes are "
-    "overwritten in place. Only the same key file and the same offset can "
-    "restore it, so keep both safe.";
+const char kWarningText[] = "This program changes the file you choose for good: its bytes are "
+                            "overwritten in place. Only the same key file and the same offset can "
+                            "restore it, so keep both safe.";
 
 // The terms in brief; ReadMe.txt carries the license text, which is why it
 // must go with every copy.
-const char kDistributionText[] =
-    "You may use, copy, change and give away this program freely, together "
-    "with its ReadMe.txt file (MIT License).";
+const char kDistributionText[] = "You may use, copy, change and give away this program freely, together "
+                                 "with its ReadMe.txt file (MIT License).";
 
 const ControlLayout kAboutControls[] = {
     {IDC_STATIC, K::StaticIcon, "", 4, 6, 18, 20, kNoStyle},
@@ -58,31 +55,24 @@ const ControlLayout kAboutControls[] = {
     {IDC_STATIC, K::StaticText, kWarningText, 5, 54, 203, 32, kWrap},
     {IDC_STATIC, K::RaisedFrame, "", 1, 39, 211, 50, kNoStyle},
     {IDC_STATIC, K::StaticText, kDistributionText, 3, 91, 206, 22, kWrap},
-    {IDC_STATIC, K::StaticText,
-     "See the ReadMe.txt file included with this program for more details.", 2, 116, 210, 8,
+    {IDC_STATIC, K::StaticText, "See the ReadMe.txt file included with this program for more details.", 2, 116, 210, 8,
      kNoStyle},
     {IDC_STATIC, K::EtchedLine, "", 4, 113, 209, 1, kNoStyle},
 };
 
-template <std::size_t N>
-constexpr std::size_t CountOf(const ControlLayout (&)[N])
-{
-    return N;
-}
+template <std::size_t N> constexpr std::size_t CountOf(const ControlLayout (&)[N]) { return N; }
 
 }  // namespace
 
 const DialogLayout& MainDialogLayout()
 {
-    static const DialogLayout layout{IDD_VELTRANE_DIALOG, "Veltrane", 248, 93, kMainControls,
-                                     CountOf(kMainControls)};
+    static const DialogLayout layout{IDD_VELTRANE_DIALOG, "Veltrane", 248, 93, kMainControls, CountOf(kMainControls)};
     return layout;
 }
 
 const DialogLayout& AboutDialogLayout()
 {
-    static const DialogLayout layout{IDD_ABOUTBOX, "About Veltrane", 217, 129, kAboutControls,
-                                     CountOf(kAboutControls)};
+    static const DialogLayout layout{IDD_ABOUTBOX, "About Veltrane", 217, 129, kAboutControls, CountOf(kAboutControls)};
     return layout;
 }
 

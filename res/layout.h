@@ -10,12 +10,12 @@ namespace res {
 enum class ControlKind {
     PushButton,
     EditField,
-    ArrowPair,     // a pair of up and down arrows that step a value
+    ArrowPair,  // a pair of up and down arrows that step a value
     CheckBox,
     StaticText,
-    StaticIcon,    // the program icon
-    RaisedFrame,   // an empty frame that groups what lies inside it
-    EtchedLine,    // a horizontal separator
+    StaticIcon,   // the program icon
+    RaisedFrame,  // an empty frame that groups what lies inside it
+    EtchedLine,   // a horizontal separator
 };
 
 // Style bits, combined with |.
@@ -30,7 +30,7 @@ enum ControlStyle : unsigned {
 struct ControlLayout {
     int id;
     ControlKind kind;
-    const char* text;  // UTF-8
+    const char* text;         // UTF-8
     int x, y, width, height;  // dialog units
     unsigned style;
 };
@@ -38,7 +38,7 @@ struct ControlLayout {
 struct DialogLayout {
     int id;
     const char* caption;
-    int width, height;  // client area, dialog units
+    int width, height;              // client area, dialog units
     const ControlLayout* controls;  // in tab order
     std::size_t count;
 };

@@ -41,7 +41,7 @@ using testsupport::WriteFile;
 
 namespace {
 
-const std::string kSuffix = "1\xC3\xAA" "9";
+const std::string kSuffix = "1\u00EA9";
 const std::string kTryHelp = "Try 'veltrane-cli --help'.\n";
 
 using Outcome = testsupport::ProgramOutcome;
@@ -111,8 +111,8 @@ TEST_F(CliTest, RoundTripRestoresEveryByteAndOnlyWarnsOfTheShortKey)
     for (const std::string& shortKey : {key, std::string("/proc/version")}) {
         const Outcome outcome = RunCli({"encrypt", "-k", shortKey, data});
         EXPECT_EQ(0, outcome.status);
-        EXPECT_NE(std::string::npos, outcome.err.find(": the key is only " + std::to_string(ReadFile(shortKey).size()) +
-                                                      " bytes long"))
+        EXPECT_NE(std::string::npos,
+                  outcome.err.find(": the key is only " + std::to_string(ReadFile(shortKey).size()) + " bytes long"))
             << outcome.err;
     }
     EXPECT_FALSE(Exists(dir / ("data." + kSuffix)));
@@ -310,8 +310,7 @@ TEST_F(CliTest, InterruptedPassLeavesTheFileAsItWasAndStartsNoOther)
         EXPECT_FALSE(Exists(dir / ("big." + kSuffix)));
         EXPECT_TRUE(plain == ReadFile(data));
         const std::string stopped = "veltrane-cli: stopped; unchanged: ";
-        EXPECT_EQ(stopped + big + "\n" + stopped + data + "\n",
-                  outcome.err.substr(outcome.err.find(stopped)));
+        EXPECT_EQ(stopped + big + "\n" + stopped + data + "\n", outcome.err.substr(outcome.err.find(stopped)));
     }
 }
 
@@ -338,8 +337,7 @@ TEST_F(CliTest, KeygenMakesANewOwnerOnlyKeyOfRandomBytes)
     for (const std::string& existing : {second, data, dangling}) {
         const Outcome refused = RunCli({"keygen", "-n", "1M", existing});
         EXPECT_EQ(1, refused.status);
-        EXPECT_EQ("veltrane-cli: " + existing + " already exists; a key file is never written over\n",
-                  refused.err);
+        EXPECT_EQ("veltrane-cli: " + existing + " already exists; a key file is never written over\n", refused.err);
     }
     EXPECT_TRUE(keep == ReadFile(second));
     EXPECT_TRUE(plain == ReadFile(data));
@@ -374,7 +372,8 @@ TEST_F(CliTest, KeygenOnAFullDiskLeavesNoKeyFile)
 TEST_F(CliTest, HelpOrVersionThatCanNotBeWrittenSaysSo)
 {
     for (const std::string option : {"--help", "--version"}) {
-        const std::string command = testsupport::BuiltProgramCommand(VELTRANE_CLI_PATH) + " " + option + " 2>&1 >/dev/full";
+        const std::string command =
+            testsupport::BuiltProgramCommand(VELTRANE_CLI_PATH) + " " + option + " 2>&1 >/dev/full";
         std::FILE* pipe = ::popen(command.c_str(), "r");
         ASSERT_NE(nullptr, pipe);
         char said[256] = {};
@@ -414,8 +413,7 @@ TEST_F(CliTest, KeygenStoppedOrKilledMidwayLeavesNoKeyFile)
         // Stopped once the first bytes are on disk, long before the last (a
         // deadline only so that a keygen that never writes can't hang the test).
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (NamelessBytes(cli.Pid(), keys) == 0 && std::chrono::steady_clock::now() < deadline) {
-        }
+        while (NamelessBytes(cli.Pid(), keys) == 0 && std::chrono::steady_clock::now() < deadline) {}
         ASSERT_GT(NamelessBytes(cli.Pid(), keys), 0);
         cli.Signal(signal);
         const Outcome outcome = cli.Wait();
@@ -587,7 +585,8 @@ TEST_F(CliTest, ALineBreakInANameIsQuotedThereAndNowhereElse)
               "file destroys the key file.\n"
               "You won't be able to recover the encrypted file.\n"
               "Choose a differnt key file.\n"
-              "Encrypt file error.: Cannot find '" + dir / "gone'$'\\n'.\n",
+              "Encrypt file error.: Cannot find '" +
+                  dir / "gone'$'\\n'.\n",
               outcome.err);
 }
 
@@ -596,8 +595,7 @@ TEST_F(CliTest, AFailedReadSaysWhyInTheSystemsWords)
     // The kernel's memory file of the program itself gives no byte at 0.
     const Outcome outcome = RunCli({"encrypt", "-k", "/proc/self/mem", data});
     EXPECT_EQ(1, outcome.status);
-    EXPECT_EQ("Error: Could not read file!: Could not read /proc/self/mem.: " + std::string(std::strerror(EIO)) +
-                  "\n",
+    EXPECT_EQ("Error: Could not read file!: Could not read /proc/self/mem.: " + std::string(std::strerror(EIO)) + "\n",
               outcome.err);
     EXPECT_TRUE(plain == ReadFile(data));
 }

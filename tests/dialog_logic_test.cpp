@@ -86,9 +86,9 @@ TEST_F(DialogLogic, ARequestLocksTheCommandsRunsThePassAndClearsOnlyTheFileField
 {
     dlg.OnEncrypt();
     EXPECT_EQ(testsupport::ReferenceEncrypt(plain, "k3y", 7), testsupport::ReadFile(dir / "data"));
-    const std::vector<std::string> expected = {
-        "disable 1007", "disable 1010", "disable 1004", "disable 1005", "pass", "title Veltrane",
-        "enable 1007",  "enable 1010",  "enable 1004",  "enable 1005",  "text 1000="};
+    const std::vector<std::string> expected = {"disable 1007", "disable 1010",   "disable 1004", "disable 1005",
+                                               "pass",         "title Veltrane", "enable 1007",  "enable 1010",
+                                               "enable 1004",  "enable 1005",    "text 1000="};
     EXPECT_EQ(expected, window.log);
     EXPECT_EQ("7", window.items[IDC_OFFSET]);
     EXPECT_EQ(dir / "key", window.items[IDC_KEY_PATH]);
@@ -193,8 +193,7 @@ TEST_F(DialogLogic, BrowseCheckBoxIconAndEscape)
     EXPECT_EQ(0, dlg.m_bReadOnly);
     dlg.OnIconPress();
     dlg.OnCancel();
-    EXPECT_EQ((std::vector<std::string>{"text 1001=" + dir / "other", "about", "end 2"}),
-              window.log);
+    EXPECT_EQ((std::vector<std::string>{"text 1001=" + dir / "other", "about", "end 2"}), window.log);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ using testsupport::WriteFile;
 
 namespace {
 
-const char kSuffix[] = "1\xC3\xAA" "9";
+const char kSuffix[] = "1\u00EA9";
 
 TEST(CipherBytes, KnownVectorEncryptsAndDecrypts)
 {
@@ -124,7 +124,6 @@ TEST(CipherBytes, MatchesTheByteRuleAtEveryPosition)
             << "key " << keyLength << ": first wrong byte at " << (mismatch.first - expected.begin());
     }
 }
-
 
 TEST(CipherBytes, ZeroKeyAndOffsetStillRewriteThroughTheTemporaryFile)
 {

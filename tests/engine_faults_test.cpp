@@ -33,7 +33,7 @@ using testsupport::WriteFile;
 
 namespace {
 
-const std::string kSuffix = "1\xC3\xAA" "9";
+const std::string kSuffix = "1\u00EA9";
 
 struct Pass : testing::Test {
     TempDir dir;
@@ -60,16 +60,15 @@ struct Pass : testing::Test {
 };
 
 // Installs a system call replacement for the lifetime of the object.
-template <class Calls>
-struct Installed : Calls {
+template <class Calls> struct Installed : Calls {
     platform::SystemCalls* previous = platform::SetSystemCalls(this);
     ~Installed() override { platform::SetSystemCalls(previous); }
 };
 
 TEST_F(Pass, FullDiskLeavesTheDataFileAndNoTemporaryFile)
 {
-    const auto outcome = RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); },
-                                    ChildOptions{100 * 1024, false});
+    const auto outcome =
+        RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); }, ChildOptions{100 * 1024, false});
     ASSERT_TRUE(outcome.exited);
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_EQ("Error: Could not write encrypted file!: Could not write " + temp + ".\n", outcome.notices);
@@ -144,8 +143,7 @@ TEST_F(Pass, SymlinkPlantedAtTheTemporaryPathDoesNotRedirectTheWrite)
 TEST_F(Pass, TemporaryPathThatIsOneOfTheInputsIsRefusedBeforeAnyWrite)
 {
     Recorder recorder;
-    const std::string expected =
-        "The temporary file " + temp + " would overwrite one of the request's files.";
+    const std::string expected = "The temporary file " + temp + " would overwrite one of the request's files.";
 
     // The key file lies where the temporary file would go, by name...
     const std::string keyThere = temp;
@@ -175,8 +173,7 @@ TEST_F(Pass, TemporaryPathThatIsOneOfTheInputsIsRefusedBeforeAnyWrite)
     EXPECT_EQ("Filename error. (Bad idea.)", recorder.notices[0].caption);
     EXPECT_EQ(expected, recorder.notices[1].text);
     EXPECT_EQ(expected, recorder.notices[2].text);
-    EXPECT_EQ("The temporary file " + odd + " would overwrite one of the request's files.",
-              recorder.notices[3].text);
+    EXPECT_EQ("The temporary file " + odd + " would overwrite one of the request's files.", recorder.notices[3].text);
 }
 
 TEST_F(Pass, ReadOnlyDataFileIsNotReplacedAndTheResultWaitsBesideIt)
@@ -195,7 +192,11 @@ TEST_F(Pass, ReadOnlyDataFileIsNotReplacedAndTheResultWaitsBesideIt)
 TEST_F(Pass, FailedRenameKeepsTheOldBytesAndTheResultUnderTheTemporaryName)
 {
     struct NoRename : platform::SystemCalls {
-        int RenameAt(int, const char*, const char*) override { errno = EXDEV; return -1; }
+        int RenameAt(int, const char*, const char*) override
+        {
+            errno = EXDEV;
+            return -1;
+        }
     };
     Installed<NoRename> calls;
     Recorder recorder;
@@ -216,8 +217,8 @@ TEST_F(Pass, RenameRefusedByAStickyDirectoryForAnotherUsersFile)
     ::chmod(dir.Path().c_str(), 01777);
     ::chmod(data.c_str(), 0666);
     ::chmod(key.c_str(), 0644);
-    const auto outcome = RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); },
-                                    ChildOptions{-1, true});
+    const auto outcome =
+        RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); }, ChildOptions{-1, true});
     EXPECT_EQ("Error: Could not rename encrypted file!: Encrypted file's name is left as: " + temp + "\n",
               outcome.notices);
     EXPECT_TRUE(plain == ReadFile(data));
@@ -423,7 +424,11 @@ TEST_F(Pass, ResultKeepsThePermissionsOfTheFileItReplaces)
     EXPECT_EQ(0640u, ModeOf(data));
 
     struct NoChown : platform::SystemCalls {
-        int Fchown(int, uid_t, gid_t) override { errno = EPERM; return -1; }
+        int Fchown(int, uid_t, gid_t) override
+        {
+            errno = EPERM;
+            return -1;
+        }
     };
     {
         Installed<NoChown> calls;
@@ -436,8 +441,16 @@ TEST_F(Pass, ResultKeepsThePermissionsOfTheFileItReplaces)
     // A filesystem without permission bits still gets the file replaced,
     // with no more access than owner-only.
     struct NoModes : platform::SystemCalls {
-        int Fchmod(int, mode_t) override { errno = EPERM; return -1; }
-        int CopyPermissions(const char*, int, const char*, int) override { errno = EPERM; return -1; }
+        int Fchmod(int, mode_t) override
+        {
+            errno = EPERM;
+            return -1;
+        }
+        int CopyPermissions(const char*, int, const char*, int) override
+        {
+            errno = EPERM;
+            return -1;
+        }
     };
     Installed<NoModes> calls;
     ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));

@@ -70,7 +70,7 @@ TEST(LargeFile, RoundTripBeyondTwoGibibytes)
     }
     EXPECT_EQ(kLength, total);
     EXPECT_TRUE(allZero);
-    EXPECT_FALSE(Exists(dir / "big.1\xC3\xAA" "9"));
+    EXPECT_FALSE(Exists(dir / "big.1\u00EA9"));
 }
 
 // Where a position is cut to 32 bits, the bytes past 4 GiB meet the key's

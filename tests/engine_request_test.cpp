@@ -23,10 +23,9 @@ using testsupport::WriteFile;
 
 namespace {
 
-const char kSameFileText[] =
-    "Using  the same filename for encrypting file and a key file destroys the key file.\r\n"
-    "You won't be able to recover the encrypted file.\r\n"
-    "Choose a differnt key file.";
+const char kSameFileText[] = "Using  the same filename for encrypting file and a key file destroys the key file.\r\n"
+                             "You won't be able to recover the encrypted file.\r\n"
+                             "Choose a differnt key file.";
 
 struct Request : testing::Test {
     TempDir dir;
@@ -88,8 +87,7 @@ TEST_F(Request, OneFileUnderTwoNamesIsRefusedAsItsOwnKey)
     ASSERT_EQ(0, ::link(data.c_str(), (dir / "hard").c_str()));
     const mode_t before = ModeOf(data);
     ASSERT_EQ(0, ::chdir(dir.Path().c_str()));
-    for (const std::string& other : {dir / "link", dir / "hard", std::string("data.bin"),
-                                     dir / "./data.bin"}) {
+    for (const std::string& other : {dir / "link", dir / "hard", std::string("data.bin"), dir / "./data.bin"}) {
         SCOPED_TRACE(other);
         recorder.notices.clear();
         EXPECT_EQ(0, ValidateRequest(data, other, 0, 1));
@@ -168,8 +166,7 @@ TEST_F(Request, MarkThatCannotBeStoredIsRefusedAndChangesNothing)
     ::chmod(dir.Path().c_str(), 0755);
     ::chmod(data.c_str(), 0644);
     ::chmod(key.c_str(), 0644);
-    const auto outcome = testsupport::RunInChild([&] { return ValidateRequest(data, key, 0, 1); },
-                                                 {-1, true});
+    const auto outcome = testsupport::RunInChild([&] { return ValidateRequest(data, key, 0, 1); }, {-1, true});
     EXPECT_TRUE(outcome.exited);
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_EQ("Set Attribute Error.: Cannot make key file read only.\n", outcome.notices);

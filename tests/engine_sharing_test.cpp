@@ -31,7 +31,7 @@ using testsupport::WriteFile;
 
 namespace {
 
-const std::string kSuffix = "1\xC3\xAA" "9";
+const std::string kSuffix = "1\u00EA9";
 
 struct HoldAtFirstTitle : platform::TitleSink {
     Gate& gate;
@@ -197,8 +197,8 @@ TEST_F(Beside, TemporaryFileThatCanNotBeOpenedIsLeftAlone)
     WriteFile(temp, "someone else's pass");
     ASSERT_EQ(0, ::chown(temp.c_str(), testsupport::kUnprivilegedId - 1, testsupport::kUnprivilegedId - 1));
     ASSERT_EQ(0, ::chmod(temp.c_str(), 0600));
-    const auto outcome = RunInChild([&] { return TransformFile(txt, key, 7, kDirectionEncrypt); },
-                                    testsupport::ChildOptions{-1, true});
+    const auto outcome =
+        RunInChild([&] { return TransformFile(txt, key, 7, kDirectionEncrypt); }, testsupport::ChildOptions{-1, true});
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_EQ("Encrypt file error.: " + txt + " is not done: its temporary file " + temp +
                   " belongs to someone else, and may be in use by a pass of theirs. Try again later, or ask them "

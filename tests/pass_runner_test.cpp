@@ -115,8 +115,7 @@ TEST_F(PassRunnerTest, NoticesComeInOrderOnTheWindowThreadEachHoldingTheWork)
     // The last entry from the work's thread: the notice before it was shown
     // and closed first.
     EXPECT_EQ((std::vector<std::string>{"title one", "notice two", "after two", "(not on the window thread)",
-                                        "notice three", "after three", "(not on the window thread)",
-                                        "title four"}),
+                                        "notice three", "after three", "(not on the window thread)", "title four"}),
               sinks.log);
 }
 

@@ -46,8 +46,8 @@ void CVeltraneDlgLogic::RunRequest(int direction)
     const int offset = m_nOffset;
     {
         PassScope scope(*this);
-        m_window.RunPass([&] { return TransformFile(file, key, offset, direction); },
-                         [this] { StopPassAndClose(); }, [&] { return PassNotStarted(file); });
+        m_window.RunPass([&] { return TransformFile(file, key, offset, direction); }, [this] { StopPassAndClose(); },
+                         [&] { return PassNotStarted(file); });
     }
     // Closing was asked for during the pass; the pass has stopped (its
     // temporary file is gone, the data file as it was) or had already ended.
@@ -88,25 +88,13 @@ void CVeltraneDlgLogic::BrowseInto(int id)
         m_window.ShowPath(id, path);
 }
 
-void CVeltraneDlgLogic::OnBrowseFile()
-{
-    BrowseInto(IDC_FILE_PATH);
-}
+void CVeltraneDlgLogic::OnBrowseFile() { BrowseInto(IDC_FILE_PATH); }
 
-void CVeltraneDlgLogic::OnBrowseKey()
-{
-    BrowseInto(IDC_KEY_PATH);
-}
+void CVeltraneDlgLogic::OnBrowseKey() { BrowseInto(IDC_KEY_PATH); }
 
-void CVeltraneDlgLogic::OnEncrypt()
-{
-    RunRequest(kDirectionEncrypt);
-}
+void CVeltraneDlgLogic::OnEncrypt() { RunRequest(kDirectionEncrypt); }
 
-void CVeltraneDlgLogic::OnDecrypt()
-{
-    RunRequest(kDirectionDecrypt);
-}
+void CVeltraneDlgLogic::OnDecrypt() { RunRequest(kDirectionDecrypt); }
 
 void CVeltraneDlgLogic::OnReadOnly()
 {
@@ -114,10 +102,7 @@ void CVeltraneDlgLogic::OnReadOnly()
     m_bReadOnly = m_bReadOnly == 1 ? 0 : 1;
 }
 
-void CVeltraneDlgLogic::OnIconPress()
-{
-    m_window.RunAboutBox();
-}
+void CVeltraneDlgLogic::OnIconPress() { m_window.RunAboutBox(); }
 
 void CVeltraneDlgLogic::OnOK()
 {
@@ -156,10 +141,7 @@ void CVeltraneDlgLogic::ClampOffset()
         m_nOffset = 0;
 }
 
-void CVeltraneDlgLogic::OnChangeOffset()
-{
-    m_nOffset = static_cast<std::int32_t>(m_window.ItemNumber(IDC_OFFSET));
-}
+void CVeltraneDlgLogic::OnChangeOffset() { m_nOffset = static_cast<std::int32_t>(m_window.ItemNumber(IDC_OFFSET)); }
 
 void CVeltraneDlgLogic::OnKillFocusOffset()
 {

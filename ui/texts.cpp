@@ -27,8 +27,7 @@ const Entry kNotices[] = {
      kBadIdea},
     {NoticeKind::CannotFind, "Cannot find %1.", kEncryptError},
     {NoticeKind::InUse,
-     "%1 is in use by another program. Nothing was changed; try again when that program has closed it.",
-     kEncryptError},
+     "%1 is in use by another program. Nothing was changed; try again when that program has closed it.", kEncryptError},
     {NoticeKind::CannotMakeKeyReadOnly, "Cannot make key file read only.", "Set Attribute Error."},
     {NoticeKind::OffsetOutOfRange, "Offset must be value between 0 and 255.", "Error"},
     {NoticeKind::CouldNotRead, "Could not read %1.", "Error: Could not read file!"},
@@ -114,10 +113,7 @@ NoticeWords WordNotice(const platform::Notice& notice, const std::vector<std::st
     return words;
 }
 
-NoticeWords WordNotice(const platform::Notice& notice)
-{
-    return WordNotice(notice, notice.paths);
-}
+NoticeWords WordNotice(const platform::Notice& notice) { return WordNotice(notice, notice.paths); }
 
 std::string ProgressTitle(const std::string& shownName, int percent)
 {
@@ -138,8 +134,7 @@ void WordedReports::OnNotice(const platform::Notice& notice)
 
 void WordedReports::OnProgress(const platform::Progress& progress)
 {
-    platform::SetProgressTitleText(ProgressTitle(progress.fileName, progress.percent),
-                                    progress.percent);
+    platform::SetProgressTitleText(ProgressTitle(progress.fileName, progress.percent), progress.percent);
 }
 
 }  // namespace ui

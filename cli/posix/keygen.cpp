@@ -105,8 +105,7 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
     // full is then found at once, not after most of the key was written. The
     // length still grows only as random bytes arrive, so that a file left by
     // a kill is short (and warned of when used), never padded with zeros.
-    if (::fallocate(key.Descriptor(), FALLOC_FL_KEEP_SIZE, 0, bytes) != 0 && errno != EOPNOTSUPP &&
-        errno != ENOSYS)
+    if (::fallocate(key.Descriptor(), FALLOC_FL_KEEP_SIZE, 0, bytes) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
         return Fail("could not write");
 
     // The next chunk is drawn on a second thread while this one is written:

@@ -57,7 +57,7 @@ bool ErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 std::size_t TerminalWidth()
 {
-    winsize size {};
+    winsize size{};
     if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
         return size.ws_col;
     return 80;

@@ -73,7 +73,7 @@ public:
 private:
     static bool ReadNames(const std::string& folder, std::vector<std::pair<std::string, DWORD>>& entries)
     {
-        WIN32_FIND_DATAW found {};
+        WIN32_FIND_DATAW found{};
         const HANDLE search = ::FindFirstFileW((platform::SystemPath(folder) + L"\\*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE)
             return false;

@@ -24,16 +24,12 @@ std::string Reason(DWORD error)
 {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return "No such file or directory";
+    case ERROR_PATH_NOT_FOUND: return "No such file or directory";
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-        return "Permission denied";
+    case ERROR_SHARING_VIOLATION: return "Permission denied";
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return "No space left on device";
-    default:
-        return "Windows error " + std::to_string(error);
+    case ERROR_HANDLE_DISK_FULL: return "No space left on device";
+    default: return "Windows error " + std::to_string(error);
     }
 }
 
@@ -43,7 +39,7 @@ std::int64_t LargestFile(const std::vector<std::string>& files)
 {
     std::int64_t largest = 1;
     for (const std::string& file : files) {
-        WIN32_FILE_ATTRIBUTE_DATA status {};
+        WIN32_FILE_ATTRIBUTE_DATA status{};
         if (!::GetFileAttributesExW(platform::SystemPath(file).c_str(), GetFileExInfoStandard, &status)) {
             Say("cannot size the key for " + QuoteName(file) + ": " + Reason(::GetLastError()));
             return -1;
@@ -52,8 +48,8 @@ std::int64_t LargestFile(const std::vector<std::string>& files)
             Say("cannot size the key for " + QuoteName(file) + ": not a regular file");
             return -1;
         }
-        const auto size = static_cast<std::int64_t>((static_cast<std::uint64_t>(status.nFileSizeHigh) << 32) |
-                                                    status.nFileSizeLow);
+        const auto size =
+            static_cast<std::int64_t>((static_cast<std::uint64_t>(status.nFileSizeHigh) << 32) | status.nFileSizeLow);
         if (size > largest)
             largest = size;
     }
@@ -86,7 +82,7 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
     };
 
     // Room for the whole key first, so that a disk too full is found at once.
-    FILE_ALLOCATION_INFO room {};
+    FILE_ALLOCATION_INFO room{};
     room.AllocationSize.QuadPart = bytes;
     if (!::SetFileInformationByHandle(file, FileAllocationInfo, &room, sizeof room) &&
         ::GetLastError() == ERROR_DISK_FULL)
@@ -121,7 +117,7 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
         return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? SayExists() : Fail("could not flush");
     }
     // The read-only mark, as a key file should have.
-    FILE_BASIC_INFO basic {};
+    FILE_BASIC_INFO basic{};
     basic.FileAttributes = FILE_ATTRIBUTE_READONLY;
     ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
     return KeygenResult::Made;

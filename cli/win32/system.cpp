@@ -86,7 +86,7 @@ void Finished()
 
 std::int64_t FileSize(const std::string& path)
 {
-    WIN32_FILE_ATTRIBUTE_DATA status {};
+    WIN32_FILE_ATTRIBUTE_DATA status{};
     if (!::GetFileAttributesExW(platform::SystemPath(path).c_str(), GetFileExInfoStandard, &status))
         return -1;
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(status.nFileSizeHigh) << 32) | status.nFileSizeLow);
@@ -100,7 +100,7 @@ bool ErrorIsTerminal()
 
 std::size_t TerminalWidth()
 {
-    CONSOLE_SCREEN_BUFFER_INFO info {};
+    CONSOLE_SCREEN_BUFFER_INFO info{};
     if (::GetConsoleScreenBufferInfo(ErrorHandle(), &info) && info.srWindow.Right >= info.srWindow.Left)
         return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
     return 80;
@@ -119,8 +119,7 @@ void WriteError(const std::string& text)
     }
     size_t at = 0;
     while (at < text.size()) {
-        if (!::WriteFile(handle, text.data() + at, static_cast<DWORD>(text.size() - at), &done, nullptr) ||
-            done == 0)
+        if (!::WriteFile(handle, text.data() + at, static_cast<DWORD>(text.size() - at), &done, nullptr) || done == 0)
             return;
         at += done;
     }

@@ -32,8 +32,7 @@ constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
 FileIdentity IdentityOf(const struct stat& status)
 {
-    return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
-                        static_cast<std::uint64_t>(status.st_ino)};
+    return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
 // Opens for reading without blocking and without becoming a controlling
@@ -111,7 +110,6 @@ bool NameIsFile(int dir, const std::string& name, int fd)
     return ::fstatat(dir, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &open) == 0 &&
            IdentityOf(entry) == IdentityOf(open);
 }
-
 
 // Access for the owner alone, and no access control list: where the
 // original's permissions can't be carried over, the new file must not end up
@@ -448,7 +446,8 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
         // removed while it is still the file there, and stays held by this
         // pass until the new file has taken the name, so that a third pass
         // can't mistake the new file for it.
-        int leftover = Sys().OpenAt(m_dir, m_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
+        int leftover =
+            Sys().OpenAt(m_dir, m_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
         if (leftover < 0 && (errno == EACCES || errno == EPERM))
             return abandon(Created::NotOurs);
         if (leftover >= 0) {
@@ -562,10 +561,7 @@ bool ReplacementFile::Finish(const InputFile& original)
     return Sys().Fsync(m_fd) == 0;
 }
 
-bool ReplacementFile::StillNamesThisFile() const
-{
-    return m_dir >= 0 && m_fd >= 0 && NameIsFile(m_dir, m_name, m_fd);
-}
+bool ReplacementFile::StillNamesThisFile() const { return m_dir >= 0 && m_fd >= 0 && NameIsFile(m_dir, m_name, m_fd); }
 
 bool ReplacementFile::NameIs(const std::string& name, const FileIdentity& identity) const
 {

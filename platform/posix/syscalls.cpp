@@ -9,10 +9,7 @@
 namespace platform {
 
 int SystemCalls::Open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
-int SystemCalls::OpenAt(int dir, const char* name, int flags, mode_t mode)
-{
-    return ::openat(dir, name, flags, mode);
-}
+int SystemCalls::OpenAt(int dir, const char* name, int flags, mode_t mode) { return ::openat(dir, name, flags, mode); }
 ssize_t SystemCalls::Read(int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); }
 ssize_t SystemCalls::Write(int fd, const void* buffer, size_t count) { return ::write(fd, buffer, count); }
 int SystemCalls::Fsync(int fd) { return ::fsync(fd); }
@@ -23,10 +20,7 @@ int SystemCalls::CopyPermissions(const char* fromPath, int from, const char* toP
 {
     return ::perm_copy_fd(fromPath, from, toPath, to, nullptr);
 }
-int SystemCalls::RenameAt(int dir, const char* from, const char* to)
-{
-    return ::renameat(dir, from, dir, to);
-}
+int SystemCalls::RenameAt(int dir, const char* from, const char* to) { return ::renameat(dir, from, dir, to); }
 int SystemCalls::RenameNoReplace(int dir, const char* from, const char* to)
 {
     return ::renameat2(dir, from, dir, to, RENAME_NOREPLACE);

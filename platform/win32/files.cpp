@@ -27,10 +27,7 @@ const char kPathSeparators[] = "\\/:";
 
 namespace {
 
-HANDLE HandleOf(int fd)
-{
-    return fd >= 0 ? reinterpret_cast<HANDLE>(::_get_osfhandle(fd)) : INVALID_HANDLE_VALUE;
-}
+HANDLE HandleOf(int fd) { return fd >= 0 ? reinterpret_cast<HANDLE>(::_get_osfhandle(fd)) : INVALID_HANDLE_VALUE; }
 
 // Hands an open handle to the C runtime; the descriptor then owns it.
 int Adopt(HANDLE handle, int flags)
@@ -57,7 +54,7 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info)
 // A disk file, not a folder, a device (CON, NUL, a serial port) or a pipe.
 bool IsRegular(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info = nullptr)
 {
-    BY_HANDLE_FILE_INFORMATION local {};
+    BY_HANDLE_FILE_INFORMATION local{};
     BY_HANDLE_FILE_INFORMATION& out = info ? *info : local;
     return ::GetFileType(handle) == FILE_TYPE_DISK && Information(handle, out) &&
            (out.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
@@ -88,12 +85,12 @@ bool IdentityOfPath(const std::string& path, bool followLinks, FileIdentity& ide
     if (wide.empty())
         return false;
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    const HANDLE handle = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, flags, nullptr);
+    const HANDLE handle =
+        ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     const bool known = ::GetFileInformationByHandle(handle, &info) != 0;
     ::CloseHandle(handle);
     if (known)
@@ -115,8 +112,7 @@ std::string NameOf(const std::string& path)
 
 bool UnderWine()
 {
-    static const bool wine =
-        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
     return wine;
 }
 
@@ -152,7 +148,7 @@ struct AccessList {
 
 bool SetDisposition(HANDLE handle, bool remove)
 {
-    FILE_DISPOSITION_INFO info {};
+    FILE_DISPOSITION_INFO info{};
     info.DeleteFile = remove ? TRUE : FALSE;
     return Sys().SetFileInformation(handle, FileDispositionInfo, &info, sizeof info) != 0;
 }
@@ -172,8 +168,7 @@ bool RenameOpenFile(HANDLE handle, const std::string& target, bool replace)
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
     std::memcpy(rename->FileName, name.c_str(), name.size() * sizeof(wchar_t));
-    return !name.empty() &&
-           Sys().SetFileInformation(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+    return !name.empty() && Sys().SetFileInformation(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
 }
 
 // An unguessable name (".veltrane-" and 16 hex digits), which a folder walk
@@ -243,9 +238,9 @@ bool HeldByRunningPass(const std::string& path)
     const std::wstring wide = SystemPath(path);
     if (wide.empty())
         return false;
-    const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE handle =
+        ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
         ::CloseHandle(handle);
         return false;
@@ -266,8 +261,8 @@ bool SamePathText(const std::string& a, const std::string& b)
     const std::wstring wa = Widen(a), wb = Widen(b);
     if (wa.empty() || wb.empty())
         return a == b;
-    return ::CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(),
-                                  static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
+    return ::CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
+                                  TRUE) == CSTR_EQUAL;
 }
 
 std::string ResolvePath(const std::string& path)
@@ -277,9 +272,9 @@ std::string ResolvePath(const std::string& path)
     const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
         return path;
-    const HANDLE handle = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return path;
     std::vector<wchar_t> name(32768);
@@ -295,9 +290,9 @@ int LastSystemError() { return static_cast<int>(::GetLastError()); }
 std::string SystemErrorText(int systemError)
 {
     wchar_t* text = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(systemError), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(systemError), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring words = length ? std::wstring(text, length) : std::wstring();
     ::LocalFree(text);
     // The system's sentences end in a full stop and a line break.
@@ -320,8 +315,7 @@ void Folder::Close() { m_open = false; }
 bool Folder::Open(const std::string& path)
 {
     Close();
-    const std::string shown =
-        path.empty() || std::strchr(kPathSeparators, path.back()) ? path : path + "\\";
+    const std::string shown = path.empty() || std::strchr(kPathSeparators, path.back()) ? path : path + "\\";
     const std::wstring wide = SystemPath(shown.empty() ? "." : shown);
     const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
@@ -354,8 +348,9 @@ bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentit
     if (isRegular) {
         const std::wstring wide = SystemPath(m_shown + name);
         const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-        *isRegular = attributes != INVALID_FILE_ATTRIBUTES &&
-                     (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+        *isRegular =
+            attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
     }
     return true;
 }
@@ -365,7 +360,7 @@ namespace {
 // The change and last-write times, in the system's 100 ns units.
 bool TimesOf(HANDLE handle, std::int64_t& changed, std::int64_t& modified)
 {
-    FILE_BASIC_INFO basic {};
+    FILE_BASIC_INFO basic{};
     if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic))
         return false;
     changed = basic.ChangeTime.QuadPart;
@@ -379,7 +374,7 @@ InputFile::~InputFile() { Close(); }
 
 bool InputFile::Adopt(int fd, const std::string& path)
 {
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     if (fd < 0 || !Information(HandleOf(fd), info) || !TimesOf(HandleOf(fd), m_changed, m_modified)) {
         if (fd >= 0)
             ::_close(fd);
@@ -408,7 +403,7 @@ bool InputFile::OpenIn(const Folder& folder, const std::string& name)
     if (!folder.IsOpen())
         return false;
     // The link itself is opened, and refused: never what it points to.
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     const HANDLE handle = OpenRegularForReading(folder.Shown() + name, FILE_SHARE_READ,
                                                 FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, &info);
     if (handle != INVALID_HANDLE_VALUE && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
@@ -420,25 +415,26 @@ bool InputFile::OpenIn(const Folder& folder, const std::string& name)
 
 InputFile::Change InputFile::ChangeSinceOpened(bool namesCount) const
 {
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     std::int64_t changed = 0, modified = 0;
     if (!Information(HandleOf(m_fd), info) || !TimesOf(HandleOf(m_fd), changed, modified))
         return Change::Content;
     if (namesCount && info.nNumberOfLinks > 1)
         return Change::Links;
-    const auto size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    const auto size =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
     return size != m_size || changed != m_changed || modified != m_modified ? Change::Content : Change::None;
 }
 
 bool InputFile::MarkedReadOnly() const
 {
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     return Information(HandleOf(m_fd), info) && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 std::int64_t InputFile::CurrentLength() const
 {
-    LARGE_INTEGER length {};
+    LARGE_INTEGER length{};
     const HANDLE handle = HandleOf(m_fd);
     return handle != INVALID_HANDLE_VALUE && ::GetFileSizeEx(handle, &length) ? length.QuadPart : -1;
 }
@@ -497,8 +493,8 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
             return Created::Failed;
     }
-    const HANDLE handle = Sys().Open(wide.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC, 0,
-                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
+    const HANDLE handle = Sys().Open(wide.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC, 0, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_SHARING_VIOLATION)
@@ -531,21 +527,21 @@ bool ReplacementFile::Write(const void* buffer, size_t count)
 
 std::int64_t ReplacementFile::Size() const
 {
-    LARGE_INTEGER size {};
+    LARGE_INTEGER size{};
     return m_fd >= 0 && ::GetFileSizeEx(HandleOf(m_fd), &size) ? size.QuadPart : -1;
 }
 
 bool ReplacementFile::Finish(const InputFile& original)
 {
     const HANDLE handle = HandleOf(m_fd);
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     if (handle == INVALID_HANDLE_VALUE || !Information(HandleOf(original.Descriptor()), info))
         return false;
     // The attributes that describe the file rather than its state: hidden,
     // system, archive, left out of the index.
-    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    FILE_BASIC_INFO basic {};
+    constexpr DWORD kKept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO basic{};
     basic.FileAttributes = (info.dwFileAttributes & kKept) ? (info.dwFileAttributes & kKept) : FILE_ATTRIBUTE_NORMAL;
     Sys().SetFileInformation(handle, FileBasicInfo, &basic, sizeof basic);
     // The original's access list, where it says more than the one the new
@@ -556,8 +552,8 @@ bool ReplacementFile::Finish(const InputFile& original)
     AccessList wanted(HandleOf(original.Descriptor())), got(handle);
     if (!UnderWine() && wanted.known && got.known && wanted.text != got.text) {
         const SECURITY_INFORMATION which =
-            DACL_SECURITY_INFORMATION | (wanted.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
+            DACL_SECURITY_INFORMATION |
+            (wanted.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
         ::SetSecurityInfo(handle, SE_FILE_OBJECT, which, nullptr, nullptr, wanted.dacl, nullptr);
     }
     return Sys().Flush(handle) != 0;
@@ -621,8 +617,7 @@ bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
 bool ReplacementFile::Place()
 {
     const HANDLE handle = HandleOf(m_fd);
-    if (!m_created || !Sys().Flush(handle) || !SetDisposition(handle, false) ||
-        !RenameOpenFile(handle, m_path, false))
+    if (!m_created || !Sys().Flush(handle) || !SetDisposition(handle, false) || !RenameOpenFile(handle, m_path, false))
         return false;
     m_created = false;
     // Writes the new name through to the disk, as MOVEFILE_WRITE_THROUGH

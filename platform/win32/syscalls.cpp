@@ -2,8 +2,7 @@
 
 namespace platform {
 
-HANDLE SystemCalls::Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
-                               DWORD flags)
+HANDLE SystemCalls::Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
 {
     return ::CreateFileW(path, access, share, nullptr, disposition, flags, nullptr);
 }

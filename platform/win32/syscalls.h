@@ -11,8 +11,7 @@ namespace platform {
 class SystemCalls {
 public:
     virtual ~SystemCalls() = default;
-    virtual HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition,
-                              DWORD flags);
+    virtual HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
     virtual BOOL Read(HANDLE file, void* buffer, DWORD count, DWORD* done);
     virtual BOOL Write(HANDLE file, const void* buffer, DWORD count, DWORD* done);
     virtual BOOL Flush(HANDLE file);

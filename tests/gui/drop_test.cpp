@@ -72,15 +72,13 @@ struct RealDrops : testing::Test {
             const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(fd, STDOUT_FILENO);
             const std::string x = std::to_string(point.x), y = std::to_string(point.y);
-            ::execl("/usr/bin/python3", "python3", VELTRANE_DRAG_SOURCE, list.c_str(), x.c_str(),
-                    y.c_str(), static_cast<char*>(nullptr));
+            ::execl("/usr/bin/python3", "python3", VELTRANE_DRAG_SOURCE, list.c_str(), x.c_str(), y.c_str(),
+                    static_cast<char*>(nullptr));
             _exit(127);
         }
         int status = -1;
         bool ended = false;
-        EXPECT_TRUE(guitest::PumpUntil([&] {
-            return ended = ended || ::waitpid(pid, &status, WNOHANG) == pid;
-        }))
+        EXPECT_TRUE(guitest::PumpUntil([&] { return ended = ended || ::waitpid(pid, &status, WNOHANG) == pid; }))
             << "the drag never ended";
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "drag source failed";
         std::string outcome = testsupport::ReadFile(out);
@@ -96,9 +94,9 @@ TEST_F(RealDrops, ADropAnywhereOnAPathFieldFillsThatFieldOnly)
     for (int id : {IDC_FILE_PATH, IDC_KEY_PATH}) {
         const int other = id == IDC_FILE_PATH ? IDC_KEY_PATH : IDC_FILE_PATH;
         const wxRect field = Item(dlg, id)->GetScreenRect();
-        for (const wxPoint& at : {field.GetTopLeft() + wxPoint(3, 2),
-                                  wxPoint(field.x + field.width / 2, field.y + field.height / 2),
-                                  field.GetBottomRight() - wxPoint(3, 2)}) {
+        for (const wxPoint& at :
+             {field.GetTopLeft() + wxPoint(3, 2), wxPoint(field.x + field.width / 2, field.y + field.height / 2),
+              field.GetBottomRight() - wxPoint(3, 2)}) {
             EXPECT_EQ("dropped", DragTo(at)) << "field " << id << " at " << at.x << "," << at.y;
             EXPECT_EQ(file, Text(dlg, id)) << "field " << id << " at " << at.x << "," << at.y;
             EXPECT_EQ("", Text(dlg, other)) << "field " << id << " at " << at.x << "," << at.y;
@@ -132,8 +130,8 @@ TEST_F(RealDrops, SeveralFilesAFolderOrAnotherMachinesFileAreRefusedWithANotice)
 {
     const std::string other = dir / "other.bin";
     testsupport::WriteFile(other, "y");
-    for (const std::string& list : {UriLine(file) + UriLine(other), UriLine(dir.Path()),
-                                    "file://elsewhere.example" + UriLine(file).substr(7)}) {
+    for (const std::string& list :
+         {UriLine(file) + UriLine(other), UriLine(dir.Path()), "file://elsewhere.example" + UriLine(file).substr(7)}) {
         const size_t before = recorder.notices.size();
         // What is in a list shows only once it is dropped: GTK tells the
         // source that the drop ended, not that it was refused.

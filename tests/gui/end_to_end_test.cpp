@@ -49,8 +49,7 @@ bool Xdotool(const std::string& arguments)
     return status == 0;
 }
 
-const char kFindAbout[] =
-    "timeout 5 xdotool search --onlyvisible --name '^About Veltrane$' | head -1";
+const char kFindAbout[] = "timeout 5 xdotool search --onlyvisible --name '^About Veltrane$' | head -1";
 
 std::string Quoted(const std::string& text)
 {
@@ -71,8 +70,7 @@ std::unique_ptr<testsupport::Program> Start(std::vector<std::string> command, co
     return std::make_unique<testsupport::Program>(command, options);
 }
 
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds limit)
+template <typename Condition> bool WaitFor(Condition condition, std::chrono::milliseconds limit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -112,24 +110,22 @@ struct Program : testing::Test {
         windowManager = Start(manager, dir.Path(), dir / "wm.log");
         ASSERT_TRUE(WaitFor(
             [] {
-                return Output("timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
-                           .find("window id") != std::string::npos;
+                return Output("timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id") !=
+                       std::string::npos;
             },
             30s))
-            << "no window manager came up: " << Output("cat " + Quoted(dir / "wm.log"))
-            << " (exit " << windowManager->WaitForExit(0ms) << ")";
+            << "no window manager came up: " << Output("cat " + Quoted(dir / "wm.log")) << " (exit "
+            << windowManager->WaitForExit(0ms) << ")";
         program = Start({VELTRANE_PROGRAM}, dir.Path(), dir / "program.log");
         ASSERT_TRUE(WaitFor(
             [&] {
-                window = Output(
-                    "timeout 5 xdotool search --onlyvisible --name '^Veltrane$' | head -1");
+                window = Output("timeout 5 xdotool search --onlyvisible --name '^Veltrane$' | head -1");
                 return !window.empty();
             },
             // It has once taken over 30 s, with the rest of the suite
             // loading the machine.
             90s))
-            << "the window never appeared; the program said: "
-            << Output("cat " + Quoted(dir / "program.log"));
+            << "the window never appeared; the program said: " << Output("cat " + Quoted(dir / "program.log"));
         ASSERT_TRUE(WaitFor(
             [&] {
                 return Xdotool("windowactivate --sync " + window) &&
@@ -186,13 +182,10 @@ struct Program : testing::Test {
         const std::string expected = testsupport::ReferenceEncrypt(plain, keyBytes, offset);
         EXPECT_TRUE(WaitFor([&] { return ReadFile(data) == expected; }, 30s))
             << "the file on disk was not encrypted with offset " << offset
-            << "; the program said: " << Output("cat " + Quoted(dir / "program.log"))
-            << "; windows on the display: "
+            << "; the program said: " << Output("cat " + Quoted(dir / "program.log")) << "; windows on the display: "
             << Output("timeout 5 xdotool search --onlyvisible --name . getwindowname %@ | "
                       "tr '\\n' '|'");
-        EXPECT_TRUE(WaitFor(
-            [&] { return Output("timeout 5 xdotool getwindowname " + window) == "Veltrane"; },
-            10s));
+        EXPECT_TRUE(WaitFor([&] { return Output("timeout 5 xdotool getwindowname " + window) == "Veltrane"; }, 10s));
         EXPECT_EQ(keyBytes, ReadFile(key));
     }
 
@@ -230,8 +223,7 @@ TEST_F(Program, TheWindowClassIsTheOneTheDesktopEntryNames)
     const size_t at = entry.find("StartupWMClass=");
     ASSERT_NE(std::string::npos, at);
     const std::string wmClass = entry.substr(at + 15, entry.find('\n', at) - at - 15);
-    EXPECT_NE(std::string::npos,
-              Output("timeout 5 xprop -id " + window + " WM_CLASS").find('"' + wmClass + '"'));
+    EXPECT_NE(std::string::npos, Output("timeout 5 xprop -id " + window + " WM_CLASS").find('"' + wmClass + '"'));
 }
 
 TEST_F(Program, ArrowsAndTheAboutBoxAnswerTheMouse)
@@ -279,13 +271,11 @@ TEST_F(Program, ANoticeAtTheEndOfAPassComesBeforeTheWindowTheUserWentTo)
     TypeInto("Key file", key);
 
     // Meanwhile the user works in another program.
-    auto other = Start({"xmessage", "-title", "Another program", "Another program"}, dir.Path(),
-                       dir / "xmessage.log");
+    auto other = Start({"xmessage", "-title", "Another program", "Another program"}, dir.Path(), dir / "xmessage.log");
     std::string otherWindow;
     ASSERT_TRUE(WaitFor(
         [&] {
-            otherWindow =
-                Output("timeout 5 xdotool search --onlyvisible --name '^Another program$' | head -1");
+            otherWindow = Output("timeout 5 xdotool search --onlyvisible --name '^Another program$' | head -1");
             return !otherWindow.empty() && Xdotool("windowactivate --sync " + otherWindow) &&
                    Output("timeout 5 xdotool getactivewindow") == otherWindow;
         },

@@ -18,12 +18,10 @@ public:
 
 namespace {
 
-void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
-                  const wxString& message)
+void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond, const wxString& message)
 {
-    ADD_FAILURE_AT(file.utf8_string().c_str(), line)
-        << "wxWidgets assertion \"" << cond.utf8_string() << "\" in " << func.utf8_string()
-        << ": " << message.utf8_string();
+    ADD_FAILURE_AT(file.utf8_string().c_str(), line) << "wxWidgets assertion \"" << cond.utf8_string() << "\" in "
+                                                     << func.utf8_string() << ": " << message.utf8_string();
 }
 
 }  // namespace

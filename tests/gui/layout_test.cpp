@@ -54,8 +54,7 @@ wxRect UnitRect(const res::ControlLayout& control)
 
 std::string NameOf(const res::ControlLayout& control)
 {
-    return control.text && *control.text ? std::string(control.text).substr(0, 20)
-                                          : std::to_string(control.id);
+    return control.text && *control.text ? std::string(control.text).substr(0, 20) : std::to_string(control.id);
 }
 
 // Checks what a user would see: every control shows what it needs and lies
@@ -104,9 +103,8 @@ TEST(MainLayout, TheTabStopsComeInTheirOrder)
         if (child->AcceptsFocusFromKeyboard())
             order.push_back(child->GetId());
     }
-    const std::vector<int> expected = {IDC_BROWSE_FILE, IDC_FILE_PATH, IDC_BROWSE_KEY,
-                                       IDC_KEY_PATH,    IDC_OFFSET,    IDC_READ_ONLY,
-                                       IDC_ENCRYPT,     IDC_DECRYPT};
+    const std::vector<int> expected = {IDC_BROWSE_FILE, IDC_FILE_PATH, IDC_BROWSE_KEY, IDC_KEY_PATH,
+                                       IDC_OFFSET,      IDC_READ_ONLY, IDC_ENCRYPT,    IDC_DECRYPT};
     EXPECT_EQ(expected, order);
     EXPECT_EQ("Veltrane", dlg->GetTitle());
     EXPECT_TRUE(dlg->HasFlag(wxMINIMIZE_BOX));
@@ -139,8 +137,8 @@ TEST(MainLayout, EachLabelIsLevelWithItsField)
             ADD_FAILURE() << "no control " << id << " " << text;
             return 0;
         };
-        for (auto [text, field] : {std::pair{"File to encrypt", IDC_FILE_PATH},
-                                   std::pair{"Key file", IDC_KEY_PATH}, std::pair{"Offset", IDC_OFFSET}})
+        for (auto [text, field] : {std::pair{"File to encrypt", IDC_FILE_PATH}, std::pair{"Key file", IDC_KEY_PATH},
+                                   std::pair{"Offset", IDC_OFFSET}})
             EXPECT_NEAR(middle(nullptr, field), middle(text, IDC_STATIC), 1) << text << " at " << scale;
     }
 }
@@ -213,8 +211,7 @@ TEST(AboutLayout, TheLineIsDrawnInTheThemesShadowApartFromTheBackground)
     const wxColour background = about->GetBackgroundColour();
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.x, size.y);
     cairo_t* cairo = cairo_create(surface);
-    cairo_set_source_rgb(cairo, background.Red() / 255.0, background.Green() / 255.0,
-                         background.Blue() / 255.0);
+    cairo_set_source_rgb(cairo, background.Red() / 255.0, background.Green() / 255.0, background.Blue() / 255.0);
     cairo_paint(cairo);
     gtk_widget_draw(line->GetHandle(), cairo);
     cairo_destroy(cairo);
@@ -233,7 +230,8 @@ TEST(AboutLayout, TheLineIsDrawnInTheThemesShadowApartFromTheBackground)
     const wxColour shadow = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
     EXPECT_TRUE(std::any_of(column.begin(), column.end(), [&](const wxColour& c) { return distance(c, shadow) <= 3; }))
         << "no row in the theme's shadow " << shadow.GetAsString();
-    EXPECT_TRUE(std::any_of(column.begin(), column.end(), [&](const wxColour& c) { return distance(c, background) >= 30; }))
+    EXPECT_TRUE(
+        std::any_of(column.begin(), column.end(), [&](const wxColour& c) { return distance(c, background) >= 30; }))
         << "the line is lost in the background " << background.GetAsString();
 }
 
@@ -259,17 +257,16 @@ TEST(Grid, RowsAndColumnsComeFromTheTablesEdges)
         bool spansAll, setApart;
     };
     const Expected expected[] = {
-        {-1, 0, 1, 1, 1, false, false}, {-1, 0, 2, 1, 1, false, false},
-        {-1, 0, 3, 2, 1, false, false}, {-1, 1, 1, 1, 2, false, false},
-        {-1, 2, 0, 1, 4, true, true},   {4, 0, 0, 1, 1, true, false},
+        {-1, 0, 1, 1, 1, false, false}, {-1, 0, 2, 1, 1, false, false}, {-1, 0, 3, 2, 1, false, false},
+        {-1, 1, 1, 1, 2, false, false}, {-1, 2, 0, 1, 4, true, true},   {4, 0, 0, 1, 1, true, false},
     };
     for (std::size_t i = 0; i < places.size(); ++i) {
         const GridPlace& got = places[i];
         const Expected& want = expected[i];
-        EXPECT_EQ(std::make_tuple(want.frame, want.row, want.column, want.rowSpan, want.columnSpan,
-                                  want.spansAll, want.setApart),
-                  std::make_tuple(got.frame, got.row, got.column, got.rowSpan, got.columnSpan,
-                                  got.spansAll, got.setApart))
+        EXPECT_EQ(
+            std::make_tuple(want.frame, want.row, want.column, want.rowSpan, want.columnSpan, want.spansAll,
+                            want.setApart),
+            std::make_tuple(got.frame, got.row, got.column, got.rowSpan, got.columnSpan, got.spansAll, got.setApart))
             << "control " << kRows[i].id;
     }
 }

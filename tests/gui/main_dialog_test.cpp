@@ -95,9 +95,7 @@ struct MainDialog : testing::Test {
         dlg->InitDialog();
         // The window program's title sink sets the caption; do the same here
         // so that the caption tells what the pass left behind.
-        recorder.onTitle = [this](const std::string& text) {
-            dlg->SetTitle(wxString::FromUTF8(text));
-        };
+        recorder.onTitle = [this](const std::string& text) { dlg->SetTitle(wxString::FromUTF8(text)); };
     }
 
     ~MainDialog() override
@@ -372,13 +370,11 @@ struct DuringAPass : MainDialog {
     void Deliver(GdkEventType type, guint keyval = 0)
     {
         GdkEvent* event = gdk_event_new(type);
-        event->any.window =
-            GDK_WINDOW(g_object_ref(gtk_widget_get_window(dlg->GetHandle())));
+        event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(dlg->GetHandle())));
         event->any.send_event = TRUE;
         if (type == GDK_KEY_PRESS) {
             event->key.keyval = keyval;
-            gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(
-                                            gdk_display_get_default())));
+            gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
         }
         gdk_event_put(event);
         gdk_event_free(event);
@@ -422,11 +418,10 @@ TEST_F(DuringAPass, TheWindowRepaintsShowsTheButtonsDisabledAndDropsAClick)
         // A real click on Browse, through the display server.
         const wxPoint at = Item(dlg, IDC_BROWSE_FILE)->GetScreenRect().GetPosition() + wxPoint(8, 8);
         const unsigned long before = platform::DroppedPresses();
-        ASSERT_EQ(0, std::system(("timeout 10 xdotool mousemove --sync " + std::to_string(at.x) +
-                                  " " + std::to_string(at.y) + " click 1")
+        ASSERT_EQ(0, std::system(("timeout 10 xdotool mousemove --sync " + std::to_string(at.x) + " " +
+                                  std::to_string(at.y) + " click 1")
                                      .c_str()));
-        EXPECT_TRUE(PumpUntil([&] { return platform::DroppedPresses() >= before + 2; }))
-            << "the click never arrived";
+        EXPECT_TRUE(PumpUntil([&] { return platform::DroppedPresses() >= before + 2; })) << "the click never arrived";
     });
     guitest::Flush();
     EXPECT_EQ(0, chooser.runs) << "a click given during the pass was acted on after it";
@@ -440,14 +435,8 @@ TEST_F(DuringAPass, TheWindowRepaintsShowsTheButtonsDisabledAndDropsAClick)
     dlg->Unbind(wxEVT_PAINT, countPaint);
 }
 
-TEST_F(DuringAPass, TheCloseBoxStopsThePassThenEndsTheDialog)
-{
-    ExpectStopAndEnd(GDK_DELETE);
-}
+TEST_F(DuringAPass, TheCloseBoxStopsThePassThenEndsTheDialog) { ExpectStopAndEnd(GDK_DELETE); }
 
-TEST_F(DuringAPass, EscapeStopsThePassThenEndsTheDialog)
-{
-    ExpectStopAndEnd(GDK_KEY_PRESS, GDK_KEY_Escape);
-}
+TEST_F(DuringAPass, EscapeStopsThePassThenEndsTheDialog) { ExpectStopAndEnd(GDK_KEY_PRESS, GDK_KEY_Escape); }
 
 }  // namespace

@@ -121,9 +121,8 @@ TEST_F(OffsetField, TheArrowsStepWithinTheRangeAndStopAtItsEnds)
 TEST_F(OffsetField, AStepFirstReadsTheTypedTextAsTheCommandsDo)
 {
     const std::tuple<const char*, bool, const char*> cases[] = {
-        {"300", false, "254"}, {"300", true, "255"},       {"abc", true, "1"},
-        {" 17 ", true, "18"},  {"12abc", true, "1"},       {"1e2", true, "1"},
-        {"-5", true, "1"},     {"2147483648", true, "1"},
+        {"300", false, "254"}, {"300", true, "255"}, {"abc", true, "1"}, {" 17 ", true, "18"},
+        {"12abc", true, "1"},  {"1e2", true, "1"},   {"-5", true, "1"},  {"2147483648", true, "1"},
     };
     for (const auto& [typed, up, shown] : cases) {
         Type(dlg, IDC_OFFSET, typed);
@@ -269,17 +268,16 @@ TEST_F(AboutBox, OpensOnAPressOnTheIconFrameEdgesIncluded)
     EXPECT_TRUE(frame.Contains(icon->GetRect()));
 
     int opened = 0;
-    for (const wxPoint& corner : {frame.GetTopLeft(), frame.GetTopRight(), frame.GetBottomLeft(),
-                                  frame.GetBottomRight()}) {
+    for (const wxPoint& corner :
+         {frame.GetTopLeft(), frame.GetTopRight(), frame.GetBottomLeft(), frame.GetBottomRight()}) {
         wxTEST_DIALOG(Press(corner), ExpectAbout(opened));
     }
     EXPECT_EQ(4, opened);
 
     // One pixel outside, on every side: nothing opens (an unexpected dialog
     // would fail the test).
-    for (const wxPoint& outside :
-         {frame.GetTopLeft() - wxPoint(1, 0), frame.GetTopLeft() - wxPoint(0, 1),
-          frame.GetBottomRight() + wxPoint(1, 0), frame.GetBottomRight() + wxPoint(0, 1)})
+    for (const wxPoint& outside : {frame.GetTopLeft() - wxPoint(1, 0), frame.GetTopLeft() - wxPoint(0, 1),
+                                   frame.GetBottomRight() + wxPoint(1, 0), frame.GetBottomRight() + wxPoint(0, 1)})
         Press(outside);
 
     // A press on the icon itself belongs to the dialog.

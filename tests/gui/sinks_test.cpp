@@ -42,8 +42,8 @@ TEST_F(MessageBoxes, AWarningBelongsToTheActiveWindowAndHasOnlyOk)
 {
     platform::MessageBoxNoticeSink sink;
     SeenBox seen;
-    wxTEST_DIALOG(sink.Show("Cannot find /tmp/x.", "Encrypt file error.",
-                            platform::NoticeIcon::Warning, platform::NoticeOwner::ActiveWindow),
+    wxTEST_DIALOG(sink.Show("Cannot find /tmp/x.", "Encrypt file error.", platform::NoticeIcon::Warning,
+                            platform::NoticeOwner::ActiveWindow),
                   ExpectBox(seen));
     ASSERT_TRUE(seen.shown);
     EXPECT_EQ("Cannot find /tmp/x.", seen.message);
@@ -57,9 +57,9 @@ TEST_F(MessageBoxes, AnErrorWithoutOwnerStandsAlone)
 {
     platform::MessageBoxNoticeSink sink;
     SeenBox seen;
-    wxTEST_DIALOG(sink.Show("Common Dialog Error: 65535", "WARNING", platform::NoticeIcon::Error,
-                            platform::NoticeOwner::None),
-                  ExpectBox(seen));
+    wxTEST_DIALOG(
+        sink.Show("Common Dialog Error: 65535", "WARNING", platform::NoticeIcon::Error, platform::NoticeOwner::None),
+        ExpectBox(seen));
     ASSERT_TRUE(seen.shown);
     EXPECT_EQ(nullptr, seen.owner);
     EXPECT_TRUE(seen.style & wxICON_ERROR);
@@ -70,8 +70,8 @@ TEST_F(MessageBoxes, LineBreaksAndNonAsciiPathsShowAsWritten)
 {
     platform::MessageBoxNoticeSink sink;
     SeenBox seen;
-    wxTEST_DIALOG(sink.Show("one\r\ntwo /tmp/\xC3\xA9t\xC3\xA9.txt", "c",
-                            platform::NoticeIcon::Warning, platform::NoticeOwner::ActiveWindow),
+    wxTEST_DIALOG(sink.Show("one\r\ntwo /tmp/\xC3\xA9t\xC3\xA9.txt", "c", platform::NoticeIcon::Warning,
+                            platform::NoticeOwner::ActiveWindow),
                   ExpectBox(seen));
     EXPECT_EQ(wxString::FromUTF8("one\ntwo /tmp/\xC3\xA9t\xC3\xA9.txt"), seen.message);
 }
@@ -123,8 +123,7 @@ TEST_F(MessageBoxes, ALongPathBreaksIntoLinesInsideABoxNarrowerThanTheScreen)
             // the box: nothing of the path is cut off.
             EXPECT_TRUE(wxRect(client).Contains(label->GetRect()));
             int width = 0, height = 0;
-            pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(label->GetHandle())), &width,
-                                        &height);
+            pango_layout_get_pixel_size(gtk_label_get_layout(GTK_LABEL(label->GetHandle())), &width, &height);
             EXPECT_LE(width, gtk_widget_get_allocated_width(label->GetHandle()));
             EXPECT_LE(height, gtk_widget_get_allocated_height(label->GetHandle()));
             EXPECT_GT(height, 2 * label->GetCharHeight()) << "the path is on one line";
@@ -183,7 +182,10 @@ TEST_F(WorkBesideTheWindow, NoticesAndTitlesComeOnTheWindowThreadInOrder)
             return 42;
         },
         [] { ADD_FAILURE() << "nothing asked to stop"; },
-        [] { ADD_FAILURE() << "the thread started"; return 0; });
+        [] {
+            ADD_FAILURE() << "the thread started";
+            return 0;
+        });
     EXPECT_EQ(42, result);
     EXPECT_EQ((std::vector<std::string>{"title one", "after 1", "title three"}), seen);
     ASSERT_EQ(1u, recorder.notices.size());
@@ -195,7 +197,9 @@ TEST(Narrow, PathsSurviveTheTripThroughTheToolkit)
     const std::string path = "/tmp/d\xC3\xA9j\xC3\xA0 vu/\xE2\x82\xAC \xF0\x9F\x94\x91.bin";
     EXPECT_EQ(path, platform::ToNarrow(platform::FromNarrow(path)));
     // Bytes that are no valid name text still show, one character each.
-    EXPECT_EQ(4u, platform::FromNarrow("a\xFF\xFE" "b").length());
+    EXPECT_EQ(4u, platform::FromNarrow("a\xFF\xFE"
+                                       "b")
+                      .length());
     EXPECT_EQ("", platform::ToNarrow(wxString()));
 }
 

@@ -7,10 +7,7 @@ namespace {
 
 using Kind = ui::ListedUri::Kind;
 
-std::vector<ui::ListedUri> Read(const std::string& list)
-{
-    return ui::ReadUriList(list, "thisbox");
-}
+std::vector<ui::ListedUri> Read(const std::string& list) { return ui::ReadUriList(list, "thisbox"); }
 
 TEST(UriList, LinesEndWithCrLfOrLfAndCommentsAreLeftOut)
 {
@@ -37,8 +34,8 @@ TEST(UriList, NamesArePercentDecoded)
 
 TEST(UriList, OnlyFilesOfThisMachineAreLocal)
 {
-    for (const char* local : {"file:///x", "file:/x", "file://localhost/x", "file://LocalHost/x",
-                              "file://thisbox/x", "file://THISBOX/x"})
+    for (const char* local :
+         {"file:///x", "file:/x", "file://localhost/x", "file://LocalHost/x", "file://thisbox/x", "file://THISBOX/x"})
         EXPECT_EQ(Kind::LocalFile, Read(local)[0].kind) << local;
     EXPECT_EQ(Kind::OtherHost, Read("file://otherbox/x")[0].kind);
     EXPECT_EQ("", Read("file://otherbox/x")[0].path);

@@ -17,8 +17,7 @@ namespace {
 class PipeSink : public platform::NoticeSink {
 public:
     explicit PipeSink(int fd) : m_fd(fd) {}
-    void Show(const std::string& text, const std::string& caption,
-              platform::NoticeIcon, platform::NoticeOwner) override
+    void Show(const std::string& text, const std::string& caption, platform::NoticeIcon, platform::NoticeOwner) override
     {
         const std::string line = platform::ConsoleNoticeLine(text, caption) + "\n";
         if (::write(m_fd, line.data(), line.size()) < 0)
@@ -57,14 +56,12 @@ Child::Child(const std::function<int()>& body, const ChildOptions& options)
     if (m_pid == 0) {
         ::close(fds[0]);
         if (options.asUnprivileged && ::geteuid() == 0) {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivilegedId) != 0 ||
-                ::setuid(kUnprivilegedId) != 0)
+            if (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivilegedId) != 0 || ::setuid(kUnprivilegedId) != 0)
                 _exit(98);
         }
         if (options.fileSizeLimit >= 0) {
             std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
-                               static_cast<rlim_t>(options.fileSizeLimit)};
+            const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 _exit(99);
         }

@@ -2,10 +2,7 @@
 
 namespace testsupport {
 
-Recorder::Recorder()
-    : m_previousNotice(platform::SetNoticeSink(this)), m_previousTitle(platform::SetTitleSink(this))
-{
-}
+Recorder::Recorder() : m_previousNotice(platform::SetNoticeSink(this)), m_previousTitle(platform::SetTitleSink(this)) {}
 
 Recorder::~Recorder()
 {
@@ -13,8 +10,8 @@ Recorder::~Recorder()
     platform::SetTitleSink(m_previousTitle);
 }
 
-void Recorder::Show(const std::string& text, const std::string& caption,
-                    platform::NoticeIcon icon, platform::NoticeOwner owner)
+void Recorder::Show(const std::string& text, const std::string& caption, platform::NoticeIcon icon,
+                    platform::NoticeOwner owner)
 {
     notices.push_back({text, caption, icon, owner});
 }

@@ -25,8 +25,8 @@ public:
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    void Show(const std::string& text, const std::string& caption,
-              platform::NoticeIcon icon, platform::NoticeOwner owner) override;
+    void Show(const std::string& text, const std::string& caption, platform::NoticeIcon icon,
+              platform::NoticeOwner owner) override;
     void SetTitle(const std::string& text) override;
 
     std::vector<RecordedNotice> notices;

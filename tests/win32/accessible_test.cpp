@@ -71,8 +71,7 @@ TEST(Window, ControlsCarryTheNamesScreenReadersRead)
     dlg.DoModal();
     UnhookWindowsHookEx(hook);
     CoUninitialize();
-    const Read &file = g_file, &key = g_key, &browseFile = g_browseFile, &browseKey = g_browseKey,
-               &encrypt = g_encrypt;
+    const Read &file = g_file, &key = g_key, &browseFile = g_browseFile, &browseKey = g_browseKey, &encrypt = g_encrypt;
 
     ASSERT_EQ(S_OK, file.found);
     EXPECT_EQ(L"File to encrypt", file.name);

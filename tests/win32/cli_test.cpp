@@ -23,15 +23,12 @@ using testsupport::WriteFile;
 
 namespace {
 
-const std::string kSuffix = "1\xC3\xAA" "9";
+const std::string kSuffix = "1\u00EA9";
 
 using Outcome = testsupport::ProgramOutcome;
 
 struct Cli : testsupport::Program {
-    explicit Cli(const std::vector<std::string>& args)
-        : Program(testsupport::BuiltCommand(VELTRANE_CLI_PATH, args))
-    {
-    }
+    explicit Cli(const std::vector<std::string>& args) : Program(testsupport::BuiltCommand(VELTRANE_CLI_PATH, args)) {}
 };
 
 Outcome RunCli(const std::vector<std::string>& args) { return Cli(args).Wait(); }
@@ -54,7 +51,8 @@ TEST_F(CliTest, NamesOutsideTheCodePageRoundTripSilently)
 {
     // Greek, Chinese, an emoji and a space: none of them in a code page
     // together, so they come only through the wide command line.
-    const std::string name = dir / "\xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE \xE6\x96\x87\xE4\xBB\xB6\xF0\x9F\x94\x91.txt";
+    const std::string name =
+        dir / "\xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE \xE6\x96\x87\xE4\xBB\xB6\xF0\x9F\x94\x91.txt";
     const std::string keyName = dir / "\xCE\xBA\xCE\xBB\xCE\xB5\xCE\xB9\xCE\xB4\xCE\xAF (1).key";
     const std::string longer = PatternBytes(5000, 5);  // beyond the key files' ends
     WriteFile(name, longer);
@@ -71,7 +69,9 @@ TEST_F(CliTest, NamesOutsideTheCodePageRoundTripSilently)
     EXPECT_EQ(0u, decrypted.err.find("Working file \xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE "
                                      "\xE6\x96\x87\xE4\xBB\xB6\xF0\x9F\x94\x91.txt 1% done.\n"));
     EXPECT_TRUE(longer == ReadFile(name));
-    EXPECT_FALSE(Exists(dir / ("\xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE \xE6\x96\x87\xE4\xBB\xB6\xF0\x9F\x94\x91." + kSuffix)));
+    EXPECT_FALSE(
+        Exists(dir / ("\xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE \xE6\x96\x87\xE4\xBB\xB6\xF0\x9F\x94\x91." +
+                      kSuffix)));
 }
 
 TEST_F(CliTest, RefusalsAndUsageErrorsSayWhatTheLinuxProgramSays)
@@ -149,11 +149,13 @@ TEST_F(CliTest, KeygenAndFoldersWorkWithWindowsCalls)
     WriteFile(dir / "tree\\sub\\a.txt", plain);
     WriteFile(dir / ("tree\\old." + kSuffix), "left over");
     // Windows folds names: this is the same ending.
-    const std::string upper = dir / "tree\\older.1\xC3\x8A" "9";
+    const std::string upper = dir / "tree\\older.1\xC3\x8A"
+                                    "9";
     WriteFile(upper, "left over");
     const Outcome walked = RunCli({"encrypt", "-r", "-v", "-k", key, dir / "tree"});
     EXPECT_EQ(0, walked.status);
-    EXPECT_EQ("veltrane-cli: skipped (a temporary file): " + dir / ("tree\\old." + kSuffix) + "\n", walked.err.substr(0, walked.err.find('\n') + 1));
+    EXPECT_EQ("veltrane-cli: skipped (a temporary file): " + dir / ("tree\\old." + kSuffix) + "\n",
+              walked.err.substr(0, walked.err.find('\n') + 1));
     EXPECT_LT(walked.err.find("Working file b.txt"), walked.err.find("Working file a.txt"));
     EXPECT_TRUE(testsupport::ReferenceEncrypt(plain, keyBytes, 0) == ReadFile(dir / "tree\\sub\\a.txt"));
     EXPECT_EQ("left over", ReadFile(dir / ("tree\\old." + kSuffix)));

@@ -123,16 +123,13 @@ void ExpectEveryTextFitsInPlace(const std::vector<Shown>& dialogs)
 {
     ASSERT_EQ(2u, dialogs.size());
     for (const Shown& dialog : dialogs) {
-        EXPECT_TRUE(dialog.clipped.empty()) << "in " << testing::PrintToString(dialog.face)
-                                            << ", clipped: " << testing::PrintToString(dialog.clipped);
+        EXPECT_TRUE(dialog.clipped.empty())
+            << "in " << testing::PrintToString(dialog.face) << ", clipped: " << testing::PrintToString(dialog.clipped);
         EXPECT_TRUE(dialog.moved.empty()) << "moved: " << testing::PrintToString(dialog.moved);
     }
 }
 
-TEST(DialogFont, EveryTextFitsInTheSystemsDialogFace)
-{
-    ExpectEveryTextFitsInPlace(ShowBothDialogs());
-}
+TEST(DialogFont, EveryTextFitsInTheSystemsDialogFace) { ExpectEveryTextFitsInPlace(ShowBothDialogs()); }
 
 TEST(DialogFont, EveryTextFitsInAFaceWithWiderGlyphs)
 {

@@ -26,11 +26,10 @@ using testsupport::WriteFile;
 
 namespace {
 
-const std::string kSuffix = "1\xC3\xAA" "9";
-const char kSameFileText[] =
-    "Using  the same filename for encrypting file and a key file destroys the key file.\r\n"
-    "You won't be able to recover the encrypted file.\r\n"
-    "Choose a differnt key file.";
+const std::string kSuffix = "1\u00EA9";
+const char kSameFileText[] = "Using  the same filename for encrypting file and a key file destroys the key file.\r\n"
+                             "You won't be able to recover the encrypted file.\r\n"
+                             "Choose a differnt key file.";
 
 const std::string kInUseText =
     " is in use by another program. Nothing was changed; try again when that program has closed it.";
@@ -53,8 +52,7 @@ struct Held {
     ~Held() { ::CloseHandle(handle); }
 };
 
-template <class Calls>
-struct Installed : Calls {
+template <class Calls> struct Installed : Calls {
     platform::SystemCalls* previous = platform::SetSystemCalls(this);
     ~Installed() override { platform::SetSystemCalls(previous); }
 };
@@ -87,8 +85,9 @@ struct Windows : testing::Test {
 TEST_F(Windows, NamesThatFoldToOneAreRefusedBeforeAnyFileIsLookedAt)
 {
     // Windows folds every script's letters, not only A to Z.
-    for (const auto& [a, b] : {std::pair{"Key.BIN", "key.bin"}, std::pair{"\xC3\x84RGER.TXT", "\xC3\xA4rger.txt"},
-                               std::pair{"\xCE\x94\xCE\x95\xCE\x9B\xCE\xA4\xCE\x91", "\xCE\xB4\xCE\xB5\xCE\xBB\xCF\x84\xCE\xB1"}}) {
+    for (const auto& [a, b] :
+         {std::pair{"Key.BIN", "key.bin"}, std::pair{"\xC3\x84RGER.TXT", "\xC3\xA4rger.txt"},
+          std::pair{"\xCE\x94\xCE\x95\xCE\x9B\xCE\xA4\xCE\x91", "\xCE\xB4\xCE\xB5\xCE\xBB\xCF\x84\xCE\xB1"}}) {
         SCOPED_TRACE(a);
         EXPECT_EQ(0, ValidateRequest(dir / a, dir / b, 0, 1));
         ExpectOneNotice(kSameFileText, "Filename error. (Bad idea.)");
@@ -237,7 +236,7 @@ TEST_F(Windows, FileOrKeyChangedDuringThePassIsLeftAsChanged)
         EXPECT_TRUE(plain == ReadFile(data));
         EXPECT_TRUE(keyBytes == ReadFile(key));
         EXPECT_FALSE(Exists(temp));
-        WIN32_FILE_ATTRIBUTE_DATA now {};
+        WIN32_FILE_ATTRIBUTE_DATA now{};
         ASSERT_TRUE(::GetFileAttributesExW(SystemPath(*changed).c_str(), GetFileExInfoStandard, &now));
         EXPECT_EQ(touched.dwHighDateTime, now.ftLastWriteTime.dwHighDateTime);
         EXPECT_EQ(touched.dwLowDateTime, now.ftLastWriteTime.dwLowDateTime);
@@ -269,7 +268,8 @@ TEST_F(Windows, NamesOutsideAnyCodePageAndLongPathsGoThroughWhole)
         folder += "\\" + std::string(60, static_cast<char>('a' + i));
         testsupport::MakeDirectory(folder);
     }
-    const std::string name = folder + "\\\xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE-\xE6\x96\x87\xE4\xBB\xB6-\xF0\x9F\x94\x91.bin";
+    const std::string name =
+        folder + "\\\xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE-\xE6\x96\x87\xE4\xBB\xB6-\xF0\x9F\x94\x91.bin";
     ASSERT_GT(name.size(), 260u);
     WriteFile(name, plain);
     ASSERT_EQ(1, ValidateRequest(name, key, 9, 0));
@@ -278,7 +278,8 @@ TEST_F(Windows, NamesOutsideAnyCodePageAndLongPathsGoThroughWhole)
     ASSERT_EQ(1, TransformFile(name, key, 9, kDirectionDecrypt));
     EXPECT_TRUE(plain == ReadFile(name));
     EXPECT_TRUE(recorder.notices.empty());
-    EXPECT_EQ("Working file \xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE-\xE6\x96\x87\xE4\xBB\xB6-\xF0\x9F\x94\x91.bin 1% done.",
+    EXPECT_EQ("Working file "
+              "\xCE\xB4\xCE\xBF\xCE\xBA\xCE\xB9\xCE\xBC\xCE\xAE-\xE6\x96\x87\xE4\xBB\xB6-\xF0\x9F\x94\x91.bin 1% done.",
               recorder.titles.front());
 }
 

@@ -36,7 +36,8 @@ TEST(NoticeBox, ALongPathIsShownWholeInABoxThatFitsTheScreen)
     std::string path = "C:\\";
     for (int i = 0; i < 16; ++i)
         path += "FolderOfTheArchive2026\\";
-    path += "report\xF0\x9F\x93\x84" "final";
+    path += "report\xF0\x9F\x93\x84"
+            "final";
     auto characters = [](const std::string& utf8) {
         size_t count = 0;
         for (unsigned char byte : utf8)
@@ -67,8 +68,7 @@ TEST(NoticeBox, ALongPathIsShownWholeInABoxThatFitsTheScreen)
             PostMessageW(window, WM_COMMAND, IDOK, 0);
         }
     });
-    sinks.Show(text, platform::Narrow(kCaption), platform::NoticeIcon::Warning,
-               platform::NoticeOwner::None);
+    sinks.Show(text, platform::Narrow(kCaption), platform::NoticeIcon::Warning, platform::NoticeOwner::None);
     answer.join();
 
     ASSERT_TRUE(found) << "no box came";

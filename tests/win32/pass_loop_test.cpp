@@ -15,8 +15,7 @@ std::atomic<int> g_other{0};
 
 LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_LBUTTONDOWN || message == WM_KEYDOWN || message == WM_SYSKEYDOWN ||
-        message == WM_CHAR)
+    if (message == WM_LBUTTONDOWN || message == WM_KEYDOWN || message == WM_SYSKEYDOWN || message == WM_CHAR)
         ++g_input;
     if (message == WM_USER)
         ++g_other;
@@ -25,8 +24,7 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 class ThreadOfNotices : public platform::NoticeSink {
 public:
-    void Show(const std::string&, const std::string&, platform::NoticeIcon,
-              platform::NoticeOwner) override
+    void Show(const std::string&, const std::string&, platform::NoticeIcon, platform::NoticeOwner) override
     {
         thread = GetCurrentThreadId();
     }
@@ -40,8 +38,8 @@ TEST(PassLoop, DropsInputStopsOnEscapeAndShowsNoticesOnTheWindowThread)
     cls.hInstance = GetModuleHandleW(nullptr);
     cls.lpszClassName = L"PassLoopTest";
     RegisterClassW(&cls);
-    HWND window = CreateWindowW(L"PassLoopTest", L"Pass", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                nullptr, nullptr, cls.hInstance, nullptr);
+    HWND window = CreateWindowW(L"PassLoopTest", L"Pass", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                cls.hInstance, nullptr);
     ASSERT_TRUE(window) << "no display? error " << GetLastError();
 
     ThreadOfNotices notices;

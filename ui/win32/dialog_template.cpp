@@ -10,25 +10,23 @@ namespace {
 
 // The values of the Windows headers, written out for the build on Linux;
 // the Windows build checks each against the headers.
-constexpr std::uint32_t kWsPopup = 0x80000000, kWsChild = 0x40000000, kWsVisible = 0x10000000,
-                        kWsCaption = 0x00C00000, kWsBorder = 0x00800000, kWsSysMenu = 0x00080000,
-                        kWsGroup = 0x00020000, kWsTabStop = 0x00010000, kWsMinimizeBox = 0x00020000,
-                        kWsExDlgModalFrame = 0x1, kWsExAppWindow = 0x40000,
+constexpr std::uint32_t kWsPopup = 0x80000000, kWsChild = 0x40000000, kWsVisible = 0x10000000, kWsCaption = 0x00C00000,
+                        kWsBorder = 0x00800000, kWsSysMenu = 0x00080000, kWsGroup = 0x00020000, kWsTabStop = 0x00010000,
+                        kWsMinimizeBox = 0x00020000, kWsExDlgModalFrame = 0x1, kWsExAppWindow = 0x40000,
                         kDsModalFrame = 0x80, kDsShellFont = 0x48, kDsCenter = 0x800, kBsPushButton = 0,
-                        kBsDefPushButton = 1, kBsAutoCheckBox = 3, kEsLeft = 0, kEsAutoHScroll = 0x80,
-                        kSbsVert = 1, kSsLeft = 0, kSsIcon = 3, kSsOwnerDraw = 0xD, kSsEtchedHorz = 0x10,
-                        kSsNoPrefix = 0x80;
+                        kBsDefPushButton = 1, kBsAutoCheckBox = 3, kEsLeft = 0, kEsAutoHScroll = 0x80, kSbsVert = 1,
+                        kSsLeft = 0, kSsIcon = 3, kSsOwnerDraw = 0xD, kSsEtchedHorz = 0x10, kSsNoPrefix = 0x80;
 constexpr std::uint16_t kFwNormal = 400;
 #ifdef _WIN32
-static_assert(kWsPopup == WS_POPUP && kWsChild == WS_CHILD && kWsVisible == WS_VISIBLE &&
-              kWsCaption == WS_CAPTION && kWsBorder == WS_BORDER && kWsSysMenu == WS_SYSMENU &&
-              kWsGroup == WS_GROUP && kWsTabStop == WS_TABSTOP && kWsMinimizeBox == WS_MINIMIZEBOX &&
-              kWsExDlgModalFrame == WS_EX_DLGMODALFRAME && kWsExAppWindow == WS_EX_APPWINDOW &&
-              kDsModalFrame == DS_MODALFRAME && kDsShellFont == DS_SHELLFONT &&
-              kDsCenter == DS_CENTER && kBsPushButton == BS_PUSHBUTTON && kBsDefPushButton == BS_DEFPUSHBUTTON &&
-              kBsAutoCheckBox == BS_AUTOCHECKBOX && kEsLeft == ES_LEFT && kEsAutoHScroll == ES_AUTOHSCROLL &&
-              kSbsVert == SBS_VERT && kSsLeft == SS_LEFT && kSsIcon == SS_ICON && kSsOwnerDraw == SS_OWNERDRAW &&
-              kSsEtchedHorz == SS_ETCHEDHORZ && kSsNoPrefix == SS_NOPREFIX && kFwNormal == FW_NORMAL,
+static_assert(kWsPopup == WS_POPUP && kWsChild == WS_CHILD && kWsVisible == WS_VISIBLE && kWsCaption == WS_CAPTION &&
+                  kWsBorder == WS_BORDER && kWsSysMenu == WS_SYSMENU && kWsGroup == WS_GROUP &&
+                  kWsTabStop == WS_TABSTOP && kWsMinimizeBox == WS_MINIMIZEBOX &&
+                  kWsExDlgModalFrame == WS_EX_DLGMODALFRAME && kWsExAppWindow == WS_EX_APPWINDOW &&
+                  kDsModalFrame == DS_MODALFRAME && kDsShellFont == DS_SHELLFONT && kDsCenter == DS_CENTER &&
+                  kBsPushButton == BS_PUSHBUTTON && kBsDefPushButton == BS_DEFPUSHBUTTON &&
+                  kBsAutoCheckBox == BS_AUTOCHECKBOX && kEsLeft == ES_LEFT && kEsAutoHScroll == ES_AUTOHSCROLL &&
+                  kSbsVert == SBS_VERT && kSsLeft == SS_LEFT && kSsIcon == SS_ICON && kSsOwnerDraw == SS_OWNERDRAW &&
+                  kSsEtchedHorz == SS_ETCHEDHORZ && kSsNoPrefix == SS_NOPREFIX && kFwNormal == FW_NORMAL,
               "a style value differs from the Windows headers");
 #endif
 
@@ -63,24 +61,17 @@ ItemClass ClassOf(const res::ControlLayout& c)
 {
     using K = res::ControlKind;
     switch (c.kind) {
-    case K::PushButton:
-        return {0x0080, c.style & res::kDefaultButton ? kBsDefPushButton : kBsPushButton, 0};
-    case K::EditField:
-        return {0x0081, kEsLeft | kEsAutoHScroll | kWsBorder, 0};
-    case K::ArrowPair:
-        return {0x0084, kSbsVert, 0};
-    case K::CheckBox:
-        return {0x0080, kBsAutoCheckBox, 0};
-    case K::StaticText:
-        return {0x0082, kSsLeft | (c.style & res::kNoPrefix ? kSsNoPrefix : 0), 0};
-    case K::StaticIcon:
-        return {0x0082, kSsIcon, 0};
+    case K::PushButton: return {0x0080, c.style & res::kDefaultButton ? kBsDefPushButton : kBsPushButton, 0};
+    case K::EditField: return {0x0081, kEsLeft | kEsAutoHScroll | kWsBorder, 0};
+    case K::ArrowPair: return {0x0084, kSbsVert, 0};
+    case K::CheckBox: return {0x0080, kBsAutoCheckBox, 0};
+    case K::StaticText: return {0x0082, kSsLeft | (c.style & res::kNoPrefix ? kSsNoPrefix : 0), 0};
+    case K::StaticIcon: return {0x0082, kSsIcon, 0};
     case K::RaisedFrame:
         // Owner-drawn and drawn by nobody: only the raised border shows,
         // and what it frames stays visible.
         return {0x0082, kSsOwnerDraw, kWsExDlgModalFrame};
-    case K::EtchedLine:
-        return {0x0082, kSsEtchedHorz, 0};
+    case K::EtchedLine: return {0x0082, kSsEtchedHorz, 0};
     }
     return {0x0082, kSsLeft, 0};
 }

@@ -18,10 +18,7 @@
 
 namespace {
 
-HINSTANCE Instance()
-{
-    return GetModuleHandleW(nullptr);
-}
+HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
 // The frame around the icon in client pixels, where a press opens the
 // About box.
@@ -85,10 +82,9 @@ std::optional<platform::Notice> DropRefusal(const std::vector<std::string>& name
 
 INT_PTR CAboutDlg::DoModal()
 {
-    const std::vector<WORD> dialog =
-        platform::BuildDialogTemplate(res::AboutDialogLayout(), false, IDR_MAINFRAME);
-    return DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()),
-                                   m_owner, DialogProc, 0);
+    const std::vector<WORD> dialog = platform::BuildDialogTemplate(res::AboutDialogLayout(), false, IDR_MAINFRAME);
+    return DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()), m_owner, DialogProc,
+                                   0);
 }
 
 INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
@@ -112,8 +108,7 @@ INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, L
             return TRUE;
         }
         return FALSE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 
@@ -145,18 +140,15 @@ const CVeltraneDlg::MessageEntry CVeltraneDlg::kMessageMap[] = {
 };
 
 CVeltraneDlg::CVeltraneDlg(HWND parent)
-    : CVeltraneDlgLogic(m_ops),
-      m_hIcon(LoadIconW(Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME))),
-      m_parent(parent)
+    : CVeltraneDlgLogic(m_ops), m_hIcon(LoadIconW(Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME))), m_parent(parent)
 {
 }
 
 INT_PTR CVeltraneDlg::DoModal()
 {
-    const std::vector<WORD> dialog =
-        platform::BuildDialogTemplate(res::MainDialogLayout(), true, IDR_MAINFRAME);
-    return DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()),
-                                   m_parent, DialogProc, reinterpret_cast<LPARAM>(this));
+    const std::vector<WORD> dialog = platform::BuildDialogTemplate(res::MainDialogLayout(), true, IDR_MAINFRAME);
+    return DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()), m_parent, DialogProc,
+                                   reinterpret_cast<LPARAM>(this));
 }
 
 INT_PTR CALLBACK CVeltraneDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -171,11 +163,9 @@ INT_PTR CALLBACK CVeltraneDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam
     for (const MessageEntry& entry : kMessageMap) {
         if (entry.message != message)
             continue;
-        if (message == WM_COMMAND &&
-            (LOWORD(wParam) != entry.id || HIWORD(wParam) != entry.code))
+        if (message == WM_COMMAND && (LOWORD(wParam) != entry.id || HIWORD(wParam) != entry.code))
             continue;
-        if (message == WM_VSCROLL &&
-            reinterpret_cast<HWND>(lParam) != GetDlgItem(hwnd, entry.id))
+        if (message == WM_VSCROLL && reinterpret_cast<HWND>(lParam) != GetDlgItem(hwnd, entry.id))
             continue;
         if (entry.onCommand) {
             (self->*entry.onCommand)();
@@ -191,14 +181,13 @@ BOOL CVeltraneDlg::OnInitDialog(WPARAM, LPARAM)
     HWND hwnd = m_ops.hwnd;
     m_sinks.mainWindow = hwnd;
     SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    HICON small = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                                IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    HICON small =
+        static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : m_hIcon));
     // Up and Down in the offset field are its arrows, as on the other
     // toolkit: the arrows themselves take no focus.
-    SetWindowSubclass(GetDlgItem(hwnd, IDC_OFFSET), OffsetFieldProc, 0,
-                      reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(GetDlgItem(hwnd, IDC_OFFSET), OffsetFieldProc, 0, reinterpret_cast<DWORD_PTR>(this));
     // Each field named after its label and each Browse button after what it
     // browses for, as on the other toolkit.
     const res::SpokenNames spoken = res::MainDialogSpokenNames();
@@ -213,13 +202,15 @@ BOOL CVeltraneDlg::OnInitDialog(WPARAM, LPARAM)
     return TRUE;
 }
 
-LRESULT CALLBACK CVeltraneDlg::OffsetFieldProc(HWND field, UINT message, WPARAM wParam,
-                                               LPARAM lParam, UINT_PTR, DWORD_PTR data)
+LRESULT CALLBACK CVeltraneDlg::OffsetFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                               DWORD_PTR data)
 {
     if (message == WM_KEYDOWN && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0 &&
         GetKeyState(VK_MENU) >= 0) {
         auto* dialog = reinterpret_cast<CVeltraneDlg*>(data);
-        if (dialog->OnOffsetKey(wParam == VK_UP ? OffsetKey::Up : wParam == VK_DOWN ? OffsetKey::Down : OffsetKey::Other))
+        if (dialog->OnOffsetKey(wParam == VK_UP     ? OffsetKey::Up
+                                : wParam == VK_DOWN ? OffsetKey::Down
+                                                    : OffsetKey::Other))
             return 0;
     }
     return DefSubclassProc(field, message, wParam, lParam);
@@ -260,18 +251,10 @@ BOOL CVeltraneDlg::OnLButtonDown(WPARAM, LPARAM lParam)
 BOOL CVeltraneDlg::OnVScroll(WPARAM wParam, LPARAM)
 {
     switch (LOWORD(wParam)) {
-    case SB_LINEUP:
-        CVeltraneDlgLogic::OnVScroll(Scroll::LineUp);
-        break;
-    case SB_LINEDOWN:
-        CVeltraneDlgLogic::OnVScroll(Scroll::LineDown);
-        break;
-    case SB_ENDSCROLL:
-        CVeltraneDlgLogic::OnVScroll(Scroll::EndScroll);
-        break;
-    default:
-        CVeltraneDlgLogic::OnVScroll(Scroll::Other);
-        break;
+    case SB_LINEUP: CVeltraneDlgLogic::OnVScroll(Scroll::LineUp); break;
+    case SB_LINEDOWN: CVeltraneDlgLogic::OnVScroll(Scroll::LineDown); break;
+    case SB_ENDSCROLL: CVeltraneDlgLogic::OnVScroll(Scroll::EndScroll); break;
+    default: CVeltraneDlgLogic::OnVScroll(Scroll::Other); break;
     }
     return TRUE;
 }
@@ -292,10 +275,9 @@ BOOL CVeltraneDlg::OnClose(WPARAM, LPARAM)
 void CVeltraneDlg::AddPathTips()
 {
     HWND hwnd = m_ops.hwnd;
-    m_pathTips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                 WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
-                                 Instance(), nullptr);
+    m_pathTips =
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, Instance(), nullptr);
     if (!m_pathTips)
         return;
     // A width of its own, so that the tip breaks its lines where told.
@@ -319,8 +301,7 @@ BOOL CVeltraneDlg::OnChangePath(WPARAM wParam, LPARAM lParam)
         return TRUE;
     const std::string path = m_ops.ItemText(LOWORD(wParam));
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(m_pathTips, WM_GETFONT, 0, 0));
-    std::wstring shown =
-        platform::BreakLongWords(platform::Widen(path), font, platform::LongestLine(m_ops.hwnd));
+    std::wstring shown = platform::BreakLongWords(platform::Widen(path), font, platform::LongestLine(m_ops.hwnd));
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = m_ops.hwnd;
@@ -340,8 +321,7 @@ BOOL CVeltraneDlg::OnDropFiles(WPARAM wParam, LPARAM)
     DragFinish(drop);
     // Static texts and disabled controls are not in the way: the field is
     // what the pointer is over.
-    HWND under = inClient ? ChildWindowFromPointEx(hwnd, at, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED)
-                          : nullptr;
+    HWND under = inClient ? ChildWindowFromPointEx(hwnd, at, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED) : nullptr;
     const int id = under && under != hwnd ? GetDlgCtrlID(under) : 0;
     // Beside the fields nothing is taken, as the other toolkit takes
     // nothing there; and a pass running keeps its paths.

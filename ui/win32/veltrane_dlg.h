@@ -60,6 +60,6 @@ private:
     };
     static const MessageEntry kMessageMap[];
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK OffsetFieldProc(HWND field, UINT message, WPARAM wParam,
-                                            LPARAM lParam, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK OffsetFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                            DWORD_PTR);
 };

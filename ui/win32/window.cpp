@@ -22,10 +22,7 @@ std::u16string WidenToUtf16(const std::string& utf8)
     return std::u16string(wide.begin(), wide.end());
 }
 
-INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM)
-{
-    return FALSE;
-}
+INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 // `layout` with its one-line static texts and its check boxes as wide as
 // their texts in the system's dialog face, whose glyphs may be wider than
@@ -40,8 +37,8 @@ res::DialogLayout FitTexts(const res::DialogLayout& layout, std::vector<res::Con
     res::DialogLayout fitted = layout;
     fitted.controls = controls.data();
     const std::vector<WORD> empty = ComposeDialogTemplate({0, "", 0, 0, nullptr, 0}, false, 0, WidenToUtf16);
-    HWND probe = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
-                                            reinterpret_cast<LPCDLGTEMPLATEW>(empty.data()), nullptr, Inert, 0);
+    HWND probe = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(empty.data()),
+                                            nullptr, Inert, 0);
     if (!probe)
         return fitted;
     RECT unit{0, 0, 4, 0};  // to the width of one average letter
@@ -90,10 +87,7 @@ std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main
 
 // ---- Notices and titles ----------------------------------------------------
 
-Win32Sinks::Win32Sinks()
-    : m_previousNotices(SetNoticeSink(this)), m_previousTitle(SetTitleSink(this))
-{
-}
+Win32Sinks::Win32Sinks() : m_previousNotices(SetNoticeSink(this)), m_previousTitle(SetTitleSink(this)) {}
 
 Win32Sinks::~Win32Sinks()
 {
@@ -103,10 +97,7 @@ Win32Sinks::~Win32Sinks()
 
 namespace {
 
-bool IsSeparator(wchar_t c)
-{
-    return c == L'\\' || c == L'/';
-}
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // How many characters of `word` fit in `maxWidth`, at least one, never
 // splitting a surrogate pair.
@@ -178,8 +169,7 @@ int LongestLine(HWND window)
     return (monitor.rcWork.right - monitor.rcWork.left) * 2 / 3;
 }
 
-void Win32Sinks::Show(const std::string& text, const std::string& caption, NoticeIcon icon,
-                      NoticeOwner owner)
+void Win32Sinks::Show(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner)
 {
     HWND parent = owner == NoticeOwner::ActiveWindow ? GetActiveWindow() : nullptr;
     // The box breaks lines at spaces only: a long path, one word to it,
@@ -210,8 +200,7 @@ namespace {
 
 bool IsInput(UINT message)
 {
-    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) || (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
            (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_DROPFILES;
 }
 
@@ -242,9 +231,9 @@ public:
     bool RunOnce() override
     {
         const bool polling = m_polling || !m_wake;
-        const DWORD woke = MsgWaitForMultipleObjectsEx(m_wake ? 1 : 0, m_wake ? &m_wake : nullptr,
-                                                       polling ? kPollMilliseconds : INFINITE,
-                                                       QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        const DWORD woke =
+            MsgWaitForMultipleObjectsEx(m_wake ? 1 : 0, m_wake ? &m_wake : nullptr,
+                                        polling ? kPollMilliseconds : INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woke == WAIT_FAILED) {
             // The window still paints while the runner polls.
             DispatchWaiting();
@@ -278,8 +267,7 @@ private:
                 m_onStop();
                 continue;
             }
-            if (ours && IsInput(msg.message) && msg.message != WM_NCMOUSEMOVE &&
-                msg.message != WM_MOUSEMOVE) {
+            if (ours && IsInput(msg.message) && msg.message != WM_NCMOUSEMOVE && msg.message != WM_MOUSEMOVE) {
                 // A drop's names are the window's to free, taken or not.
                 if (msg.message == WM_DROPFILES)
                     DragFinish(reinterpret_cast<HDROP>(msg.wParam));
@@ -298,8 +286,8 @@ private:
 
 }  // namespace
 
-int RunWhileWindowLives(HWND window, const std::function<int()>& work,
-                        const std::function<void()>& onStop, const std::function<int()>& notStarted)
+int RunWhileWindowLives(HWND window, const std::function<int()>& work, const std::function<void()>& onStop,
+                        const std::function<int()>& notStarted)
 {
     MessagePump pump(window, onStop);
     PassRunner runner(pump);
@@ -332,10 +320,7 @@ void Win32DialogOps::EnableItem(int id, bool enable)
         EnableWindow(item, enable ? TRUE : FALSE);
 }
 
-void Win32DialogOps::SetWindowTitle(const std::string& text)
-{
-    SetWindowTextW(hwnd, Widen(text).c_str());
-}
+void Win32DialogOps::SetWindowTitle(const std::string& text) { SetWindowTextW(hwnd, Widen(text).c_str()); }
 
 int Win32DialogOps::ChooseFile(std::string& path)
 {
@@ -380,15 +365,9 @@ int Win32DialogOps::RunPass(const std::function<int()>& work, const std::functio
     return RunWhileWindowLives(hwnd, work, onStop, notStarted);
 }
 
-void Win32DialogOps::EndDialog(int result)
-{
-    ::EndDialog(hwnd, result);
-}
+void Win32DialogOps::EndDialog(int result) { ::EndDialog(hwnd, result); }
 
-void Win32DialogOps::SaveFocus()
-{
-    m_focused = GetFocus();
-}
+void Win32DialogOps::SaveFocus() { m_focused = GetFocus(); }
 
 void Win32DialogOps::RestoreFocus()
 {

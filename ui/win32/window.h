@@ -27,8 +27,8 @@ std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main
 // thread in order, and input for `window` is dropped, except Escape and the
 // Close box, which call `onStop`. Where no thread can be started,
 // `notStarted` runs instead and gives the result.
-int RunWhileWindowLives(HWND window, const std::function<int()>& work,
-                        const std::function<void()>& onStop, const std::function<int()>& notStarted);
+int RunWhileWindowLives(HWND window, const std::function<int()>& work, const std::function<void()>& onStop,
+                        const std::function<int()>& notStarted);
 
 // `text` with every word wider than `maxWidth` pixels in `font` broken into
 // lines that fit: after a path separator where one falls in the line's
@@ -48,8 +48,7 @@ public:
     ~Win32Sinks() override;
     Win32Sinks(const Win32Sinks&) = delete;
     Win32Sinks& operator=(const Win32Sinks&) = delete;
-    void Show(const std::string& text, const std::string& caption, NoticeIcon icon,
-              NoticeOwner owner) override;
+    void Show(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner) override;
     void SetTitle(const std::string& text) override;
     HWND mainWindow = nullptr;
 

@@ -13,8 +13,8 @@ wxEND_EVENT_TABLE()
 CAboutDlg::CAboutDlg()
 {
     const res::DialogLayout& layout = res::AboutDialogLayout();
-    Create(nullptr, IDD_ABOUTBOX, wxString::FromUTF8(layout.caption), wxDefaultPosition,
-           wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    Create(nullptr, IDD_ABOUTBOX, wxString::FromUTF8(layout.caption), wxDefaultPosition, wxDefaultSize,
+           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     BuildControls(this, layout);
     // Read as a dialog whose texts are its description, so that a screen
     // reader speaks them as the box opens, as it does a message box's.

@@ -53,10 +53,7 @@ AtkStateSet* RefStateSet(AtkObject* accessible)
     return states;
 }
 
-void ClassInit(gpointer klass, gpointer)
-{
-    ATK_OBJECT_CLASS(klass)->ref_state_set = RefStateSet;
-}
+void ClassInit(gpointer klass, gpointer) { ATK_OBJECT_CLASS(klass)->ref_state_set = RefStateSet; }
 
 gint ActionCount(AtkAction* object)
 {
@@ -103,22 +100,19 @@ Extras* Extend(AtkObject* accessible, unsigned interfaces)
     if (Extras* extras = ExtrasOf(accessible))
         return extras;
     const GType parent = G_OBJECT_TYPE(accessible);
-    const std::string name =
-        std::string("Veltrane") + g_type_name(parent) + "_" + std::to_string(interfaces);
+    const std::string name = std::string("Veltrane") + g_type_name(parent) + "_" + std::to_string(interfaces);
     GType type = g_type_from_name(name.c_str());
     if (!type) {
         GTypeQuery query;
         g_type_query(parent, &query);
-        type = g_type_register_static_simple(parent, g_intern_string(name.c_str()),
-                                             query.class_size, ClassInit, query.instance_size,
-                                             nullptr, GTypeFlags(0));
+        type = g_type_register_static_simple(parent, g_intern_string(name.c_str()), query.class_size, ClassInit,
+                                             query.instance_size, nullptr, GTypeFlags(0));
         if (interfaces & kActions) {
             const GInterfaceInfo info = {ActionInit, nullptr, nullptr};
             g_type_add_interface_static(type, ATK_TYPE_ACTION, &info);
         }
     }
-    reinterpret_cast<GTypeInstance*>(accessible)->g_class =
-        static_cast<GTypeClass*>(g_type_class_ref(type));
+    reinterpret_cast<GTypeInstance*>(accessible)->g_class = static_cast<GTypeClass*>(g_type_class_ref(type));
     auto* extras = new Extras;
     g_object_set_qdata_full(G_OBJECT(accessible), ExtrasQuark(), extras,
                             [](gpointer data) { delete static_cast<Extras*>(data); });
@@ -218,11 +212,10 @@ void AddUnseen(wxWindow* window, const char* name, GtkWidget* widget)
 {
     static GtkCssProvider* const provider = [] {
         GtkCssProvider* css = gtk_css_provider_new();
-        gtk_css_provider_load_from_data(
-            css,
-            "* { min-width: 0; min-height: 0; margin: 0; padding: 0; border: none;"
-            " background: none; box-shadow: none; }",
-            -1, nullptr);
+        gtk_css_provider_load_from_data(css,
+                                        "* { min-width: 0; min-height: 0; margin: 0; padding: 0; border: none;"
+                                        " background: none; box-shadow: none; }",
+                                        -1, nullptr);
         return css;
     }();
     gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(provider),
@@ -235,10 +228,7 @@ void AddUnseen(wxWindow* window, const char* name, GtkWidget* widget)
     unseen->Hide();
 }
 
-wxWindow* UnseenOf(wxWindow* window, const char* name)
-{
-    return window ? window->FindWindow(name) : nullptr;
-}
+wxWindow* UnseenOf(wxWindow* window, const char* name) { return window ? window->FindWindow(name) : nullptr; }
 
 // Tells a screen reader the progress bar's value, where it is a new one.
 void MoveProgressTo(wxWindow* progress, int percent)
@@ -309,13 +299,11 @@ void SizeIndicatorWithText(wxWindow* checkBox)
     // text size this is what the theme draws anyway.
     static GtkCssProvider* provider = [] {
         GtkCssProvider* css = gtk_css_provider_new();
-        gtk_css_provider_load_from_data(
-            css, "check { min-width: 1.05em; min-height: 1.05em; margin-right: 0.4em; }", -1,
-            nullptr);
+        gtk_css_provider_load_from_data(css, "check { min-width: 1.05em; min-height: 1.05em; margin-right: 0.4em; }",
+                                        -1, nullptr);
         return css;
     }();
-    gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
-                                   GTK_STYLE_PROVIDER(provider),
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(provider),
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 

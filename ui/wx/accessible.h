@@ -9,8 +9,7 @@ class wxWindow;
 namespace platform {
 
 // The name announced for the control, and optionally a longer description.
-void SetAccessibleName(wxWindow* control, const wxString& name,
-                       const wxString& description = wxString());
+void SetAccessibleName(wxWindow* control, const wxString& name, const wxString& description = wxString());
 
 // Makes `label` the label of `control`, both ways round: the label is
 // announced as describing the control, and the control as described by it.

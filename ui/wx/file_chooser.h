@@ -8,8 +8,8 @@ class wxWindow;
 // How one showing of a file dialog ended.
 struct FileDialogOutcome {
     enum Kind { Chosen, Cancelled, Failed } kind = Cancelled;
-    wxString path;    // when Chosen
-    long error = 0;   // when Failed
+    wxString path;   // when Chosen
+    long error = 0;  // when Failed
 };
 
 // Error codes of a file dialog that failed, in the customary numbering of

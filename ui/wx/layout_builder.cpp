@@ -34,16 +34,10 @@ constexpr int kGroupGapUnits = 6;
 // The icon's side in the system font at the usual text size.
 constexpr int kIconLayoutSide = 32;
 
-wxRect UnitRect(const ControlLayout& control)
-{
-    return wxRect(control.x, control.y, control.width, control.height);
-}
+wxRect UnitRect(const ControlLayout& control) { return wxRect(control.x, control.y, control.width, control.height); }
 
 // Twice the middle, in whole units.
-int Middle2(const ControlLayout& control)
-{
-    return 2 * control.y + control.height;
-}
+int Middle2(const ControlLayout& control) { return 2 * control.y + control.height; }
 
 bool Covers(const ControlLayout& control, int middle2)
 {
@@ -152,8 +146,7 @@ wxWindowID WindowId(int id)
 // otherwise make each text the label of whichever control follows it in the
 // table ("Key file" of the Encrypt button), which is what a screen reader
 // then says. The dialog relates its labels to their fields itself.
-template <class Static>
-class LabelOfNothing : public Static {
+template <class Static> class LabelOfNothing : public Static {
 public:
     using Static::Static;
 
@@ -214,8 +207,7 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, bool ste
         else
             window = new wxTextCtrl(dialog, id, text);
         break;
-    case ControlKind::ArrowPair:
-        return nullptr;  // part of the spin control
+    case ControlKind::ArrowPair: return nullptr;  // part of the spin control
     case ControlKind::CheckBox: {
         auto* check = new wxCheckBox(dialog, id, text);
         platform::SizeIndicatorWithText(check);
@@ -234,10 +226,8 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, bool ste
     }
     case ControlKind::StaticIcon:
         // It fills its box, and grows with the text around it.
-        return new wxStaticBitmap(dialog, id,
-                                  ProgramIconAt(std::max(kIconLayoutSide, std::min(box.x, box.y))));
-    case ControlKind::RaisedFrame:
-        return new LabelOfNothing<wxStaticBox>(dialog, id, wxString());
+        return new wxStaticBitmap(dialog, id, ProgramIconAt(std::max(kIconLayoutSide, std::min(box.x, box.y))));
+    case ControlKind::RaisedFrame: return new LabelOfNothing<wxStaticBox>(dialog, id, wxString());
     case ControlKind::EtchedLine: {
         auto* line = new wxStaticLine(dialog, id, wxDefaultPosition, wxDefaultSize, wxLI_HORIZONTAL);
         if (GtkWidget* widget = line->GetHandle())
@@ -256,14 +246,10 @@ int SizerFlags(const ControlLayout& control, const GridPlace& place)
 {
     switch (control.kind) {
     case ControlKind::EditField:
-    case ControlKind::EtchedLine:
-        return wxEXPAND;
-    case ControlKind::RaisedFrame:
-        return place.spansAll ? int{wxEXPAND} : int{wxALIGN_CENTER};
-    case ControlKind::StaticIcon:
-        return wxALIGN_CENTER;
-    default:
-        return wxALIGN_CENTER_VERTICAL;
+    case ControlKind::EtchedLine: return wxEXPAND;
+    case ControlKind::RaisedFrame: return place.spansAll ? int{wxEXPAND} : int{wxALIGN_CENTER};
+    case ControlKind::StaticIcon: return wxALIGN_CENTER;
+    default: return wxALIGN_CENTER_VERTICAL;
     }
 }
 

@@ -37,10 +37,8 @@ bool IsPress(GdkEventType type)
     case GDK_BUTTON_PRESS:
     case GDK_2BUTTON_PRESS:
     case GDK_3BUTTON_PRESS:
-    case GDK_BUTTON_RELEASE:
-        return true;
-    default:
-        return false;
+    case GDK_BUTTON_RELEASE: return true;
+    default: return false;
     }
 }
 
@@ -63,10 +61,8 @@ bool IsInput(GdkEventType type)
     case GDK_DRAG_ENTER:
     case GDK_DRAG_LEAVE:
     case GDK_DRAG_MOTION:
-    case GDK_DROP_START:
-        return true;
-    default:
-        return IsPress(type);
+    case GDK_DROP_START: return true;
+    default: return IsPress(type);
     }
 }
 
@@ -77,10 +73,7 @@ bool IsStopKey(const GdkEvent* event)
 }
 
 // GTK's own handler, in the shape an event handler has.
-void PassToGtk(GdkEvent* event, gpointer)
-{
-    gtk_main_do_event(event);
-}
+void PassToGtk(GdkEvent* event, gpointer) { gtk_main_do_event(event); }
 
 // Sits in front of GTK's own event handling while the work runs. Painting,
 // configuration, focus and the window manager's traffic pass; input for the
@@ -176,13 +169,10 @@ private:
 
 }  // namespace
 
-unsigned long DroppedPresses()
-{
-    return g_droppedPresses.load();
-}
+unsigned long DroppedPresses() { return g_droppedPresses.load(); }
 
-int RunWhileWindowLives(wxTopLevelWindow* window, const std::function<int()>& work,
-                        const std::function<void()>& onStop, const std::function<int()>& notStarted)
+int RunWhileWindowLives(wxTopLevelWindow* window, const std::function<int()>& work, const std::function<void()>& onStop,
+                        const std::function<int()>& notStarted)
 {
     Guarded guarded(window, onStop);
     GtkPump pump;

@@ -69,7 +69,4 @@ wxDragResult PathDropTarget::OnData(wxCoord WXUNUSED(x), wxCoord WXUNUSED(y), wx
     return wxDragNone;
 }
 
-void RefuseDrops(wxWindow* field)
-{
-    gtk_drag_dest_unset(field->GetHandle());
-}
+void RefuseDrops(wxWindow* field) { gtk_drag_dest_unset(field->GetHandle()); }

@@ -76,7 +76,4 @@ wxIconBundle LoadProgramIcon()
     return bundle;
 }
 
-wxBitmapBundle ProgramIconAt(int side)
-{
-    return wxBitmapBundle::FromImpl(new ScaledIcon(side));
-}
+wxBitmapBundle ProgramIconAt(int side) { return wxBitmapBundle::FromImpl(new ScaledIcon(side)); }

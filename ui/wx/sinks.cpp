@@ -96,15 +96,11 @@ wxString BoxText(const std::string& text)
     return converted;
 }
 
-long BoxStyle(NoticeIcon icon)
-{
-    return wxOK | (icon == NoticeIcon::Error ? wxICON_ERROR : wxICON_WARNING);
-}
+long BoxStyle(NoticeIcon icon) { return wxOK | (icon == NoticeIcon::Error ? wxICON_ERROR : wxICON_WARNING); }
 
 }  // namespace
 
-void MessageBoxNoticeSink::Show(const std::string& text, const std::string& caption,
-                                NoticeIcon icon, NoticeOwner owner)
+void MessageBoxNoticeSink::Show(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner)
 {
     const wxString message = BoxText(text);
     const wxString title = FromNarrow(caption);
@@ -135,10 +131,7 @@ void MainWindowTitleSink::SetProgressTitle(const std::string& text, int percent)
     SetTitle(text);
 }
 
-WindowSinks::WindowSinks()
-    : m_previousNotices(SetNoticeSink(&m_notices)), m_previousTitle(SetTitleSink(&m_title))
-{
-}
+WindowSinks::WindowSinks() : m_previousNotices(SetNoticeSink(&m_notices)), m_previousTitle(SetTitleSink(&m_title)) {}
 
 WindowSinks::~WindowSinks()
 {

@@ -10,8 +10,7 @@ namespace platform {
 // no window at all.
 class MessageBoxNoticeSink : public NoticeSink {
 public:
-    void Show(const std::string& text, const std::string& caption, NoticeIcon icon,
-              NoticeOwner owner) override;
+    void Show(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner) override;
 };
 
 // Sets the main window's caption, and pushes it to the display at once

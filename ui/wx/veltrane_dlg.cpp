@@ -83,8 +83,8 @@ CVeltraneDlg::CVeltraneDlg(wxWindow* parent) : CVeltraneDlgLogic(m_ops), m_ops(*
     const res::DialogLayout& layout = res::MainDialogLayout();
     // No resize border: the layout is fixed. Without a parent the window has
     // its own task-bar entry.
-    Create(parent, IDD_VELTRANE_DIALOG, wxString::FromUTF8(layout.caption), wxDefaultPosition,
-           wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX);
+    Create(parent, IDD_VELTRANE_DIALOG, wxString::FromUTF8(layout.caption), wxDefaultPosition, wxDefaultSize,
+           wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX);
     const std::vector<PlacedControl> controls = BuildControls(this, layout);
     for (const PlacedControl& control : controls) {
         // A press anywhere in the icon's frame, edges included, opens the
@@ -143,8 +143,7 @@ void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& co
     }
     for (const PlacedControl& control : controls) {
         if (control.layout->kind == res::ControlKind::StaticIcon)
-            platform::SetAccessibleName(control.window, "About Veltrane",
-                                        "A click here or F1 opens the About box.");
+            platform::SetAccessibleName(control.window, "About Veltrane", "A click here or F1 opens the About box.");
     }
     for (const PlacedControl& control : controls) {
         if (wxDynamicCast(control.window, wxButton))
@@ -153,10 +152,7 @@ void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& co
     platform::AddPassProgress(this);
 }
 
-void CVeltraneDlg::OpenAboutBox()
-{
-    OnIconPress();
-}
+void CVeltraneDlg::OpenAboutBox() { OnIconPress(); }
 
 void CVeltraneDlg::OnInitDialog(wxInitDialogEvent& event)
 {
@@ -169,10 +165,7 @@ void CVeltraneDlg::OnInitDialog(wxInitDialogEvent& event)
         first->SetFocus();
 }
 
-wxRect CVeltraneDlg::IconFrame() const
-{
-    return m_iconFrame ? m_iconFrame->GetRect() : wxRect();
-}
+wxRect CVeltraneDlg::IconFrame() const { return m_iconFrame ? m_iconFrame->GetRect() : wxRect(); }
 
 void CVeltraneDlg::OnLButtonDown(wxMouseEvent& event)
 {
@@ -181,20 +174,11 @@ void CVeltraneDlg::OnLButtonDown(wxMouseEvent& event)
     event.Skip();
 }
 
-void CVeltraneDlg::OnIconPressed(wxMouseEvent& WXUNUSED(event))
-{
-    OnIconPress();
-}
+void CVeltraneDlg::OnIconPressed(wxMouseEvent& WXUNUSED(event)) { OnIconPress(); }
 
-void CVeltraneDlg::OnBrowseFile(wxCommandEvent& WXUNUSED(event))
-{
-    CVeltraneDlgLogic::OnBrowseFile();
-}
+void CVeltraneDlg::OnBrowseFile(wxCommandEvent& WXUNUSED(event)) { CVeltraneDlgLogic::OnBrowseFile(); }
 
-void CVeltraneDlg::OnBrowseKey(wxCommandEvent& WXUNUSED(event))
-{
-    CVeltraneDlgLogic::OnBrowseKey();
-}
+void CVeltraneDlg::OnBrowseKey(wxCommandEvent& WXUNUSED(event)) { CVeltraneDlgLogic::OnBrowseKey(); }
 
 void CVeltraneDlg::OnChangePath(wxCommandEvent& event)
 {
@@ -209,25 +193,13 @@ void CVeltraneDlg::OnChangePath(wxCommandEvent& event)
     event.Skip();
 }
 
-void CVeltraneDlg::OnEncrypt(wxCommandEvent& WXUNUSED(event))
-{
-    CVeltraneDlgLogic::OnEncrypt();
-}
+void CVeltraneDlg::OnEncrypt(wxCommandEvent& WXUNUSED(event)) { CVeltraneDlgLogic::OnEncrypt(); }
 
-void CVeltraneDlg::OnDecrypt(wxCommandEvent& WXUNUSED(event))
-{
-    CVeltraneDlgLogic::OnDecrypt();
-}
+void CVeltraneDlg::OnDecrypt(wxCommandEvent& WXUNUSED(event)) { CVeltraneDlgLogic::OnDecrypt(); }
 
-void CVeltraneDlg::OnReadOnly(wxCommandEvent& WXUNUSED(event))
-{
-    CVeltraneDlgLogic::OnReadOnly();
-}
+void CVeltraneDlg::OnReadOnly(wxCommandEvent& WXUNUSED(event)) { CVeltraneDlgLogic::OnReadOnly(); }
 
-void CVeltraneDlg::OnChangeOffset(wxCommandEvent& WXUNUSED(event))
-{
-    CVeltraneDlgLogic::OnChangeOffset();
-}
+void CVeltraneDlg::OnChangeOffset(wxCommandEvent& WXUNUSED(event)) { CVeltraneDlgLogic::OnChangeOffset(); }
 
 void CVeltraneDlg::OnKillFocusOffset(wxFocusEvent& event)
 {
@@ -261,15 +233,9 @@ void CVeltraneDlg::OnCharHook(wxKeyEvent& event)
     ProcessWindowEvent(commandEvent);
 }
 
-void CVeltraneDlg::OnOK(wxCommandEvent& WXUNUSED(event))
-{
-    CVeltraneDlgLogic::OnOK();
-}
+void CVeltraneDlg::OnOK(wxCommandEvent& WXUNUSED(event)) { CVeltraneDlgLogic::OnOK(); }
 
-void CVeltraneDlg::OnCancel(wxCommandEvent& WXUNUSED(event))
-{
-    CVeltraneDlgLogic::OnCancel();
-}
+void CVeltraneDlg::OnCancel(wxCommandEvent& WXUNUSED(event)) { CVeltraneDlgLogic::OnCancel(); }
 
 void CVeltraneDlg::OnClose(wxCloseEvent& event)
 {

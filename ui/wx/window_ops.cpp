@@ -36,10 +36,7 @@ void WxDialogOps::EnableItem(int id, bool enable)
         item->Enable(enable);
 }
 
-void WxDialogOps::SetWindowTitle(const std::string& text)
-{
-    m_dialog.SetTitle(wxString::FromUTF8(text));
-}
+void WxDialogOps::SetWindowTitle(const std::string& text) { m_dialog.SetTitle(wxString::FromUTF8(text)); }
 
 int WxDialogOps::RunPass(const std::function<int()>& work, const std::function<void()>& onStop,
                          const std::function<int()>& notStarted)
@@ -56,10 +53,7 @@ void WxDialogOps::EndDialog(int result)
         m_dialog.Hide();
 }
 
-void WxDialogOps::SaveFocus()
-{
-    m_focused = wxWindow::FindFocus();
-}
+void WxDialogOps::SaveFocus() { m_focused = wxWindow::FindFocus(); }
 
 void WxDialogOps::RestoreFocus()
 {

@@ -148,8 +148,7 @@ int Program::WaitForExit(std::chrono::milliseconds limit)
 ProgramOutcome Program::Wait()
 {
     State& s = *m_state;
-    while (s.ReadSome()) {
-    }
+    while (s.ReadSome()) {}
     if (!s.ended)
         s.Reap(0);
     ProgramOutcome outcome;

@@ -26,7 +26,7 @@ HANDLE OpenForQuery(const std::string& path, DWORD flags = 0)
 // Everything below `folder` goes, read-only marks and all.
 void RemoveTree(const std::wstring& folder)
 {
-    WIN32_FIND_DATAW found {};
+    WIN32_FIND_DATAW found{};
     const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
@@ -70,12 +70,13 @@ TempDir::~TempDir() { RemoveTree(SystemPath(m_path)); }
 
 void WriteFile(const std::string& path, const std::string& bytes)
 {
-    const HANDLE file = ::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = ::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD done = 0;
-    const bool ok = file != INVALID_HANDLE_VALUE &&
-                    (bytes.empty() || (::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done,
-                                                   nullptr) && done == bytes.size()));
+    const bool ok =
+        file != INVALID_HANDLE_VALUE &&
+        (bytes.empty() ||
+         (::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) && done == bytes.size()));
     if (file != INVALID_HANDLE_VALUE)
         ::CloseHandle(file);
     if (!ok)
@@ -84,9 +85,9 @@ void WriteFile(const std::string& path, const std::string& bytes)
 
 std::string ReadFile(const std::string& path)
 {
-    const HANDLE file = ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr);
+    const HANDLE file =
+        ::CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot read " + path);
     std::string all;
@@ -121,14 +122,13 @@ void MakeDirectory(const std::string& path)
 std::pair<std::uint64_t, std::uint64_t> IdentityOf(const std::string& path)
 {
     const HANDLE file = OpenForQuery(path);
-    BY_HANDLE_FILE_INFORMATION info {};
+    BY_HANDLE_FILE_INFORMATION info{};
     const bool known = file != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(file, &info);
     if (file != INVALID_HANDLE_VALUE)
         ::CloseHandle(file);
     if (!known)
         throw std::runtime_error("cannot look at " + path);
-    return {info.dwVolumeSerialNumber,
-            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return {info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 }  // namespace testsupport

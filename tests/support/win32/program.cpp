@@ -88,8 +88,8 @@ Program::Program(const std::vector<std::string>& command, const ProgramOptions& 
                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_ALWAYS, 0, nullptr);
         errWrite = out;
     }
-    const HANDLE in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                    OPEN_EXISTING, 0, nullptr);
+    const HANDLE in =
+        ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -140,8 +140,7 @@ int Program::WaitForExit(std::chrono::milliseconds limit)
 ProgramOutcome Program::Wait()
 {
     State& s = *m_state;
-    while (s.ReadSome()) {
-    }
+    while (s.ReadSome()) {}
     s.Reap(INFINITE);
     ProgramOutcome outcome;
     outcome.status = s.status;
