@@ -62,7 +62,7 @@ void WarnIfKeyShort(const std::string& file, const std::string& key)
     // Counted the way the pass reads it: some keys report no true length
     // (files under /proc). One that gives a whole block and no more than it
     // reports is taken at its word, so that a large key is not read twice.
-    std::vector<char> block(64 * 1024);
+    std::vector<char> block(std::size_t{64} << 10);
     std::int64_t keySize = 0;
     while (keySize < dataSize) {
         const auto want = static_cast<std::size_t>(

@@ -213,8 +213,8 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
     // the message about this option).
     int word = 1;
     // The command line is read once, before any other thread starts.
-    while ((code = getopt_long(argc, argv, "-:k:o:rn:qv", kLongOptions, nullptr)) !=
-           -1) {  // NOLINT(concurrency-mt-unsafe)
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
+    while ((code = getopt_long(argc, argv, "-:k:o:rn:qv", kLongOptions, nullptr)) != -1) {
         const char* arg = argv[word];
         word = optind;
         switch (code) {

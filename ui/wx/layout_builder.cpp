@@ -62,6 +62,7 @@ void ArrangeMembers(const res::DialogLayout& layout, const std::vector<std::size
                     std::vector<GridPlace>& places)
 {
     std::vector<int> lefts;
+    lefts.reserve(members.size());
     for (std::size_t m : members)
         lefts.push_back(layout.controls[m].x);
     std::sort(lefts.begin(), lefts.end());
