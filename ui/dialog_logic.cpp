@@ -1,6 +1,7 @@
 #include "ui/dialog_logic.h"
 
 #include "engine/cipher.h"
+#include "platform/files.h"
 #include "platform/pass_runner.h"
 #include "platform/window_ops.h"
 #include "res/resource.h"
@@ -172,4 +173,23 @@ void CVeltraneDlgLogic::OnVScroll(Scroll code)
         m_window.SetItemNumber(IDC_OFFSET, static_cast<unsigned>(m_nOffset));
     }
     ClampOffset();
+}
+
+std::optional<platform::Notice> DropRefusal(const std::vector<DroppedItem>& items)
+{
+    platform::Notice notice;
+    if (items.size() > 1) {
+        notice.kind = platform::NoticeKind::DropOfSeveral;
+        return notice;
+    }
+    notice.paths = {items.front().path};
+    if (!items.front().local) {
+        notice.kind = platform::NoticeKind::DropNotLocal;
+        return notice;
+    }
+    if (platform::Folder folder; folder.Open(items.front().path)) {
+        notice.kind = platform::NoticeKind::DropOfFolder;
+        return notice;
+    }
+    return std::nullopt;
 }

@@ -3,11 +3,25 @@
 // CVeltraneDlg derives from this and routes its events here.
 #pragma once
 
+#include "platform/notice.h"
+
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 class WindowOps;
 }
+
+// One item of a drop on a path field: the path this machine opens it by or,
+// for a file of another machine, the name its source gave it.
+struct DroppedItem {
+    std::string path;
+    bool local = true;
+};
+// Why a drop can't fill a path field (several items, another machine's file,
+// a folder), the same on every toolkit; nullopt when it can.
+std::optional<platform::Notice> DropRefusal(const std::vector<DroppedItem>& items);
 
 class CVeltraneDlgLogic {
 public:

@@ -57,25 +57,6 @@ std::vector<std::string> DroppedNames(HDROP drop)
     return names;
 }
 
-// Why a drop can't fill a path field, as on the other toolkit; nullopt when
-// it can. A system drop names its items by paths this machine opens, a
-// network share's included, so there is no other machine's file to refuse.
-std::optional<platform::Notice> DropRefusal(const std::vector<std::string>& names)
-{
-    platform::Notice notice;
-    if (names.size() > 1) {
-        notice.kind = platform::NoticeKind::DropOfSeveral;
-        return notice;
-    }
-    const DWORD attributes = GetFileAttributesW(platform::SystemPath(names.front()).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        notice.kind = platform::NoticeKind::DropOfFolder;
-        notice.paths = names;
-        return notice;
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 // ---- About box -------------------------------------------------------------
@@ -327,7 +308,12 @@ BOOL CVeltraneDlg::OnDropFiles(WPARAM wParam, LPARAM)
     // nothing there; and a pass running keeps its paths.
     if (!IsPathField(id) || names.empty() || PassRunning())
         return TRUE;
-    if (const std::optional<platform::Notice> refusal = DropRefusal(names)) {
+    // A system drop names its items by paths this machine opens, a network
+    // share's included, so there is no other machine's file to refuse.
+    std::vector<DroppedItem> items;
+    for (const std::string& name : names)
+        items.push_back({name});
+    if (const std::optional<platform::Notice> refusal = DropRefusal(items)) {
         platform::Report(*refusal);
         return TRUE;
     }

@@ -1,6 +1,7 @@
 #include "ui/wx/path_drop.h"
 
 #include "platform/notice.h"
+#include "ui/dialog_logic.h"
 #include "ui/wx/narrow.h"
 #include "ui/wx/uri_list.h"
 
@@ -11,32 +12,6 @@
 
 #include <optional>
 #include <string>
-
-namespace {
-
-// Why a drop can't fill a path field; nullopt when it can.
-std::optional<platform::Notice> Refusal(const std::vector<ui::ListedUri>& uris)
-{
-    platform::Notice notice;
-    if (uris.size() > 1) {
-        notice.kind = platform::NoticeKind::DropOfSeveral;
-        return notice;
-    }
-    const ui::ListedUri& uri = uris.front();
-    if (uri.kind != ui::ListedUri::Kind::LocalFile) {
-        notice.kind = platform::NoticeKind::DropNotLocal;
-        notice.paths = {uri.uri};
-        return notice;
-    }
-    if (g_file_test(uri.path.c_str(), G_FILE_TEST_IS_DIR)) {
-        notice.kind = platform::NoticeKind::DropOfFolder;
-        notice.paths = {uri.path};
-        return notice;
-    }
-    return std::nullopt;
-}
-
-}  // namespace
 
 void ShowPath(wxTextCtrl* field, const wxString& path)
 {
@@ -58,7 +33,12 @@ wxDragResult PathDropTarget::OnData(wxCoord WXUNUSED(x), wxCoord WXUNUSED(y), wx
     const std::vector<ui::ListedUri> uris = ui::ReadUriList(list, g_get_host_name());
     if (uris.empty())
         return wxDragNone;
-    const std::optional<platform::Notice> refusal = Refusal(uris);
+    std::vector<DroppedItem> items;
+    for (const ui::ListedUri& uri : uris) {
+        const bool local = uri.kind == ui::ListedUri::Kind::LocalFile;
+        items.push_back({local ? uri.path : uri.uri, local});
+    }
+    const std::optional<platform::Notice> refusal = DropRefusal(items);
     if (!refusal) {
         ShowPath(m_field, platform::FromNarrow(uris.front().path));
         return def;
