@@ -49,7 +49,8 @@ if [ -n "$$missing" ]; then \
   case "$$missing" in *:i386*) \
     dpkg --print-foreign-architectures | grep -qx i386 || $(SUDO) dpkg --add-architecture i386;; \
   esac; \
-  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq && \
+  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update -qq || \
+    echo "Some package lists could not be brought up to date; installing from the lists there are."; \
   $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
 fi
 endef
