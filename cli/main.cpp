@@ -43,9 +43,12 @@ int Keygen(const cli::Options& options)
     if (size < 0)
         return kExitRefused;
     switch (cli::MakeKeyFile(options.keyPath, size)) {
-    case cli::KeygenResult::Made: return kExitDone;
-    case cli::KeygenResult::Failed: return kExitRefused;
-    case cli::KeygenResult::Stopped: break;
+    case cli::KeygenResult::Made:
+        return kExitDone;
+    case cli::KeygenResult::Failed:
+        return kExitRefused;
+    case cli::KeygenResult::Stopped:
+        break;
     }
     cli::Say("stopped; no key file made");
     return 128 + cli::StopRequest();
@@ -101,10 +104,16 @@ int main(int argc, char** argv)
         pointers.push_back(argument.data());
     pointers.push_back(nullptr);
     switch (cli::ParseCommandLine(static_cast<int>(arguments.size()), pointers.data(), options, error)) {
-    case cli::Action::ShowHelp: std::fputs(cli::kHelpText, stdout); return Flushed("the help text");
-    case cli::Action::ShowVersion: std::puts("veltrane-cli " VELTRANE_VERSION); return Flushed("the version");
-    case cli::Action::UsageError: return UsageError(error);
-    case cli::Action::Run: break;
+    case cli::Action::ShowHelp:
+        std::fputs(cli::kHelpText, stdout);
+        return Flushed("the help text");
+    case cli::Action::ShowVersion:
+        std::puts("veltrane-cli " VELTRANE_VERSION);
+        return Flushed("the version");
+    case cli::Action::UsageError:
+        return UsageError(error);
+    case cli::Action::Run:
+        break;
     }
 
     cli::CatchStopRequests();

@@ -218,7 +218,9 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
         const char* arg = argv[word];
         word = optind;
         switch (code) {
-        case kWord: words.emplace_back(optarg); break;
+        case kWord:
+            words.emplace_back(optarg);
+            break;
         case 'k':
             options.keyPath = optarg;
             haveKey = true;
@@ -236,13 +238,25 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             }
             haveSize = true;
             break;
-        case kFor: sizeForFiles = true; break;
-        case kKeyReadOnly: options.makeKeyReadOnly = 1; break;
-        case 'r': options.recursive = true; break;
-        case 'q': quiet = true; break;
-        case 'v': verbose = true; break;
-        case kHelp: return Action::ShowHelp;
-        case kVersion: return Action::ShowVersion;
+        case kFor:
+            sizeForFiles = true;
+            break;
+        case kKeyReadOnly:
+            options.makeKeyReadOnly = 1;
+            break;
+        case 'r':
+            options.recursive = true;
+            break;
+        case 'q':
+            quiet = true;
+            break;
+        case 'v':
+            verbose = true;
+            break;
+        case kHelp:
+            return Action::ShowHelp;
+        case kVersion:
+            return Action::ShowVersion;
         case ':':
         case '?': {
             const bool isLong = std::strncmp(arg, "--", 2) == 0;

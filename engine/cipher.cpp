@@ -135,12 +135,16 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
 
     platform::ReplacementFile out;
     switch (out.Create(folder, tempName)) {
-    case platform::ReplacementFile::Created::Yes: break;
-    case platform::ReplacementFile::Created::Busy: return Refuse(NoticeKind::TemporaryBusy, {filePath, tempPath});
-    case platform::ReplacementFile::Created::NotOurs: return Refuse(NoticeKind::TemporaryNotOurs, {filePath, tempPath});
+    case platform::ReplacementFile::Created::Yes:
+        break;
+    case platform::ReplacementFile::Created::Busy:
+        return Refuse(NoticeKind::TemporaryBusy, {filePath, tempPath});
+    case platform::ReplacementFile::Created::NotOurs:
+        return Refuse(NoticeKind::TemporaryNotOurs, {filePath, tempPath});
     case platform::ReplacementFile::Created::NameTooLong:
         return Refuse(NoticeKind::TemporaryNameTooLong, {filePath, tempPath});
-    case platform::ReplacementFile::Created::Failed: return FailWrite(tempPath, platform::LastSystemError());
+    case platform::ReplacementFile::Created::Failed:
+        return FailWrite(tempPath, platform::LastSystemError());
     }
 
     const auto shift = static_cast<std::uint8_t>(offset);
@@ -209,15 +213,18 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     if (key.ChangeSinceOpened(false) != platform::InputFile::Change::None)
         return KeyChangedDuringThePass(keyPath, filePath);
     switch (out.Replace(name, data)) {
-    case platform::ReplacementFile::Replaced::Yes: return 1;
+    case platform::ReplacementFile::Replaced::Yes:
+        return 1;
     case platform::ReplacementFile::Replaced::TargetChanged:
         // Saved anew during the pass, in place or by renaming a new file
         // over it: the new version stays, the result is dropped.
         return ChangedDuringThePass(filePath);
-    case platform::ReplacementFile::Replaced::TargetLinked: return Fail(NoticeKind::OtherNames, {filePath});
+    case platform::ReplacementFile::Replaced::TargetLinked:
+        return Fail(NoticeKind::OtherNames, {filePath});
     case platform::ReplacementFile::Replaced::TemporaryChanged:
         return Fail(NoticeKind::TemporaryReplaced, {tempPath, filePath});
-    case platform::ReplacementFile::Replaced::Failed: break;
+    case platform::ReplacementFile::Replaced::Failed:
+        break;
     }
     const int error = platform::LastSystemError();
     out.Keep();

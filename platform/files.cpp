@@ -27,9 +27,14 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
     Replaced refused = Replaced::TargetChanged;
     if (NameIs(targetName, original.Identity())) {
         switch (original.ChangeSinceOpened()) {
-        case InputFile::Change::None: refused = Replaced::Yes; break;
-        case InputFile::Change::Links: refused = Replaced::TargetLinked; break;
-        case InputFile::Change::Content: break;
+        case InputFile::Change::None:
+            refused = Replaced::Yes;
+            break;
+        case InputFile::Change::Links:
+            refused = Replaced::TargetLinked;
+            break;
+        case InputFile::Change::Content:
+            break;
         }
     }
     if (refused != Replaced::Yes) {

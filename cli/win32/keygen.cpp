@@ -24,12 +24,16 @@ std::string Reason(DWORD error)
 {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return "No such file or directory";
+    case ERROR_PATH_NOT_FOUND:
+        return "No such file or directory";
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION: return "Permission denied";
+    case ERROR_SHARING_VIOLATION:
+        return "Permission denied";
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return "No space left on device";
-    default: return "Windows error " + std::to_string(error);
+    case ERROR_HANDLE_DISK_FULL:
+        return "No space left on device";
+    default:
+        return "Windows error " + std::to_string(error);
     }
 }
 

@@ -61,17 +61,24 @@ ItemClass ClassOf(const res::ControlLayout& c)
 {
     using K = res::ControlKind;
     switch (c.kind) {
-    case K::PushButton: return {0x0080, c.style & res::kDefaultButton ? kBsDefPushButton : kBsPushButton, 0};
-    case K::EditField: return {0x0081, kEsLeft | kEsAutoHScroll | kWsBorder, 0};
-    case K::ArrowPair: return {0x0084, kSbsVert, 0};
-    case K::CheckBox: return {0x0080, kBsAutoCheckBox, 0};
-    case K::StaticText: return {0x0082, kSsLeft | (c.style & res::kNoPrefix ? kSsNoPrefix : 0), 0};
-    case K::StaticIcon: return {0x0082, kSsIcon, 0};
+    case K::PushButton:
+        return {0x0080, c.style & res::kDefaultButton ? kBsDefPushButton : kBsPushButton, 0};
+    case K::EditField:
+        return {0x0081, kEsLeft | kEsAutoHScroll | kWsBorder, 0};
+    case K::ArrowPair:
+        return {0x0084, kSbsVert, 0};
+    case K::CheckBox:
+        return {0x0080, kBsAutoCheckBox, 0};
+    case K::StaticText:
+        return {0x0082, kSsLeft | (c.style & res::kNoPrefix ? kSsNoPrefix : 0), 0};
+    case K::StaticIcon:
+        return {0x0082, kSsIcon, 0};
     case K::RaisedFrame:
         // Owner-drawn and drawn by nobody: only the raised border shows,
         // and what it frames stays visible.
         return {0x0082, kSsOwnerDraw, kWsExDlgModalFrame};
-    case K::EtchedLine: return {0x0082, kSsEtchedHorz, 0};
+    case K::EtchedLine:
+        return {0x0082, kSsEtchedHorz, 0};
     }
     return {0x0082, kSsLeft, 0};
 }

@@ -89,7 +89,8 @@ INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, L
             return TRUE;
         }
         return FALSE;
-    default: return FALSE;
+    default:
+        return FALSE;
     }
 }
 
@@ -232,10 +233,18 @@ BOOL CVeltraneDlg::OnLButtonDown(WPARAM, LPARAM lParam)
 BOOL CVeltraneDlg::OnVScroll(WPARAM wParam, LPARAM)
 {
     switch (LOWORD(wParam)) {
-    case SB_LINEUP: CVeltraneDlgLogic::OnVScroll(Scroll::LineUp); break;
-    case SB_LINEDOWN: CVeltraneDlgLogic::OnVScroll(Scroll::LineDown); break;
-    case SB_ENDSCROLL: CVeltraneDlgLogic::OnVScroll(Scroll::EndScroll); break;
-    default: CVeltraneDlgLogic::OnVScroll(Scroll::Other); break;
+    case SB_LINEUP:
+        CVeltraneDlgLogic::OnVScroll(Scroll::LineUp);
+        break;
+    case SB_LINEDOWN:
+        CVeltraneDlgLogic::OnVScroll(Scroll::LineDown);
+        break;
+    case SB_ENDSCROLL:
+        CVeltraneDlgLogic::OnVScroll(Scroll::EndScroll);
+        break;
+    default:
+        CVeltraneDlgLogic::OnVScroll(Scroll::Other);
+        break;
     }
     return TRUE;
 }

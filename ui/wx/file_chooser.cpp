@@ -55,8 +55,11 @@ int BrowseForFile(wxWindow* owner, wxString& path, bool save)
     path.clear();
     const FileDialogOutcome outcome = g_runner->Run(owner, kAllFilesFilter, save);
     switch (outcome.kind) {
-    case FileDialogOutcome::Chosen: path = outcome.path; return 1;
-    case FileDialogOutcome::Cancelled: return 0;
+    case FileDialogOutcome::Chosen:
+        path = outcome.path;
+        return 1;
+    case FileDialogOutcome::Cancelled:
+        return 0;
     case FileDialogOutcome::Failed:
         platform::Notice notice;
         notice.kind = platform::NoticeKind::FileDialogFailed;

@@ -208,7 +208,8 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, bool ste
         else
             window = new wxTextCtrl(dialog, id, text);
         break;
-    case ControlKind::ArrowPair: return nullptr;  // part of the spin control
+    case ControlKind::ArrowPair:
+        return nullptr;  // part of the spin control
     case ControlKind::CheckBox: {
         auto* check = new wxCheckBox(dialog, id, text);
         platform::SizeIndicatorWithText(check);
@@ -228,7 +229,8 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, bool ste
     case ControlKind::StaticIcon:
         // It fills its box, and grows with the text around it.
         return new wxStaticBitmap(dialog, id, ProgramIconAt(std::max(kIconLayoutSide, std::min(box.x, box.y))));
-    case ControlKind::RaisedFrame: return new LabelOfNothing<wxStaticBox>(dialog, id, wxString());
+    case ControlKind::RaisedFrame:
+        return new LabelOfNothing<wxStaticBox>(dialog, id, wxString());
     case ControlKind::EtchedLine: {
         auto* line = new wxStaticLine(dialog, id, wxDefaultPosition, wxDefaultSize, wxLI_HORIZONTAL);
         if (GtkWidget* widget = line->GetHandle())
@@ -247,10 +249,14 @@ int SizerFlags(const ControlLayout& control, const GridPlace& place)
 {
     switch (control.kind) {
     case ControlKind::EditField:
-    case ControlKind::EtchedLine: return wxEXPAND;
-    case ControlKind::RaisedFrame: return place.spansAll ? int{wxEXPAND} : int{wxALIGN_CENTER};
-    case ControlKind::StaticIcon: return wxALIGN_CENTER;
-    default: return wxALIGN_CENTER_VERTICAL;
+    case ControlKind::EtchedLine:
+        return wxEXPAND;
+    case ControlKind::RaisedFrame:
+        return place.spansAll ? int{wxEXPAND} : int{wxALIGN_CENTER};
+    case ControlKind::StaticIcon:
+        return wxALIGN_CENTER;
+    default:
+        return wxALIGN_CENTER_VERTICAL;
     }
 }
 

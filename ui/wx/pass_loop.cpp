@@ -37,8 +37,10 @@ bool IsPress(GdkEventType type)
     case GDK_BUTTON_PRESS:
     case GDK_2BUTTON_PRESS:
     case GDK_3BUTTON_PRESS:
-    case GDK_BUTTON_RELEASE: return true;
-    default: return false;
+    case GDK_BUTTON_RELEASE:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -61,8 +63,10 @@ bool IsInput(GdkEventType type)
     case GDK_DRAG_ENTER:
     case GDK_DRAG_LEAVE:
     case GDK_DRAG_MOTION:
-    case GDK_DROP_START: return true;
-    default: return IsPress(type);
+    case GDK_DROP_START:
+        return true;
+    default:
+        return IsPress(type);
     }
 }
 
