@@ -6,7 +6,7 @@
 #include "bench/fill.h"
 #include "engine/cipher.h"
 #include "platform/notice.h"
-#include "platform/pass_runner.h"
+#include "ui/pass_runner.h"
 #include "ui/texts.h"
 
 #include <stdlib.h>
@@ -27,7 +27,7 @@ constexpr long long kBytes = 512LL << 20;
 constexpr int kPairs = 5;
 constexpr std::chrono::milliseconds kRepaint{20};
 
-class IdleWindow : public platform::EventPump {
+class IdleWindow : public ui::EventPump {
 public:
     void Wake() override
     {
@@ -49,9 +49,16 @@ private:
     bool m_woken = false;
 };
 
-class SlowTitle : public platform::TitleSink {
+// Worded as the window words them, each title a slow repaint.
+class SlowTitle : public ui::ReportView {
 public:
-    void SetTitle(const std::string&) override { std::this_thread::sleep_for(kRepaint); }
+    SlowTitle() : m_previous(platform::SetReportSink(this)) {}
+    ~SlowTitle() override { platform::SetReportSink(m_previous); }
+    void ShowBox(const ui::NoticeWords&) override {}
+    void ShowTitle(const std::string&, int) override { std::this_thread::sleep_for(kRepaint); }
+
+private:
+    platform::ReportSink* m_previous;
 };
 
 template <typename Pass> double Seconds(Pass pass)
@@ -78,21 +85,22 @@ int main()
     bench::Fill(data, kBytes, 1);
     bench::Fill(key, kBytes, 2);
 
-    SlowTitle title;
     IdleWindow window;
-    platform::PassRunner runner(window);
     std::vector<double> ratios;
     int direction = kDirectionEncrypt;
     for (int pair = 0; pair < kPairs; ++pair) {
         // Alone, the titles go nowhere, as a quiet command line's do.
         const double alone = Seconds([&] { return TransformFile(data, key, 17, direction); });
         direction = 1 - direction;
-        platform::SetTitleSink(&title);
-        // Worded into titles, as the window words them.
-        ui::WordedReports words;
-        const double beside = Seconds(
-            [&] { return runner.Run([&] { return TransformFile(data, key, 17, direction); }, [] { return 0; }); });
-        platform::SetTitleSink(nullptr);
+        double beside = 0;
+        {
+            SlowTitle title;
+            ui::PassRunner runner;
+            beside = Seconds([&] {
+                return runner.Run(
+                    window, [&] { return TransformFile(data, key, 17, direction); }, [] { return 0; });
+            });
+        }
         direction = 1 - direction;
         ratios.push_back(beside / alone);
     }

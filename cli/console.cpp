@@ -60,7 +60,7 @@ std::string NoticeLine(const platform::Notice& notice)
     for (const std::string& path : notice.paths)
         shown.push_back(QuoteName(path));
     const ui::NoticeWords words = ui::WordNotice(notice, shown);
-    std::string line = platform::ConsoleNoticeLine(words.text, words.caption);
+    std::string line = words.Line();
     // The window's texts don't say why the system refused; a terminal line can.
     if (notice.systemError != 0)
         line += ": " + platform::SystemErrorText(notice.systemError);

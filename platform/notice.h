@@ -74,43 +74,4 @@ ReportSink* SetReportSink(ReportSink* sink);
 void Report(const Notice& notice);
 void ReportProgress(const Progress& progress);
 
-// Finished texts, as a window shows them: ui::WordedReports makes them of
-// the reports, and the pass runner hands them on to the window thread.
-
-enum class NoticeIcon { Warning, Error };
-
-// Whether the box belongs to the active window (which it then blocks) or
-// stands alone.
-enum class NoticeOwner { ActiveWindow, None };
-
-class NoticeSink {
-public:
-    virtual ~NoticeSink() = default;
-    // Returns once the user has seen the notice (a modal box is dismissed).
-    virtual void Show(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner) = 0;
-};
-
-class TitleSink {
-public:
-    virtual ~TitleSink() = default;
-    // Must show the text at once, even while no events are being processed.
-    virtual void SetTitle(const std::string& text) = 0;
-    // A pass's progress title, with the percent it shows: a window can also
-    // hand the number to those who read it as a value, not as words.
-    virtual void SetProgressTitle(const std::string& text, int /*percent*/) { SetTitle(text); }
-};
-
-// Install a sink; nullptr restores the silent default. The previous sink is
-// returned so that a scoped replacement can put it back.
-NoticeSink* SetNoticeSink(NoticeSink* sink);
-TitleSink* SetTitleSink(TitleSink* sink);
-
-void ShowNotice(const std::string& text, const std::string& caption, NoticeIcon icon = NoticeIcon::Warning,
-                NoticeOwner owner = NoticeOwner::ActiveWindow);
-void SetTitleText(const std::string& text);
-void SetProgressTitleText(const std::string& text, int percent);
-
-// "CAPTION: TEXT" with CR LF pairs turned into newlines.
-std::string ConsoleNoticeLine(const std::string& text, const std::string& caption);
-
 }  // namespace platform

@@ -2,7 +2,7 @@
 // it: the one place the sequence of a request is checked, whatever toolkit
 // draws the window.
 #include "platform/cancel.h"
-#include "platform/window_ops.h"
+#include "ui/window_ops.h"
 #include "res/resource.h"
 #include "support/files.h"
 #include "support/recorder.h"
@@ -16,7 +16,7 @@
 
 namespace {
 
-class RecordingWindow : public platform::WindowOps {
+class RecordingWindow : public ui::WindowOps {
 public:
     std::string ItemText(int id) const override
     {
@@ -164,7 +164,7 @@ TEST_F(DialogLogic, ArrowsStepWithinTheRangeAndLeavingTheFieldClampsIt)
 
 TEST(OffsetText, ReadsAnUnsignedDecimalNumberOrZero)
 {
-    using platform::ReadUnsignedText;
+    using ui::ReadUnsignedText;
     EXPECT_EQ(0u, ReadUnsignedText(""));
     EXPECT_EQ(0u, ReadUnsignedText("   "));
     EXPECT_EQ(255u, ReadUnsignedText("255"));

@@ -77,19 +77,12 @@ TEST_F(Pass, FullDiskLeavesTheDataFileAndNoTemporaryFile)
 
 TEST_F(Pass, KilledMidPassLeavesTheDataFileAndTheNextPassCleansUp)
 {
-    struct KillOnThirdTitle : platform::TitleSink {
-        int seen = 0;
-        void SetTitle(const std::string&) override
-        {
-            if (++seen == 3)
-                ::kill(::getpid(), SIGKILL);
-        }
+    ChildOptions killed;
+    killed.atProgress = [seen = 0]() mutable {
+        if (++seen == 3)
+            ::kill(::getpid(), SIGKILL);
     };
-    const auto outcome = RunInChild([&] {
-        KillOnThirdTitle sink;
-        platform::SetTitleSink(&sink);
-        return TransformFile(data, key, 9, kDirectionEncrypt);
-    });
+    const auto outcome = RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); }, killed);
     EXPECT_EQ(SIGKILL, outcome.signal);
     EXPECT_TRUE(plain == ReadFile(data));
     // The partial temporary file can't be removed by a killed process; the

@@ -47,8 +47,8 @@ struct Request : testing::Test {
         ASSERT_EQ(1u, recorder.notices.size());
         EXPECT_EQ(text, recorder.notices[0].text);
         EXPECT_EQ(caption, recorder.notices[0].caption);
-        EXPECT_EQ(platform::NoticeIcon::Warning, recorder.notices[0].icon);
-        EXPECT_EQ(platform::NoticeOwner::ActiveWindow, recorder.notices[0].owner);
+        EXPECT_EQ(ui::NoticeIcon::Warning, recorder.notices[0].icon);
+        EXPECT_EQ(ui::NoticeOwner::ActiveWindow, recorder.notices[0].owner);
     }
 };
 

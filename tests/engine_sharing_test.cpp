@@ -33,18 +33,18 @@ namespace {
 
 const std::string kSuffix = "1\u00EA9";
 
-struct HoldAtFirstTitle : platform::TitleSink {
-    Gate& gate;
-    bool held = false;
-    explicit HoldAtFirstTitle(Gate& g) : gate(g) {}
-    void SetTitle(const std::string&) override
-    {
+// A pass held at its first progress line until the test opens `gate`.
+testsupport::ChildOptions Held(Gate& gate)
+{
+    testsupport::ChildOptions options;
+    options.atProgress = [&gate, held = false]() mutable {
         if (!held) {
             held = true;
             gate.ArriveAndWait();
         }
-    }
-};
+    };
+    return options;
+}
 
 struct Beside : testing::Test {
     TempDir dir;
@@ -67,11 +67,8 @@ struct Beside : testing::Test {
     // Encrypts `path` in another process, held at its first progress line.
     std::unique_ptr<Child> HeldPass(const std::string& path)
     {
-        auto child = std::make_unique<Child>([this, path] {
-            HoldAtFirstTitle hold(gate);
-            platform::SetTitleSink(&hold);
-            return TransformFile(path, key, 7, kDirectionEncrypt);
-        });
+        auto child = std::make_unique<Child>([this, path] { return TransformFile(path, key, 7, kDirectionEncrypt); },
+                                             Held(gate));
         EXPECT_TRUE(gate.AwaitArrival());
         return child;
     }
@@ -126,11 +123,7 @@ TEST_F(Beside, FileSavedDuringThePassKeepsTheNewVersion)
     for (const auto& [save, saved] : saves) {
         WriteFile(doc, docPlain);
         Gate held;
-        Child pass([&] {
-            HoldAtFirstTitle hold(held);
-            platform::SetTitleSink(&hold);
-            return TransformFile(doc, key, 7, kDirectionEncrypt);
-        });
+        Child pass([&] { return TransformFile(doc, key, 7, kDirectionEncrypt); }, Held(held));
         ASSERT_TRUE(held.AwaitArrival());
         save();
         held.Open();
@@ -166,11 +159,7 @@ TEST_F(Beside, KeyRewrittenOrLinkMadeDuringThePassStopsItBeforeTheReplacement)
 
     Gate second;
     const std::string snapshot = dir / "snapshot.doc";
-    Child linked([&] {
-        HoldAtFirstTitle hold(second);
-        platform::SetTitleSink(&hold);
-        return TransformFile(doc, key, 7, kDirectionEncrypt);
-    });
+    Child linked([&] { return TransformFile(doc, key, 7, kDirectionEncrypt); }, Held(second));
     ASSERT_TRUE(second.AwaitArrival());
     ASSERT_EQ(0, ::link(doc.c_str(), snapshot.c_str()));
     second.Open();

@@ -2,7 +2,7 @@
 // toolkit's event loop, and sinks that note on which thread and in which
 // order the reports arrive.
 #include "platform/cancel.h"
-#include "platform/pass_runner.h"
+#include "ui/pass_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ namespace {
 
 using std::chrono::seconds;
 
-class FakePump : public platform::EventPump {
+class FakePump : public ui::EventPump {
 public:
     void Wake() override
     {
@@ -45,27 +45,17 @@ private:
     bool m_woken = false;
 };
 
-class Sinks : public platform::NoticeSink, public platform::TitleSink {
+// The window's side: notes each report it is shown, and where.
+class View : public platform::ReportSink {
 public:
-    Sinks() : m_previousNotices(platform::SetNoticeSink(this)), m_previousTitles(platform::SetTitleSink(this)) {}
-    ~Sinks() override
+    View() : m_previous(platform::SetReportSink(this)) {}
+    ~View() override { platform::SetReportSink(m_previous); }
+    void OnNotice(const platform::Notice& notice) override { Note("notice " + notice.paths.at(0)); }
+    void OnProgress(const platform::Progress& progress) override
     {
-        platform::SetNoticeSink(m_previousNotices);
-        platform::SetTitleSink(m_previousTitles);
-    }
-    void Show(const std::string& text, const std::string&, platform::NoticeIcon, platform::NoticeOwner) override
-    {
-        Note("notice " + text);
-    }
-    void SetTitle(const std::string& text) override
-    {
-        Note("title " + text);
-        if (onTitle)
-            onTitle();
-    }
-    void SetProgressTitle(const std::string& text, int percent) override
-    {
-        Note("progress " + text + " " + std::to_string(percent));
+        Note("progress " + std::to_string(progress.percent));
+        if (onProgress)
+            onProgress();
     }
     void Note(const std::string& line)
     {
@@ -75,22 +65,31 @@ public:
             log.push_back("(not on the window thread)");
     }
 
-    std::function<void()> onTitle;
+    std::function<void()> onProgress;
     std::mutex mutex;
     std::vector<std::string> log;
     const std::thread::id window = std::this_thread::get_id();
 
 private:
-    platform::NoticeSink* m_previousNotices;
-    platform::TitleSink* m_previousTitles;
+    platform::ReportSink* m_previous;
 };
+
+// As the engine raises them.
+void Notice(const std::string& path) { platform::Report({platform::NoticeKind::CannotFind, {path}}); }
+void Progress(int percent)
+{
+    platform::Progress progress;
+    progress.percent = percent;
+    platform::ReportProgress(progress);
+}
 
 class PassRunnerTest : public ::testing::Test {
 protected:
     ~PassRunnerTest() override { platform::ResetCancel(); }
 
     FakePump pump;
-    Sinks sinks;
+    View view;
+    ui::PassRunner runner;
     const std::function<int()> unexpected = [] {
         ADD_FAILURE() << "no thread?";
         return -1;
@@ -99,47 +98,33 @@ protected:
 
 TEST_F(PassRunnerTest, NoticesComeInOrderOnTheWindowThreadEachHoldingTheWork)
 {
-    platform::PassRunner runner(pump);
     const int result = runner.Run(
+        pump,
         [&] {
-            platform::SetTitleText("one");
-            platform::ShowNotice("two", "c");
-            sinks.Note("after two");
-            platform::ShowNotice("three", "c");
-            sinks.Note("after three");
-            platform::SetTitleText("four");
+            Progress(1);
+            Notice("two");
+            view.Note("after two");
+            Notice("three");
+            view.Note("after three");
+            Progress(4);
             return 42;
         },
         unexpected);
     EXPECT_EQ(42, result);
     // The last entry from the work's thread: the notice before it was shown
     // and closed first.
-    EXPECT_EQ((std::vector<std::string>{"title one", "notice two", "after two", "(not on the window thread)",
-                                        "notice three", "after three", "(not on the window thread)", "title four"}),
-              sinks.log);
+    EXPECT_EQ((std::vector<std::string>{"progress 1", "notice two", "after two", "(not on the window thread)",
+                                        "notice three", "after three", "(not on the window thread)", "progress 4"}),
+              view.log);
 }
 
-TEST_F(PassRunnerTest, AProgressTitleKeepsItsPercentAndAPlainTitleAfterItHasNone)
+TEST_F(PassRunnerTest, ProgressNeverHoldsTheWorkAndTheNewestWins)
 {
-    platform::PassRunner runner(pump);
-    runner.Run(
-        [&] {
-            platform::SetProgressTitleText("half", 50);
-            platform::ShowNotice("n", "c");
-            platform::SetTitleText("done");
-            return 0;
-        },
-        unexpected);
-    EXPECT_EQ((std::vector<std::string>{"progress half 50", "notice n", "title done"}), sinks.log);
-}
-
-TEST_F(PassRunnerTest, TitlesNeverHoldTheWorkAndTheNewestWins)
-{
-    // The window thread is held up showing the first title until the work
-    // has sent every other one: a work that waited for it would never end.
+    // The window thread is held up showing the first progress until the
+    // work has sent all the rest: a work that waited for it would never end.
     std::atomic<bool> allSent{false};
     bool first = true;
-    sinks.onTitle = [&] {
+    view.onProgress = [&] {
         if (!first)
             return;
         first = false;
@@ -147,49 +132,48 @@ TEST_F(PassRunnerTest, TitlesNeverHoldTheWorkAndTheNewestWins)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         EXPECT_TRUE(allSent) << "the work waited for a title";
     };
-    platform::PassRunner runner(pump);
     runner.Run(
+        pump,
         [&] {
             for (int i = 0; i < 1000; ++i)
-                platform::SetTitleText(std::to_string(i));
+                Progress(i);
             allSent = true;
             return 0;
         },
         unexpected);
-    ASSERT_LE(sinks.log.size(), 2u);
-    EXPECT_EQ("title 999", sinks.log.back());
+    ASSERT_LE(view.log.size(), 2u);
+    EXPECT_EQ("progress 999", view.log.back());
 }
 
-TEST_F(PassRunnerTest, AThreadThatCannotStartPutsTheSinksBackAndSaysSo)
+TEST_F(PassRunnerTest, AThreadThatCannotStartLeavesReportsOnTheWindowThread)
 {
-    platform::PassRunner runner(pump, [](std::function<void()>) -> std::thread {
+    ui::PassRunner failing([](std::function<void()>) -> std::thread {
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     });
-    const int result = runner.Run(
+    const int result = failing.Run(
+        pump,
         [] {
             ADD_FAILURE() << "the work ran";
             return 1;
         },
         [] {
-            platform::ShowNotice("not started", "c");
+            Notice("not started");
             return 5;
         });
     EXPECT_EQ(5, result);
-    EXPECT_EQ(std::vector<std::string>{"notice not started"}, sinks.log);
-    EXPECT_EQ(&sinks, platform::SetNoticeSink(&sinks));
-    EXPECT_EQ(&sinks, platform::SetTitleSink(&sinks));
+    EXPECT_EQ(std::vector<std::string>{"notice not started"}, view.log);
 }
 
 TEST_F(PassRunnerTest, AStopFromTheWindowEndsTheWorkAndAnEarlierOneIsForgotten)
 {
     platform::RequestCancel();  // left over from the pass before
-    pump.onRound = [] { platform::PassRunner::RequestStop(); };
-    platform::PassRunner runner(pump);
+    pump.onRound = [] { ui::PassRunner::RequestStop(); };
     bool cancelledAtStart = true;
     const int result = runner.Run(
+        pump,
         [&] {
             cancelledAtStart = platform::CancelRequested();
-            platform::SetTitleText("working");  // wakes the window thread
+            Progress(0);  // wakes the window thread
             for (int waited = 0; !platform::CancelRequested() && waited < 10000; ++waited)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return platform::CancelRequested() ? 0 : 1;
@@ -199,11 +183,14 @@ TEST_F(PassRunnerTest, AStopFromTheWindowEndsTheWorkAndAnEarlierOneIsForgotten)
     EXPECT_EQ(0, result);
 }
 
-TEST_F(PassRunnerTest, TheWorksFailureReachesTheWindowThreadAfterTheSinksAreBack)
+TEST_F(PassRunnerTest, TheWorksFailureReachesTheWindowThread)
 {
-    platform::PassRunner runner(pump);
-    EXPECT_THROW(runner.Run([]() -> int { throw std::runtime_error("no"); }, unexpected), std::runtime_error);
-    EXPECT_EQ(&sinks, platform::SetNoticeSink(&sinks));
+    EXPECT_THROW(runner.Run(
+                     pump, []() -> int { throw std::runtime_error("no"); }, unexpected),
+                 std::runtime_error);
+    // Reports from the window thread go straight to the view again.
+    Notice("after");
+    EXPECT_EQ(std::vector<std::string>{"notice after"}, view.log);
 }
 
 }  // namespace

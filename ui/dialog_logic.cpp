@@ -2,8 +2,8 @@
 
 #include "engine/cipher.h"
 #include "platform/files.h"
-#include "platform/pass_runner.h"
-#include "platform/window_ops.h"
+#include "ui/pass_runner.h"
+#include "ui/window_ops.h"
 #include "res/resource.h"
 #include "ui/texts.h"
 
@@ -53,7 +53,7 @@ void CVeltraneDlgLogic::RunRequest(int direction)
     // Closing was asked for during the pass; the pass has stopped (its
     // temporary file is gone, the data file as it was) or had already ended.
     if (m_bCloseAfterPass)
-        m_window.EndDialog(platform::kDialogCancel);
+        m_window.EndDialog(ui::kDialogCancel);
 }
 
 CVeltraneDlgLogic::PassScope::PassScope(CVeltraneDlgLogic& dialog) : m_dialog(dialog)
@@ -66,7 +66,7 @@ CVeltraneDlgLogic::PassScope::PassScope(CVeltraneDlgLogic& dialog) : m_dialog(di
 
 CVeltraneDlgLogic::PassScope::~PassScope()
 {
-    platform::WindowOps& window = m_dialog.m_window;
+    ui::WindowOps& window = m_dialog.m_window;
     m_dialog.m_bPassRunning = false;
     window.SetWindowTitle(ui::kIdleTitle);
     for (int id : kPassButtons)
@@ -78,7 +78,7 @@ CVeltraneDlgLogic::PassScope::~PassScope()
 
 void CVeltraneDlgLogic::StopPassAndClose()
 {
-    platform::PassRunner::RequestStop();
+    ui::PassRunner::RequestStop();
     m_bCloseAfterPass = true;
 }
 
@@ -108,7 +108,7 @@ void CVeltraneDlgLogic::OnIconPress() { m_window.RunAboutBox(); }
 void CVeltraneDlgLogic::OnOK()
 {
     if (!m_bPassRunning)
-        m_window.EndDialog(platform::kDialogOk);
+        m_window.EndDialog(ui::kDialogOk);
 }
 
 void CVeltraneDlgLogic::OnCancel()
@@ -116,7 +116,7 @@ void CVeltraneDlgLogic::OnCancel()
     if (m_bPassRunning)
         StopPassAndClose();
     else
-        m_window.EndDialog(platform::kDialogCancel);
+        m_window.EndDialog(ui::kDialogCancel);
 }
 
 bool CVeltraneDlgLogic::OnCloseDuringPass()

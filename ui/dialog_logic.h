@@ -1,5 +1,5 @@
 // The main dialog's handlers, written once for every window toolkit: they
-// reach the window only through platform::WindowOps. Each toolkit's
+// reach the window only through ui::WindowOps. Each toolkit's
 // CVeltraneDlg derives from this and routes its events here.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace ui {
 class WindowOps;
 }
 
@@ -25,7 +25,7 @@ std::optional<platform::Notice> DropRefusal(const std::vector<DroppedItem>& item
 
 class CVeltraneDlgLogic {
 public:
-    explicit CVeltraneDlgLogic(platform::WindowOps& window) : m_window(window) {}
+    explicit CVeltraneDlgLogic(ui::WindowOps& window) : m_window(window) {}
     virtual ~CVeltraneDlgLogic() = default;
 
     // The offset as last read from or written to the offset field; a request
@@ -89,7 +89,7 @@ private:
         CVeltraneDlgLogic& m_dialog;
     };
 
-    platform::WindowOps& m_window;
+    ui::WindowOps& m_window;
     bool m_bPassRunning = false;
     bool m_bCloseAfterPass = false;
 };

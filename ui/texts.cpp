@@ -4,9 +4,7 @@ namespace ui {
 
 namespace {
 
-using platform::NoticeIcon;
 using platform::NoticeKind;
-using platform::NoticeOwner;
 
 const char kEncryptError[] = "Encrypt file error.";
 const char kBadIdea[] = "Filename error. (Bad idea.)";
@@ -120,21 +118,27 @@ std::string ProgressTitle(const std::string& shownName, int percent)
     return Fill("Working file %1 %2%% done.", {shownName, std::to_string(percent)});
 }
 
-WordedReports::WordedReports() : m_previous(platform::SetReportSink(this)) {}
-
-WordedReports::~WordedReports() { platform::SetReportSink(m_previous); }
-
-void WordedReports::OnNotice(const platform::Notice& notice)
+std::string NoticeWords::Line() const
 {
-    const NoticeWords words = WordNotice(notice);
-    platform::ShowNotice(words.text, words.caption, words.icon, words.owner);
-    if (notice.endsPass)
-        platform::SetTitleText(words.text);
+    std::string line = caption + ": ";
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n')
+            line += text[i];
+    }
+    return line;
 }
 
-void WordedReports::OnProgress(const platform::Progress& progress)
+void ReportView::OnNotice(const platform::Notice& notice)
 {
-    platform::SetProgressTitleText(ProgressTitle(progress.fileName, progress.percent), progress.percent);
+    const NoticeWords words = WordNotice(notice);
+    ShowBox(words);
+    if (notice.endsPass)
+        ShowTitle(words.text, -1);
+}
+
+void ReportView::OnProgress(const platform::Progress& progress)
+{
+    ShowTitle(ProgressTitle(progress.fileName, progress.percent), progress.percent);
 }
 
 }  // namespace ui

@@ -11,11 +11,20 @@
 
 namespace ui {
 
+enum class NoticeIcon { Warning, Error };
+
+// Whether the box belongs to the active window (which it then blocks) or
+// stands alone.
+enum class NoticeOwner { ActiveWindow, None };
+
 struct NoticeWords {
     std::string text;  // lines broken with CR LF
     std::string caption;
-    platform::NoticeIcon icon = platform::NoticeIcon::Warning;
-    platform::NoticeOwner owner = platform::NoticeOwner::ActiveWindow;
+    NoticeIcon icon = NoticeIcon::Warning;
+    NoticeOwner owner = NoticeOwner::ActiveWindow;
+
+    // "CAPTION: TEXT" with the CR LF pairs turned into newlines.
+    std::string Line() const;
 };
 
 // The notice in words, each of its paths put in as `shownPaths` gives it
@@ -30,21 +39,18 @@ std::string ProgressTitle(const std::string& shownName, int percent);
 // The main window's title while no pass runs.
 extern const char kIdleTitle[];
 
-// Words every report and hands it on to the notice and title sinks in
-// place (the windows' own, or the pass runner's); installed as the report
-// sink for the object's lifetime.
-class WordedReports : public platform::ReportSink {
+// Where a window shows the reports: each is worded here, once, on the
+// thread that shows it, and handed to the toolkit's box and title.
+class ReportView : public platform::ReportSink {
 public:
-    WordedReports();
-    ~WordedReports() override;
-    WordedReports(const WordedReports&) = delete;
-    WordedReports& operator=(const WordedReports&) = delete;
+    void OnNotice(const platform::Notice& notice) final;
+    void OnProgress(const platform::Progress& progress) final;
 
-    void OnNotice(const platform::Notice& notice) override;
-    void OnProgress(const platform::Progress& progress) override;
-
-private:
-    platform::ReportSink* m_previous;
+    // Returns once the user has dismissed the box.
+    virtual void ShowBox(const NoticeWords& words) = 0;
+    // Shows the text at once, even while no events are being processed;
+    // `percent` is a pass's progress where the title shows one, else -1.
+    virtual void ShowTitle(const std::string& text, int percent) = 0;
 };
 
 }  // namespace ui

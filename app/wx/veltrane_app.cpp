@@ -2,7 +2,6 @@
 
 #include "platform/files.h"
 #include "ui/wx/sinks.h"
-#include "ui/texts.h"
 #include "ui/wx/veltrane_dlg.h"
 
 #include <wx/init.h>
@@ -21,9 +20,7 @@ bool CVeltraneApp::OnInit()
 {
     // No command line, no settings, no log: the toolkit's own option parsing
     // in wxApp::OnInit is left out on purpose.
-    platform::WindowSinks sinks;
-    // The engine's reports, in the window's words, reach those sinks.
-    ui::WordedReports words;
+    platform::WindowReports reports;
     CVeltraneDlg dlg(nullptr);
     SetTopWindow(&dlg);
     dlg.ShowModal();

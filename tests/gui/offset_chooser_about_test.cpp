@@ -207,8 +207,8 @@ TEST_F(Chooser, AFailingDialogIsReportedInABoxOfItsOwn)
     ASSERT_EQ(1u, recorder.notices.size());
     EXPECT_EQ("Common Dialog Error: 65535", recorder.notices[0].text);
     EXPECT_EQ("WARNING", recorder.notices[0].caption);
-    EXPECT_EQ(platform::NoticeIcon::Error, recorder.notices[0].icon);
-    EXPECT_EQ(platform::NoticeOwner::None, recorder.notices[0].owner);
+    EXPECT_EQ(ui::NoticeIcon::Error, recorder.notices[0].icon);
+    EXPECT_EQ(ui::NoticeOwner::None, recorder.notices[0].owner);
 }
 
 // What the toolkit's dialog was asked to show; answered with Cancel.

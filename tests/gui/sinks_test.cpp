@@ -3,6 +3,7 @@
 
 #include "ui/wx/narrow.h"
 #include "ui/wx/pass_loop.h"
+#include "ui/pass_runner.h"
 #include "ui/wx/sinks.h"
 #include "tests/support/recorder.h"
 
@@ -40,11 +41,9 @@ using MessageBoxes = WithMainWindow;
 
 TEST_F(MessageBoxes, AWarningBelongsToTheActiveWindowAndHasOnlyOk)
 {
-    platform::MessageBoxNoticeSink sink;
+    platform::WindowReports reports;
     SeenBox seen;
-    wxTEST_DIALOG(sink.Show("Cannot find /tmp/x.", "Encrypt file error.", platform::NoticeIcon::Warning,
-                            platform::NoticeOwner::ActiveWindow),
-                  ExpectBox(seen));
+    wxTEST_DIALOG(reports.ShowBox({"Cannot find /tmp/x.", "Encrypt file error."}), ExpectBox(seen));
     ASSERT_TRUE(seen.shown);
     EXPECT_EQ("Cannot find /tmp/x.", seen.message);
     EXPECT_EQ("Encrypt file error.", seen.caption);
@@ -55,10 +54,10 @@ TEST_F(MessageBoxes, AWarningBelongsToTheActiveWindowAndHasOnlyOk)
 
 TEST_F(MessageBoxes, AnErrorWithoutOwnerStandsAlone)
 {
-    platform::MessageBoxNoticeSink sink;
+    platform::WindowReports reports;
     SeenBox seen;
     wxTEST_DIALOG(
-        sink.Show("Common Dialog Error: 65535", "WARNING", platform::NoticeIcon::Error, platform::NoticeOwner::None),
+        reports.ShowBox({"Common Dialog Error: 65535", "WARNING", ui::NoticeIcon::Error, ui::NoticeOwner::None}),
         ExpectBox(seen));
     ASSERT_TRUE(seen.shown);
     EXPECT_EQ(nullptr, seen.owner);
@@ -68,11 +67,9 @@ TEST_F(MessageBoxes, AnErrorWithoutOwnerStandsAlone)
 
 TEST_F(MessageBoxes, LineBreaksAndNonAsciiPathsShowAsWritten)
 {
-    platform::MessageBoxNoticeSink sink;
+    platform::WindowReports reports;
     SeenBox seen;
-    wxTEST_DIALOG(sink.Show("one\r\ntwo /tmp/\xC3\xA9t\xC3\xA9.txt", "c", platform::NoticeIcon::Warning,
-                            platform::NoticeOwner::ActiveWindow),
-                  ExpectBox(seen));
+    wxTEST_DIALOG(reports.ShowBox({"one\r\ntwo /tmp/\xC3\xA9t\xC3\xA9.txt", "c"}), ExpectBox(seen));
     EXPECT_EQ(wxString::FromUTF8("one\ntwo /tmp/\xC3\xA9t\xC3\xA9.txt"), seen.message);
 }
 
@@ -129,9 +126,8 @@ TEST_F(MessageBoxes, ALongPathBreaksIntoLinesInsideABoxNarrowerThanTheScreen)
             EXPECT_GT(height, 2 * label->GetCharHeight()) << "the path is on one line";
         }
     });
-    platform::MessageBoxNoticeSink sink;
-    sink.Show("Cannot find " + path + ".", "Encrypt file error.", platform::NoticeIcon::Warning,
-              platform::NoticeOwner::ActiveWindow);
+    platform::WindowReports reports;
+    reports.ShowBox({"Cannot find " + path + ".", "Encrypt file error."});
     EXPECT_EQ(1, boxes);
 }
 
@@ -151,10 +147,10 @@ bool DisplayShowsTitle(const std::string& title)
 
 TEST_F(TitleLine, ReachesTheDisplayWithoutTheEventLoop)
 {
-    platform::MainWindowTitleSink sink;
+    platform::WindowReports reports;
     const std::string title = "Working file title-probe.bin 41% done.";
     ASSERT_FALSE(DisplayShowsTitle(title));
-    sink.SetTitle(title);
+    reports.ShowTitle(title, -1);
     // No event is handled between setting the title and asking for it.
     EXPECT_EQ(title, frame->GetTitle().utf8_string());
     EXPECT_TRUE(DisplayShowsTitle(title));
@@ -168,17 +164,21 @@ TEST_F(WorkBesideTheWindow, NoticesAndTitlesComeOnTheWindowThreadInOrder)
     std::vector<std::string> seen;
     recorder.onTitle = [&](const std::string& text) {
         EXPECT_TRUE(wxIsMainThread());
-        seen.push_back("title " + text);
+        seen.push_back(text);
     };
+    ui::PassRunner runner;
+    platform::Progress progress;
+    progress.fileName = "f";
     const int result = platform::RunWhileWindowLives(
-        frame,
+        frame, runner,
         [&] {
             EXPECT_FALSE(wxIsMainThread());
-            platform::SetTitleText("one");
-            platform::ShowNotice("two", "c");
+            platform::ReportProgress(progress);
+            platform::Report({platform::NoticeKind::CannotFind, {"/x"}});
             // The notice was dismissed before the work goes on.
             seen.push_back("after " + std::to_string(recorder.notices.size()));
-            platform::SetTitleText("three");
+            progress.percent = 100;
+            platform::ReportProgress(progress);
             return 42;
         },
         [] { ADD_FAILURE() << "nothing asked to stop"; },
@@ -187,9 +187,9 @@ TEST_F(WorkBesideTheWindow, NoticesAndTitlesComeOnTheWindowThreadInOrder)
             return 0;
         });
     EXPECT_EQ(42, result);
-    EXPECT_EQ((std::vector<std::string>{"title one", "after 1", "title three"}), seen);
+    EXPECT_EQ((std::vector<std::string>{"Working file f 0% done.", "after 1", "Working file f 100% done."}), seen);
     ASSERT_EQ(1u, recorder.notices.size());
-    EXPECT_EQ("two", recorder.notices[0].text);
+    EXPECT_EQ("Cannot find /x.", recorder.notices[0].text);
 }
 
 TEST(Narrow, PathsSurviveTheTripThroughTheToolkit)

@@ -10,22 +10,31 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace testsupport {
 
 namespace {
 
-class PipeSink : public platform::NoticeSink {
+// Each notice a line on the pipe.
+class PipeSink : public ui::ReportView {
 public:
-    explicit PipeSink(int fd) : m_fd(fd) {}
-    void Show(const std::string& text, const std::string& caption, platform::NoticeIcon, platform::NoticeOwner) override
+    PipeSink(int fd, std::function<void()> atProgress) : m_fd(fd), m_atProgress(std::move(atProgress)) {}
+    void ShowBox(const ui::NoticeWords& words) override
     {
-        const std::string line = platform::ConsoleNoticeLine(text, caption) + "\n";
+        const std::string line = words.Line() + "\n";
         if (::write(m_fd, line.data(), line.size()) < 0)
             _exit(97);
+    }
+    void ShowTitle(const std::string&, int percent) override
+    {
+        if (percent >= 0 && m_atProgress)
+            m_atProgress();
     }
 
 private:
     int m_fd;
+    std::function<void()> m_atProgress;
 };
 
 }  // namespace
@@ -65,10 +74,8 @@ Child::Child(const std::function<int()>& body, const ChildOptions& options)
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 _exit(99);
         }
-        PipeSink sink(fds[1]);
-        ui::WordedReports words;
-        platform::SetNoticeSink(&sink);
-        platform::SetTitleSink(nullptr);
+        PipeSink sink(fds[1], options.atProgress);
+        platform::SetReportSink(&sink);
         const int code = body();
         _exit(code);
     }

@@ -22,6 +22,8 @@ struct ChildOptions {
     long fileSizeLimit = -1;
     // Drop root to the unprivileged "nobody" so that permission bits bind.
     bool asUnprivileged = false;
+    // Runs in the child at each progress line the body's pass reports.
+    std::function<void()> atProgress;
 };
 
 // A body running in a child process while the test goes on.

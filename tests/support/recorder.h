@@ -1,8 +1,7 @@
-// Recording notice and title sinks, installed for the lifetime of the object,
-// with the engine's reports worded as the windows word them.
+// Records the engine's reports, worded as the windows word them, for the
+// lifetime of the object.
 #pragma once
 
-#include "platform/notice.h"
 #include "ui/texts.h"
 
 #include <functional>
@@ -11,33 +10,28 @@
 
 namespace testsupport {
 
-struct RecordedNotice {
-    std::string text;
-    std::string caption;
-    platform::NoticeIcon icon;
-    platform::NoticeOwner owner;
-};
-
-class Recorder : public platform::NoticeSink, public platform::TitleSink {
+class Recorder : public ui::ReportView {
 public:
-    Recorder();
-    ~Recorder() override;
+    Recorder() : m_previous(platform::SetReportSink(this)) {}
+    ~Recorder() override { platform::SetReportSink(m_previous); }
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    void Show(const std::string& text, const std::string& caption, platform::NoticeIcon icon,
-              platform::NoticeOwner owner) override;
-    void SetTitle(const std::string& text) override;
+    void ShowBox(const ui::NoticeWords& words) override { notices.push_back(words); }
+    void ShowTitle(const std::string& text, int /*percent*/) override
+    {
+        titles.push_back(text);
+        if (onTitle)
+            onTitle(text);
+    }
 
-    std::vector<RecordedNotice> notices;
+    std::vector<ui::NoticeWords> notices;
     std::vector<std::string> titles;
     // Runs at every title change, e.g. to look at the window mid-pass.
     std::function<void(const std::string&)> onTitle;
 
 private:
-    ui::WordedReports m_words;
-    platform::NoticeSink* m_previousNotice;
-    platform::TitleSink* m_previousTitle;
+    platform::ReportSink* m_previous;
 };
 
 }  // namespace testsupport

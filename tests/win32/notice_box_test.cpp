@@ -50,7 +50,7 @@ TEST(NoticeBox, ALongPathIsShownWholeInABoxThatFitsTheScreen)
     ASSERT_EQ(403u, characters(path));
     const std::string text = "Cannot find " + path + ".";
 
-    platform::Win32Sinks sinks;
+    platform::Win32Reports reports;
     RECT box{};
     std::wstring shown;
     bool found = false;
@@ -68,7 +68,7 @@ TEST(NoticeBox, ALongPathIsShownWholeInABoxThatFitsTheScreen)
             PostMessageW(window, WM_COMMAND, IDOK, 0);
         }
     });
-    sinks.Show(text, platform::Narrow(kCaption), platform::NoticeIcon::Warning, platform::NoticeOwner::None);
+    reports.ShowBox({text, platform::Narrow(kCaption), ui::NoticeIcon::Warning, ui::NoticeOwner::None});
     answer.join();
 
     ASSERT_TRUE(found) << "no box came";

@@ -22,12 +22,10 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-class ThreadOfNotices : public platform::NoticeSink {
+class ThreadOfNotices : public platform::ReportSink {
 public:
-    void Show(const std::string&, const std::string&, platform::NoticeIcon, platform::NoticeOwner) override
-    {
-        thread = GetCurrentThreadId();
-    }
+    void OnNotice(const platform::Notice&) override { thread = GetCurrentThreadId(); }
+    void OnProgress(const platform::Progress&) override {}
     DWORD thread = 0;
 };
 
@@ -43,22 +41,26 @@ TEST(PassLoop, DropsInputStopsOnEscapeAndShowsNoticesOnTheWindowThread)
     ASSERT_TRUE(window) << "no display? error " << GetLastError();
 
     ThreadOfNotices notices;
-    platform::NoticeSink* previous = platform::SetNoticeSink(&notices);
+    platform::ReportSink* previous = platform::SetReportSink(&notices);
     std::atomic<int> stops{0};
-    const int result = platform::RunWhileWindowLives(
-        window,
-        [&] {
-            PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-            PostMessageW(window, WM_USER, 0, 0);
-            platform::ShowNotice("text", "caption");
-            // As Escape comes when no control has the focus.
-            PostMessageW(window, WM_SYSKEYDOWN, VK_ESCAPE, 0);
-            for (int waited = 0; stops == 0 && waited < 10000; ++waited)
-                Sleep(1);
-            return 7;
-        },
-        [&] { ++stops; }, [] { return -1; });
-    platform::SetNoticeSink(previous);
+    int result = 0;
+    {
+        ui::PassRunner runner;
+        result = platform::RunWhileWindowLives(
+            window, runner,
+            [&] {
+                PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+                PostMessageW(window, WM_USER, 0, 0);
+                platform::Report({platform::NoticeKind::CannotFind, {"x"}});
+                // As Escape comes when no control has the focus.
+                PostMessageW(window, WM_SYSKEYDOWN, VK_ESCAPE, 0);
+                for (int waited = 0; stops == 0 && waited < 10000; ++waited)
+                    Sleep(1);
+                return 7;
+            },
+            [&] { ++stops; }, [] { return -1; });
+    }
+    platform::SetReportSink(previous);
     DestroyWindow(window);
 
     EXPECT_EQ(7, result);

@@ -161,7 +161,7 @@ INT_PTR CALLBACK CVeltraneDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam
 BOOL CVeltraneDlg::OnInitDialog(WPARAM, LPARAM)
 {
     HWND hwnd = m_ops.hwnd;
-    m_sinks.mainWindow = hwnd;
+    m_reports.mainWindow = hwnd;
     SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     HICON small =
         static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,

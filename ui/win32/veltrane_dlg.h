@@ -4,7 +4,6 @@
 
 #include "ui/win32/window.h"
 #include "ui/dialog_logic.h"
-#include "ui/texts.h"
 
 #include <windows.h>
 
@@ -30,11 +29,10 @@ private:
     public:
         void RunAboutBox() override;
     };
+    // Before the operations, whose pass runner carries reports to it.
+    platform::Win32Reports m_reports;
     Ops m_ops;
     HWND m_parent;
-    platform::Win32Sinks m_sinks;
-    // The engine's reports, in the window's words, reach those sinks.
-    ui::WordedReports m_words;
     // The whole path of each path field, where the field shows its end.
     HWND m_pathTips = nullptr;
 

@@ -1,6 +1,6 @@
 #include "ui/win32/window.h"
 
-#include "platform/pass_runner.h"
+#include "ui/pass_runner.h"
 #include "ui/win32/dialog_template.h"
 #include "platform/win32/text.h"
 
@@ -87,14 +87,6 @@ std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main
 
 // ---- Notices and titles ----------------------------------------------------
 
-Win32Sinks::Win32Sinks() : m_previousNotices(SetNoticeSink(this)), m_previousTitle(SetTitleSink(this)) {}
-
-Win32Sinks::~Win32Sinks()
-{
-    SetNoticeSink(m_previousNotices);
-    SetTitleSink(m_previousTitle);
-}
-
 namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
@@ -169,9 +161,9 @@ int LongestLine(HWND window)
     return (monitor.rcWork.right - monitor.rcWork.left) * 2 / 3;
 }
 
-void Win32Sinks::Show(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner)
+void Win32Reports::ShowBox(const ui::NoticeWords& words)
 {
-    HWND parent = owner == NoticeOwner::ActiveWindow ? GetActiveWindow() : nullptr;
+    HWND parent = words.owner == ui::NoticeOwner::ActiveWindow ? GetActiveWindow() : nullptr;
     // The box breaks lines at spaces only: a long path, one word to it,
     // would stretch it past the screen's edges, its caption and OK button
     // with it. The path is shown broken; the text itself stays as it is.
@@ -180,14 +172,14 @@ void Win32Sinks::Show(const std::string& text, const std::string& caption, Notic
     HFONT font = nullptr;
     if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
         font = CreateFontIndirectW(&metrics.lfMessageFont);
-    const std::wstring shown = BreakLongWords(Widen(text), font, LongestLine(parent ? parent : mainWindow));
+    const std::wstring shown = BreakLongWords(Widen(words.text), font, LongestLine(parent ? parent : mainWindow));
     if (font)
         DeleteObject(font);
-    MessageBoxW(parent, shown.c_str(), Widen(caption).c_str(),
-                MB_OK | (icon == NoticeIcon::Error ? MB_ICONERROR : MB_ICONWARNING));
+    MessageBoxW(parent, shown.c_str(), Widen(words.caption).c_str(),
+                MB_OK | (words.icon == ui::NoticeIcon::Error ? MB_ICONERROR : MB_ICONWARNING));
 }
 
-void Win32Sinks::SetTitle(const std::string& text)
+void Win32Reports::ShowTitle(const std::string& text, int /*percent*/)
 {
     // SetWindowText redraws the caption at once, without the message loop.
     if (mainWindow)
@@ -206,7 +198,7 @@ bool IsInput(UINT message)
 
 // The system's share of a pass: an event wakes the window thread, which
 // waits on it and on its messages together.
-class MessagePump : public EventPump {
+class MessagePump : public ui::EventPump {
 public:
     MessagePump(HWND window, const std::function<void()>& onStop)
         : m_window(window), m_onStop(onStop), m_wake(CreateEventW(nullptr, FALSE, FALSE, nullptr))
@@ -286,12 +278,11 @@ private:
 
 }  // namespace
 
-int RunWhileWindowLives(HWND window, const std::function<int()>& work, const std::function<void()>& onStop,
-                        const std::function<int()>& notStarted)
+int RunWhileWindowLives(HWND window, ui::PassRunner& runner, const std::function<int()>& work,
+                        const std::function<void()>& onStop, const std::function<int()>& notStarted)
 {
     MessagePump pump(window, onStop);
-    PassRunner runner(pump);
-    return runner.Run(work, notStarted);
+    return runner.Run(pump, work, notStarted);
 }
 
 // ---- Window operations -----------------------------------------------------
@@ -362,7 +353,7 @@ void Win32DialogOps::ShowPath(int id, const std::string& path)
 int Win32DialogOps::RunPass(const std::function<int()>& work, const std::function<void()>& onStop,
                             const std::function<int()>& notStarted)
 {
-    return RunWhileWindowLives(hwnd, work, onStop, notStarted);
+    return RunWhileWindowLives(hwnd, m_runner, work, onStop, notStarted);
 }
 
 void Win32DialogOps::EndDialog(int result) { ::EndDialog(hwnd, result); }

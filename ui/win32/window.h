@@ -3,8 +3,9 @@
 // live window, and the window operations the dialog handlers use.
 #pragma once
 
-#include "platform/notice.h"
-#include "platform/window_ops.h"
+#include "ui/pass_runner.h"
+#include "ui/texts.h"
+#include "ui/window_ops.h"
 #include "res/layout.h"
 
 #include <windows.h>
@@ -22,13 +23,13 @@ namespace platform {
 // their texts need in that face, and the dialog grows to hold them.
 std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main, int iconId);
 
-// Runs `work` on a thread of its own while `window` stays alive: it paints,
-// notices and title changes raised by the work are carried out on this
-// thread in order, and input for `window` is dropped, except Escape and the
+// Runs `work` through `runner` on a thread of its own while `window` stays
+// alive: it paints, what the work reports is shown on this thread in order
+// (see ui::PassRunner::Run), and input for `window` is dropped, except Escape and the
 // Close box, which call `onStop`. Where no thread can be started,
 // `notStarted` runs instead and gives the result.
-int RunWhileWindowLives(HWND window, const std::function<int()>& work, const std::function<void()>& onStop,
-                        const std::function<int()>& notStarted);
+int RunWhileWindowLives(HWND window, ui::PassRunner& runner, const std::function<int()>& work,
+                        const std::function<void()>& onStop, const std::function<int()>& notStarted);
 
 // `text` with every word wider than `maxWidth` pixels in `font` broken into
 // lines that fit: after a path separator where one falls in the line's
@@ -40,26 +41,25 @@ std::wstring BreakLongWords(const std::wstring& text, HFONT font, int maxWidth);
 // of the monitor `window` is on (the primary one without a window).
 int LongestLine(HWND window);
 
-// Notices as MessageBoxW, title changes on the main window; installed for
-// the object's lifetime.
-class Win32Sinks : public NoticeSink, public TitleSink {
+// Notices as MessageBoxW, titles on the main window; installed as the
+// report sink for the object's lifetime.
+class Win32Reports : public ui::ReportView {
 public:
-    Win32Sinks();
-    ~Win32Sinks() override;
-    Win32Sinks(const Win32Sinks&) = delete;
-    Win32Sinks& operator=(const Win32Sinks&) = delete;
-    void Show(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner) override;
-    void SetTitle(const std::string& text) override;
+    Win32Reports() : m_previous(SetReportSink(this)) {}
+    ~Win32Reports() override { SetReportSink(m_previous); }
+    Win32Reports(const Win32Reports&) = delete;
+    Win32Reports& operator=(const Win32Reports&) = delete;
+    void ShowBox(const ui::NoticeWords& words) override;
+    void ShowTitle(const std::string& text, int percent) override;
     HWND mainWindow = nullptr;
 
 private:
-    NoticeSink* m_previousNotices;
-    TitleSink* m_previousTitle;
+    ReportSink* m_previous;
 };
 
 // The operations on a dialog's items, found by their identifiers; the About
 // box is the dialog's own.
-class Win32DialogOps : public WindowOps {
+class Win32DialogOps : public ui::WindowOps {
 public:
     HWND hwnd = nullptr;
 
@@ -76,6 +76,9 @@ public:
     void RestoreFocus() override;
 
 private:
+    // Carries the pass's reports to whatever shows them while the dialog
+    // lives.
+    ui::PassRunner m_runner;
     HWND m_focused = nullptr;
 };
 

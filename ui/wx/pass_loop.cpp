@@ -1,6 +1,6 @@
 #include "ui/wx/pass_loop.h"
 
-#include "platform/pass_runner.h"
+#include "ui/pass_runner.h"
 #include "ui/wx/accessible.h"
 
 #include <wx/app.h>
@@ -103,7 +103,7 @@ void FilterEvent(GdkEvent* event, gpointer)
 // The toolkit's share of a pass: the window thread is woken through the
 // toolkit's idle wake-up, and each round dispatches GTK's events with the
 // filter above in front.
-class GtkPump : public EventPump {
+class GtkPump : public ui::EventPump {
 public:
     void Wake() override { wxWakeUpIdle(); }
     bool RunOnce() override
@@ -175,13 +175,12 @@ private:
 
 unsigned long DroppedPresses() { return g_droppedPresses.load(); }
 
-int RunWhileWindowLives(wxTopLevelWindow* window, const std::function<int()>& work, const std::function<void()>& onStop,
-                        const std::function<int()>& notStarted)
+int RunWhileWindowLives(wxTopLevelWindow* window, ui::PassRunner& runner, const std::function<int()>& work,
+                        const std::function<void()>& onStop, const std::function<int()>& notStarted)
 {
     Guarded guarded(window, onStop);
     GtkPump pump;
-    PassRunner runner(pump);
-    return runner.Run(work, notStarted);
+    return runner.Run(pump, work, notStarted);
 }
 
 }  // namespace platform

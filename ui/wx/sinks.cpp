@@ -96,47 +96,33 @@ wxString BoxText(const std::string& text)
     return converted;
 }
 
-long BoxStyle(NoticeIcon icon) { return wxOK | (icon == NoticeIcon::Error ? wxICON_ERROR : wxICON_WARNING); }
-
 }  // namespace
 
-void MessageBoxNoticeSink::Show(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner)
+void WindowReports::ShowBox(const ui::NoticeWords& words)
 {
-    const wxString message = BoxText(text);
-    const wxString title = FromNarrow(caption);
-    if (owner == NoticeOwner::None) {
-        UnownedMessageDialog box(message, title, BoxStyle(icon));
+    const wxString message = BoxText(words.text);
+    const wxString title = FromNarrow(words.caption);
+    const long style = wxOK | (words.icon == ui::NoticeIcon::Error ? wxICON_ERROR : wxICON_WARNING);
+    if (words.owner == ui::NoticeOwner::None) {
+        UnownedMessageDialog box(message, title, style);
         box.ShowModal();
     } else {
-        MessageBox box(wxGetActiveWindow(), message, title, BoxStyle(icon));
+        MessageBox box(wxGetActiveWindow(), message, title, style);
         box.ShowModal();
     }
 }
 
-void MainWindowTitleSink::SetTitle(const std::string& text)
+void WindowReports::ShowTitle(const std::string& text, int percent)
 {
-    wxWindow* top = wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
-    auto* window = wxDynamicCast(top, wxTopLevelWindow);
+    auto* window = wxDynamicCast(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, wxTopLevelWindow);
     if (!window)
         return;
+    if (percent >= 0)
+        SetPassProgress(window, percent, FromNarrow(text));
     window->SetTitle(FromNarrow(text));
     // Repaints what is pending and flushes the display connection; it reads
     // no input, so the pass can't be re-entered.
     window->Update();
-}
-
-void MainWindowTitleSink::SetProgressTitle(const std::string& text, int percent)
-{
-    SetPassProgress(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, percent, FromNarrow(text));
-    SetTitle(text);
-}
-
-WindowSinks::WindowSinks() : m_previousNotices(SetNoticeSink(&m_notices)), m_previousTitle(SetTitleSink(&m_title)) {}
-
-WindowSinks::~WindowSinks()
-{
-    SetNoticeSink(m_previousNotices);
-    SetTitleSink(m_previousTitle);
 }
 
 }  // namespace platform

@@ -1,40 +1,28 @@
-// The window program's notice and title sinks.
+// How the window program shows the engine's reports.
 #pragma once
 
-#include "platform/notice.h"
+#include "ui/texts.h"
 
 namespace platform {
 
 // Each notice is a modal message box with the OK button alone: the warning
 // icon or the error icon, owned by the active window (which it blocks) or by
-// no window at all.
-class MessageBoxNoticeSink : public NoticeSink {
+// no window at all. Titles go to the program's top window and reach the
+// display at once instead of waiting for the event loop, reading no input; a
+// pass's progress goes to the window's progress object too. Installed as the
+// report sink for the object's lifetime.
+class WindowReports : public ui::ReportView {
 public:
-    void Show(const std::string& text, const std::string& caption, NoticeIcon icon, NoticeOwner owner) override;
-};
+    WindowReports() : m_previous(SetReportSink(this)) {}
+    ~WindowReports() override { SetReportSink(m_previous); }
+    WindowReports(const WindowReports&) = delete;
+    WindowReports& operator=(const WindowReports&) = delete;
 
-// Sets the main window's caption, and pushes it to the display at once
-// instead of waiting for the event loop; it reads no input.
-class MainWindowTitleSink : public TitleSink {
-public:
-    void SetTitle(const std::string& text) override;
-    // The window's progress object follows the title.
-    void SetProgressTitle(const std::string& text, int percent) override;
-};
-
-// Installs both sinks for as long as the object lives.
-class WindowSinks {
-public:
-    WindowSinks();
-    ~WindowSinks();
-    WindowSinks(const WindowSinks&) = delete;
-    WindowSinks& operator=(const WindowSinks&) = delete;
+    void ShowBox(const ui::NoticeWords& words) override;
+    void ShowTitle(const std::string& text, int percent) override;
 
 private:
-    MessageBoxNoticeSink m_notices;
-    MainWindowTitleSink m_title;
-    NoticeSink* m_previousNotices;
-    TitleSink* m_previousTitle;
+    ReportSink* m_previous;
 };
 
 }  // namespace platform

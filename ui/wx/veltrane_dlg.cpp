@@ -2,7 +2,7 @@
 
 #include "ui/wx/accessible.h"
 #include "ui/wx/narrow.h"
-#include "platform/window_ops.h"
+#include "ui/window_ops.h"
 #include "res/layout.h"
 #include "res/resource.h"
 #include "ui/wx/about_dlg.h"
@@ -47,7 +47,7 @@ namespace {
 // leaving the field does.
 gint ReadOffset(GtkSpinButton* spin, gdouble* value, gpointer)
 {
-    *value = static_cast<std::int32_t>(platform::ReadUnsignedText(gtk_entry_get_text(GTK_ENTRY(spin))));
+    *value = static_cast<std::int32_t>(ui::ReadUnsignedText(gtk_entry_get_text(GTK_ENTRY(spin))));
     return TRUE;
 }
 

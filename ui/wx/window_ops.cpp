@@ -41,14 +41,14 @@ void WxDialogOps::SetWindowTitle(const std::string& text) { m_dialog.SetTitle(wx
 int WxDialogOps::RunPass(const std::function<int()>& work, const std::function<void()>& onStop,
                          const std::function<int()>& notStarted)
 {
-    return RunWhileWindowLives(&m_dialog, work, onStop, notStarted);
+    return RunWhileWindowLives(&m_dialog, m_runner, work, onStop, notStarted);
 }
 
 void WxDialogOps::EndDialog(int result)
 {
     // As the dialog's own EndDialog, which it keeps to itself.
     if (m_dialog.IsModal())
-        m_dialog.EndModal(result == kDialogOk ? wxID_OK : wxID_CANCEL);
+        m_dialog.EndModal(result == ui::kDialogOk ? wxID_OK : wxID_CANCEL);
     else
         m_dialog.Hide();
 }

@@ -3,14 +3,15 @@
 // dialog that derives from this.
 #pragma once
 
-#include "platform/window_ops.h"
+#include "ui/pass_runner.h"
+#include "ui/window_ops.h"
 
 class wxDialog;
 class wxWindow;
 
 namespace platform {
 
-class WxDialogOps : public WindowOps {
+class WxDialogOps : public ui::WindowOps {
 public:
     explicit WxDialogOps(wxDialog& dialog) : m_dialog(dialog) {}
 
@@ -28,6 +29,9 @@ protected:
     wxDialog& m_dialog;
 
 private:
+    // Carries the pass's reports to whatever shows them while the dialog
+    // lives.
+    ui::PassRunner m_runner;
     wxWindow* m_focused = nullptr;
 };
 

@@ -1,14 +1,14 @@
 // What the dialogs' handlers may do to their window, and nothing more: each
 // window toolkit implements these operations once, and the handlers, written
-// once, run on any of them. Notices go through platform/notice.h, whose sink
-// each window program installs.
+// once, run on any of them. Notices go through platform/notice.h, which
+// each toolkit's PassRunner carries to the window.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
-namespace platform {
+namespace ui {
 
 // How a dialog ends, in the customary numbering of dialog results.
 constexpr int kDialogOk = 1;
@@ -57,4 +57,4 @@ public:
 // 4294967295 read as 0.
 std::uint32_t ReadUnsignedText(const std::string& text);
 
-}  // namespace platform
+}  // namespace ui

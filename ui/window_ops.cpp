@@ -1,6 +1,6 @@
-#include "platform/window_ops.h"
+#include "ui/window_ops.h"
 
-namespace platform {
+namespace ui {
 
 std::uint32_t ReadUnsignedText(const std::string& text)
 {
@@ -28,4 +28,4 @@ std::uint32_t WindowOps::ItemNumber(int id) const { return ReadUnsignedText(Item
 
 void WindowOps::SetItemNumber(int id, unsigned value) { SetItemText(id, std::to_string(value)); }
 
-}  // namespace platform
+}  // namespace ui

@@ -4,17 +4,16 @@
 // order) lives here.
 #pragma once
 
+#include "platform/notice.h"
+
 #include <condition_variable>
 #include <deque>
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
 
-#include "platform/notice.h"
-
-namespace platform {
+namespace ui {
 
 class EventPump {
 public:
@@ -28,46 +27,44 @@ public:
     virtual bool RunOnce() = 0;
 };
 
-class PassRunner {
+// The window's way for the engine's reports: installed over the process's
+// report sink (the window's view of them) for its own lifetime, it hands
+// each report to that sink on the window thread, whichever thread raised it.
+class PassRunner : public platform::ReportSink {
 public:
     // Starts the pass's thread; throws (std::system_error, std::bad_alloc)
     // when there is none to be had. Tests put a failing one in.
     using ThreadStart = std::function<std::thread(std::function<void()>)>;
 
-    explicit PassRunner(EventPump& pump, ThreadStart start = StartThread);
+    explicit PassRunner(ThreadStart start = StartThread);
+    ~PassRunner() override;
     PassRunner(const PassRunner&) = delete;
     PassRunner& operator=(const PassRunner&) = delete;
 
     // On the window thread: runs `work` on a thread of its own and returns
     // its result once it has ended and everything it reported is shown.
-    // Meanwhile the notices and titles it raises are carried out here, in
-    // order: a notice holds the work until its box is closed; a title never
-    // holds it, and one not yet shown gives way to the next. When no thread
-    // can be started, `notStarted` runs here instead, with the window's own
-    // sinks back in place, and gives the result.
-    int Run(const std::function<int()>& work, const std::function<int()>& notStarted);
+    // Meanwhile `pump` keeps the window alive, and the work's reports are
+    // shown here, in order: a notice holds the work until its box is
+    // closed; progress never holds it, and progress not yet shown gives way
+    // to the next. When no thread can be started, `notStarted` runs here
+    // instead and gives the result.
+    int Run(EventPump& pump, const std::function<int()>& work, const std::function<int()>& notStarted);
 
     // From the window thread: the pass stops at its next block.
     static void RequestStop() noexcept;
 
     static std::thread StartThread(std::function<void()> body);
 
+    void OnNotice(const platform::Notice& notice) override;
+    void OnProgress(const platform::Progress& progress) override;
+
 private:
-    struct Report {
-        bool notice = false;
-        std::string text;
-        int percent = -1;  // a title's, where it shows the pass's progress
-        std::string caption;
-        NoticeIcon icon = NoticeIcon::Warning;
-        NoticeOwner owner = NoticeOwner::ActiveWindow;
+    struct Waiting {
+        const platform::Notice* notice = nullptr;  // null for the progress
         bool done = false;
     };
-    class Forwarding;
-    friend class Forwarding;
 
-    // From the work's thread.
-    void PostTitle(const std::string& text, int percent);
-    void PostNotice(Report& notice);
+    bool OnWindowThread() const;
     void Finish();
     // On the window thread: shows every report waiting; false once the
     // work has ended and nothing is left.
@@ -75,22 +72,23 @@ private:
     // No window thread to wait for any longer: reports return at once.
     void Abandon();
 
-    EventPump& m_pump;
+    platform::ReportSink* const m_view;
     ThreadStart m_start;
+    EventPump* m_pump = nullptr;
     std::thread::id m_windowThread;
-    NoticeSink* m_notices = nullptr;
-    TitleSink* m_titles = nullptr;
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    // The one title not yet shown, which the newest replaces; a notice lives
-    // on its waiting thread's stack until it is shown.
-    Report m_title;
-    bool m_titleWaiting = false;
-    std::deque<Report*> m_queue;
+    // The one progress not yet shown, which the newest replaces; a notice
+    // lives on its waiting thread's stack until it is shown.
+    platform::Progress m_progress;
+    Waiting m_progressEntry;
+    bool m_progressWaiting = false;
+    std::deque<Waiting*> m_queue;
+    bool m_running = false;
     bool m_finished = false;
     bool m_abandoned = false;
     std::exception_ptr m_windowFailure;
 };
 
-}  // namespace platform
+}  // namespace ui

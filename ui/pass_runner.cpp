@@ -1,0 +1,198 @@
+#include "ui/pass_runner.h"
+
+#include "platform/cancel.h"
+
+#include <chrono>
+#include <utility>
+
+namespace ui {
+
+namespace {
+
+// How often the window thread looks for reports when the toolkit could not
+// wait for its events.
+constexpr std::chrono::milliseconds kPollInterval{10};
+
+}  // namespace
+
+PassRunner::PassRunner(ThreadStart start)
+    : m_view(platform::SetReportSink(this)), m_start(std::move(start)), m_windowThread(std::this_thread::get_id())
+{
+}
+
+PassRunner::~PassRunner() { platform::SetReportSink(m_view); }
+
+std::thread PassRunner::StartThread(std::function<void()> body) { return std::thread(std::move(body)); }
+
+void PassRunner::RequestStop() noexcept { platform::RequestCancel(); }
+
+bool PassRunner::OnWindowThread() const { return std::this_thread::get_id() == m_windowThread; }
+
+int PassRunner::Run(EventPump& pump, const std::function<int()>& work, const std::function<int()>& notStarted)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pump = &pump;
+        m_queue.clear();
+        m_progressWaiting = false;
+        m_running = true;
+        m_finished = false;
+        m_abandoned = false;
+        m_windowFailure = nullptr;
+    }
+    // A stop asked for after the last pass had ended is not for this one.
+    platform::ResetCancel();
+
+    int result = 0;
+    std::exception_ptr workFailure;
+    bool started = false;
+    {
+        // However the loop below is left, the work's thread is joined before
+        // reports go straight to the view again.
+        struct Joined {
+            PassRunner& runner;
+            std::thread thread;
+            ~Joined()
+            {
+                if (thread.joinable()) {
+                    runner.Abandon();
+                    thread.join();
+                }
+                std::lock_guard<std::mutex> lock(runner.m_mutex);
+                runner.m_running = false;
+            }
+        } joined{*this, std::thread()};
+        try {
+            joined.thread = m_start([&] {
+                try {
+                    result = work();
+                } catch (...) {
+                    workFailure = std::current_exception();
+                }
+                Finish();
+            });
+            started = joined.thread.joinable();
+        } catch (...) {
+            started = false;
+        }
+        if (started) {
+            while (Deliver()) {
+                if (pump.RunOnce())
+                    continue;
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait_for(lock, kPollInterval, [&] { return m_finished || !m_queue.empty(); });
+            }
+            joined.thread.join();
+        }
+    }
+    if (!started)
+        return notStarted ? notStarted() : 0;
+    if (m_windowFailure)
+        std::rethrow_exception(m_windowFailure);
+    if (workFailure)
+        std::rethrow_exception(workFailure);
+    return result;
+}
+
+void PassRunner::OnProgress(const platform::Progress& progress)
+{
+    if (!m_view)
+        return;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_running || OnWindowThread()) {
+        lock.unlock();
+        m_view->OnProgress(progress);
+        return;
+    }
+    if (m_abandoned)
+        return;
+    m_progress = progress;
+    if (m_progressWaiting)
+        return;
+    m_progressWaiting = true;
+    // A queue that was not empty has its wake-up on the way already.
+    const bool wake = m_queue.empty();
+    m_queue.push_back(&m_progressEntry);
+    lock.unlock();
+    if (wake)
+        m_pump->Wake();
+}
+
+void PassRunner::OnNotice(const platform::Notice& notice)
+{
+    if (!m_view)
+        return;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    // The window thread itself has no one to wait for.
+    if (!m_running || OnWindowThread()) {
+        lock.unlock();
+        m_view->OnNotice(notice);
+        return;
+    }
+    if (m_abandoned)
+        return;
+    Waiting waiting{&notice};
+    m_queue.push_back(&waiting);
+    lock.unlock();
+    m_pump->Wake();
+    lock.lock();
+    m_changed.wait(lock, [&] { return waiting.done; });
+}
+
+void PassRunner::Finish()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_finished = true;
+    }
+    m_changed.notify_all();
+    m_pump->Wake();
+}
+
+bool PassRunner::Deliver()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_queue.empty()) {
+        Waiting* report = m_queue.front();
+        m_queue.pop_front();
+        platform::Progress progress;
+        if (!report->notice) {
+            progress = m_progress;
+            m_progressWaiting = false;
+        }
+        lock.unlock();
+        try {
+            // A notice's thread waits until it is done, so its notice stays.
+            if (report->notice)
+                m_view->OnNotice(*report->notice);
+            else
+                m_view->OnProgress(progress);
+        } catch (...) {
+            if (!m_windowFailure)
+                m_windowFailure = std::current_exception();
+        }
+        lock.lock();
+        if (report->notice) {
+            report->done = true;
+            m_changed.notify_all();
+        }
+    }
+    return !m_finished;
+}
+
+void PassRunner::Abandon()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_abandoned = true;
+        for (Waiting* report : m_queue)
+            report->done = true;
+        m_queue.clear();
+        m_progressWaiting = false;
+    }
+    m_changed.notify_all();
+    // Nobody is left to see how it ends: the data file stays as it was.
+    platform::RequestCancel();
+}
+
+}  // namespace ui
