@@ -3,68 +3,30 @@
 
 #include "platform/files.h"
 
-#include <map>
-#include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace cli {
 
-// A folder the walk went through: the folder it lies in (-1 for one named on
-// the command line, whose name is then the path as given) and what it was.
-struct ListedFolder {
-    int parent = -1;
-    std::string name;
-    platform::FileIdentity identity;
-};
+// Given each file to work on: the folder it was found in, held open for as
+// long as the call lasts, and its name there; or no folder and the path, for
+// a name given as it is and where the walk goes by path (Windows).
+using TakeFile = std::function<void(const platform::Folder* folder, const std::string& name)>;
 
-// Where a listed file was found: its folder (-1 for a name given as it is)
-// and the file that stood there.
-struct Place {
-    int folder = -1;
-    std::string name;
-    platform::FileIdentity identity;
-};
-
-struct FileList {
-    std::vector<std::string> files;
-    // One for each file where the walk works through open folders (POSIX);
-    // empty where it works by path.
-    std::vector<Place> places;
-    std::vector<ListedFolder> folders;
-    // A folder could not be read; the files found elsewhere still count.
-    bool failed = false;
-};
-
-// Opens the folders that listed files were found in again, each step inside
-// the one before and never through a link, and only while each is still the
-// folder that was listed: a tree changed after its listing can't lead a pass
-// outside it.
-class ListedFolders {
-public:
-    explicit ListedFolders(const FileList& list) : m_list(list) {}
-    // The folder a listed file lies in, provided the file standing there now
-    // is still the regular file that was listed: nullptr when it or a folder
-    // on the way is gone or is another one (a link put in its place).
-    const platform::Folder* FolderOf(const Place& place);
-
-private:
-    const platform::Folder* Open(int folder);
-
-    const FileList& m_list;
-    // The folders from a named one down to the last one opened.
-    std::map<int, std::unique_ptr<platform::Folder>> m_open;
-};
-
-// Each of `names` that is a folder gives way to every regular file below
-// it, folder by folder in byte order of the names, so that two runs over the
-// same tree take the files in the same order. Symbolic links inside a
-// folder are not followed, and a file or folder reached a second way (a
-// link to a folder named too, a folder mounted inside itself) is taken once.
-// The key file and leftover temporary files are
-// left out and, unless `quiet`, named on standard error as skipped; so are
-// links and anything else that isn't a regular file. Names that aren't
-// folders stay as they are, for the request checks to judge.
-FileList ExpandFolders(const std::vector<std::string>& names, const std::string& keyPath, bool quiet);
+// Hands each of `names` to `take` in turn; one that is a folder gives way to
+// every regular file below it, folder by folder in byte order of the names,
+// so that two runs over the same tree take the files in the same order.
+// Each folder is opened inside the one before, never through a link, and
+// its files are handed over while it is open: a tree changed during the walk
+// can't lead a pass outside it. Symbolic links inside a folder are not
+// followed, and a file or folder reached a second way (a link to a folder
+// named too, a folder mounted inside itself) is taken once. The key file and
+// leftover temporary files are left out and, unless `quiet` or once a stop
+// was asked for, named on standard error as skipped; so are links and
+// anything else that isn't a regular file. Names that aren't folders are
+// handed over as they are, for the request checks to judge. Returns false
+// when a folder could not be read; the files found elsewhere still count.
+bool WalkFiles(const std::vector<std::string>& names, const std::string& keyPath, bool quiet, const TakeFile& take);
 
 }  // namespace cli

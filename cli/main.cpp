@@ -124,59 +124,39 @@ int main(int argc, char** argv)
     }
 
     int status = kExitDone;
-    cli::FileList list;
-    if (options.recursive) {
-        list = cli::ExpandFolders(options.files, options.keyPath, options.verbosity == cli::Verbosity::Quiet);
-        // Stopped while the folders were read: nothing has been started.
-        if (!cli::StopRequest())
-            options.files = list.files;
-        else
-            list.places.clear();
-        if (list.failed)
-            status = kExitRefused;
-    }
-    cli::ListedFolders folders(list);
-
     cli::Console console(options.verbosity, cli::ErrorIsTerminal());
     platform::SetReportSink(&console);
-
-    // The first FILE that a stop signal leaves as it was; every one after it
-    // is never started.
-    size_t unchanged = 0;
-    for (; unchanged < options.files.size() && !cli::StopRequest(); ++unchanged) {
-        const std::string& file = options.files[unchanged];
-        // A file found in a folder is reached through that folder again,
-        // and only if it is still the file that was listed there.
-        const cli::Place* place =
-            unchanged < list.places.size() && list.places[unchanged].folder >= 0 ? &list.places[unchanged] : nullptr;
-        const platform::Folder* folder = place ? folders.FolderOf(*place) : nullptr;
-        if (place && !folder) {
-            cli::Say("skipped (changed since its folder was read): " + cli::QuoteName(file));
-            status = kExitRefused;
-            continue;
-        }
-        bool done =
-            ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) && !cli::StopRequest();
+    // No file is started once a stop was asked for. A signal can come just
+    // after a file was replaced, so the exit status alone can't say which
+    // files a rerun must leave out: the first one a stop leaves as it was
+    // and every one after it are named.
+    const auto take = [&](const platform::Folder* folder, const std::string& name) {
+        const std::string file = folder ? folder->Shown() + name : name;
+        bool done = !cli::StopRequest() &&
+                    ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) &&
+                    !cli::StopRequest();
         if (done && options.verbosity != cli::Verbosity::Quiet)
             WarnIfKeyShort(file, options.keyPath);
-        done = done &&
-               (folder ? TransformFileIn(*folder, place->name, file, options.keyPath, options.offset, options.direction)
-                       : TransformFile(file, options.keyPath, options.offset, options.direction));
+        // A file found in a folder is taken as it stands in that open folder.
+        done =
+            done && (folder ? TransformFileIn(*folder, name, file, options.keyPath, options.offset, options.direction)
+                            : TransformFile(file, options.keyPath, options.offset, options.direction));
         console.EndProgress();
-        if (!done)
-            status = kExitRefused;
-        if (!done && cli::StopRequest())
-            break;
-    }
+        if (done)
+            return;
+        status = kExitRefused;
+        if (cli::StopRequest())
+            cli::Say("stopped; unchanged: " + cli::QuoteName(file));
+    };
+    if (!options.recursive) {
+        for (const std::string& file : options.files)
+            take(nullptr, file);
+    } else if (!cli::WalkFiles(options.files, options.keyPath, options.verbosity == cli::Verbosity::Quiet, take))
+        status = kExitRefused;
 
     platform::SetReportSink(nullptr);
-    if (const int stop = cli::StopRequest()) {
-        // A signal can come just after a file was replaced, so the exit
-        // status alone can't say which files a rerun must leave out.
-        for (size_t i = unchanged; i < options.files.size(); ++i)
-            cli::Say("stopped; unchanged: " + cli::QuoteName(options.files[i]));
+    if (const int stop = cli::StopRequest())
         status = 128 + stop;
-    }
     cli::Finished();
     return status;
 }

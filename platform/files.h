@@ -102,8 +102,7 @@ public:
     const std::string& Shown() const { return m_shown; }
     // What `name` in this folder is, without following a link there (or,
     // with `followLink`, after following it); false when there is nothing.
-    bool EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity,
-                       bool* isRegular = nullptr) const;
+    bool EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity) const;
     int Descriptor() const { return m_fd; }
 
 private:

@@ -46,7 +46,7 @@ Identity Key(const platform::FileIdentity& identity) { return {identity.volume, 
 
 class Walk {
 public:
-    Walk(const std::string& keyPath, bool quiet, FileList& list) : m_quiet(quiet), m_list(list)
+    Walk(const std::string& keyPath, bool quiet, const TakeFile& take) : m_quiet(quiet), m_take(take)
     {
         struct stat key {};
         if (::stat(keyPath.c_str(), &key) == 0)
@@ -57,42 +57,39 @@ public:
     void Named(const std::string& path)
     {
         platform::Folder folder;
-        if (!folder.Open(path)) {
+        if (folder.Open(path))
+            Folder(folder, path);
+        else
             CannotRead(path);
-            return;
-        }
-        Folder(folder, -1, path, path);
     }
 
+    bool failed = false;
+
 private:
-    void Folder(const platform::Folder& folder, int parent, const std::string& name, const std::string& path)
+    void Folder(const platform::Folder& folder, const std::string& path)
     {
         if (!m_folders.insert(Key(folder.Identity())).second) {
             Skip("reached a second way", path);
             return;
         }
-        const int index = static_cast<int>(m_list.folders.size());
-        m_list.folders.push_back({parent, name, folder.Identity()});
+        // All names before any file is handed over: the passes add and
+        // replace names in this folder as they go.
         std::vector<std::string> names;
         if (!ReadNames(folder, names)) {
             CannotRead(path);
             return;
         }
         std::sort(names.begin(), names.end());
-        const std::string prefix = EndsWith(path, "/") ? path : path + "/";
-        for (const std::string& entry : names) {
-            if (platform::CancelRequested())
-                return;
-            Entry(folder, index, entry, prefix + entry);
-        }
+        for (const std::string& name : names)
+            Entry(folder, name, folder.Shown() + name);
     }
 
-    void Entry(const platform::Folder& folder, int index, const std::string& name, const std::string& path)
+    void Entry(const platform::Folder& folder, const std::string& name, const std::string& path)
     {
         struct stat status {};
         if (::fstatat(folder.Descriptor(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
             Say("cannot read " + QuoteName(path) + ": " + platform::SystemErrorText(errno));
-            m_list.failed = true;
+            failed = true;
             return;
         }
         const Identity identity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
@@ -101,7 +98,7 @@ private:
             // link meanwhile is not followed.
             platform::Folder sub;
             if (sub.OpenWithin(folder, name))
-                Folder(sub, index, name, path);
+                Folder(sub, path);
             else if (errno == ELOOP || errno == ENOTDIR)
                 Skip("changed while the folder was read", path);
             else
@@ -117,13 +114,10 @@ private:
         } else if (!m_files.insert(identity).second) {
             Skip("reached a second way", path);
         } else {
-            m_list.files.push_back(path);
-            m_list.places.push_back({index, name, platform::FileIdentity{identity.first, identity.second}});
+            m_take(&folder, name);
         }
     }
 
-    // All names first, so that no folder stays open while its subfolders
-    // are read however deep the tree goes.
     static bool ReadNames(const platform::Folder& folder, std::vector<std::string>& names)
     {
         const int fd = ::fcntl(folder.Descriptor(), F_DUPFD_CLOEXEC, 0);
@@ -149,37 +143,36 @@ private:
     void CannotRead(const std::string& path)
     {
         Say("cannot read folder " + QuoteName(path) + ": " + platform::SystemErrorText(errno));
-        m_list.failed = true;
+        failed = true;
     }
 
+    // Once a stop was asked for, the files that follow are only handed over
+    // to be named as unchanged, and nothing else is said of them.
     void Skip(const char* why, const std::string& path) const
     {
-        if (!m_quiet)
+        if (!m_quiet && !platform::CancelRequested())
             Say(std::string("skipped (") + why + "): " + QuoteName(path));
     }
 
     bool m_quiet;
-    FileList& m_list;
+    const TakeFile& m_take;
     Identity m_key{~0ull, ~0ull};
     std::set<Identity> m_folders, m_files;
 };
 
 }  // namespace
 
-FileList ExpandFolders(const std::vector<std::string>& names, const std::string& keyPath, bool quiet)
+bool WalkFiles(const std::vector<std::string>& names, const std::string& keyPath, bool quiet, const TakeFile& take)
 {
-    FileList list;
-    Walk walk(keyPath, quiet, list);
+    Walk walk(keyPath, quiet, take);
     for (const std::string& name : names) {
         struct stat status {};
-        if (::stat(name.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        if (::stat(name.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
             walk.Named(name);
-        } else {
-            list.files.push_back(name);
-            list.places.push_back({});
-        }
+        else
+            take(nullptr, name);
     }
-    return list;
+    return !walk.failed;
 }
 
 }  // namespace cli

@@ -38,27 +38,28 @@ bool IsFolder(const std::string& path)
 
 class Walk {
 public:
-    Walk(const std::string& keyPath, bool quiet) : m_keyPath(keyPath), m_quiet(quiet) {}
+    Walk(const std::string& keyPath, bool quiet, const TakeFile& take)
+        : m_keyPath(keyPath), m_quiet(quiet), m_take(take)
+    {
+    }
 
-    void Folder(const std::string& folder, FileList& list)
+    void Folder(const std::string& folder)
     {
         std::vector<std::pair<std::string, DWORD>> entries;
         if (!ReadNames(folder, entries)) {
             Say("cannot read folder " + QuoteName(folder));
-            list.failed = true;
+            failed = true;
             return;
         }
         // Byte order of the UTF-8 names, as on POSIX systems.
         std::sort(entries.begin(), entries.end());
         const std::string prefix = EndsWith(folder, "\\") || EndsWith(folder, "/") ? folder : folder + "\\";
         for (const auto& [name, attributes] : entries) {
-            if (platform::CancelRequested())
-                return;
             const std::string path = prefix + name;
             if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
                 Skip("a symbolic link", path);
             else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                Folder(path, list);
+                Folder(path);
             else if (attributes & FILE_ATTRIBUTE_DEVICE)
                 Skip("not a regular file", path);
             else if (platform::SameFile(path, m_keyPath))
@@ -66,9 +67,11 @@ public:
             else if (EndsWithFolded(name, platform::kTemporaryEnding))
                 Skip("a temporary file", path);
             else
-                list.files.push_back(path);
+                m_take(nullptr, path);
         }
     }
+
+    bool failed = false;
 
 private:
     static bool ReadNames(const std::string& folder, std::vector<std::pair<std::string, DWORD>>& entries)
@@ -87,29 +90,31 @@ private:
         return complete;
     }
 
+    // Once a stop was asked for, the files that follow are only handed over
+    // to be named as unchanged, and nothing else is said of them.
     void Skip(const char* why, const std::string& path) const
     {
-        if (!m_quiet)
+        if (!m_quiet && !platform::CancelRequested())
             Say(std::string("skipped (") + why + "): " + QuoteName(path));
     }
 
     std::string m_keyPath;
     bool m_quiet;
+    const TakeFile& m_take;
 };
 
 }  // namespace
 
-FileList ExpandFolders(const std::vector<std::string>& names, const std::string& keyPath, bool quiet)
+bool WalkFiles(const std::vector<std::string>& names, const std::string& keyPath, bool quiet, const TakeFile& take)
 {
-    Walk walk(keyPath, quiet);
-    FileList list;
+    Walk walk(keyPath, quiet, take);
     for (const std::string& name : names) {
         if (IsFolder(name))
-            walk.Folder(name, list);
+            walk.Folder(name);
         else
-            list.files.push_back(name);
+            take(nullptr, name);
     }
-    return list;
+    return !walk.failed;
 }
 
 }  // namespace cli

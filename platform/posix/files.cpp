@@ -272,14 +272,12 @@ bool Folder::OpenWithin(const Folder& parent, const std::string& name)
 
 bool Folder::IsOpen() const { return m_open; }
 
-bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity, bool* isRegular) const
+bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity) const
 {
     struct stat status {};
     if (!m_open || ::fstatat(m_fd, name.c_str(), &status, followLink ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
         return false;
     identity = IdentityOf(status);
-    if (isRegular)
-        *isRegular = S_ISREG(status.st_mode);
     return true;
 }
 

@@ -341,18 +341,9 @@ bool Folder::OpenWithin(const Folder& parent, const std::string& name)
 
 bool Folder::IsOpen() const { return m_open; }
 
-bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity, bool* isRegular) const
+bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity) const
 {
-    if (!m_open || !IdentityOfPath(m_shown + name, followLink, identity))
-        return false;
-    if (isRegular) {
-        const std::wstring wide = SystemPath(m_shown + name);
-        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-        *isRegular =
-            attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
-    }
-    return true;
+    return m_open && IdentityOfPath(m_shown + name, followLink, identity);
 }
 
 namespace {

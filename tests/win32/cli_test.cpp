@@ -154,8 +154,8 @@ TEST_F(CliTest, KeygenAndFoldersWorkWithWindowsCalls)
     WriteFile(upper, "left over");
     const Outcome walked = RunCli({"encrypt", "-r", "-v", "-k", key, dir / "tree"});
     EXPECT_EQ(0, walked.status);
-    EXPECT_EQ("veltrane-cli: skipped (a temporary file): " + dir / ("tree\\old." + kSuffix) + "\n",
-              walked.err.substr(0, walked.err.find('\n') + 1));
+    EXPECT_NE(std::string::npos,
+              walked.err.find("veltrane-cli: skipped (a temporary file): " + dir / ("tree\\old." + kSuffix) + "\n"));
     EXPECT_LT(walked.err.find("Working file b.txt"), walked.err.find("Working file a.txt"));
     EXPECT_TRUE(testsupport::ReferenceEncrypt(plain, keyBytes, 0) == ReadFile(dir / "tree\\sub\\a.txt"));
     EXPECT_EQ("left over", ReadFile(dir / ("tree\\old." + kSuffix)));
