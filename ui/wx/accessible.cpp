@@ -110,9 +110,11 @@ void ReportInputDropped(wxWindow* control, bool dropped)
         g_signal_handlers_disconnect_matched(widget, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
                                              reinterpret_cast<gpointer>(DrawAsBefore), nullptr);
     } else if (gtk_widget_get_realized(widget)) {
+        // In the display's pixels, at its scale.
+        const int scale = gtk_widget_get_scale_factor(widget);
         cairo_surface_t* look = gdk_window_create_similar_image_surface(
-            gtk_widget_get_window(widget), CAIRO_FORMAT_ARGB32, gtk_widget_get_allocated_width(widget),
-            gtk_widget_get_allocated_height(widget), 0);
+            gtk_widget_get_window(widget), CAIRO_FORMAT_ARGB32, gtk_widget_get_allocated_width(widget) * scale,
+            gtk_widget_get_allocated_height(widget) * scale, scale);
         cairo_t* cr = cairo_create(look);
         gtk_widget_draw(widget, cr);
         cairo_destroy(cr);
