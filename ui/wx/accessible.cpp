@@ -63,11 +63,12 @@ void PressAfterTheRequest(wxWindow* button)
     GtkWidget* widget = button ? button->GetHandle() : nullptr;
     if (!GTK_IS_BUTTON(widget))
         return;
-    // Runs before the toolkit's own handler, which is connected after all
-    // others: a press reaches it only once the loop has nothing else to do.
-    // A screen reader's press comes inside its request, and where the reader
-    // watches the keyboard even inside a key's own handling, so every press
-    // waits.
+    // GTK carries out a screen reader's press inside its request, and where
+    // the reader watches the keyboard, even inside the handling of a key
+    // (GTK awaits the reader's verdict on the key in a loop of its own): no
+    // input event tells that press apart, so every press waits until the
+    // loop is idle. This handler runs before the toolkit's own, which is
+    // connected after all others.
     static const char kDue[] = "veltrane-press-due";
     auto defer = +[](GtkWidget* pressed, gpointer) {
         if (g_object_steal_data(G_OBJECT(pressed), kDue))
