@@ -5,10 +5,6 @@
 
 #include <gtk/gtk.h>
 
-#include <functional>
-#include <string>
-#include <vector>
-
 namespace platform {
 
 namespace {
@@ -17,106 +13,6 @@ AtkObject* AccessibleOf(wxWindow* window)
 {
     GtkWidget* widget = window ? window->GetHandle() : nullptr;
     return widget ? gtk_widget_get_accessible(widget) : nullptr;
-}
-
-// What a control tells a screen reader beyond what GTK's own object for it
-// knows; it lives as long as that object.
-struct Extras {
-    bool inputDropped = false;
-    std::vector<std::pair<std::string, std::function<void()>>> actions;
-};
-
-GQuark ExtrasQuark()
-{
-    static const GQuark quark = g_quark_from_static_string("veltrane-accessible-extras");
-    return quark;
-}
-
-Extras* ExtrasOf(gpointer accessible)
-{
-    return static_cast<Extras*>(g_object_get_qdata(G_OBJECT(accessible), ExtrasQuark()));
-}
-
-AtkObjectClass* ParentClass(AtkObject* accessible)
-{
-    return ATK_OBJECT_CLASS(g_type_class_peek_parent(G_OBJECT_GET_CLASS(accessible)));
-}
-
-AtkStateSet* RefStateSet(AtkObject* accessible)
-{
-    AtkStateSet* states = ParentClass(accessible)->ref_state_set(accessible);
-    const Extras* extras = ExtrasOf(accessible);
-    if (extras && extras->inputDropped) {
-        atk_state_set_remove_state(states, ATK_STATE_SENSITIVE);
-        atk_state_set_remove_state(states, ATK_STATE_ENABLED);
-    }
-    return states;
-}
-
-void ClassInit(gpointer klass, gpointer) { ATK_OBJECT_CLASS(klass)->ref_state_set = RefStateSet; }
-
-gint ActionCount(AtkAction* object)
-{
-    const Extras* extras = ExtrasOf(object);
-    return extras ? static_cast<gint>(extras->actions.size()) : 0;
-}
-
-const gchar* ActionName(AtkAction* object, gint index)
-{
-    const Extras* extras = ExtrasOf(object);
-    if (!extras || index < 0 || index >= ActionCount(object))
-        return nullptr;
-    return extras->actions[static_cast<size_t>(index)].first.c_str();
-}
-
-gboolean DoAction(AtkAction* object, gint index)
-{
-    Extras* extras = ExtrasOf(object);
-    if (!extras || extras->inputDropped || index < 0 || index >= ActionCount(object))
-        return FALSE;
-    extras->actions[static_cast<size_t>(index)].second();
-    return TRUE;
-}
-
-void ActionInit(gpointer iface, gpointer)
-{
-    auto* action = static_cast<AtkActionIface*>(iface);
-    action->get_n_actions = ActionCount;
-    action->get_name = ActionName;
-    action->do_action = DoAction;
-}
-
-enum Interfaces : unsigned { kStatesOnly = 0, kActions = 2 };
-
-// GTK makes one accessible object per widget, of the type its widget class
-// names, and has no way to add an interface to one widget's object. So the
-// object becomes an instance of a subtype of its own type, of the same
-// size, that adds what is asked for and otherwise is GTK's own: its text,
-// states and relations stay what GTK keeps them.
-Extras* Extend(AtkObject* accessible, unsigned interfaces)
-{
-    if (!accessible)
-        return nullptr;
-    if (Extras* extras = ExtrasOf(accessible))
-        return extras;
-    const GType parent = G_OBJECT_TYPE(accessible);
-    const std::string name = std::string("Veltrane") + g_type_name(parent) + "_" + std::to_string(interfaces);
-    GType type = g_type_from_name(name.c_str());
-    if (!type) {
-        GTypeQuery query;
-        g_type_query(parent, &query);
-        type = g_type_register_static_simple(parent, g_intern_string(name.c_str()), query.class_size, ClassInit,
-                                             query.instance_size, nullptr, GTypeFlags(0));
-        if (interfaces & kActions) {
-            const GInterfaceInfo info = {ActionInit, nullptr, nullptr};
-            g_type_add_interface_static(type, ATK_TYPE_ACTION, &info);
-        }
-    }
-    reinterpret_cast<GTypeInstance*>(accessible)->g_class = static_cast<GTypeClass*>(g_type_class_ref(type));
-    auto* extras = new Extras;
-    g_object_set_qdata_full(G_OBJECT(accessible), ExtrasQuark(), extras,
-                            [](gpointer data) { delete static_cast<Extras*>(data); });
-    return extras;
 }
 
 }  // namespace
@@ -165,31 +61,72 @@ void ExposeAsDialog(wxWindow* dialog, const wxString& description)
 void PressAfterTheRequest(wxWindow* button)
 {
     GtkWidget* widget = button ? button->GetHandle() : nullptr;
-    Extras* extras = widget ? Extend(gtk_widget_get_accessible(widget), kActions) : nullptr;
-    if (!extras)
+    if (!GTK_IS_BUTTON(widget))
         return;
-    extras->actions = {{"click", [widget] {
-                            g_idle_add(
-                                [](gpointer pressed) -> gboolean {
-                                    auto* target = static_cast<GtkWidget*>(pressed);
-                                    if (gtk_widget_get_realized(target))
-                                        gtk_widget_activate(target);
-                                    g_object_unref(target);
-                                    return G_SOURCE_REMOVE;
-                                },
-                                g_object_ref(widget));
-                        }}};
+    // GTK carries out a screen reader's press inside its request, and where
+    // the reader watches the keyboard, even inside the handling of a key
+    // (GTK awaits the reader's verdict on the key in a loop of its own): no
+    // input event tells that press apart, so every press waits until the
+    // loop is idle. This handler runs before the toolkit's own, which is
+    // connected after all others.
+    static const char kDue[] = "veltrane-press-due";
+    auto defer = +[](GtkWidget* pressed, gpointer) {
+        if (g_object_steal_data(G_OBJECT(pressed), kDue))
+            return;
+        g_signal_stop_emission_by_name(pressed, "clicked");
+        g_idle_add(
+            [](gpointer data) -> gboolean {
+                auto* target = static_cast<GtkWidget*>(data);
+                if (gtk_widget_get_realized(target) && gtk_widget_is_sensitive(target)) {
+                    g_object_set_data(G_OBJECT(target), kDue, target);
+                    gtk_button_clicked(GTK_BUTTON(target));
+                }
+                g_object_unref(target);
+                return G_SOURCE_REMOVE;
+            },
+            g_object_ref(pressed));
+    };
+    g_signal_connect(widget, "clicked", G_CALLBACK(defer), nullptr);
 }
+
+namespace {
+
+// Draws the control as it looked when it stopped taking input, in place of
+// GTK's look for an insensitive control.
+gboolean DrawAsBefore(GtkWidget*, cairo_t* cr, cairo_surface_t* look)
+{
+    cairo_set_source_surface(cr, look, 0, 0);
+    cairo_paint(cr);
+    return TRUE;
+}
+
+}  // namespace
 
 void ReportInputDropped(wxWindow* control, bool dropped)
 {
-    AtkObject* accessible = AccessibleOf(control);
-    Extras* extras = Extend(accessible, kStatesOnly);
-    if (!extras || extras->inputDropped == dropped)
+    GtkWidget* widget = control ? control->GetHandle() : nullptr;
+    if (!widget || bool(gtk_widget_get_sensitive(widget)) != dropped)
         return;
-    extras->inputDropped = dropped;
-    atk_object_notify_state_change(accessible, ATK_STATE_SENSITIVE, !dropped);
-    atk_object_notify_state_change(accessible, ATK_STATE_ENABLED, !dropped);
+    if (!dropped) {
+        g_signal_handlers_disconnect_matched(widget, G_SIGNAL_MATCH_FUNC, 0, 0, nullptr,
+                                             reinterpret_cast<gpointer>(DrawAsBefore), nullptr);
+    } else if (gtk_widget_get_realized(widget)) {
+        // In the display's pixels, at its scale.
+        const int scale = gtk_widget_get_scale_factor(widget);
+        cairo_surface_t* look = gdk_window_create_similar_image_surface(
+            gtk_widget_get_window(widget), CAIRO_FORMAT_ARGB32, gtk_widget_get_allocated_width(widget) * scale,
+            gtk_widget_get_allocated_height(widget) * scale, scale);
+        cairo_t* cr = cairo_create(look);
+        gtk_widget_draw(widget, cr);
+        cairo_destroy(cr);
+        g_signal_connect_data(
+            widget, "draw", G_CALLBACK(DrawAsBefore), look,
+            [](gpointer surface, GClosure*) { cairo_surface_destroy(static_cast<cairo_surface_t*>(surface)); },
+            GConnectFlags(0));
+    }
+    // GTK's own sensitivity is what a screen reader hears, with the news of
+    // each change, and what makes GTK refuse the control's actions.
+    gtk_widget_set_sensitive(widget, !dropped);
 }
 
 namespace {

@@ -29,15 +29,15 @@ void ExposeAsAlert(wxWindow* box, const wxString& caption, const wxString& text)
 // when it opens, and not just its caption and focused button.
 void ExposeAsDialog(wxWindow* dialog, const wxString& description);
 
-// A screen reader's press of the button is carried out once its request
-// has been answered. GTK would press it inside the request, and a box the
-// press opens would hold every other request (the box's own text too)
-// until it closed.
+// A press of the button is carried out once the loop has nothing else to
+// do. GTK would carry out a screen reader's press inside its request, and a
+// box the press opens would hold every other request (the box's own text
+// too) until it closed.
 void PressAfterTheRequest(wxWindow* button);
 
-// Input to the control is being dropped: a screen reader hears it as
-// unavailable, while it looks as it did. Its actions are refused meanwhile,
-// as its clicks and keys are.
+// Input to the control is being dropped: it is insensitive to GTK, so a
+// screen reader hears it as unavailable and GTK refuses its actions, while
+// it is drawn as it looked before.
 void ReportInputDropped(wxWindow* control, bool dropped);
 
 // Gives `window` objects that only a screen reader sees: GTK's progress bar

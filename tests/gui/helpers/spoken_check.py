@@ -77,12 +77,14 @@ try:
         find(lambda node: node.name == "Browse for the key file").queryComponent().grabFocus()
     if not any("Decrypt" in line for line in spoken(log)):
         faults.append(f"Orca never followed the focus: {spoken(log)}")
-    # An arrow key in the offset field; what Orca says of it is read at the
-    # end, since its log reaches the file in blocks.
+    # An arrow key in the offset field, heard before the screen reader's
+    # press below opens a box, as its user would hear it; what Orca says of
+    # it is checked at the end.
     offset = find(lambda node: node.name == "Offset" and node.getRole() == pyatspi.ROLE_SPIN_BUTTON)
     offset.queryComponent().grabFocus()
     find(lambda node: node.name == "Offset" and pyatspi.STATE_FOCUSED in node.getState().getStates())
     Atspi.generate_keyboard_event(0xff52, None, Atspi.KeySynthType.SYM)  # Up
+    wait_spoken(log, "Offset 1 ", 10)
     data = os.path.join(folder, "data.bin")
     key = os.path.join(folder, "key.bin")
     with open(key, "wb") as out:
