@@ -64,6 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // field gets another name, so the trip through the field is checked for
     // UTF-8 names only.
     if (g_utf8_validate(path.c_str(), -1, nullptr))
-        FUZZ_CHECK(platform::ToNarrow(platform::FromNarrow(path)) == path);
+        FUZZ_CHECK(ui::ToNarrow(ui::FromNarrow(path)) == path);
     return 0;
 }

@@ -20,7 +20,7 @@ bool CVeltraneApp::OnInit()
 {
     // No command line, no settings, no log: the toolkit's own option parsing
     // in wxApp::OnInit is left out on purpose.
-    platform::WindowReports reports;
+    ui::WindowReports reports;
     CVeltraneDlg dlg(nullptr);
     SetTopWindow(&dlg);
     dlg.ShowModal();

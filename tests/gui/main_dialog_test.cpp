@@ -417,11 +417,11 @@ TEST_F(DuringAPass, TheWindowRepaintsShowsTheButtonsDisabledAndDropsAClick)
 
         // A real click on Browse, through the display server.
         const wxPoint at = Item(dlg, IDC_BROWSE_FILE)->GetScreenRect().GetPosition() + wxPoint(8, 8);
-        const unsigned long before = platform::DroppedPresses();
+        const unsigned long before = ui::DroppedPresses();
         ASSERT_EQ(0, std::system(("timeout 10 xdotool mousemove --sync " + std::to_string(at.x) + " " +
                                   std::to_string(at.y) + " click 1")
                                      .c_str()));
-        EXPECT_TRUE(PumpUntil([&] { return platform::DroppedPresses() >= before + 2; })) << "the click never arrived";
+        EXPECT_TRUE(PumpUntil([&] { return ui::DroppedPresses() >= before + 2; })) << "the click never arrived";
     });
     guitest::Flush();
     EXPECT_EQ(0, chooser.runs) << "a click given during the pass was acted on after it";

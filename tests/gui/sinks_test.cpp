@@ -41,7 +41,7 @@ using MessageBoxes = WithMainWindow;
 
 TEST_F(MessageBoxes, AWarningBelongsToTheActiveWindowAndHasOnlyOk)
 {
-    platform::WindowReports reports;
+    ui::WindowReports reports;
     SeenBox seen;
     wxTEST_DIALOG(reports.ShowBox({"Cannot find /tmp/x.", "Encrypt file error."}), ExpectBox(seen));
     ASSERT_TRUE(seen.shown);
@@ -54,7 +54,7 @@ TEST_F(MessageBoxes, AWarningBelongsToTheActiveWindowAndHasOnlyOk)
 
 TEST_F(MessageBoxes, AnErrorWithoutOwnerStandsAlone)
 {
-    platform::WindowReports reports;
+    ui::WindowReports reports;
     SeenBox seen;
     wxTEST_DIALOG(
         reports.ShowBox({"Common Dialog Error: 65535", "WARNING", ui::NoticeIcon::Error, ui::NoticeOwner::None}),
@@ -67,7 +67,7 @@ TEST_F(MessageBoxes, AnErrorWithoutOwnerStandsAlone)
 
 TEST_F(MessageBoxes, LineBreaksAndNonAsciiPathsShowAsWritten)
 {
-    platform::WindowReports reports;
+    ui::WindowReports reports;
     SeenBox seen;
     wxTEST_DIALOG(reports.ShowBox({"one\r\ntwo /tmp/\xC3\xA9t\xC3\xA9.txt", "c"}), ExpectBox(seen));
     EXPECT_EQ(wxString::FromUTF8("one\ntwo /tmp/\xC3\xA9t\xC3\xA9.txt"), seen.message);
@@ -126,7 +126,7 @@ TEST_F(MessageBoxes, ALongPathBreaksIntoLinesInsideABoxNarrowerThanTheScreen)
             EXPECT_GT(height, 2 * label->GetCharHeight()) << "the path is on one line";
         }
     });
-    platform::WindowReports reports;
+    ui::WindowReports reports;
     reports.ShowBox({"Cannot find " + path + ".", "Encrypt file error."});
     EXPECT_EQ(1, boxes);
 }
@@ -147,7 +147,7 @@ bool DisplayShowsTitle(const std::string& title)
 
 TEST_F(TitleLine, ReachesTheDisplayWithoutTheEventLoop)
 {
-    platform::WindowReports reports;
+    ui::WindowReports reports;
     const std::string title = "Working file title-probe.bin 41% done.";
     ASSERT_FALSE(DisplayShowsTitle(title));
     reports.ShowTitle(title, -1);
@@ -169,7 +169,7 @@ TEST_F(WorkBesideTheWindow, NoticesAndTitlesComeOnTheWindowThreadInOrder)
     ui::PassRunner runner;
     platform::Progress progress;
     progress.fileName = "f";
-    const int result = platform::RunWhileWindowLives(
+    const int result = ui::RunWhileWindowLives(
         frame, runner,
         [&] {
             EXPECT_FALSE(wxIsMainThread());
@@ -195,12 +195,12 @@ TEST_F(WorkBesideTheWindow, NoticesAndTitlesComeOnTheWindowThreadInOrder)
 TEST(Narrow, PathsSurviveTheTripThroughTheToolkit)
 {
     const std::string path = "/tmp/d\xC3\xA9j\xC3\xA0 vu/\xE2\x82\xAC \xF0\x9F\x94\x91.bin";
-    EXPECT_EQ(path, platform::ToNarrow(platform::FromNarrow(path)));
+    EXPECT_EQ(path, ui::ToNarrow(ui::FromNarrow(path)));
     // Bytes that are no valid name text still show, one character each.
-    EXPECT_EQ(4u, platform::FromNarrow("a\xFF\xFE"
-                                       "b")
+    EXPECT_EQ(4u, ui::FromNarrow("a\xFF\xFE"
+                                 "b")
                       .length());
-    EXPECT_EQ("", platform::ToNarrow(wxString()));
+    EXPECT_EQ("", ui::ToNarrow(wxString()));
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ TEST(NoticeBox, ALongPathIsShownWholeInABoxThatFitsTheScreen)
     ASSERT_EQ(403u, characters(path));
     const std::string text = "Cannot find " + path + ".";
 
-    platform::Win32Reports reports;
+    ui::Win32Reports reports;
     RECT box{};
     std::wstring shown;
     bool found = false;
@@ -82,7 +82,7 @@ TEST(NoticeBox, ALongPathIsShownWholeInABoxThatFitsTheScreen)
 TEST(NoticeBox, WordsThatFitAreLeftAsTheyAre)
 {
     const std::wstring sentence = L"Cannot find C:\\data\\report.bin.\r\nTry again.";
-    EXPECT_EQ(sentence, platform::BreakLongWords(sentence, nullptr, 400));
+    EXPECT_EQ(sentence, ui::BreakLongWords(sentence, nullptr, 400));
 }
 
 }  // namespace

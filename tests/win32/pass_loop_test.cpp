@@ -46,7 +46,7 @@ TEST(PassLoop, DropsInputStopsOnEscapeAndShowsNoticesOnTheWindowThread)
     int result = 0;
     {
         ui::PassRunner runner;
-        result = platform::RunWhileWindowLives(
+        result = ui::RunWhileWindowLives(
             window, runner,
             [&] {
                 PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, 0);

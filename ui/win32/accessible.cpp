@@ -5,7 +5,7 @@
 
 #include <new>
 
-namespace platform {
+namespace ui {
 
 namespace {
 
@@ -181,4 +181,4 @@ bool SetAccessibleName(HWND control, const std::wstring& name)
     return true;
 }
 
-}  // namespace platform
+}  // namespace ui

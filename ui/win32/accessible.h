@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace platform {
+namespace ui {
 
 // Gives `control` the name a screen reader reads for it, in place of the one
 // Windows would take from the static text before it in the control order:
@@ -14,4 +14,4 @@ namespace platform {
 // object is the system's own. False when the control can't be annotated.
 bool SetAccessibleName(HWND control, const std::wstring& name);
 
-}  // namespace platform
+}  // namespace ui

@@ -4,7 +4,7 @@
 #include <windows.h>
 #endif
 
-namespace platform {
+namespace ui {
 
 namespace {
 
@@ -148,4 +148,4 @@ std::vector<std::uint16_t> ComposeDialogTemplate(const res::DialogLayout& layout
     return t;
 }
 
-}  // namespace platform
+}  // namespace ui

@@ -1,6 +1,6 @@
 // The in-memory dialog template (DLGTEMPLATEEX) for a layout table. Kept
 // free of the Windows headers so that the same code is built and checked on
-// Linux too; platform::BuildDialogTemplate is its Windows face.
+// Linux too; ui::BuildDialogTemplate is its Windows face.
 #pragma once
 
 #include "res/layout.h"
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace ui {
 
 constexpr int kDialogPointSize = 8;
 
@@ -25,4 +25,4 @@ constexpr char16_t kShellDialogFace[] = u"MS Shell Dlg";
 std::vector<std::uint16_t> ComposeDialogTemplate(const res::DialogLayout& layout, bool main, int iconId,
                                                  std::u16string (*widen)(const std::string& utf8));
 
-}  // namespace platform
+}  // namespace ui

@@ -63,7 +63,7 @@ std::vector<std::string> DroppedNames(HDROP drop)
 
 INT_PTR CAboutDlg::DoModal()
 {
-    const std::vector<WORD> dialog = platform::BuildDialogTemplate(res::AboutDialogLayout(), false, IDR_MAINFRAME);
+    const std::vector<WORD> dialog = ui::BuildDialogTemplate(res::AboutDialogLayout(), false, IDR_MAINFRAME);
     return DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()), m_owner, DialogProc,
                                    0);
 }
@@ -128,7 +128,7 @@ CVeltraneDlg::CVeltraneDlg(HWND parent)
 
 INT_PTR CVeltraneDlg::DoModal()
 {
-    const std::vector<WORD> dialog = platform::BuildDialogTemplate(res::MainDialogLayout(), true, IDR_MAINFRAME);
+    const std::vector<WORD> dialog = ui::BuildDialogTemplate(res::MainDialogLayout(), true, IDR_MAINFRAME);
     return DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()), m_parent, DialogProc,
                                    reinterpret_cast<LPARAM>(this));
 }
@@ -174,7 +174,7 @@ BOOL CVeltraneDlg::OnInitDialog(WPARAM, LPARAM)
     // browses for, as on the other toolkit.
     const res::SpokenNames spoken = res::MainDialogSpokenNames();
     for (std::size_t i = 0; i < spoken.count; ++i)
-        platform::SetAccessibleName(GetDlgItem(hwnd, spoken.names[i].id), platform::Widen(spoken.names[i].name));
+        ui::SetAccessibleName(GetDlgItem(hwnd, spoken.names[i].id), platform::Widen(spoken.names[i].name));
     AddPathTips();
     // A file dropped from a file manager onto either path field fills it,
     // as on the other toolkit.
@@ -271,7 +271,7 @@ void CVeltraneDlg::AddPathTips()
     if (!m_pathTips)
         return;
     // A width of its own, so that the tip breaks its lines where told.
-    SendMessageW(m_pathTips, TTM_SETMAXTIPWIDTH, 0, platform::LongestLine(hwnd));
+    SendMessageW(m_pathTips, TTM_SETMAXTIPWIDTH, 0, ui::LongestLine(hwnd));
     for (int id : kPathFields) {
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof tool;
@@ -291,7 +291,7 @@ BOOL CVeltraneDlg::OnChangePath(WPARAM wParam, LPARAM lParam)
         return TRUE;
     const std::string path = m_ops.ItemText(LOWORD(wParam));
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(m_pathTips, WM_GETFONT, 0, 0));
-    std::wstring shown = platform::BreakLongWords(platform::Widen(path), font, platform::LongestLine(m_ops.hwnd));
+    std::wstring shown = ui::BreakLongWords(platform::Widen(path), font, ui::LongestLine(m_ops.hwnd));
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.hwnd = m_ops.hwnd;

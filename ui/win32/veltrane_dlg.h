@@ -25,12 +25,12 @@ public:
     HICON m_hIcon;
 
 private:
-    class Ops : public platform::Win32DialogOps {
+    class Ops : public ui::Win32DialogOps {
     public:
         void RunAboutBox() override;
     };
     // Before the operations, whose pass runner carries reports to it.
-    platform::Win32Reports m_reports;
+    ui::Win32Reports m_reports;
     Ops m_ops;
     HWND m_parent;
     // The whole path of each path field, where the field shows its end.

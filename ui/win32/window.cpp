@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <atomic>
 
-namespace platform {
+namespace ui {
 
 // ---- Dialog templates ------------------------------------------------------
 
@@ -18,7 +18,7 @@ namespace {
 
 std::u16string WidenToUtf16(const std::string& utf8)
 {
-    const std::wstring wide = Widen(utf8);
+    const std::wstring wide = platform::Widen(utf8);
     return std::u16string(wide.begin(), wide.end());
 }
 
@@ -52,7 +52,7 @@ res::DialogLayout FitTexts(const res::DialogLayout& layout, std::vector<res::Con
         const bool checkBox = c.kind == res::ControlKind::CheckBox;
         if (c.text && (checkBox || (c.kind == res::ControlKind::StaticText && !(c.style & res::kWrap)))) {
             RECT text{};
-            DrawTextW(dc, Widen(c.text).c_str(), -1, &text,
+            DrawTextW(dc, platform::Widen(c.text).c_str(), -1, &text,
                       DT_CALCRECT | DT_EXPANDTABS | (c.style & res::kNoPrefix ? DT_NOPREFIX : 0));
             // A check box's text begins past the box and a gap.
             const LONG pixels = text.right + (checkBox ? GetSystemMetrics(SM_CXMENUCHECK) + letter : 0);
@@ -172,10 +172,11 @@ void Win32Reports::ShowBox(const ui::NoticeWords& words)
     HFONT font = nullptr;
     if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
         font = CreateFontIndirectW(&metrics.lfMessageFont);
-    const std::wstring shown = BreakLongWords(Widen(words.text), font, LongestLine(parent ? parent : mainWindow));
+    const std::wstring shown =
+        BreakLongWords(platform::Widen(words.text), font, LongestLine(parent ? parent : mainWindow));
     if (font)
         DeleteObject(font);
-    MessageBoxW(parent, shown.c_str(), Widen(words.caption).c_str(),
+    MessageBoxW(parent, shown.c_str(), platform::Widen(words.caption).c_str(),
                 MB_OK | (words.icon == ui::NoticeIcon::Error ? MB_ICONERROR : MB_ICONWARNING));
 }
 
@@ -183,7 +184,7 @@ void Win32Reports::ShowTitle(const std::string& text, int /*percent*/)
 {
     // SetWindowText redraws the caption at once, without the message loop.
     if (mainWindow)
-        SetWindowTextW(mainWindow, Widen(text).c_str());
+        SetWindowTextW(mainWindow, platform::Widen(text).c_str());
 }
 
 // ---- The pass beside the window --------------------------------------------
@@ -296,13 +297,13 @@ std::string Win32DialogOps::ItemText(int id) const
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     const int got = GetWindowTextW(item, &text[0], length + 1);
     text.resize(static_cast<size_t>(got > 0 ? got : 0));
-    return Narrow(text);
+    return platform::Narrow(text);
 }
 
 void Win32DialogOps::SetItemText(int id, const std::string& text)
 {
     // Raises EN_CHANGE, which the offset field relies on.
-    SetDlgItemTextW(hwnd, id, Widen(text).c_str());
+    SetDlgItemTextW(hwnd, id, platform::Widen(text).c_str());
 }
 
 void Win32DialogOps::EnableItem(int id, bool enable)
@@ -311,7 +312,7 @@ void Win32DialogOps::EnableItem(int id, bool enable)
         EnableWindow(item, enable ? TRUE : FALSE);
 }
 
-void Win32DialogOps::SetWindowTitle(const std::string& text) { SetWindowTextW(hwnd, Widen(text).c_str()); }
+void Win32DialogOps::SetWindowTitle(const std::string& text) { SetWindowTextW(hwnd, platform::Widen(text).c_str()); }
 
 int Win32DialogOps::ChooseFile(std::string& path)
 {
@@ -326,15 +327,15 @@ int Win32DialogOps::ChooseFile(std::string& path)
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
     if (GetOpenFileNameW(&ofn)) {
-        path = Narrow(buffer.c_str());
+        path = platform::Narrow(buffer.c_str());
         return 1;
     }
     const DWORD error = CommDlgExtendedError();
     if (error != 0) {
-        Notice notice;
-        notice.kind = NoticeKind::FileDialogFailed;
+        platform::Notice notice;
+        notice.kind = platform::NoticeKind::FileDialogFailed;
         notice.systemError = static_cast<int>(error);
-        Report(notice);
+        platform::Report(notice);
     }
     return 0;
 }
@@ -367,4 +368,4 @@ void Win32DialogOps::RestoreFocus()
     m_focused = nullptr;
 }
 
-}  // namespace platform
+}  // namespace ui

@@ -1,6 +1,6 @@
-// The window side of the platform layer on USER32 and comdlg32: dialogs
-// built from the layout tables, notices as message boxes, the pass beside a
-// live window, and the window operations the dialog handlers use.
+// The windows on USER32 and comdlg32: dialogs built from the layout tables,
+// notices as message boxes, the pass beside a live window, and the window
+// operations the dialog handlers use.
 #pragma once
 
 #include "ui/pass_runner.h"
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace ui {
 
 // An in-memory DLGTEMPLATEEX for `layout`, in the system's dialog face;
 // `main` gives the main window's styles (visible, centred, minimise box, own
@@ -45,8 +45,8 @@ int LongestLine(HWND window);
 // report sink for the object's lifetime.
 class Win32Reports : public ui::ReportView {
 public:
-    Win32Reports() : m_previous(SetReportSink(this)) {}
-    ~Win32Reports() override { SetReportSink(m_previous); }
+    Win32Reports() : m_previous(platform::SetReportSink(this)) {}
+    ~Win32Reports() override { platform::SetReportSink(m_previous); }
     Win32Reports(const Win32Reports&) = delete;
     Win32Reports& operator=(const Win32Reports&) = delete;
     void ShowBox(const ui::NoticeWords& words) override;
@@ -54,7 +54,7 @@ public:
     HWND mainWindow = nullptr;
 
 private:
-    ReportSink* m_previous;
+    platform::ReportSink* m_previous;
 };
 
 // The operations on a dialog's items, found by their identifiers; the About
@@ -82,4 +82,4 @@ private:
     HWND m_focused = nullptr;
 };
 
-}  // namespace platform
+}  // namespace ui

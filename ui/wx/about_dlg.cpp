@@ -26,6 +26,6 @@ CAboutDlg::CAboutDlg()
             texts += label->GetLabelText();
         }
     }
-    platform::ExposeAsDialog(this, texts);
+    ui::ExposeAsDialog(this, texts);
     CentreOnScreen();
 }

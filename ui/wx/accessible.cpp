@@ -5,7 +5,7 @@
 
 #include <gtk/gtk.h>
 
-namespace platform {
+namespace ui {
 
 namespace {
 
@@ -244,4 +244,4 @@ void SizeIndicatorWithText(wxWindow* checkBox)
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
-}  // namespace platform
+}  // namespace ui

@@ -6,7 +6,7 @@
 
 class wxWindow;
 
-namespace platform {
+namespace ui {
 
 // The name announced for the control, and optionally a longer description.
 void SetAccessibleName(wxWindow* control, const wxString& name, const wxString& description = wxString());
@@ -50,4 +50,4 @@ void StartPassProgress(wxWindow* window);
 void SetPassProgress(wxWindow* window, int percent, const wxString& title);
 void EndPassProgress(wxWindow* window);
 
-}  // namespace platform
+}  // namespace ui

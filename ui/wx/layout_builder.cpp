@@ -212,7 +212,7 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, bool ste
         return nullptr;  // part of the spin control
     case ControlKind::CheckBox: {
         auto* check = new wxCheckBox(dialog, id, text);
-        platform::SizeIndicatorWithText(check);
+        ui::SizeIndicatorWithText(check);
         check->InvalidateBestSize();
         return check;
     }

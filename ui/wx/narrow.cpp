@@ -2,7 +2,7 @@
 
 #include <wx/strconv.h>
 
-namespace platform {
+namespace ui {
 
 std::string ToNarrow(const wxString& text)
 {
@@ -25,4 +25,4 @@ wxString FromNarrow(const std::string& text)
     return converted;
 }
 
-}  // namespace platform
+}  // namespace ui

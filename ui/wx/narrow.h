@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace platform {
+namespace ui {
 
 // A text the file-name encoding can't hold (never the case with UTF-8 names)
 // falls back to UTF-8, so that no path silently turns into an empty one.
@@ -16,4 +16,4 @@ std::string ToNarrow(const wxString& text);
 // per byte rather than dropped, so that a message never loses its path.
 wxString FromNarrow(const std::string& text);
 
-}  // namespace platform
+}  // namespace ui

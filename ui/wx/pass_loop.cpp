@@ -15,7 +15,7 @@
 #include <atomic>
 #include <vector>
 
-namespace platform {
+namespace ui {
 
 namespace {
 
@@ -183,4 +183,4 @@ int RunWhileWindowLives(wxTopLevelWindow* window, ui::PassRunner& runner, const 
     return runner.Run(pump, work, notStarted);
 }
 
-}  // namespace platform
+}  // namespace ui

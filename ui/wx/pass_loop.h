@@ -9,7 +9,7 @@ namespace ui {
 class PassRunner;
 }
 
-namespace platform {
+namespace ui {
 
 // Runs `work` through `runner` on a thread of its own and returns its
 // result, while the calling thread, the window thread, keeps `window` alive:
@@ -29,4 +29,4 @@ int RunWhileWindowLives(wxTopLevelWindow* window, ui::PassRunner& runner, const 
 // tests use it to know that the input they sent has arrived.
 unsigned long DroppedPresses();
 
-}  // namespace platform
+}  // namespace ui

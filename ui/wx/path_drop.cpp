@@ -40,7 +40,7 @@ wxDragResult PathDropTarget::OnData(wxCoord WXUNUSED(x), wxCoord WXUNUSED(y), wx
     }
     const std::optional<platform::Notice> refusal = DropRefusal(items);
     if (!refusal) {
-        ShowPath(m_field, platform::FromNarrow(uris.front().path));
+        ShowPath(m_field, ui::FromNarrow(uris.front().path));
         return def;
     }
     // Once the drop has ended: the drag source waits for the answer, and a

@@ -8,7 +8,7 @@
 #include <gdk/gdkx.h>
 #endif
 
-namespace platform {
+namespace ui {
 
 namespace {
 
@@ -75,4 +75,4 @@ PresentOnShow::~PresentOnShow()
         gtk_window_set_urgency_hint(GTK_WINDOW(m_urgent->GetHandle()), FALSE);
 }
 
-}  // namespace platform
+}  // namespace ui

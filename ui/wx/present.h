@@ -4,7 +4,7 @@
 
 class wxTopLevelWindow;
 
-namespace platform {
+namespace ui {
 
 // Once `box` appears it is raised and given the keyboard, even when another
 // program's window was active when it opened: a window manager that guards
@@ -25,4 +25,4 @@ private:
     wxTopLevelWindow* m_urgent = nullptr;
 };
 
-}  // namespace platform
+}  // namespace ui

@@ -16,7 +16,7 @@
 #include <algorithm>
 #include <memory>
 
-namespace platform {
+namespace ui {
 
 namespace {
 
@@ -125,4 +125,4 @@ void WindowReports::ShowTitle(const std::string& text, int percent)
     window->Update();
 }
 
-}  // namespace platform
+}  // namespace ui

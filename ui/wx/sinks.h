@@ -3,7 +3,7 @@
 
 #include "ui/texts.h"
 
-namespace platform {
+namespace ui {
 
 // Each notice is a modal message box with the OK button alone: the warning
 // icon or the error icon, owned by the active window (which it blocks) or by
@@ -13,8 +13,8 @@ namespace platform {
 // report sink for the object's lifetime.
 class WindowReports : public ui::ReportView {
 public:
-    WindowReports() : m_previous(SetReportSink(this)) {}
-    ~WindowReports() override { SetReportSink(m_previous); }
+    WindowReports() : m_previous(platform::SetReportSink(this)) {}
+    ~WindowReports() override { platform::SetReportSink(m_previous); }
     WindowReports(const WindowReports&) = delete;
     WindowReports& operator=(const WindowReports&) = delete;
 
@@ -22,7 +22,7 @@ public:
     void ShowTitle(const std::string& text, int percent) override;
 
 private:
-    ReportSink* m_previous;
+    platform::ReportSink* m_previous;
 };
 
-}  // namespace platform
+}  // namespace ui

@@ -60,13 +60,13 @@ int CVeltraneDlgOps::ChooseFile(std::string& path)
     path.clear();
     if (!BrowseForFile(wxGetActiveWindow(), m_chosen, false))
         return 0;
-    path = platform::ToNarrow(m_chosen);
+    path = ui::ToNarrow(m_chosen);
     return 1;
 }
 
 void CVeltraneDlgOps::ShowPath(int id, const std::string& path)
 {
-    const wxString shown = platform::ToNarrow(m_chosen) == path ? m_chosen : platform::FromNarrow(path);
+    const wxString shown = ui::ToNarrow(m_chosen) == path ? m_chosen : ui::FromNarrow(path);
     ::ShowPath(wxDynamicCast(m_dialog.FindWindow(id), wxTextCtrl), shown);
 }
 
@@ -137,19 +137,19 @@ void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& co
     for (std::size_t i = 0; i < names.count; ++i) {
         const res::SpokenName& spoken = names.names[i];
         wxWindow* control = FindWindow(spoken.id);
-        platform::SetAccessibleName(control, wxString::FromUTF8(spoken.name));
+        ui::SetAccessibleName(control, wxString::FromUTF8(spoken.name));
         if (spoken.label)
-            platform::RelateLabel(labelled(spoken.label), control);
+            ui::RelateLabel(labelled(spoken.label), control);
     }
     for (const PlacedControl& control : controls) {
         if (control.layout->kind == res::ControlKind::StaticIcon)
-            platform::SetAccessibleName(control.window, "About Veltrane", "A click here or F1 opens the About box.");
+            ui::SetAccessibleName(control.window, "About Veltrane", "A click here or F1 opens the About box.");
     }
     for (const PlacedControl& control : controls) {
         if (wxDynamicCast(control.window, wxButton))
-            platform::PressAfterTheRequest(control.window);
+            ui::PressAfterTheRequest(control.window);
     }
-    platform::AddPassProgress(this);
+    ui::AddPassProgress(this);
 }
 
 void CVeltraneDlg::OpenAboutBox() { OnIconPress(); }

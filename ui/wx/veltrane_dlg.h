@@ -15,7 +15,7 @@ class CVeltraneDlg;
 
 // The window operations the handlers use, with this dialog's file chooser
 // and About box.
-class CVeltraneDlgOps : public platform::WxDialogOps {
+class CVeltraneDlgOps : public ui::WxDialogOps {
 public:
     explicit CVeltraneDlgOps(CVeltraneDlg& dialog);
     int ChooseFile(std::string& path) override;

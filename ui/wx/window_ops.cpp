@@ -7,7 +7,7 @@
 #include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 
-namespace platform {
+namespace ui {
 
 std::string WxDialogOps::ItemText(int id) const
 {
@@ -62,4 +62,4 @@ void WxDialogOps::RestoreFocus()
     m_focused = nullptr;
 }
 
-}  // namespace platform
+}  // namespace ui

@@ -9,7 +9,7 @@
 class wxDialog;
 class wxWindow;
 
-namespace platform {
+namespace ui {
 
 class WxDialogOps : public ui::WindowOps {
 public:
@@ -35,4 +35,4 @@ private:
     wxWindow* m_focused = nullptr;
 };
 
-}  // namespace platform
+}  // namespace ui
