@@ -121,7 +121,8 @@ run: deps-run $(BUILD_DIR)/build.ninja
 bench: build
 	$(BUILD_DIR)/bench/veltrane-bench
 	$(BUILD_DIR)/bench/veltrane-runner-bench
-	$(XVFB) sh -c 'openbox >/dev/null 2>&1 & sleep 1; exec $(BUILD_DIR)/bench/veltrane-window-bench $(BUILD_DIR)/cli/veltrane-cli'
+	xvfb-run -a -s "-screen 0 1600x1200x24 -noreset -nolisten local" sh -c 'openbox --sm-disable >/dev/null 2>&1 & \
+	  exec $(BUILD_DIR)/bench/veltrane-window-bench $(BUILD_DIR)/app/wx/veltrane $(BUILD_DIR)/cli/veltrane-cli'
 	bench/small_files.sh $(BUILD_DIR)/cli/veltrane-cli
 	bench/first_run.sh
 

@@ -395,8 +395,17 @@ struct DuringAPass : MainDialog {
     }
 };
 
+// What the desktop says about the toolkit's animations.
+bool Animated()
+{
+    gboolean animated = FALSE;
+    g_object_get(gtk_settings_get_default(), "gtk-enable-animations", &animated, nullptr);
+    return animated != FALSE;
+}
+
 TEST_F(DuringAPass, TheWindowRepaintsShowsTheButtonsDisabledAndDropsAClick)
 {
+    const bool animated = Animated();
     int paints = 0;
     const auto countPaint = [&](wxPaintEvent& event) {
         ++paints;
@@ -410,6 +419,8 @@ TEST_F(DuringAPass, TheWindowRepaintsShowsTheButtonsDisabledAndDropsAClick)
         }
         // A second request can't start.
         EXPECT_FALSE(Click(dlg, IDC_DECRYPT));
+        // A fading button would redraw the window at every frame.
+        EXPECT_FALSE(Animated());
 
         paints = 0;
         dlg->Refresh();
@@ -430,6 +441,7 @@ TEST_F(DuringAPass, TheWindowRepaintsShowsTheButtonsDisabledAndDropsAClick)
     EXPECT_EQ("Veltrane", dlg->GetTitle());
     EXPECT_TRUE(dlg->IsShown());
     ExpectButtonsEnabled();
+    EXPECT_EQ(animated, Animated());
     // The window outlives the count: a paint while it is destroyed would
     // write to this finished frame.
     dlg->Unbind(wxEVT_PAINT, countPaint);

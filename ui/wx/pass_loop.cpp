@@ -143,6 +143,7 @@ class Guarded {
 public:
     Guarded(wxTopLevelWindow* window, const std::function<void()>& onStop) : m_window(window)
     {
+        PauseAnimations();
         g_guard.window = ToplevelOf(window);
         g_guard.onStop = &onStop;
         if (!window)
@@ -162,11 +163,31 @@ public:
         EndPassProgress(m_window);
         for (wxWindow* child : m_dropped)
             ReportInputDropped(child, false);
+        if (m_animationsPaused)
+            gtk_settings_reset_property(gtk_settings_get_default(), "gtk-enable-animations");
     }
     Guarded(const Guarded&) = delete;
     Guarded& operator=(const Guarded&) = delete;
 
 private:
+    // The buttons the pass has just disabled would fade out over a fifth of
+    // a second, the whole window redrawn at every frame: on two cores that
+    // is taken from the pass itself. They turn grey at once instead; the
+    // desktop's own choice comes back with the pass's end, before they are
+    // enabled again.
+    void PauseAnimations()
+    {
+        GtkSettings* settings = gtk_settings_get_default();
+        gboolean enabled = FALSE;
+        if (settings)
+            g_object_get(settings, "gtk-enable-animations", &enabled, nullptr);
+        if (!enabled)
+            return;
+        g_object_set(settings, "gtk-enable-animations", FALSE, nullptr);
+        m_animationsPaused = true;
+    }
+
+    bool m_animationsPaused = false;
     wxTopLevelWindow* m_window;
     std::vector<wxWindow*> m_dropped;
 };

@@ -85,6 +85,11 @@ CVeltraneDlg::CVeltraneDlg(wxWindow* parent) : CVeltraneDlgLogic(m_ops), m_ops(*
     // its own task-bar entry.
     Create(parent, IDD_VELTRANE_DIALOG, wxString::FromUTF8(layout.caption), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX);
+    // The theme draws the background, as it would anyway with no one erasing
+    // it; the toolkit then skips setting up a drawing context, with the
+    // theme's font and colours looked up afresh, at every repaint (each
+    // progress line repaints).
+    SetBackgroundStyle(wxBG_STYLE_SYSTEM);
     const std::vector<PlacedControl> controls = BuildControls(this, layout);
     for (const PlacedControl& control : controls) {
         // A press anywhere in the icon's frame, edges included, opens the
