@@ -52,13 +52,8 @@ private:
 // Worded as the window words them, each title a slow repaint.
 class SlowTitle : public ui::ReportView {
 public:
-    SlowTitle() : m_previous(platform::SetReportSink(this)) {}
-    ~SlowTitle() override { platform::SetReportSink(m_previous); }
     void ShowBox(const ui::NoticeWords&) override {}
     void ShowTitle(const std::string&, int) override { std::this_thread::sleep_for(kRepaint); }
-
-private:
-    platform::ReportSink* m_previous;
 };
 
 template <typename Pass> double Seconds(Pass pass)

@@ -41,8 +41,14 @@ extern const char kIdleTitle[];
 
 // Where a window shows the reports: each is worded here, once, on the
 // thread that shows it, and handed to the toolkit's box and title.
+// Installed as the process's report sink for the object's lifetime.
 class ReportView : public platform::ReportSink {
 public:
+    ReportView() : m_previous(platform::SetReportSink(this)) {}
+    ~ReportView() override { platform::SetReportSink(m_previous); }
+    ReportView(const ReportView&) = delete;
+    ReportView& operator=(const ReportView&) = delete;
+
     void OnNotice(const platform::Notice& notice) final;
     void OnProgress(const platform::Progress& progress) final;
 
@@ -51,6 +57,9 @@ public:
     // Shows the text at once, even while no events are being processed;
     // `percent` is a pass's progress where the title shows one, else -1.
     virtual void ShowTitle(const std::string& text, int percent) = 0;
+
+private:
+    platform::ReportSink* m_previous;
 };
 
 }  // namespace ui

@@ -75,7 +75,6 @@ Child::Child(const std::function<int()>& body, const ChildOptions& options)
                 _exit(99);
         }
         PipeSink sink(fds[1], options.atProgress);
-        platform::SetReportSink(&sink);
         const int code = body();
         _exit(code);
     }

@@ -12,11 +12,6 @@ namespace testsupport {
 
 class Recorder : public ui::ReportView {
 public:
-    Recorder() : m_previous(platform::SetReportSink(this)) {}
-    ~Recorder() override { platform::SetReportSink(m_previous); }
-    Recorder(const Recorder&) = delete;
-    Recorder& operator=(const Recorder&) = delete;
-
     void ShowBox(const ui::NoticeWords& words) override { notices.push_back(words); }
     void ShowTitle(const std::string& text, int /*percent*/) override
     {
@@ -29,9 +24,6 @@ public:
     std::vector<std::string> titles;
     // Runs at every title change, e.g. to look at the window mid-pass.
     std::function<void(const std::string&)> onTitle;
-
-private:
-    platform::ReportSink* m_previous;
 };
 
 }  // namespace testsupport

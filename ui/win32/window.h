@@ -41,20 +41,12 @@ std::wstring BreakLongWords(const std::wstring& text, HFONT font, int maxWidth);
 // of the monitor `window` is on (the primary one without a window).
 int LongestLine(HWND window);
 
-// Notices as MessageBoxW, titles on the main window; installed as the
-// report sink for the object's lifetime.
-class Win32Reports : public ui::ReportView {
+// Notices as MessageBoxW, titles on the main window.
+class Win32Reports : public ReportView {
 public:
-    Win32Reports() : m_previous(platform::SetReportSink(this)) {}
-    ~Win32Reports() override { platform::SetReportSink(m_previous); }
-    Win32Reports(const Win32Reports&) = delete;
-    Win32Reports& operator=(const Win32Reports&) = delete;
-    void ShowBox(const ui::NoticeWords& words) override;
+    void ShowBox(const NoticeWords& words) override;
     void ShowTitle(const std::string& text, int percent) override;
     HWND mainWindow = nullptr;
-
-private:
-    platform::ReportSink* m_previous;
 };
 
 // The operations on a dialog's items, found by their identifiers; the About

@@ -9,20 +9,11 @@ namespace ui {
 // icon or the error icon, owned by the active window (which it blocks) or by
 // no window at all. Titles go to the program's top window and reach the
 // display at once instead of waiting for the event loop, reading no input; a
-// pass's progress goes to the window's progress object too. Installed as the
-// report sink for the object's lifetime.
-class WindowReports : public ui::ReportView {
+// pass's progress goes to the window's progress object too.
+class WindowReports : public ReportView {
 public:
-    WindowReports() : m_previous(platform::SetReportSink(this)) {}
-    ~WindowReports() override { platform::SetReportSink(m_previous); }
-    WindowReports(const WindowReports&) = delete;
-    WindowReports& operator=(const WindowReports&) = delete;
-
-    void ShowBox(const ui::NoticeWords& words) override;
+    void ShowBox(const NoticeWords& words) override;
     void ShowTitle(const std::string& text, int percent) override;
-
-private:
-    platform::ReportSink* m_previous;
 };
 
 }  // namespace ui
