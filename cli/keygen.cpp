@@ -1,10 +1,33 @@
 #include "cli/keygen.h"
 
-#include <limits>
+#include "cli/output.h"
+#include "cli/system.h"
+#include "platform/cancel.h"
+#include "platform/files.h"
 
-// Making the file is the system's business: see posix/keygen.cpp and
-// win32/keygen.cpp.
+#include <future>
+#include <limits>
+#include <memory>
+
+// The steps are the same on every system; what each system does its own way
+// (random bytes, room, permissions) is in posix/system.cpp and
+// win32/system.cpp.
 namespace cli {
+
+namespace {
+
+constexpr size_t kChunk = 4 << 20;
+
+// The folder that holds `path`, as it is measured and named.
+std::string FolderOf(const std::string& path)
+{
+    const std::string folder = platform::FolderOfPath(path);
+    if (folder.empty())
+        return ".";
+    return folder.size() == 1 ? folder : folder.substr(0, folder.size() - 1);
+}
+
+}  // namespace
 
 bool ParseSize(const std::string& text, std::int64_t& bytes)
 {
@@ -34,6 +57,107 @@ bool ParseSize(const std::string& text, std::int64_t& bytes)
         return false;
     bytes = static_cast<std::int64_t>(number << shift);
     return true;
+}
+
+std::int64_t LargestFile(const std::vector<std::string>& files)
+{
+    std::int64_t largest = 1;
+    for (const std::string& file : files) {
+        bool regular = false;
+        const std::int64_t size = FileSize(file, &regular);
+        if (size < 0 || !regular) {
+            const std::string why = size < 0 ? ErrorText(platform::LastSystemError()) : "not a regular file";
+            Say("cannot size the key for " + QuoteName(file) + ": " + why);
+            return -1;
+        }
+        if (size > largest)
+            largest = size;
+    }
+    return largest;
+}
+
+KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
+{
+    // Refused at once when the file system says there isn't room: finding
+    // out by writing would take every free block from whatever runs beside
+    // it, and leave no room for the message either.
+    const std::int64_t free = FreeBytes(FolderOf(path));
+    if (free >= 0 && bytes > free) {
+        Say("cannot make a key of " + std::to_string(bytes) + " bytes in " + QuoteName(FolderOf(path)) +
+            ": there are only " + std::to_string(free) + " bytes free; no key file made");
+        return KeygenResult::Failed;
+    }
+    const auto SayExists = [&] {
+        Say(QuoteName(path) + " already exists; a key file is never written over");
+        return KeygenResult::Failed;
+    };
+    // Without a name (or under a private one) until it is whole and
+    // flushed, so that nothing stopped or killed midway leaves a file at the
+    // key's name that looks like a key.
+    platform::Folder folder;
+    platform::ReplacementFile key;
+    if (!folder.Open(platform::FolderOfPath(path)) || !key.CreateNew(folder, platform::LastNameOf(path)) ||
+        !ProtectKey(key.Descriptor(), false)) {
+        const int error = platform::LastSystemError();
+        if (NameTaken(error))
+            return SayExists();
+        Say("cannot create " + QuoteName(path) + ": " + ErrorText(error));
+        return KeygenResult::Failed;
+    }
+    const auto Fail = [&](const char* what, int error) {
+        Say(std::string(what) + " " + QuoteName(path) + ": " + ErrorText(error) + "; no key file made");
+        return KeygenResult::Failed;
+    };
+
+    // Room for the whole key first, where the file system can say: a disk
+    // too full is then found at once, not after most of the key was
+    // written. The length still grows only as random bytes arrive, so that
+    // a file left by a kill is short (and warned of when used), never
+    // padded with zeros.
+    if (!Reserve(key.Descriptor(), bytes))
+        return Fail("could not write", platform::LastSystemError());
+
+    // The next chunk is drawn on a second thread while this one is written:
+    // drawing and writing take about as long as each other.
+    const auto draw = [](unsigned char* buffer, size_t count) {
+        return DrawRandom(buffer, count) ? 0 : platform::LastSystemError();
+    };
+    const auto chunkAt = [](std::int64_t left) {
+        return left < static_cast<std::int64_t>(kChunk) ? static_cast<size_t>(left) : kChunk;
+    };
+    std::unique_ptr<unsigned char[]> buffers[2] = {std::make_unique<unsigned char[]>(kChunk),
+                                                   std::make_unique<unsigned char[]>(kChunk)};
+    std::int64_t left = bytes;
+    size_t count = chunkAt(left);
+    std::future<int> drawn = std::async(std::launch::async, draw, buffers[0].get(), count);
+    for (int current = 0; left > 0; current ^= 1) {
+        const int error = drawn.get();
+        if (error != 0)
+            return Fail("no random bytes for", error);
+        const size_t ready = count;
+        left -= static_cast<std::int64_t>(ready);
+        if (left > 0) {
+            count = chunkAt(left);
+            drawn = std::async(std::launch::async, draw, buffers[current ^ 1].get(), count);
+        }
+        // Returning waits for the chunk being drawn, before its buffer goes.
+        if (platform::CancelRequested())
+            return KeygenResult::Stopped;
+        if (!key.Write(buffers[current].get(), ready))
+            return Fail("could not write", platform::LastSystemError());
+    }
+    // Flushed before the last look for a stop, so that a stop that comes
+    // while the disk catches up still means no key file.
+    if (!key.Flush())
+        return Fail("could not flush", platform::LastSystemError());
+    if (platform::CancelRequested())
+        return KeygenResult::Stopped;
+    if (!key.Place()) {
+        const int error = platform::LastSystemError();
+        return NameTaken(error) ? SayExists() : Fail("could not flush", error);
+    }
+    ProtectKey(key.Descriptor(), true);
+    return KeygenResult::Made;
 }
 
 }  // namespace cli

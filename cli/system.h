@@ -28,8 +28,9 @@ int StopRequest();
 // longer.
 void Finished();
 
-// The length of the file a path names, -1 when it can't be told.
-std::int64_t FileSize(const std::string& path);
+// The length of the file a path names, -1 (with the system's error) when
+// it can't be told; `regular` says whether it is a regular file.
+std::int64_t FileSize(const std::string& path, bool* regular = nullptr);
 
 bool ErrorIsTerminal();
 // The width of the terminal standard error is on, 80 when it can't be told.
@@ -37,5 +38,25 @@ std::size_t TerminalWidth();
 // Writes UTF-8 text to standard error whole, or drops it when it can't be
 // written (a closed pipe): a pass never stops over its progress line.
 void WriteError(const std::string& text);
+
+// What keygen does each system's way. Those that can fail leave the system's
+// error (platform::LastSystemError()) when they do.
+
+// The words for a system error, the Linux program's where Windows has a
+// match, so that a script reads one message on both.
+std::string ErrorText(int error);
+// Whether the error says that a name is already taken.
+bool NameTaken(int error);
+// Random bytes from the system's generator.
+bool DrawRandom(unsigned char* buffer, std::size_t count);
+// The bytes this user may still take in `folder`, -1 when it can't be told.
+std::int64_t FreeBytes(const std::string& folder);
+// Room for `bytes` in the open file without lengthening it; true where the
+// file system can't say.
+bool Reserve(int fd, std::int64_t bytes);
+// Leaves the key readable by its owner alone: called on the new file before
+// a byte is written (false means no key) and again once it is placed (the
+// key stays whichever way that goes).
+bool ProtectKey(int fd, bool placed);
 
 }  // namespace cli

@@ -234,6 +234,8 @@ public:
     // is found at `name`. False with the system's error: EEXIST
     // (ERROR_FILE_EXISTS) when anything, even a dangling link, is there.
     bool CreateNew(const Folder& folder, const std::string& name);
+    // Flushes what is written so far to disk.
+    bool Flush();
     // Flushes the new file, names it, never over anything that came there
     // meanwhile (EEXIST, ERROR_ALREADY_EXISTS), and flushes the folder; on
     // failure the file goes. It stays open until the object goes.

@@ -1,9 +1,13 @@
 #include "cli/system.h"
 
 #include "platform/cancel.h"
+#include "platform/files.h"
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -47,10 +51,14 @@ int StopRequest() { return g_stopSignal; }
 
 void Finished() {}
 
-std::int64_t FileSize(const std::string& path)
+std::int64_t FileSize(const std::string& path, bool* regular)
 {
     struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 ? status.st_size : -1;
+    if (::stat(path.c_str(), &status) != 0)
+        return -1;
+    if (regular)
+        *regular = S_ISREG(status.st_mode);
+    return status.st_size;
 }
 
 bool ErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
@@ -77,5 +85,40 @@ void WriteError(const std::string& text)
         done += static_cast<size_t>(wrote);
     }
 }
+
+std::string ErrorText(int error) { return platform::SystemErrorText(error); }
+
+bool NameTaken(int error) { return error == EEXIST; }
+
+bool DrawRandom(unsigned char* buffer, std::size_t count)
+{
+    while (count > 0) {
+        const ssize_t got = ::getrandom(buffer, count, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        buffer += got;
+        count -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+std::int64_t FreeBytes(const std::string& folder)
+{
+    struct statvfs room {};
+    if (::statvfs(folder.c_str(), &room) != 0)
+        return -1;
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(room.f_bavail) * room.f_frsize);
+}
+
+bool Reserve(int fd, std::int64_t bytes)
+{
+    return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, bytes) == 0 || errno == EOPNOTSUPP || errno == ENOSYS;
+}
+
+// Exactly owner-read, whatever the umask took away, before the key holds a
+// byte.
+bool ProtectKey(int fd, bool placed) { return placed || ::fchmod(fd, S_IRUSR) == 0; }
 
 }  // namespace cli

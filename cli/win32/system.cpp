@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <bcrypt.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -43,6 +44,8 @@ void RestoreCodePage()
 }
 
 HANDLE ErrorHandle() { return ::GetStdHandle(STD_ERROR_HANDLE); }
+
+HANDLE FileHandle(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
 
 }  // namespace
 
@@ -84,11 +87,13 @@ void Finished()
         ::SetEvent(g_finished);
 }
 
-std::int64_t FileSize(const std::string& path)
+std::int64_t FileSize(const std::string& path, bool* regular)
 {
     WIN32_FILE_ATTRIBUTE_DATA status{};
     if (!::GetFileAttributesExW(platform::SystemPath(path).c_str(), GetFileExInfoStandard, &status))
         return -1;
+    if (regular)
+        *regular = (status.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(status.nFileSizeHigh) << 32) | status.nFileSizeLow);
 }
 
@@ -123,6 +128,65 @@ void WriteError(const std::string& text)
             return;
         at += done;
     }
+}
+
+std::string ErrorText(int error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return "No such file or directory";
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return "Permission denied";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return "No space left on device";
+    default:
+        return "Windows error " + std::to_string(error);
+    }
+}
+
+bool NameTaken(int error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
+bool DrawRandom(unsigned char* buffer, std::size_t count)
+{
+    // Called with at most a chunk of a few MiB, well within a ULONG.
+    if (BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, buffer, static_cast<ULONG>(count), BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+        return true;
+    ::SetLastError(ERROR_GEN_FAILURE);
+    return false;
+}
+
+std::int64_t FreeBytes(const std::string& folder)
+{
+    std::wstring wide = platform::SystemPath(folder);
+    if (!wide.empty() && wide.back() != L'\\')
+        wide += L'\\';
+    ULARGE_INTEGER free{};
+    if (wide.empty() || !::GetDiskFreeSpaceExW(wide.c_str(), &free, nullptr, nullptr))
+        return -1;
+    return static_cast<std::int64_t>(free.QuadPart);
+}
+
+bool Reserve(int fd, std::int64_t bytes)
+{
+    FILE_ALLOCATION_INFO room{};
+    room.AllocationSize.QuadPart = bytes;
+    return ::SetFileInformationByHandle(FileHandle(fd), FileAllocationInfo, &room, sizeof room) ||
+           ::GetLastError() != ERROR_DISK_FULL;
+}
+
+// The read-only mark only once the key is placed: until then the file is
+// marked to go when closed, which Windows refuses a read-only file.
+bool ProtectKey(int fd, bool placed)
+{
+    if (placed) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = FILE_ATTRIBUTE_READONLY;
+        ::SetFileInformationByHandle(FileHandle(fd), FileBasicInfo, &basic, sizeof basic);
+    }
+    return true;
 }
 
 }  // namespace cli

@@ -509,6 +509,8 @@ bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
     return false;
 }
 
+bool ReplacementFile::Flush() { return m_fd >= 0 && Sys().Fsync(m_fd) == 0; }
+
 bool ReplacementFile::Place()
 {
     if (m_fd < 0 || Sys().Fsync(m_fd) != 0 || NameNewFile(m_fd, m_dir, m_private, m_name) != 0)

@@ -315,6 +315,9 @@ void Folder::Close() { m_open = false; }
 bool Folder::Open(const std::string& path)
 {
     Close();
+    // What a path through a file gets told by the system's own calls; a
+    // call below that fails says why it did.
+    ::SetLastError(ERROR_PATH_NOT_FOUND);
     const std::string shown = path.empty() || std::strchr(kPathSeparators, path.back()) ? path : path + "\\";
     const std::wstring wide = SystemPath(shown.empty() ? "." : shown);
     const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(wide.c_str());
@@ -508,8 +511,14 @@ bool ReplacementFile::Write(const void* buffer, size_t count)
     while (count > 0) {
         DWORD put = 0;
         const DWORD ask = static_cast<DWORD>(std::min<size_t>(count, 1u << 30));
-        if (m_fd < 0 || !Sys().Write(HandleOf(m_fd), in, ask, &put) || put == 0)
+        if (m_fd < 0 || !Sys().Write(HandleOf(m_fd), in, ask, &put))
             return false;
+        // A write that takes nothing sets no error; a full disk is what it
+        // means.
+        if (put == 0) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
         in += put;
         count -= put;
     }
@@ -604,6 +613,8 @@ bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
     ::SetLastError(error);
     return false;
 }
+
+bool ReplacementFile::Flush() { return Sys().Flush(HandleOf(m_fd)) != 0; }
 
 bool ReplacementFile::Place()
 {

@@ -141,6 +141,13 @@ TEST_F(CliTest, KeygenAndFoldersWorkWithWindowsCalls)
     EXPECT_EQ(1, again.status);
     EXPECT_EQ("veltrane-cli: " + made + " already exists; a key file is never written over\n", again.err);
     EXPECT_TRUE(bytes == ReadFile(made));
+    // More than the disk has room for is refused before a byte is taken.
+    const Outcome huge = RunCli({"keygen", "-n", "4000T", dir / "huge.key"});
+    EXPECT_EQ(1, huge.status);
+    EXPECT_EQ(0u, huge.err.find("veltrane-cli: cannot make a key of 4398046511104000 bytes in " + dir.Path() +
+                                ": there are only "))
+        << huge.err;
+    EXPECT_FALSE(Exists(dir / "huge.key"));
 
     // -r: every file below a folder in name order, leftovers of a pass skipped.
     testsupport::MakeDirectory(dir / "tree");
