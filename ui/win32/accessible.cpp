@@ -9,10 +9,12 @@ namespace ui {
 
 namespace {
 
-// The system's accessible object for a control, with the name replaced. The
-// annotation service (IAccPropServices) would do the same where it is
-// implemented; answering WM_GETOBJECT with this works wherever Active
-// Accessibility does.
+// The system's accessible object for a control, with the name replaced.
+// Dynamic annotation (IAccPropServices::SetHwndPropStr) would need none of
+// this, but Wine, which the Windows tests run under, only stubs it: Wine 8.0
+// answers SetHwndPropStr and ClearHwndProps with E_NOTIMPL and the controls
+// keep the system's names. Answering WM_GETOBJECT with this works wherever
+// Active Accessibility does.
 class NamedAccessible final : public IAccessible {
 public:
     NamedAccessible(IAccessible* inner, const std::wstring& name) : m_inner(inner), m_name(name) {}
