@@ -64,13 +64,13 @@ LRESULT CALLBACK AfterInit(int code, WPARAM wParam, LPARAM lParam)
 
 TEST(Window, ControlsCarryTheNamesScreenReadersRead)
 {
-    CoInitialize(nullptr);
+    // The dialog itself makes the thread ready for COM, as a reader in
+    // another process needs it to be.
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, AfterInit, nullptr, GetCurrentThreadId());
     ASSERT_TRUE(hook);
     CVeltraneDlg dlg(nullptr);
     dlg.DoModal();
     UnhookWindowsHookEx(hook);
-    CoUninitialize();
     const Read &file = g_file, &key = g_key, &browseFile = g_browseFile, &browseKey = g_browseKey, &encrypt = g_encrypt;
 
     ASSERT_EQ(S_OK, file.found);

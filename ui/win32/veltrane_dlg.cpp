@@ -8,6 +8,7 @@
 #include "platform/win32/text.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -128,9 +129,16 @@ CVeltraneDlg::CVeltraneDlg(HWND parent)
 
 INT_PTR CVeltraneDlg::DoModal()
 {
+    // A screen reader, another process, is handed the controls' accessible
+    // objects through COM, and the Open dialog's shell parts use it too: this
+    // thread is a single-threaded apartment for as long as the dialog lives.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const std::vector<WORD> dialog = ui::BuildDialogTemplate(res::MainDialogLayout(), true, IDR_MAINFRAME);
-    return DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()), m_parent, DialogProc,
-                                   reinterpret_cast<LPARAM>(this));
+    const INT_PTR result = DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()),
+                                                   m_parent, DialogProc, reinterpret_cast<LPARAM>(this));
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return result;
 }
 
 INT_PTR CALLBACK CVeltraneDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
