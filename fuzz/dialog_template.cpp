@@ -44,7 +44,7 @@ std::int16_t Short(std::uint16_t word) { return static_cast<std::int16_t>(word);
 
 void CheckReadsBack(const res::DialogLayout& layout, bool main, int iconId)
 {
-    const std::vector<std::uint16_t> t = platform::ComposeDialogTemplate(layout, main, iconId, Widen);
+    const std::vector<std::uint16_t> t = ui::ComposeDialogTemplate(layout, main, iconId, Widen);
     Reader r{t};
     FUZZ_CHECK(r.Word() == 1 && r.Word() == 0xFFFF && r.Dword() == 0);
     const std::uint32_t exStyle = r.Dword(), style = r.Dword();
@@ -54,8 +54,8 @@ void CheckReadsBack(const res::DialogLayout& layout, bool main, int iconId)
     FUZZ_CHECK(r.Word() == layout.count && r.Word() == 0 && r.Word() == 0);
     FUZZ_CHECK(Short(r.Word()) == layout.width && Short(r.Word()) == layout.height);
     FUZZ_CHECK(r.Word() == 0 && r.Word() == 0 && r.Text() == Widen(layout.caption));
-    FUZZ_CHECK(r.Word() == platform::kDialogPointSize && r.Word() == 400 && r.Word() == 0);
-    FUZZ_CHECK(r.Text() == platform::kShellDialogFace);
+    FUZZ_CHECK(r.Word() == ui::kDialogPointSize && r.Word() == 400 && r.Word() == 0);
+    FUZZ_CHECK(r.Text() == ui::kShellDialogFace);
     for (std::size_t i = 0; i < layout.count; ++i) {
         const res::ControlLayout& c = layout.controls[i];
         if (r.at % 2)
