@@ -11,7 +11,7 @@ namespace cli {
 
 // Given each file to work on: the folder it was found in, held open for as
 // long as the call lasts, and its name there; or no folder and the path, for
-// a name given as it is and where the walk goes by path (Windows).
+// a name given as it is.
 using TakeFile = std::function<void(const platform::Folder* folder, const std::string& name)>;
 
 // Hands each of `names` to `take` in turn; one that is a folder gives way to

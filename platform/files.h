@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -27,7 +28,24 @@ struct FileIdentity {
     std::uint64_t index = 0;
     bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
     bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+    bool operator<(const FileIdentity& other) const
+    {
+        return volume != other.volume ? volume < other.volume : index < other.index;
+    }
 };
+
+// What a name stands for, links not followed: a link (on Windows any
+// reparse point) is one of its own.
+enum class EntryKind { Folder, Link, Regular, Other };
+
+// Whether a name in a folder is a pass's temporary file or its leftover: the
+// ending folded where the system folds names (Windows), and on POSIX systems
+// the private names of files made where none can be made without a name.
+bool IsTemporaryName(const std::string& name);
+
+// Which file a path finally names, links followed, and what it is; false
+// when there is nothing.
+bool PathIdentity(const std::string& path, FileIdentity& identity, EntryKind* kind = nullptr);
 
 // Opens a file for reading to prove that a request can use it. Only regular
 // files pass: a FIFO, a device, a socket or a directory is refused, and the
@@ -102,7 +120,11 @@ public:
     const std::string& Shown() const { return m_shown; }
     // What `name` in this folder is, without following a link there (or,
     // with `followLink`, after following it); false when there is nothing.
-    bool EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity) const;
+    bool EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity,
+                       EntryKind* kind = nullptr) const;
+    // Every name in the folder but "." and "..", in no set order; false, with
+    // the system's error, when it can't be read to the end.
+    bool Names(std::vector<std::string>& names) const;
     int Descriptor() const { return m_fd; }
 
 private:

@@ -5,6 +5,7 @@
 
 #include <acl/libacl.h>
 #include <attr/libattr.h>
+#include <dirent.h>
 #include <sys/acl.h>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -33,6 +34,18 @@ constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 FileIdentity IdentityOf(const struct stat& status)
 {
     return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+// Fills in what a successful stat() found.
+bool Found(const struct stat& status, FileIdentity& identity, EntryKind* kind)
+{
+    identity = IdentityOf(status);
+    if (kind)
+        *kind = S_ISDIR(status.st_mode)   ? EntryKind::Folder
+                : S_ISLNK(status.st_mode) ? EntryKind::Link
+                : S_ISREG(status.st_mode) ? EntryKind::Regular
+                                          : EntryKind::Other;
+    return true;
 }
 
 // Opens for reading without blocking and without becoming a controlling
@@ -161,6 +174,29 @@ bool HeldByRunningPass(const std::string& path)
     return held;
 }
 
+bool IsTemporaryName(const std::string& name)
+{
+    const std::string ending = kTemporaryEnding, start = ".veltrane-";
+    if (name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+        return true;
+    // The private names of PrivateName(), or ".veltrane-PID-N" from earlier
+    // versions.
+    if (name.compare(0, start.size(), start) != 0)
+        return false;
+    const std::string rest = name.substr(start.size());
+    if (rest.size() == 16 && rest.find_first_not_of("0123456789abcdef") == std::string::npos)
+        return true;
+    const size_t dash = rest.find('-');
+    return dash != std::string::npos && dash > 0 && dash + 1 < rest.size() &&
+           rest.find_first_not_of("0123456789-") == std::string::npos && rest.find('-', dash + 1) == std::string::npos;
+}
+
+bool PathIdentity(const std::string& path, FileIdentity& identity, EntryKind* kind)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && Found(status, identity, kind);
+}
+
 bool SameFile(const std::string& a, const std::string& b)
 {
     struct stat sa {};
@@ -272,13 +308,33 @@ bool Folder::OpenWithin(const Folder& parent, const std::string& name)
 
 bool Folder::IsOpen() const { return m_open; }
 
-bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity) const
+bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity, EntryKind* kind) const
 {
     struct stat status {};
-    if (!m_open || ::fstatat(m_fd, name.c_str(), &status, followLink ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+    return m_open && ::fstatat(m_fd, name.c_str(), &status, followLink ? 0 : AT_SYMLINK_NOFOLLOW) == 0 &&
+           Found(status, identity, kind);
+}
+
+bool Folder::Names(std::vector<std::string>& names) const
+{
+    const int fd = ::fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0)
+            ::close(fd);
         return false;
-    identity = IdentityOf(status);
-    return true;
+    }
+    errno = 0;
+    // Each stream is read by this thread alone, which is all readdir needs.
+    while (const dirent* entry = ::readdir(dir)) {  // NOLINT(concurrency-mt-unsafe)
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+        errno = 0;
+    }
+    const int error = errno;
+    ::closedir(dir);
+    errno = error;
+    return error == 0;
 }
 
 InputFile::~InputFile() { Close(); }

@@ -77,9 +77,9 @@ HANDLE OpenRegularForReading(const std::string& path, DWORD share, DWORD flags,
     return handle;
 }
 
-// Identity of what a path names, without opening its contents and without
-// getting in anyone's way; `followLinks` false looks at a link itself.
-bool IdentityOfPath(const std::string& path, bool followLinks, FileIdentity& identity)
+// Identity and kind of what a path names, without opening its contents and
+// without getting in anyone's way; `followLinks` false looks at a link itself.
+bool IdentityOfPath(const std::string& path, bool followLinks, FileIdentity& identity, EntryKind* kind = nullptr)
 {
     const std::wstring wide = SystemPath(path);
     if (wide.empty())
@@ -95,6 +95,12 @@ bool IdentityOfPath(const std::string& path, bool followLinks, FileIdentity& ide
     ::CloseHandle(handle);
     if (known)
         identity = IdentityOf(info);
+    const DWORD attributes = info.dwFileAttributes;
+    if (known && kind)
+        *kind = attributes & FILE_ATTRIBUTE_REPARSE_POINT ? EntryKind::Link
+                : attributes & FILE_ATTRIBUTE_DIRECTORY   ? EntryKind::Folder
+                : attributes & FILE_ATTRIBUTE_DEVICE      ? EntryKind::Other
+                                                          : EntryKind::Regular;
     return known;
 }
 
@@ -248,6 +254,20 @@ bool HeldByRunningPass(const std::string& path)
     return ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
+bool IsTemporaryName(const std::string& name)
+{
+    // Windows folds names, so "OLD.1Ê9" is as much a leftover as "old.1ê9".
+    const std::wstring wide = Widen(name), ending = Widen(kTemporaryEnding);
+    const int length = static_cast<int>(ending.size());
+    return wide.size() >= ending.size() && ::CompareStringOrdinal(wide.c_str() + (wide.size() - ending.size()), length,
+                                                                  ending.c_str(), length, TRUE) == CSTR_EQUAL;
+}
+
+bool PathIdentity(const std::string& path, FileIdentity& identity, EntryKind* kind)
+{
+    return IdentityOfPath(path, true, identity, kind);
+}
+
 bool SameFile(const std::string& a, const std::string& b)
 {
     FileIdentity first, second;
@@ -344,9 +364,29 @@ bool Folder::OpenWithin(const Folder& parent, const std::string& name)
 
 bool Folder::IsOpen() const { return m_open; }
 
-bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity) const
+bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity, EntryKind* kind) const
 {
-    return m_open && IdentityOfPath(m_shown + name, followLink, identity);
+    return m_open && IdentityOfPath(m_shown + name, followLink, identity, kind);
+}
+
+bool Folder::Names(std::vector<std::string>& names) const
+{
+    std::wstring pattern = SystemPath(m_shown.empty() ? "." : m_shown);
+    if (!pattern.empty() && pattern.back() != L'\\')
+        pattern += L'\\';
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW((pattern + L'*').c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(Narrow(name));
+    } while (::FindNextFileW(search, &found));
+    const DWORD error = ::GetLastError();
+    ::FindClose(search);
+    ::SetLastError(error);
+    return error == ERROR_NO_MORE_FILES;
 }
 
 namespace {

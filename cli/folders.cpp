@@ -1,0 +1,132 @@
+#include "cli/folders.h"
+
+#include "cli/output.h"
+#include "platform/cancel.h"
+#include "platform/files.h"
+
+#include <algorithm>
+#include <set>
+
+namespace cli {
+
+namespace {
+
+class Walk {
+public:
+    Walk(const std::string& keyPath, bool quiet, const TakeFile& take) : m_quiet(quiet), m_take(take)
+    {
+        platform::PathIdentity(keyPath, m_key);
+    }
+
+    // A folder named on the command line, where a link is taken at its word.
+    void Named(const std::string& path)
+    {
+        platform::Folder folder;
+        if (folder.Open(path))
+            Folder(folder, path);
+        else
+            CannotRead(path);
+    }
+
+    bool failed = false;
+
+private:
+    void Folder(const platform::Folder& folder, const std::string& path)
+    {
+        if (!m_folders.insert(folder.Identity()).second) {
+            Skip("reached a second way", path);
+            return;
+        }
+        // All names before any file is handed over: the passes add and
+        // replace names in this folder as they go.
+        std::vector<std::string> names;
+        if (!folder.Names(names)) {
+            CannotRead(path);
+            return;
+        }
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names)
+            Entry(folder, name, folder.Shown() + name);
+    }
+
+    void Entry(const platform::Folder& folder, const std::string& name, const std::string& path)
+    {
+        platform::FileIdentity identity;
+        platform::EntryKind kind{};
+        if (!folder.EntryIdentity(name, false, identity, &kind)) {
+            Say("cannot read " + QuoteName(path) + ": " + platform::SystemErrorText(platform::LastSystemError()));
+            failed = true;
+            return;
+        }
+        if (kind == platform::EntryKind::Folder) {
+            // Opened from the folder just read, so a folder swapped for a
+            // link meanwhile is not followed.
+            platform::Folder sub;
+            if (sub.OpenWithin(folder, name)) {
+                Folder(sub, path);
+                return;
+            }
+            const int error = platform::LastSystemError();
+            if (folder.EntryIdentity(name, false, identity, &kind) && kind != platform::EntryKind::Folder)
+                Skip("changed while the folder was read", path);
+            else
+                CannotRead(path, error);
+        } else if (kind == platform::EntryKind::Link) {
+            Skip("a symbolic link", path);
+        } else if (kind != platform::EntryKind::Regular) {
+            Skip("not a regular file", path);
+        } else if (identity == m_key) {
+            Skip("the key file", path);
+        } else if (platform::IsTemporaryName(name)) {
+            Skip("a temporary file", path);
+        } else if (!m_files.insert(identity).second) {
+            Skip("reached a second way", path);
+        } else {
+            m_take(&folder, name);
+        }
+    }
+
+    void CannotRead(const std::string& path, int error = platform::LastSystemError())
+    {
+#ifdef _WIN32
+        // The Windows walk has always named the folder alone.
+        (void)error;
+        Say("cannot read folder " + QuoteName(path));
+#else
+        Say("cannot read folder " + QuoteName(path) + ": " + platform::SystemErrorText(error));
+#endif
+        failed = true;
+    }
+
+    // Once a stop was asked for, the files that follow are only handed over
+    // to be named as unchanged, and nothing else is said of them.
+    void Skip(const char* why, const std::string& path) const
+    {
+        if (!m_quiet && !platform::CancelRequested())
+            Say(std::string("skipped (") + why + "): " + QuoteName(path));
+    }
+
+    bool m_quiet;
+    const TakeFile& m_take;
+    // What no file is, unless the key is found.
+    platform::FileIdentity m_key{~0ull, ~0ull};
+    std::set<platform::FileIdentity> m_folders, m_files;
+};
+
+}  // namespace
+
+bool WalkFiles(const std::vector<std::string>& names, const std::string& keyPath, bool quiet, const TakeFile& take)
+{
+    Walk walk(keyPath, quiet, take);
+    for (const std::string& name : names) {
+        platform::FileIdentity identity;
+        platform::EntryKind kind{};
+        if (platform::PathIdentity(name, identity, &kind) && kind == platform::EntryKind::Folder)
+            walk.Named(name);
+        else
+            take(nullptr, name);
+    }
+    return !walk.failed;
+}
+
+}  // namespace cli
