@@ -149,7 +149,8 @@ TEST_F(CliTest, KeygenAndFoldersWorkWithWindowsCalls)
         << huge.err;
     EXPECT_FALSE(Exists(dir / "huge.key"));
 
-    // -r: every file below a folder in name order, leftovers of a pass skipped.
+    // -r: every file below a folder in name order, leftovers of a pass
+    // skipped, a folder reached a second way taken once.
     testsupport::MakeDirectory(dir / "tree");
     testsupport::MakeDirectory(dir / "tree\\sub");
     WriteFile(dir / "tree\\b.txt", plain);
@@ -159,11 +160,13 @@ TEST_F(CliTest, KeygenAndFoldersWorkWithWindowsCalls)
     const std::string upper = dir / "tree\\older.1\xC3\x8A"
                                     "9";
     WriteFile(upper, "left over");
-    const Outcome walked = RunCli({"encrypt", "-r", "-v", "-k", key, dir / "tree"});
+    const Outcome walked = RunCli({"encrypt", "-r", "-v", "-k", key, dir / "tree", dir / "tree\\sub"});
     EXPECT_EQ(0, walked.status);
     EXPECT_NE(std::string::npos,
               walked.err.find("veltrane-cli: skipped (a temporary file): " + dir / ("tree\\old." + kSuffix) + "\n"));
     EXPECT_LT(walked.err.find("Working file b.txt"), walked.err.find("Working file a.txt"));
+    EXPECT_NE(std::string::npos,
+              walked.err.find("veltrane-cli: skipped (reached a second way): " + dir / "tree\\sub\n"));
     EXPECT_TRUE(testsupport::ReferenceEncrypt(plain, keyBytes, 0) == ReadFile(dir / "tree\\sub\\a.txt"));
     EXPECT_EQ("left over", ReadFile(dir / ("tree\\old." + kSuffix)));
     EXPECT_NE(std::string::npos, walked.err.find("veltrane-cli: skipped (a temporary file): " + upper + "\n"));
