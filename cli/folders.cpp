@@ -88,13 +88,7 @@ private:
 
     void CannotRead(const std::string& path, int error = platform::LastSystemError())
     {
-#ifdef _WIN32
-        // The Windows walk has always named the folder alone.
-        (void)error;
-        Say("cannot read folder " + QuoteName(path));
-#else
         Say("cannot read folder " + QuoteName(path) + ": " + platform::SystemErrorText(error));
-#endif
         failed = true;
     }
 
