@@ -10,6 +10,9 @@ for ((tenths = 0; tenths < limit * 10; tenths++)); do
     echo "window $wid is on $DISPLAY"
     # Without a window manager a synthetic key goes to the window named.
     xdotool key --window "$wid" Escape
+    # The window is gone at the press, and xdotool's release then misses
+    # the key, which stays down and repeats into every window made after.
+    xdotool keyup Escape
     exit 0
   fi
   kill -0 "$pid" 2>/dev/null || { echo "the program ended before its window appeared" >&2; exit 1; }
