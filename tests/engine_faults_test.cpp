@@ -68,7 +68,7 @@ template <class Calls> struct Installed : Calls {
 TEST_F(Pass, FullDiskLeavesTheDataFileAndNoTemporaryFile)
 {
     const auto outcome =
-        RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); }, ChildOptions{100 * 1024, false});
+        RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); }, ChildOptions{100 * 1024, false, {}});
     ASSERT_TRUE(outcome.exited);
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_EQ("Error: Could not write encrypted file!: Could not write " + temp + ".\n", outcome.notices);
@@ -211,7 +211,7 @@ TEST_F(Pass, RenameRefusedByAStickyDirectoryForAnotherUsersFile)
     ::chmod(data.c_str(), 0666);
     ::chmod(key.c_str(), 0644);
     const auto outcome =
-        RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); }, ChildOptions{-1, true});
+        RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); }, ChildOptions{-1, true, {}});
     EXPECT_EQ("Error: Could not rename encrypted file!: Encrypted file's name is left as: " + temp + "\n",
               outcome.notices);
     EXPECT_TRUE(plain == ReadFile(data));
@@ -226,7 +226,7 @@ TEST_F(Pass, UnwritableDirectoryIsReportedAndChangesNothing)
     ::chmod(key.c_str(), 0644);
     ::chmod(dir.Path().c_str(), 0555);
     const auto outcome = RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); },
-                                    ChildOptions{-1, testsupport::CanDropPrivileges()});
+                                    ChildOptions{-1, testsupport::CanDropPrivileges(), {}});
     EXPECT_EQ("Error: Could not write encrypted file!: Could not write " + temp + ".\n", outcome.notices);
     ExpectUntouched();
 }

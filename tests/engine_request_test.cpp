@@ -166,7 +166,7 @@ TEST_F(Request, MarkThatCannotBeStoredIsRefusedAndChangesNothing)
     ::chmod(dir.Path().c_str(), 0755);
     ::chmod(data.c_str(), 0644);
     ::chmod(key.c_str(), 0644);
-    const auto outcome = testsupport::RunInChild([&] { return ValidateRequest(data, key, 0, 1); }, {-1, true});
+    const auto outcome = testsupport::RunInChild([&] { return ValidateRequest(data, key, 0, 1); }, {-1, true, {}});
     EXPECT_TRUE(outcome.exited);
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_EQ("Set Attribute Error.: Cannot make key file read only.\n", outcome.notices);

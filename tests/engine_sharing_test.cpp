@@ -186,8 +186,8 @@ TEST_F(Beside, TemporaryFileThatCanNotBeOpenedIsLeftAlone)
     WriteFile(temp, "someone else's pass");
     ASSERT_EQ(0, ::chown(temp.c_str(), testsupport::kUnprivilegedId - 1, testsupport::kUnprivilegedId - 1));
     ASSERT_EQ(0, ::chmod(temp.c_str(), 0600));
-    const auto outcome =
-        RunInChild([&] { return TransformFile(txt, key, 7, kDirectionEncrypt); }, testsupport::ChildOptions{-1, true});
+    const auto outcome = RunInChild([&] { return TransformFile(txt, key, 7, kDirectionEncrypt); },
+                                    testsupport::ChildOptions{-1, true, {}});
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_EQ("Encrypt file error.: " + txt + " is not done: its temporary file " + temp +
                   " belongs to someone else, and may be in use by a pass of theirs. Try again later, or ask them "
@@ -253,7 +253,7 @@ TEST_F(Beside, NoThreadToSpareIsReportedAndLeavesTheFile)
                 return 99;
             return TransformFile(txt, key, 7, kDirectionEncrypt);
         },
-        testsupport::ChildOptions{-1, true});
+        testsupport::ChildOptions{-1, true, {}});
     EXPECT_TRUE(outcome.exited);
     EXPECT_EQ(0, outcome.exitCode);
     EXPECT_EQ("Error: Could not read file!: Could not read " + txt + ".\n", outcome.notices);
