@@ -50,4 +50,10 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
     return Replaced::Yes;
 }
 
+bool SameFile(const std::string& a, const std::string& b)
+{
+    FileIdentity first, second;
+    return PathIdentity(a, first) && PathIdentity(b, second) && first == second;
+}
+
 }  // namespace platform

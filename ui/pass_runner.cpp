@@ -94,16 +94,23 @@ int PassRunner::Run(EventPump& pump, const std::function<int()>& work, const std
     return result;
 }
 
+bool PassRunner::ShownAtOnce()
+{
+    // The work's thread raises reports only while the pass runs, so the
+    // answer holds once the lock is let go.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return !m_running || OnWindowThread();
+}
+
 void PassRunner::OnProgress(const platform::Progress& progress)
 {
     if (!m_view)
         return;
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (!m_running || OnWindowThread()) {
-        lock.unlock();
+    if (ShownAtOnce()) {
         m_view->OnProgress(progress);
         return;
     }
+    std::unique_lock<std::mutex> lock(m_mutex);
     if (m_abandoned)
         return;
     m_progress = progress;
@@ -122,13 +129,12 @@ void PassRunner::OnNotice(const platform::Notice& notice)
 {
     if (!m_view)
         return;
-    std::unique_lock<std::mutex> lock(m_mutex);
     // The window thread itself has no one to wait for.
-    if (!m_running || OnWindowThread()) {
-        lock.unlock();
+    if (ShownAtOnce()) {
         m_view->OnNotice(notice);
         return;
     }
+    std::unique_lock<std::mutex> lock(m_mutex);
     if (m_abandoned)
         return;
     Waiting waiting{&notice};

@@ -65,6 +65,9 @@ private:
     };
 
     bool OnWindowThread() const;
+    // Raised on the window thread, or with no pass running: the view shows
+    // the report at once.
+    bool ShownAtOnce();
     void Finish();
     // On the window thread: shows every report waiting; false once the
     // work has ended and nothing is left.

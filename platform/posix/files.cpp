@@ -197,13 +197,6 @@ bool PathIdentity(const std::string& path, FileIdentity& identity, EntryKind* ki
     return ::stat(path.c_str(), &status) == 0 && Found(status, identity, kind);
 }
 
-bool SameFile(const std::string& a, const std::string& b)
-{
-    struct stat sa {};
-    struct stat sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && IdentityOf(sa) == IdentityOf(sb);
-}
-
 // Names here keep their letter case: "Notes.txt" and "notes.txt" are two
 // files. Where a mounted file system folds case, SameFile() still sees that
 // both name one file.

@@ -268,12 +268,6 @@ bool PathIdentity(const std::string& path, FileIdentity& identity, EntryKind* ki
     return IdentityOfPath(path, true, identity, kind);
 }
 
-bool SameFile(const std::string& a, const std::string& b)
-{
-    FileIdentity first, second;
-    return IdentityOfPath(a, true, first) && IdentityOfPath(b, true, second) && first == second;
-}
-
 bool SamePathText(const std::string& a, const std::string& b)
 {
     // Windows folds names by its own upper-case table, for every script, not
