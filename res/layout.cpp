@@ -15,22 +15,22 @@ using K = ControlKind;
 // In tab order. Static texts take no focus, so where they stand in the list
 // matters only for the tab stops around them.
 const ControlLayout kMainControls[] = {
-    {IDC_BROWSE_FILE, K::PushButton, "Browse", 7, 11, 50, 14, kTabStop},
-    {IDC_FILE_PATH, K::EditField, "", 61, 11, 65, 14, kTabStop},
-    {IDC_BROWSE_KEY, K::PushButton, "Browse", 7, 28, 50, 14, kTabStop},
-    {IDC_KEY_PATH, K::EditField, "", 61, 28, 65, 14, kTabStop},
-    {IDC_OFFSET, K::EditField, "", 7, 53, 31, 14, kTabStop},
-    {IDC_OFFSET_ARROWS, K::ArrowPair, "", 40, 53, 10, 15, kNoStyle},
-    {IDC_READ_ONLY, K::CheckBox, "Make key file read-only.", 8, 72, 91, 10, kTabStop},
+    {IDC_BROWSE_FILE, K::PushButton, "Browse", 7, 11, 50, 14, kTabStop, {0, 0, 1, 3}},
+    {IDC_FILE_PATH, K::EditField, "", 61, 11, 65, 14, kTabStop, {0, 3, 1, 1}},
+    {IDC_BROWSE_KEY, K::PushButton, "Browse", 7, 28, 50, 14, kTabStop, {1, 0, 1, 3}},
+    {IDC_KEY_PATH, K::EditField, "", 61, 28, 65, 14, kTabStop, {1, 3, 1, 1}},
+    {IDC_OFFSET, K::EditField, "", 7, 53, 31, 14, kTabStop, {2, 0, 1, 2, true}},
+    {IDC_OFFSET_ARROWS, K::ArrowPair, "", 40, 53, 10, 15, kNoStyle, {2, 1, 1, 1, true}},
+    {IDC_READ_ONLY, K::CheckBox, "Make key file read-only.", 8, 72, 91, 10, kTabStop, {3, 0, 1, 4}},
     // One unit lower than the original template, level with its field as
     // "Key file" is with its own.
-    {IDC_STATIC, K::StaticText, "File to encrypt", 130, 14, 45, 8, kNoStyle},
-    {IDC_STATIC, K::StaticText, "Key file", 130, 31, 24, 8, kNoStyle},
-    {IDC_ENCRYPT, K::PushButton, "Encrypt", 187, 68, 50, 14, kTabStop},
-    {IDC_STATIC, K::StaticText, "Offset", 53, 56, 20, 8, kNoStyle},
-    {IDC_STATIC, K::StaticIcon, "", 203, 15, 18, 20, kNoStyle},
-    {IDC_STATIC, K::RaisedFrame, "", 202, 13, 25, 24, kNoStyle},
-    {IDC_DECRYPT, K::PushButton, "Decrypt", 187, 53, 50, 14, kTabStop},
+    {IDC_STATIC, K::StaticText, "File to encrypt", 130, 14, 45, 8, kNoStyle, {0, 4, 1, 1}},
+    {IDC_STATIC, K::StaticText, "Key file", 130, 31, 24, 8, kNoStyle, {1, 4, 1, 1}},
+    {IDC_ENCRYPT, K::PushButton, "Encrypt", 187, 68, 50, 14, kTabStop, {3, 5, 1, 2}},
+    {IDC_STATIC, K::StaticText, "Offset", 53, 56, 20, 8, kNoStyle, {2, 2, 1, 2, true}},
+    {IDC_STATIC, K::StaticIcon, "", 203, 15, 18, 20, kNoStyle, {0, 0, 1, 1}},
+    {IDC_STATIC, K::RaisedFrame, "", 202, 13, 25, 24, kNoStyle, {0, 6, 2, 1}},
+    {IDC_DECRYPT, K::PushButton, "Decrypt", 187, 53, 50, 14, kTabStop, {2, 5, 1, 2, true}},
 };
 
 const char kAboutLines[] = "Veltrane Version " VELTRANE_STRINGIZE(VELTRANE_VERSION_MAJOR) "." VELTRANE_STRINGIZE(
@@ -48,16 +48,23 @@ const char kDistributionText[] = "You may use, copy, change and give away this p
                                  "with its ReadMe.txt file (MIT License).";
 
 const ControlLayout kAboutControls[] = {
-    {IDC_STATIC, K::StaticIcon, "", 4, 6, 18, 20, kNoStyle},
-    {IDC_STATIC, K::StaticText, kAboutLines, 30, 4, 119, 28, kNoPrefix},
-    {IDOK_COMMAND, K::PushButton, "OK", 178, 7, 32, 14, kTabStop | kDefaultButton},
-    {IDC_STATIC, K::StaticText, "WARNING!!!", 5, 43, 42, 8, kNoStyle},
-    {IDC_STATIC, K::StaticText, kWarningText, 5, 54, 203, 32, kWrap},
-    {IDC_STATIC, K::RaisedFrame, "", 1, 39, 211, 50, kNoStyle},
-    {IDC_STATIC, K::StaticText, kDistributionText, 3, 91, 206, 22, kWrap},
-    {IDC_STATIC, K::StaticText, "See the ReadMe.txt file included with this program for more details.", 2, 116, 210, 8,
-     kNoStyle},
-    {IDC_STATIC, K::EtchedLine, "", 4, 113, 209, 1, kNoStyle},
+    {IDC_STATIC, K::StaticIcon, "", 4, 6, 18, 20, kNoStyle, {0, 0, 1, 1}},
+    {IDC_STATIC, K::StaticText, kAboutLines, 30, 4, 119, 28, kNoPrefix, {0, 1, 1, 1}},
+    {IDOK_COMMAND, K::PushButton, "OK", 178, 7, 32, 14, kTabStop | kDefaultButton, {0, 2, 1, 1}},
+    {IDC_STATIC, K::StaticText, "WARNING!!!", 5, 43, 42, 8, kNoStyle, {0, 0, 1, 1}},
+    {IDC_STATIC, K::StaticText, kWarningText, 5, 54, 203, 32, kWrap, {1, 0, 1, 1}},
+    {IDC_STATIC, K::RaisedFrame, "", 1, 39, 211, 50, kNoStyle, {1, 0, 1, 3, true}},
+    {IDC_STATIC, K::StaticText, kDistributionText, 3, 91, 206, 22, kWrap, {2, 0, 1, 3}},
+    {IDC_STATIC,
+     K::StaticText,
+     "See the ReadMe.txt file included with this program for more details.",
+     2,
+     116,
+     210,
+     8,
+     kNoStyle,
+     {4, 0, 1, 3}},
+    {IDC_STATIC, K::EtchedLine, "", 4, 113, 209, 1, kNoStyle, {3, 0, 1, 3}},
 };
 
 template <std::size_t N> constexpr std::size_t CountOf(const ControlLayout (&)[N]) { return N; }

@@ -1,5 +1,5 @@
 // Dialog layouts as data: every control with its identifier, kind, text,
-// rectangle in dialog units and style. The window code turns a table into
+// rectangle in dialog units, style and grid cell. The window code turns a table into
 // controls with one routine, so both dialogs are built the same way.
 #pragma once
 
@@ -27,12 +27,22 @@ enum ControlStyle : unsigned {
     kWrap = 1u << 3,      // the text wraps within the box's width
 };
 
+// Where a window laid out by sizers puts a control: the row and column of the
+// grid of the frame it lies in (or of the dialog), and how many of each it
+// spans. It keeps the arrangement of the rectangles (what stands beside or
+// above what, what lines up) while the sizes come from the controls.
+struct GridCell {
+    int row, column, rowSpan, columnSpan;
+    bool setApart = false;  // its row stands further from the row above than rows usually do
+};
+
 struct ControlLayout {
     int id;
     ControlKind kind;
     const char* text;         // UTF-8
     int x, y, width, height;  // dialog units
     unsigned style;
+    GridCell cell;
 };
 
 struct DialogLayout {

@@ -20,7 +20,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -233,42 +232,6 @@ TEST(AboutLayout, TheLineIsDrawnInTheThemesShadowApartFromTheBackground)
     EXPECT_TRUE(
         std::any_of(column.begin(), column.end(), [&](const wxColour& c) { return distance(c, background) >= 30; }))
         << "the line is lost in the background " << background.GetAsString();
-}
-
-// A made-up layout: two labels level with each other, a button beside them
-// and the row below, a text under both labels, and a frame set a little
-// apart around a third text.
-const res::ControlLayout kRows[] = {
-    {1, res::ControlKind::StaticText, "a", 10, 10, 20, 10, res::kNoStyle},
-    {2, res::ControlKind::StaticText, "b", 40, 12, 20, 8, res::kNoStyle},
-    {3, res::ControlKind::PushButton, "tall", 70, 10, 20, 25, res::kNoStyle},
-    {4, res::ControlKind::StaticText, "d", 10, 25, 50, 10, res::kNoStyle},
-    {5, res::ControlKind::RaisedFrame, "", 0, 45, 100, 30, res::kNoStyle},
-    {6, res::ControlKind::StaticText, "c", 12, 55, 50, 10, res::kWrap},
-};
-
-TEST(Grid, RowsAndColumnsComeFromTheTablesEdges)
-{
-    const res::DialogLayout layout{1, "rows", 100, 80, kRows, 6};
-    const std::vector<GridPlace> places = ArrangeInGrid(layout);
-    ASSERT_EQ(6u, places.size());
-    struct Expected {
-        int frame, row, column, rowSpan, columnSpan;
-        bool spansAll, setApart;
-    };
-    const Expected expected[] = {
-        {-1, 0, 1, 1, 1, false, false}, {-1, 0, 2, 1, 1, false, false}, {-1, 0, 3, 2, 1, false, false},
-        {-1, 1, 1, 1, 2, false, false}, {-1, 2, 0, 1, 4, true, true},   {4, 0, 0, 1, 1, true, false},
-    };
-    for (std::size_t i = 0; i < places.size(); ++i) {
-        const GridPlace& got = places[i];
-        const Expected& want = expected[i];
-        EXPECT_EQ(
-            std::make_tuple(want.frame, want.row, want.column, want.rowSpan, want.columnSpan, want.spansAll,
-                            want.setApart),
-            std::make_tuple(got.frame, got.row, got.column, got.rowSpan, got.columnSpan, got.spansAll, got.setApart))
-            << "control " << kRows[i].id;
-    }
 }
 
 }  // namespace

@@ -26,23 +26,10 @@ namespace {
 using res::ControlKind;
 using res::ControlLayout;
 
-// Left edges this close are one column: the table's hand-placed edges are a
-// unit or two apart where they were meant to line up.
-constexpr int kSameEdgeUnits = 3;
-// Rows further apart than this in the table are groups of their own.
-constexpr int kGroupGapUnits = 6;
 // The icon's side in the system font at the usual text size.
 constexpr int kIconLayoutSide = 32;
 
 wxRect UnitRect(const ControlLayout& control) { return wxRect(control.x, control.y, control.width, control.height); }
-
-// Twice the middle, in whole units.
-int Middle2(const ControlLayout& control) { return 2 * control.y + control.height; }
-
-bool Covers(const ControlLayout& control, int middle2)
-{
-    return 2 * control.y <= middle2 && middle2 <= 2 * (control.y + control.height);
-}
 
 int InnermostFrame(const res::DialogLayout& layout, std::size_t index)
 {
@@ -56,82 +43,6 @@ int InnermostFrame(const res::DialogLayout& layout, std::size_t index)
             frame = static_cast<int>(i);
     }
     return frame;
-}
-
-void ArrangeMembers(const res::DialogLayout& layout, const std::vector<std::size_t>& members,
-                    std::vector<GridPlace>& places)
-{
-    std::vector<int> lefts;
-    lefts.reserve(members.size());
-    for (std::size_t m : members)
-        lefts.push_back(layout.controls[m].x);
-    std::sort(lefts.begin(), lefts.end());
-    std::vector<int> columns;  // where each column starts
-    for (std::size_t i = 0; i < lefts.size(); ++i) {
-        if (i == 0 || lefts[i] - lefts[i - 1] > kSameEdgeUnits)
-            columns.push_back(lefts[i]);
-    }
-
-    // Rows from the shortest controls up: a control joins the row its middle
-    // lies in; one that reaches over rows already there spans them.
-    std::vector<std::size_t> byHeight = members;
-    std::stable_sort(byHeight.begin(), byHeight.end(), [&](std::size_t a, std::size_t b) {
-        return layout.controls[a].height < layout.controls[b].height;
-    });
-    std::vector<const ControlLayout*> rows;  // each row's first control
-    for (std::size_t m : byHeight) {
-        const ControlLayout& control = layout.controls[m];
-        const auto holds = [&](const ControlLayout* row) { return Covers(*row, Middle2(control)); };
-        const auto within = [&](const ControlLayout* row) { return Covers(control, Middle2(*row)); };
-        if (std::none_of(rows.begin(), rows.end(), holds) && std::none_of(rows.begin(), rows.end(), within))
-            rows.push_back(&control);
-    }
-    std::sort(rows.begin(), rows.end(),
-              [](const ControlLayout* a, const ControlLayout* b) { return Middle2(*a) < Middle2(*b); });
-
-    for (std::size_t m : members) {
-        const ControlLayout& control = layout.controls[m];
-        GridPlace& place = places[m];
-        place.column = 0;
-        place.columnSpan = 0;
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            if (columns[c] <= control.x + kSameEdgeUnits)
-                place.column = static_cast<int>(c);
-        }
-        for (std::size_t c = place.column; c < columns.size(); ++c) {
-            if (columns[c] < control.x + control.width)
-                ++place.columnSpan;
-        }
-        place.row = -1;
-        place.rowSpan = 0;
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            if (Covers(control, Middle2(*rows[r]))) {
-                if (place.row < 0)
-                    place.row = static_cast<int>(r);
-                ++place.rowSpan;
-            }
-        }
-        for (std::size_t r = 0; r < rows.size() && place.row < 0; ++r) {
-            if (Covers(*rows[r], Middle2(control))) {
-                place.row = static_cast<int>(r);
-                place.rowSpan = 1;
-            }
-        }
-        place.spansAll = place.column == 0 && place.columnSpan == static_cast<int>(columns.size());
-    }
-
-    // A row that the table keeps further from the one above it than rows
-    // usually are starts a new group.
-    for (std::size_t m : members) {
-        const ControlLayout& control = layout.controls[m];
-        GridPlace& place = places[m];
-        int above = -1;  // where the row above ends
-        for (std::size_t other : members) {
-            if (places[other].row + places[other].rowSpan == place.row)
-                above = std::max(above, layout.controls[other].y + layout.controls[other].height);
-        }
-        place.setApart = above >= 0 && control.y - above > kGroupGapUnits;
-    }
 }
 
 wxWindowID WindowId(int id)
@@ -245,14 +156,16 @@ wxWindow* CreateControl(wxDialog* dialog, const ControlLayout& control, bool ste
     return window;
 }
 
-int SizerFlags(const ControlLayout& control, const GridPlace& place)
+int SizerFlags(const ControlLayout& control)
 {
     switch (control.kind) {
     case ControlKind::EditField:
     case ControlKind::EtchedLine:
         return wxEXPAND;
     case ControlKind::RaisedFrame:
-        return place.spansAll ? int{wxEXPAND} : int{wxALIGN_CENTER};
+        // Across the dialog a frame takes its width; beside other controls
+        // it keeps the size of what it holds.
+        return control.cell.columnSpan > 1 ? int{wxEXPAND} : int{wxALIGN_CENTER};
     case ControlKind::StaticIcon:
         return wxALIGN_CENTER;
     default:
@@ -262,26 +175,8 @@ int SizerFlags(const ControlLayout& control, const GridPlace& place)
 
 }  // namespace
 
-std::vector<GridPlace> ArrangeInGrid(const res::DialogLayout& layout)
-{
-    std::vector<GridPlace> places(layout.count);
-    for (std::size_t i = 0; i < layout.count; ++i)
-        places[i].frame = InnermostFrame(layout, i);
-    for (int frame = -1; frame < static_cast<int>(layout.count); ++frame) {
-        std::vector<std::size_t> members;
-        for (std::size_t i = 0; i < layout.count; ++i) {
-            if (places[i].frame == frame)
-                members.push_back(i);
-        }
-        if (!members.empty())
-            ArrangeMembers(layout, members, places);
-    }
-    return places;
-}
-
 std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayout& layout)
 {
-    const std::vector<GridPlace> places = ArrangeInGrid(layout);
     std::vector<PlacedControl> created(layout.count);
     for (bool frames : {true, false}) {
         for (std::size_t i = 0; i < layout.count; ++i) {
@@ -304,24 +199,18 @@ std::vector<PlacedControl> BuildControls(wxDialog* dialog, const res::DialogLayo
         if (!created[i].window)
             continue;
         placed.push_back(created[i]);
-        const GridPlace& place = places[i];
-        const wxGBPosition position(place.row, place.column);
-        int columnSpan = place.columnSpan;
-        if (SteppedByArrows(layout, i))
-            columnSpan = places[i + 1].column + places[i + 1].columnSpan - place.column;
-        const wxGBSpan span(place.rowSpan, columnSpan);
-        int flags = SizerFlags(layout.controls[i], place);
-        int border = 0;
-        if (place.setApart) {
-            flags |= wxTOP;
-            border = 2 * gap;
-        }
+        const res::GridCell& cell = layout.controls[i].cell;
+        const wxGBPosition position(cell.row, cell.column);
+        const wxGBSpan span(cell.rowSpan, cell.columnSpan);
+        const int flags = SizerFlags(layout.controls[i]) | (cell.setApart ? wxTOP : 0);
+        const int border = cell.setApart ? 2 * gap : 0;
+        const int frame = InnermostFrame(layout, i);
         if (auto* box = wxDynamicCast(created[i].window, wxStaticBox)) {
             auto* boxSizer = new wxStaticBoxSizer(box, wxVERTICAL);
             boxSizer->Add(gridOf(static_cast<int>(i)), wxSizerFlags(1).Expand().Border(wxALL, gap));
-            gridOf(place.frame)->Add(boxSizer, position, span, flags, border);
+            gridOf(frame)->Add(boxSizer, position, span, flags, border);
         } else {
-            gridOf(place.frame)->Add(created[i].window, position, span, flags, border);
+            gridOf(frame)->Add(created[i].window, position, span, flags, border);
         }
     }
     auto* top = new wxBoxSizer(wxVERTICAL);
