@@ -64,6 +64,8 @@ std::string NoticeLine(const platform::Notice& notice)
     // The window's texts don't say why the system refused; a terminal line can.
     if (notice.systemError != 0)
         line += ": " + platform::SystemErrorText(notice.systemError);
+    if (notice.kind == platform::NoticeKind::CouldNotDelete && shown.size() > 1)
+        line += ": it is read-only; the finished result was kept as " + shown[1];
     return line;
 }
 

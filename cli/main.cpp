@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 #include <vector>
 
 namespace {
@@ -56,7 +57,7 @@ int Keygen(const cli::Options& options)
 
 // The pass itself stays as it always was, so that files encrypted with a
 // short key keep decrypting; the user is told what that key protects.
-void WarnIfKeyShort(const std::string& file, const std::string& key)
+void WarnIfKeyShort(const std::string& file, const std::string& key, int direction)
 {
     const std::int64_t dataSize = cli::FileSize(file);
     platform::InputFile keyFile;
@@ -83,6 +84,13 @@ void WarnIfKeyShort(const std::string& file, const std::string& key)
     }
     if (keySize >= dataSize)
         return;
+    if (keySize == 0) {
+        // Encrypting is refused by the pass itself.
+        if (direction != kDirectionEncrypt)
+            cli::Say("warning: " + cli::QuoteName(file) + ": the key file is empty; no key byte is combined with " +
+                     "the file, only the offset");
+        return;
+    }
     const std::string length = std::to_string(keySize);
     cli::Say("warning: " + cli::QuoteName(file) + ": the key is only " + length + (keySize == 1 ? " byte" : " bytes") +
              " long; every byte from position " + length + " on is combined with one single key byte");
@@ -130,20 +138,54 @@ int main(int argc, char** argv)
     // after a file was replaced, so the exit status alone can't say which
     // files a rerun must leave out: the first one a stop leaves as it was
     // and every one after it are named.
+    const bool quiet = options.verbosity == cli::Verbosity::Quiet;
+    // Every file this command has taken, as it was before its pass and as
+    // it is after: a pass puts a new file in place, so a later name for a
+    // file already done finds the new one.
+    std::set<platform::FileIdentity> taken;
+    int passes = 0;
     const auto take = [&](const platform::Folder* folder, const std::string& name) {
         const std::string file = folder ? folder->Shown() + name : name;
+        platform::FileIdentity identity;
+        platform::EntryKind kind{};
+        const auto identify = [&] {
+            return folder ? folder->EntryIdentity(name, false, identity, &kind)
+                          : platform::PathIdentity(file, identity, &kind);
+        };
+        if (!cli::StopRequest() && identify()) {
+            if (!taken.insert(identity).second) {
+                if (!quiet)
+                    cli::Say("skipped (named twice): " + cli::QuoteName(file));
+                return;
+            }
+            if (kind == platform::EntryKind::Folder && !folder) {
+                cli::Say(cli::QuoteName(file) + " is a folder; -r takes the files in a folder");
+                status = kExitRefused;
+                return;
+            }
+        }
         bool done = !cli::StopRequest() &&
                     ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) &&
                     !cli::StopRequest();
-        if (done && options.verbosity != cli::Verbosity::Quiet)
-            WarnIfKeyShort(file, options.keyPath);
+        if (done && !quiet) {
+            WarnIfKeyShort(file, options.keyPath, options.direction);
+            // One key for several files lets anyone who has two results
+            // subtract them and learn about both plain texts.
+            if (++passes == 2)
+                cli::Say("warning: one key file is used for several files, which protects none of them fully: "
+                         "anyone who has two of the results can learn about both from their difference; make "
+                         "a key for each file instead (veltrane-cli keygen --for FILE KEYFILE)");
+        }
         // A file found in a folder is taken as it stands in that open folder.
         done =
             done && (folder ? TransformFileIn(*folder, name, file, options.keyPath, options.offset, options.direction)
                             : TransformFile(file, options.keyPath, options.offset, options.direction));
         console.EndProgress();
-        if (done)
+        if (done) {
+            if (identify())
+                taken.insert(identity);
             return;
+        }
         status = kExitRefused;
         if (cli::StopRequest())
             cli::Say("stopped; unchanged: " + cli::QuoteName(file));
@@ -151,7 +193,7 @@ int main(int argc, char** argv)
     if (!options.recursive) {
         for (const std::string& file : options.files)
             take(nullptr, file);
-    } else if (!cli::WalkFiles(options.files, options.keyPath, options.verbosity == cli::Verbosity::Quiet, take))
+    } else if (!cli::WalkFiles(options.files, options.keyPath, quiet, take))
         status = kExitRefused;
 
     platform::SetReportSink(nullptr);

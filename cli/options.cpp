@@ -33,7 +33,7 @@ const char kHelpText[] =
     "                        and temporary files (*.1\u00EA9) are skipped\n"
     "  -q, --quiet           print nothing but refusals and errors\n"
     "  -v, --verbose         print every progress line on a line of its own\n"
-    "      --help            show this help and exit\n"
+    "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n"
     "\n"
     "keygen makes a new KEYFILE of random bytes from the system, readable by its\n"
@@ -161,6 +161,13 @@ std::string Typed(int code, const char* arg)
     return std::string("-") + static_cast<char>(code);
 }
 
+// The same option with two values: which one was meant can't be told.
+Action Twice(std::string& error, int code, const char* arg)
+{
+    error = "option '" + Typed(code, arg) + "' given twice with different values";
+    return Action::UsageError;
+}
+
 Action CheckKeygen(const std::vector<std::string>& words, bool haveSize, bool sizeForFiles, Options& options,
                    std::string& error)
 {
@@ -194,7 +201,7 @@ Action CheckKeygen(const std::vector<std::string>& words, bool haveSize, bool si
 
 Action ParseCommandLine(int argc, char** argv, Options& options, std::string& error)
 {
-    bool quiet = false, verbose = false, haveKey = false, haveSize = false, sizeForFiles = false;
+    bool quiet = false, verbose = false, haveKey = false, haveOffset = false, haveSize = false, sizeForFiles = false;
     // The first option typed that only encrypt/decrypt or only keygen take.
     std::string transformOption, keygenOption;
     // The command word and the names, in the order given. Words are taken
@@ -214,7 +221,7 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
     int word = 1;
     // The command line is read once, before any other thread starts.
     // NOLINTNEXTLINE(concurrency-mt-unsafe)
-    while ((code = getopt_long(argc, argv, "-:k:o:rn:qv", kLongOptions, nullptr)) != -1) {
+    while ((code = getopt_long(argc, argv, "-:k:o:rn:qvh", kLongOptions, nullptr)) != -1) {
         const char* arg = argv[word];
         word = optind;
         switch (code) {
@@ -222,22 +229,35 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             words.emplace_back(optarg);
             break;
         case 'k':
+            if (haveKey && options.keyPath != optarg)
+                return Twice(error, code, arg);
             options.keyPath = optarg;
             haveKey = true;
             break;
-        case 'o':
-            if (!ParseOffset(optarg, options.offset)) {
+        case 'o': {
+            int offset = 0;
+            if (!ParseOffset(optarg, offset)) {
                 error = "invalid offset " + Shown(optarg) + ": a decimal integer is expected";
                 return Action::UsageError;
             }
+            if (haveOffset && offset != options.offset)
+                return Twice(error, code, arg);
+            options.offset = offset;
+            haveOffset = true;
             break;
-        case 'n':
-            if (!ParseSize(optarg, options.keySize)) {
+        }
+        case 'n': {
+            std::int64_t size = 0;
+            if (!ParseSize(optarg, size)) {
                 error = "invalid size " + Shown(optarg) + ": a number of bytes from 1, with K, M or G";
                 return Action::UsageError;
             }
+            if (haveSize && size != options.keySize)
+                return Twice(error, code, arg);
+            options.keySize = size;
             haveSize = true;
             break;
+        }
         case kFor:
             sizeForFiles = true;
             break;
@@ -253,6 +273,7 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
         case 'v':
             verbose = true;
             break;
+        case 'h':
         case kHelp:
             return Action::ShowHelp;
         case kVersion:

@@ -99,6 +99,17 @@ int KeyChangedDuringThePass(const std::string& keyPath, const std::string& fileP
     return Fail(NoticeKind::KeyChangedDuringPass, {keyPath, filePath});
 }
 
+// Whether the key holds no byte. Some keys report no true length (files
+// under /proc): one of those is read through a second opening of its own.
+bool KeyIsEmpty(const platform::InputFile& key, const std::string& keyPath)
+{
+    if (key.Size() > 0)
+        return false;
+    platform::InputFile again;
+    char byte = 0;
+    return again.Open(keyPath) && again.Identity() == key.Identity() && again.ReadFull(&byte, 1) == 0;
+}
+
 // `name` in `folder` is the data file, `filePath` how the user named it,
 // `tempPath` how notices name the temporary file.
 int Transform(const platform::Folder& folder, const std::string& name, const std::string& filePath,
@@ -126,6 +137,11 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     // a plain copy behind.
     if (data.LinkCount() > 1)
         return Refuse(NoticeKind::OtherNames, {filePath});
+    // Every byte would meet no key byte at all: the "encrypted" file would
+    // be the plain one, shifted at most. Decrypting stays possible, so that
+    // a file once encrypted so can be restored.
+    if (direction == kDirectionEncrypt && KeyIsEmpty(key, keyPath))
+        return Refuse(NoticeKind::EmptyKey, {keyPath});
     const std::int64_t length = data.Size();
     const std::int64_t step = length / 10 > 0 ? length / 10 : 1;
 
@@ -206,7 +222,7 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     // the temporary name for the user to find.
     if (data.MarkedReadOnly()) {
         out.Keep();
-        return Fail(NoticeKind::CouldNotDelete, {filePath});
+        return Fail(NoticeKind::CouldNotDelete, {filePath, tempPath});
     }
     // Bytes of an old and a new key mixed would give a file that no key
     // decrypts.

@@ -27,12 +27,13 @@ enum class NoticeKind {
     CouldNotWrite,            // the temporary file
     TemporaryWouldOverwrite,  // the temporary file
     OtherNames,               // the data file
+    EmptyKey,                 // the key file, which holds no byte (refused for encrypting only)
     TemporaryBusy,            // the data file, the temporary file
     TemporaryNotOurs,         // the data file, the temporary file
     TemporaryNameTooLong,     // the data file, the temporary file
     ChangedDuringPass,        // the data file
     KeyChangedDuringPass,     // the key file, the data file
-    CouldNotDelete,           // the data file
+    CouldNotDelete,           // the data file (read-only), the temporary file the result was kept under
     TemporaryReplaced,        // the temporary file, the data file
     NameLeftAs,               // the temporary file
     FileDialogFailed,         // (no paths; `systemError` is the dialog's own code)

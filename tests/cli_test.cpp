@@ -123,7 +123,7 @@ TEST_F(CliTest, RefusedFileInTheMiddleDoesNotStopTheOthers)
     const std::string first = dir / "first.txt", last = dir / "last.txt";
     WriteFile(first, plain);
     WriteFile(last, plain);
-    const Outcome outcome = RunCli({"encrypt", "-k", key, "-o", "7", first, dir / "missing.txt", last});
+    const Outcome outcome = RunCli({"encrypt", "-q", "-k", key, "-o", "7", first, dir / "missing.txt", last});
     EXPECT_EQ(1, outcome.status);
     EXPECT_EQ("Encrypt file error.: Cannot find " + dir / "missing.txt" + ".\n", outcome.err);
     EXPECT_TRUE(Encrypted(plain, 7) == ReadFile(first));
@@ -150,6 +150,57 @@ TEST_F(CliTest, RefusalsPrintTheirExactLinesAndChangeNothing)
     EXPECT_TRUE(plain == ReadFile(data));
 }
 
+// Where a user would believe a file protected that isn't: an empty key, a
+// file named twice, one key for several files; and what a refusal leaves.
+TEST_F(CliTest, NoFalseComfort)
+{
+    const std::string empty = dir / "empty.key", copy = dir / "copy.bin";
+    WriteFile(empty, "");
+    const std::string refusal = "Encrypt file error.: The key file " + empty +
+                                " is empty: encrypting with it would protect nothing. Choose a key file that holds "
+                                "bytes; nothing was changed.\n";
+    for (const char* quiet : {"-v", "-q"}) {
+        const Outcome refused = RunCli({"encrypt", quiet, "-k", empty, data});
+        EXPECT_EQ(1, refused.status);
+        EXPECT_EQ(refusal, refused.err);
+    }
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_FALSE(Exists(dir / ("data." + kSuffix)));
+    // Files once encrypted so can still be restored.
+    const Outcome decrypted = RunCli({"decrypt", "-o", "1", "-k", empty, data});
+    EXPECT_EQ(0, decrypted.status);
+    EXPECT_EQ("veltrane-cli: warning: " + data +
+                  ": the key file is empty; no key byte is combined with the file, only the offset\n",
+              decrypted.err);
+    WriteFile(data, plain);
+
+    // Done once, whatever the names; one key for two files is warned of once.
+    WriteFile(copy, plain);
+    const std::string again = dir / "./data.bin";
+    const Outcome twice = RunCli({"encrypt", "-k", key, data, copy, again, data});
+    EXPECT_EQ(0, twice.status);
+    EXPECT_EQ("veltrane-cli: warning: one key file is used for several files, which protects none of them fully: "
+              "anyone who has two of the results can learn about both from their difference; make a key for each "
+              "file instead (veltrane-cli keygen --for FILE KEYFILE)\n"
+              "veltrane-cli: skipped (named twice): " +
+                  again + "\n" + "veltrane-cli: skipped (named twice): " + data + "\n",
+              twice.err);
+    EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(data));
+    EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(copy));
+    EXPECT_EQ("", RunCli({"decrypt", "-q", "-k", key, data, copy}).err);
+
+    // A folder without -r, and a read-only file whose result waits beside it.
+    const Outcome folder = RunCli({"decrypt", "-k", key, dir.Path()});
+    EXPECT_EQ(1, folder.status);
+    EXPECT_EQ("veltrane-cli: " + dir.Path() + " is a folder; -r takes the files in a folder\n", folder.err);
+    ASSERT_EQ(0, ::chmod(data.c_str(), 0444));
+    const Outcome readOnly = RunCli({"encrypt", "-k", key, data});
+    EXPECT_EQ(1, readOnly.status);
+    EXPECT_EQ("Error: Could not delete original file!: Could not delete " + data +
+                  ".: it is read-only; the finished result was kept as " + dir / ("data." + kSuffix) + "\n",
+              readOnly.err);
+}
+
 TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing)
 {
     const mode_t keyMode = ModeOf(key);
@@ -166,6 +217,9 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing)
         {"encrypt", "-k", key, "--frobnicate", data},
         {"encrypt", "-k", key, "--key-read-only", "-o", "0x10", data},
         {"encrypt", data, "-k"},
+        {"encrypt", "-k", key, "-o", "3", "--offset=4", data},
+        {"encrypt", "-k", key, "--key", data, data},
+        {"keygen", "-n", "1K", "--size=2K", dir / "k"},
     };
     for (const auto& args : wrong) {
         const Outcome outcome = RunCli(args);
@@ -183,7 +237,12 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing)
     EXPECT_TRUE(plain == ReadFile(data));
     EXPECT_EQ(keyMode, ModeOf(key));
 
-    const Outcome help = RunCli({"--help"});
+    // The same value twice is no conflict.
+    EXPECT_EQ(0, RunCli({"decrypt", "-k", key, "--key", key, "-o", "3", "-o", "03", data}).status);
+    EXPECT_EQ("veltrane-cli: option '--offset' given twice with different values\n" + kTryHelp,
+              RunCli({"encrypt", "-k", key, "-o", "3", "--offset=4", data}).err);
+
+    const Outcome help = RunCli({"-h"});
     EXPECT_EQ(0, help.status);
     EXPECT_EQ(0u, help.out.rfind("Usage: veltrane-cli encrypt|decrypt -k KEYFILE", 0));
     EXPECT_NE(std::string::npos, help.out.find("\nExit status:\n"));

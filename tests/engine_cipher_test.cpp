@@ -54,14 +54,19 @@ TEST(CipherBytes, KeyShorterThanDataRepeatsItsLastByte)
     EXPECT_EQ(std::string("\x01\x02\x03\x03\x03\x03", 6), ReadFile(dir / "data.bin"));
 }
 
-TEST(CipherBytes, EmptyKeyFileActsAsZeroInBothDirections)
+// Encrypting with no key byte at all would protect nothing; a file that
+// earlier builds encrypted so still decrypts.
+TEST(CipherBytes, AnEmptyKeyIsRefusedForEncryptingOnly)
 {
     TempDir dir;
     Recorder recorder;
-    WriteFile(dir / "data.bin", "abc");
+    WriteFile(dir / "data.bin", "bcd");
     WriteFile(dir / "key.bin", "");
-    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 1, kDirectionEncrypt));
+    EXPECT_EQ(0, TransformFile(dir / "data.bin", dir / "key.bin", 1, kDirectionEncrypt));
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ("Encrypt file error.", recorder.notices[0].caption);
     EXPECT_EQ("bcd", ReadFile(dir / "data.bin"));
+    EXPECT_FALSE(Exists(dir / (std::string("data.") + kSuffix)));
     ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 1, kDirectionDecrypt));
     EXPECT_EQ("abc", ReadFile(dir / "data.bin"));
 }
@@ -81,7 +86,7 @@ TEST(CipherBytes, OnlyTheOffsetsLowByteCounts)
 TEST(CipherBytes, RoundTripsRestoreEveryByte)
 {
     const size_t lengths[] = {1, 19, 20, 1000, 1001, 256 * 1024 + 3, 3 * 1024 * 1024 + 17};
-    const size_t keyLengths[] = {0, 1, 777, 300 * 1024, 4 * 1024 * 1024};
+    const size_t keyLengths[] = {1, 777, 300 * 1024, 4 * 1024 * 1024};
     for (size_t length : lengths) {
         for (size_t keyLength : keyLengths) {
             SCOPED_TRACE(testing::Message() << "data " << length << " key " << keyLength);
@@ -93,9 +98,7 @@ TEST(CipherBytes, RoundTripsRestoreEveryByte)
             ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 201, kDirectionEncrypt));
             const std::string cipher = ReadFile(dir / "data.bin");
             ASSERT_EQ(length, cipher.size());
-            if (keyLength > 0) {
-                EXPECT_NE(plain, cipher);
-            }
+            EXPECT_NE(plain, cipher);
             ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 201, kDirectionDecrypt));
             EXPECT_EQ(plain, ReadFile(dir / "data.bin"));
             EXPECT_FALSE(Exists(dir / (std::string("data.") + kSuffix)));

@@ -36,6 +36,10 @@ const Entry kNotices[] = {
      "%1 has other names (hard links), which would keep the old contents. Remove them first; the file was "
      "left as it is.",
      kEncryptError},
+    {NoticeKind::EmptyKey,
+     "The key file %1 is empty: encrypting with it would protect nothing. Choose a key file that holds bytes; "
+     "nothing was changed.",
+     kEncryptError},
     {NoticeKind::TemporaryBusy,
      "%1 is not done: another pass, still running, is using its temporary file %2. Try again when it has "
      "finished.",
