@@ -239,6 +239,8 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
         return Fail(NoticeKind::OtherNames, {filePath});
     case platform::ReplacementFile::Replaced::TemporaryChanged:
         return Fail(NoticeKind::TemporaryReplaced, {tempPath, filePath});
+    case platform::ReplacementFile::Replaced::NotFlushed:
+        return Fail(NoticeKind::RenameNotFlushed, {filePath}, platform::LastSystemError());
     case platform::ReplacementFile::Replaced::Failed:
         break;
     }

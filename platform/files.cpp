@@ -41,13 +41,14 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
         Discard();
         return refused;
     }
-    if (!RenameOver(targetName, original))
-        return Replaced::Failed;
+    const Replaced renamed = RenameOver(targetName, original);
+    if (renamed == Replaced::Failed)
+        return renamed;
     m_created = false;
     // A close that fails now can't undo the replacement, and the data were
     // flushed before it.
     Release();
-    return Replaced::Yes;
+    return renamed;
 }
 
 bool SameFile(const std::string& a, const std::string& b)

@@ -218,6 +218,9 @@ public:
         TemporaryChanged,
         // The file system refused; the result stays under the temporary name.
         Failed,
+        // Renamed, but the folder could not be flushed: after a crash the
+        // disk may still hold the old file under the name.
+        NotFlushed,
     };
 
     ReplacementFile() = default;
@@ -272,8 +275,9 @@ private:
     // file `identity`.
     bool NameIs(const std::string& name, const FileIdentity& identity) const;
     // Puts this file in place of `targetName` in one step and makes the new
-    // name durable where the system can; false when the system refuses.
-    bool RenameOver(const std::string& targetName, InputFile& original);
+    // name durable where the system can: Yes, Failed (nothing renamed) or
+    // NotFlushed.
+    Replaced RenameOver(const std::string& targetName, InputFile& original);
     void Release();
 
     std::string m_path;

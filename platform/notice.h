@@ -36,6 +36,7 @@ enum class NoticeKind {
     CouldNotDelete,           // the data file (read-only), the temporary file the result was kept under
     TemporaryReplaced,        // the temporary file, the data file
     NameLeftAs,               // the temporary file
+    RenameNotFlushed,         // the data file, replaced but maybe not for good
     FileDialogFailed,         // (no paths; `systemError` is the dialog's own code)
     DropOfSeveral,            // (no paths) more than one item dropped on a path field
     DropNotLocal,             // the dropped item as its source named it

@@ -202,6 +202,33 @@ TEST_F(Pass, FailedRenameKeepsTheOldBytesAndTheResultUnderTheTemporaryName)
     EXPECT_TRUE(cipher == ReadFile(temp));
 }
 
+// Renamed, but the folder's flush failed: the new name may not survive a
+// crash, so the pass is no success; nothing is removed.
+TEST_F(Pass, AFolderThatCanNotBeFlushedAfterTheRenameFailsThePass)
+{
+    struct NoFolderFlush : platform::SystemCalls {
+        int Fsync(int fd) override
+        {
+            struct stat status {};
+            if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+                errno = EIO;
+                return -1;
+            }
+            return SystemCalls::Fsync(fd);
+        }
+    };
+    Installed<NoFolderFlush> calls;
+    Recorder recorder;
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    ASSERT_EQ(1u, recorder.notices.size());
+    EXPECT_EQ(data + " was replaced, but the system could not confirm that the change is on the disk: after a crash "
+                     "the file may still hold its old content.",
+              recorder.notices[0].text);
+    EXPECT_EQ("Error: Could not rename encrypted file!", recorder.notices[0].caption);
+    EXPECT_TRUE(cipher == ReadFile(data));
+    EXPECT_FALSE(Exists(temp));
+}
+
 TEST_F(Pass, RenameRefusedByAStickyDirectoryForAnotherUsersFile)
 {
     if (!testsupport::CanDropPrivileges())

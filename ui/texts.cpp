@@ -9,6 +9,7 @@ using platform::NoticeKind;
 const char kEncryptError[] = "Encrypt file error.";
 const char kBadIdea[] = "Filename error. (Bad idea.)";
 const char kDropError[] = "Drop file error.";
+const char kCouldNotRename[] = "Error: Could not rename encrypted file!";
 
 // %1 and %2 stand for the notice's paths in their order, %% for a "%".
 struct Entry {
@@ -63,7 +64,11 @@ const Entry kNotices[] = {
     {NoticeKind::CouldNotDelete, "Could not delete %1.", "Error: Could not delete original file!"},
     {NoticeKind::TemporaryReplaced,
      "Another program replaced the temporary file %1 during the pass. %2 was left as it was.", kEncryptError},
-    {NoticeKind::NameLeftAs, "Encrypted file's name is left as: %1", "Error: Could not rename encrypted file!"},
+    {NoticeKind::NameLeftAs, "Encrypted file's name is left as: %1", kCouldNotRename},
+    {NoticeKind::RenameNotFlushed,
+     "%1 was replaced, but the system could not confirm that the change is on the disk: after a crash the file "
+     "may still hold its old content.",
+     kCouldNotRename},
     {NoticeKind::FileDialogFailed, "Common Dialog Error: %1", "WARNING"},
     {NoticeKind::DropOfSeveral, "Drop only one file at a time.", kDropError},
     {NoticeKind::DropNotLocal, "%1 is not a file on this computer.", kDropError},

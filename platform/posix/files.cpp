@@ -618,14 +618,16 @@ bool ReplacementFile::NameIs(const std::string& name, const FileIdentity& identi
     return ::fstatat(m_dir, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && IdentityOf(now) == identity;
 }
 
-bool ReplacementFile::RenameOver(const std::string& targetName, InputFile&)
+ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetName, InputFile&)
 {
     if (Sys().RenameAt(m_dir, m_name.c_str(), targetName.c_str()) != 0)
-        return false;
-    // Makes the rename itself durable; some file systems can't flush a
-    // folder, and the replacement has happened either way.
-    ::fsync(m_dir);
-    return true;
+        return Replaced::Failed;
+    // Makes the rename itself durable. Some file systems can't flush a
+    // folder at all, and say so; any other failure means that after a crash
+    // the old name may still be what the disk holds.
+    if (Sys().Fsync(m_dir) != 0 && errno != EINVAL && errno != ENOTSUP && errno != EROFS)
+        return Replaced::NotFlushed;
+    return Replaced::Yes;
 }
 
 void ReplacementFile::Discard()

@@ -606,7 +606,7 @@ bool ReplacementFile::NameIs(const std::string& name, const FileIdentity& identi
     return IdentityOfPath(DirectoryOf(m_path) + name, false, now) && now == identity;
 }
 
-bool ReplacementFile::RenameOver(const std::string& targetName, InputFile& original)
+ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetName, InputFile& original)
 {
     // Windows renames over no file that is open. Held until now without
     // write sharing, the original could not be written to; it is let go only
@@ -614,11 +614,10 @@ bool ReplacementFile::RenameOver(const std::string& targetName, InputFile& origi
     // MOVEFILE_REPLACE_EXISTING.
     original.Close();
     if (!RenameOpenFile(HandleOf(m_fd), DirectoryOf(m_path) + targetName, true))
-        return false;
+        return Replaced::Failed;
     // Writes the new name through to the disk, as MOVEFILE_WRITE_THROUGH
-    // would; the replacement has happened either way.
-    Sys().Flush(HandleOf(m_fd));
-    return true;
+    // would; when that fails, a crash may still bring back the old name.
+    return Sys().Flush(HandleOf(m_fd)) ? Replaced::Yes : Replaced::NotFlushed;
 }
 
 bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
