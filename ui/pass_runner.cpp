@@ -26,6 +26,22 @@ std::thread PassRunner::StartThread(std::function<void()> body) { return std::th
 
 void PassRunner::RequestStop() noexcept { platform::RequestCancel(); }
 
+namespace {
+// The runner whose pass is running: one at a time, set and read on the
+// window thread.
+PassRunner* g_running = nullptr;
+}  // namespace
+
+void PassRunner::EndRunningPass(std::chrono::milliseconds limit)
+{
+    RequestStop();
+    if (!g_running)
+        return;
+    g_running->Abandon();
+    std::unique_lock<std::mutex> lock(g_running->m_mutex);
+    g_running->m_changed.wait_for(lock, limit, [] { return g_running->m_finished; });
+}
+
 bool PassRunner::OnWindowThread() const { return std::this_thread::get_id() == m_windowThread; }
 
 int PassRunner::Run(EventPump& pump, const std::function<int()>& work, const std::function<int()>& notStarted)
@@ -62,6 +78,11 @@ int PassRunner::Run(EventPump& pump, const std::function<int()>& work, const std
                 runner.m_running = false;
             }
         } joined{*this, std::thread()};
+        struct Running {
+            PassRunner* outer = g_running;
+            explicit Running(PassRunner* runner) { g_running = runner; }
+            ~Running() { g_running = outer; }
+        } running(this);
         try {
             joined.thread = m_start([&] {
                 try {

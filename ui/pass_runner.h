@@ -6,6 +6,7 @@
 
 #include "platform/notice.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -52,6 +53,11 @@ public:
 
     // From the window thread: the pass stops at its next block.
     static void RequestStop() noexcept;
+    // From the window thread when it can't go on (its display is gone, its
+    // session ends): the running pass, if any, stops, its reports return at
+    // once, and this waits until it has ended (its temporary file removed),
+    // `limit` at the most.
+    static void EndRunningPass(std::chrono::milliseconds limit);
 
     static std::thread StartThread(std::function<void()> body);
 

@@ -1,6 +1,7 @@
 #include "app/wx/veltrane_app.h"
 
 #include "platform/files.h"
+#include "ui/wx/pass_loop.h"
 #include "ui/wx/sinks.h"
 #include "ui/wx/veltrane_dlg.h"
 
@@ -23,7 +24,13 @@ bool CVeltraneApp::OnInit()
     ui::WindowReports reports;
     CVeltraneDlg dlg(nullptr);
     SetTopWindow(&dlg);
-    dlg.ShowModal();
+    {
+        // Asked to end from outside, the program ends as Escape ends it.
+        ui::EndRequests ends([&dlg] { static_cast<CVeltraneDlgLogic&>(dlg).OnCancel(); });
+        dlg.ShowModal();
+        if (ends.Signal())
+            m_exitStatus = 128 + ends.Signal();
+    }
     SetTopWindow(nullptr);
     // The dialog was the program; don't start an event loop of its own.
     return false;
@@ -41,7 +48,7 @@ int main(int argc, char** argv)
     platform::EnsureStandardStreams();
     // The start-up hook ends the program by returning false, which the
     // toolkit's own entry point would report as a failure; a run that ends
-    // with the dialog is a success.
+    // with the dialog is a success, one ended by a signal says which.
     //
     // The window's class (X11) and application id (Wayland) are the desktop
     // entry's name, so that docks group the window with its launcher.
@@ -51,6 +58,7 @@ int main(int argc, char** argv)
         return 1;
     }
     wxTheApp->CallOnInit();
+    const int status = wxGetApp().ExitStatus();
     wxEntryCleanup();
-    return 0;
+    return status;
 }

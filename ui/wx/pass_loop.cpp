@@ -4,15 +4,24 @@
 #include "ui/wx/accessible.h"
 
 #include <wx/app.h>
+#include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/statbox.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/toplevel.h>
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
+#include <unistd.h>
 
 #include <atomic>
+#include <csignal>
+#include <cstdio>
 #include <vector>
 
 namespace ui {
@@ -202,6 +211,67 @@ int RunWhileWindowLives(wxTopLevelWindow* window, ui::PassRunner& runner, const 
     Guarded guarded(window, onStop);
     GtkPump pump;
     return runner.Run(pump, work, notStarted);
+}
+
+namespace {
+
+// Every box that is open ends as if the user had closed it: the toolkit's
+// own boxes (a notice, the file chooser) and the program's (About).
+void CloseBoxes()
+{
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* at = toplevels; at; at = at->next) {
+        if (GTK_IS_DIALOG(at->data) && gtk_widget_get_visible(GTK_WIDGET(at->data)))
+            gtk_dialog_response(GTK_DIALOG(at->data), GTK_RESPONSE_DELETE_EVENT);
+    }
+    g_list_free(toplevels);
+    for (wxWindow* window : wxTopLevelWindows) {
+        auto* dialog = wxDynamicCast(window, wxDialog);
+        if (dialog && dialog->IsModal() && dialog != wxTheApp->GetTopWindow())
+            dialog->EndModal(wxID_CANCEL);
+    }
+}
+
+#ifdef GDK_WINDOWING_X11
+// Xlib ends the program once this returns; the pass goes first, taking its
+// temporary file with it.
+int OnDisplayLost(Display*)
+{
+    std::fputs("veltrane: the display has gone away; a pass in progress is stopped\n", stderr);
+    PassRunner::EndRunningPass(std::chrono::seconds(5));
+    ::_exit(1);
+}
+#endif
+
+}  // namespace
+
+EndRequests::EndRequests(std::function<void()> end) : m_end(std::move(end))
+{
+    m_sources.reserve(3);
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        m_sources.push_back({this, signal, 0});
+        m_sources.back().id = g_unix_signal_add(
+            signal,
+            [](gpointer data) -> gboolean {
+                auto* source = static_cast<Source*>(data);
+                if (!source->owner->m_signal)
+                    source->owner->m_signal = source->signal;
+                CloseBoxes();
+                source->owner->m_end();
+                return G_SOURCE_CONTINUE;
+            },
+            &m_sources.back());
+    }
+#ifdef GDK_WINDOWING_X11
+    if (GDK_IS_X11_DISPLAY(gdk_display_get_default()))
+        XSetIOErrorHandler(OnDisplayLost);
+#endif
+}
+
+EndRequests::~EndRequests()
+{
+    for (const Source& source : m_sources)
+        g_source_remove(source.id);
 }
 
 }  // namespace ui

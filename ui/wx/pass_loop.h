@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 class wxTopLevelWindow;
 
@@ -24,6 +25,32 @@ namespace ui {
 // notice's box, take input as usual.
 int RunWhileWindowLives(wxTopLevelWindow* window, ui::PassRunner& runner, const std::function<int()>& work,
                         const std::function<void()>& onStop, const std::function<int()>& notStarted);
+
+// For as long as it lives, the program asked to end from outside ends as
+// Escape would end it, a running pass stopped first (its temporary file
+// removed, the data file as it was): a kill, a closed terminal or Ctrl-C
+// (SIGTERM, SIGHUP, SIGINT) closes every box that is open and then calls
+// `end` on the window thread; the display going away stops a running pass
+// and waits for it before the program ends with status 1.
+class EndRequests {
+public:
+    explicit EndRequests(std::function<void()> end);
+    ~EndRequests();
+    EndRequests(const EndRequests&) = delete;
+    EndRequests& operator=(const EndRequests&) = delete;
+    // The signal that asked, 0 for none.
+    int Signal() const { return m_signal; }
+
+private:
+    struct Source {
+        EndRequests* owner;
+        int signal;
+        unsigned id;
+    };
+    std::function<void()> m_end;
+    int m_signal = 0;
+    std::vector<Source> m_sources;
+};
 
 // How many key and button presses and releases have been dropped so far:
 // tests use it to know that the input they sent has arrived.
