@@ -3,7 +3,8 @@
 # worked from the keyboard alone as a user would: encrypt and decrypt a file
 # byte for byte, with the offset set by the arrow keys; a refusal's notice;
 # files dragged from a GTK program (XDND, which Wine hands the window as a
-# Windows drop); the About box; Escape ends the program.
+# Windows drop); the About box; Escape ends the program; the session's end
+# stops a pass.
 #   window_test.sh VELTRANE.EXE WINE-LOADER DRAG-SOURCE
 set -euo pipefail
 app=$1 loader=$2 drag_source=$3
@@ -120,4 +121,25 @@ until_true '[ -z "$(xdotool search --onlyvisible --name "^About Veltrane$" 2>/de
 xdotool windowactivate --sync "$window" key Escape
 until_true '! kill -0 "$program" 2>/dev/null' || fail "Escape did not end the program"
 wait "$program" || fail "the program ended with status $?"
-echo "encrypted, decrypted, refused, took dropped files and ended"
+
+# Started again, in the middle of a pass over a long (sparse) file the
+# session ends: the pass stops as on Escape, leaving no temporary file and
+# the very file it was.
+head -c 1M /dev/urandom >"$work/big.img"
+truncate -s 2G "$work/big.img"
+before=$(stat -c '%i %s' "$work/big.img")
+"$loader" "$app" >"$work/program.log" 2>&1 </dev/null &
+program=$!
+pids+=($program)
+until_true 'window=$(xdotool search --onlyvisible --name "^Veltrane$" 2>/dev/null | head -1); [ -n "$window" ]' \
+  || fail "the window never showed again"
+until_true 'xdotool windowactivate --sync "$window" >/dev/null 2>&1 && [ "$(xdotool getactivewindow)" = "$window" ]' \
+  || fail "the window never got the keyboard again"
+key Tab; type "$work/big.img"; key Tab Tab; type "$work/key"; key Tab Tab Tab space
+until_true 'case $(xdotool getwindowname "$window") in Working*) true ;; *) false ;; esac' \
+  || fail "the long pass was never seen to start"
+"$loader" wineboot --end-session || fail "the session did not end"
+until_true '! kill -0 "$program" 2>/dev/null' || fail "the program outlived its session"
+[ "$(stat -c '%i %s' "$work/big.img")" = "$before" ] || fail "the file was replaced as the session ended"
+[ ! -e "$work/big.1ê9" ] || fail "the session's end left the temporary file"
+echo "encrypted, decrypted, refused, took dropped files, ended, and stopped at the session's end"

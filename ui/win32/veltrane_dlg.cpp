@@ -2,6 +2,7 @@
 
 #include "res/layout.h"
 #include "res/resource.h"
+#include "ui/pass_runner.h"
 #include "ui/win32/accessible.h"
 
 #include "platform/notice.h"
@@ -120,6 +121,7 @@ const CVeltraneDlg::MessageEntry CVeltraneDlg::kMessageMap[] = {
     {WM_INITDIALOG, 0, 0, &CVeltraneDlg::OnInitDialog, nullptr},
     {WM_HELP, 0, 0, &CVeltraneDlg::OnHelp, nullptr},
     {WM_CLOSE, 0, 0, &CVeltraneDlg::OnClose, nullptr},
+    {WM_ENDSESSION, 0, 0, &CVeltraneDlg::OnEndSession, nullptr},
 };
 
 CVeltraneDlg::CVeltraneDlg(HWND parent)
@@ -268,6 +270,15 @@ BOOL CVeltraneDlg::OnClose(WPARAM, LPARAM)
 {
     // During a pass the Close box stops it; the dialog ends after it.
     return OnCloseDuringPass() ? TRUE : FALSE;
+}
+
+BOOL CVeltraneDlg::OnEndSession(WPARAM ending, LPARAM)
+{
+    // The system ends the program once this returns: a running pass stops
+    // first, as on Escape, and takes its temporary file with it.
+    if (ending)
+        ui::PassRunner::EndRunningPass(std::chrono::seconds(4));
+    return TRUE;
 }
 
 void CVeltraneDlg::AddPathTips()

@@ -43,6 +43,7 @@ private:
     BOOL OnVScroll(WPARAM, LPARAM);
     BOOL OnHelp(WPARAM, LPARAM);
     BOOL OnClose(WPARAM, LPARAM);
+    BOOL OnEndSession(WPARAM, LPARAM);
     BOOL OnDropFiles(WPARAM, LPARAM);
     BOOL OnChangePath(WPARAM, LPARAM);
     void AddPathTips();
