@@ -152,9 +152,15 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
         return Fail("could not flush", platform::LastSystemError());
     if (platform::CancelRequested())
         return KeygenResult::Stopped;
-    if (!key.Place()) {
+    switch (key.Place()) {
+    case platform::ReplacementFile::Replaced::Yes:
+        break;
+    case platform::ReplacementFile::Replaced::NotFlushed:
+        return Fail("could not flush the folder of", platform::LastSystemError());
+    default: {
         const int error = platform::LastSystemError();
-        return NameTaken(error) ? SayExists() : Fail("could not flush", error);
+        return NameTaken(error) ? SayExists() : Fail("could not give its name to", error);
+    }
     }
     ProtectKey(key.Descriptor(), true);
     return KeygenResult::Made;

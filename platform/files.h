@@ -262,9 +262,10 @@ public:
     // Flushes what is written so far to disk.
     bool Flush();
     // Flushes the new file, names it, never over anything that came there
-    // meanwhile (EEXIST, ERROR_ALREADY_EXISTS), and flushes the folder; on
+    // meanwhile (EEXIST, ERROR_ALREADY_EXISTS), and flushes the folder: Yes,
+    // Failed (not named) or NotFlushed (the folder's flush failed). On
     // failure the file goes. It stays open until the object goes.
-    bool Place();
+    Replaced Place();
     int Descriptor() const { return m_fd; }
 
 private:

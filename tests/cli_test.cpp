@@ -490,8 +490,21 @@ TEST_F(CliTest, KeygenStoppedOrKilledMidwayLeavesNoKeyFile)
 // never over a file that came there meanwhile.
 TEST_F(CliTest, KeygenWithoutNamelessFilesOrRenamingWithoutReplacing)
 {
+    // As bindfs and fuse2fs: no nameless files, no renaming that refuses to
+    // replace, and folders that can't be flushed (EINVAL), or whose flush
+    // fails (`folderFlush`).
     struct NetworkFileSystem : platform::SystemCalls {
         std::string comesMeanwhile;
+        int folderFlush = EINVAL;
+        int Fsync(int fd) override
+        {
+            struct stat status {};
+            if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+                errno = folderFlush;
+                return -1;
+            }
+            return SystemCalls::Fsync(fd);
+        }
         int OpenAt(int dir, const char* name, int flags, mode_t mode) override
         {
             if ((flags & O_TMPFILE) == O_TMPFILE) {
@@ -516,6 +529,12 @@ TEST_F(CliTest, KeygenWithoutNamelessFilesOrRenamingWithoutReplacing)
     testing::internal::CaptureStderr();
     const cli::KeygenResult second = cli::MakeKeyFile(taken, 5000);
     const std::string said = testing::internal::GetCapturedStderr();
+    calls.folderFlush = EIO;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(cli::KeygenResult::Failed, cli::MakeKeyFile(keys + "/unflushed.key", 10));
+    EXPECT_EQ("veltrane-cli: could not flush the folder of " + keys +
+                  "/unflushed.key: Input/output error; no key file made\n",
+              testing::internal::GetCapturedStderr());
     platform::SetSystemCalls(previous);
 
     EXPECT_EQ(cli::KeygenResult::Made, first);

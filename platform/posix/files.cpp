@@ -124,6 +124,10 @@ bool NameIsFile(int dir, const std::string& name, int fd)
            IdentityOf(entry) == IdentityOf(open);
 }
 
+// Flushes the folder's names to the disk; true also where the file system
+// can't flush a folder at all and says so (some network and FUSE ones).
+bool FlushFolder(int dir) { return Sys().Fsync(dir) == 0 || errno == EINVAL || errno == ENOTSUP || errno == EROFS; }
+
 // Access for the owner alone, and no access control list: where the
 // original's permissions can't be carried over, the new file must not end up
 // more open than it was, nor with the entries it inherited from its folder.
@@ -560,19 +564,19 @@ bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
 
 bool ReplacementFile::Flush() { return m_fd >= 0 && Sys().Fsync(m_fd) == 0; }
 
-bool ReplacementFile::Place()
+ReplacementFile::Replaced ReplacementFile::Place()
 {
     if (m_fd < 0 || Sys().Fsync(m_fd) != 0 || NameNewFile(m_fd, m_dir, m_private, m_name) != 0)
-        return false;
-    if (::fsync(m_dir) == 0)
-        return true;
+        return Replaced::Failed;
+    if (FlushFolder(m_dir))
+        return Replaced::Yes;
     // Not known to be on disk, so not kept: the name goes again, while it
     // is still this file's.
     const int error = errno;
     m_created = true;
     Discard();
     errno = error;
-    return false;
+    return Replaced::NotFlushed;
 }
 
 bool ReplacementFile::Write(const void* buffer, size_t count)
@@ -622,12 +626,9 @@ ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetN
 {
     if (Sys().RenameAt(m_dir, m_name.c_str(), targetName.c_str()) != 0)
         return Replaced::Failed;
-    // Makes the rename itself durable. Some file systems can't flush a
-    // folder at all, and say so; any other failure means that after a crash
-    // the old name may still be what the disk holds.
-    if (Sys().Fsync(m_dir) != 0 && errno != EINVAL && errno != ENOTSUP && errno != EROFS)
-        return Replaced::NotFlushed;
-    return Replaced::Yes;
+    // Makes the rename itself durable: otherwise, after a crash the old
+    // name may still be what the disk holds.
+    return FlushFolder(m_dir) ? Replaced::Yes : Replaced::NotFlushed;
 }
 
 void ReplacementFile::Discard()

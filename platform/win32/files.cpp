@@ -649,16 +649,16 @@ bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
 
 bool ReplacementFile::Flush() { return Sys().Flush(HandleOf(m_fd)) != 0; }
 
-bool ReplacementFile::Place()
+ReplacementFile::Replaced ReplacementFile::Place()
 {
     const HANDLE handle = HandleOf(m_fd);
     if (!m_created || !Sys().Flush(handle) || !SetDisposition(handle, false) || !RenameOpenFile(handle, m_path, false))
-        return false;
+        return Replaced::Failed;
     m_created = false;
     // Writes the new name through to the disk, as MOVEFILE_WRITE_THROUGH
     // would; the file has its name either way.
     Sys().Flush(handle);
-    return true;
+    return Replaced::Yes;
 }
 
 void ReplacementFile::Discard()
