@@ -45,11 +45,11 @@ _veltrane_cli()
             return ;;
         -*)
             case $command in
-                keygen) COMPREPLY=($(compgen -W "-n --size= --for --help" -- "$cur")) ;;
+                keygen) COMPREPLY=($(compgen -W "-n --size= --for -h --help" -- "$cur")) ;;
                 encrypt | decrypt)
                     COMPREPLY=($(compgen -W "-k --key= -o --offset= --key-read-only -r --recursive
-                        -q --quiet -v --verbose --help" -- "$cur")) ;;
-                *) COMPREPLY=($(compgen -W "--help --version" -- "$cur")) ;;
+                        -q --quiet -v --verbose -h --help" -- "$cur")) ;;
+                *) COMPREPLY=($(compgen -W "-h --help --version" -- "$cur")) ;;
             esac
             [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
             return ;;
