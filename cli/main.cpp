@@ -164,9 +164,11 @@ int main(int argc, char** argv)
                 return;
             }
         }
-        bool done = !cli::StopRequest() &&
-                    ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly) &&
-                    !cli::StopRequest();
+        bool done =
+            !cli::StopRequest() &&
+            (folder ? ValidateRequestIn(*folder, name, file, options.keyPath, options.offset, options.makeKeyReadOnly)
+                    : ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly)) &&
+            !cli::StopRequest();
         if (done && !quiet) {
             WarnIfKeyShort(file, options.keyPath, options.direction);
             // One key for several files lets anyone who has two results

@@ -21,6 +21,10 @@ constexpr int kDirectionEncrypt = 1;
 // may not. Marks the key file read-only when asked, before the offset is
 // looked at.
 int ValidateRequest(const std::string& filePath, const std::string& keyPath, int offset, int makeKeyReadOnly);
+// The same for the file `name` inside a folder that the caller holds open,
+// looked at there, so that the length of its whole path doesn't matter.
+int ValidateRequestIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
+                      const std::string& keyPath, int offset, int makeKeyReadOnly);
 
 // Rewrites the data file in place through a temporary file beside it.
 // Direction 1 encrypts, any other value decrypts. Returns 1 when the data

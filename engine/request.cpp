@@ -11,26 +11,30 @@ namespace {
 
 using platform::NoticeKind;
 
-int Refuse(NoticeKind kind, std::vector<std::string> paths = {})
+int Refuse(NoticeKind kind, std::vector<std::string> paths = {}, int systemError = 0)
 {
     platform::Notice notice;
     notice.kind = kind;
     notice.paths = std::move(paths);
+    notice.systemError = systemError;
     platform::Report(notice);
     return 0;
 }
 
-int Validate(const std::string& filePath, const std::string& keyPath, int offset, int makeKeyReadOnly)
+// `folder` and `name` give the data file where the caller holds its folder
+// open; otherwise `filePath` does.
+int Validate(const platform::Folder* folder, const std::string& name, const std::string& filePath,
+             const std::string& keyPath, int offset, int makeKeyReadOnly)
 {
     // A file used as its own key doubles every byte, which decryption can't
     // undo; catch it by name first, then by identity (links, other spellings).
     if (platform::SamePathText(filePath, keyPath) || platform::SameFile(filePath, keyPath))
         return Refuse(NoticeKind::SameFile);
 
-    platform::FileProbe data(filePath);
+    platform::FileProbe data = folder ? platform::FileProbe(*folder, name) : platform::FileProbe(filePath);
     if (!data.IsOpen()) {
         if (!data.InUse())
-            return Refuse(NoticeKind::CannotFind, {filePath});
+            return Refuse(NoticeKind::CannotFind, {filePath}, data.Error());
         // A running pass over the same file holds it too; its temporary file
         // tells the two apart, as the pass itself would find it.
         const std::string tempPath = TemporaryPath(platform::ResolvePath(filePath));
@@ -43,7 +47,7 @@ int Validate(const std::string& filePath, const std::string& keyPath, int offset
     // Other passes may read the key along with this one.
     platform::FileProbe key(keyPath, true);
     if (!key.IsOpen())
-        return Refuse(key.InUse() ? NoticeKind::InUse : NoticeKind::CannotFind, {keyPath});
+        return Refuse(key.InUse() ? NoticeKind::InUse : NoticeKind::CannotFind, {keyPath}, key.Error());
 
     if (makeKeyReadOnly) {
         const bool marked = key.MarkReadOnly();
@@ -63,9 +67,19 @@ int Validate(const std::string& filePath, const std::string& keyPath, int offset
 int ValidateRequest(const std::string& filePath, const std::string& keyPath, int offset, int makeKeyReadOnly)
 {
     try {
-        return Validate(filePath, keyPath, offset, makeKeyReadOnly);
+        return Validate(nullptr, std::string(), filePath, keyPath, offset, makeKeyReadOnly);
     } catch (...) {
         // Out of memory for a path or a notice: the request is not carried out.
+        return 0;
+    }
+}
+
+int ValidateRequestIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
+                      const std::string& keyPath, int offset, int makeKeyReadOnly)
+{
+    try {
+        return Validate(&folder, name, filePath, keyPath, offset, makeKeyReadOnly);
+    } catch (...) {
         return 0;
     }
 }

@@ -53,14 +53,21 @@ bool PathIdentity(const std::string& path, FileIdentity& identity, EntryKind* ki
 // The file stays open for as long as the probe lives. Where the system lets
 // an open file keep others out (Windows), the probe keeps everyone out, or
 // with `othersMayRead` only those who would write.
+class Folder;
+
 class FileProbe {
 public:
     explicit FileProbe(const std::string& path, bool othersMayRead = false);
+    // The file `name` inside `folder`, never through a link there.
+    FileProbe(const Folder& folder, const std::string& name);
     ~FileProbe();
     FileProbe(const FileProbe&) = delete;
     FileProbe& operator=(const FileProbe&) = delete;
 
     bool IsOpen() const { return m_fd >= 0; }
+    // Why it was not opened, where the system's reason says more than that
+    // the file isn't there (a name too long for the system); else 0.
+    int Error() const { return m_error; }
     // Not opened because another program holds the file in a way that keeps
     // this one out; the file exists.
     bool InUse() const { return m_inUse; }
@@ -72,6 +79,7 @@ public:
 private:
     int m_fd = -1;
     bool m_inUse = false;
+    int m_error = 0;
 };
 
 // Whether a running pass holds the temporary file at `path`.

@@ -635,6 +635,39 @@ TEST_F(CliTest, RecursiveNeverLeavesTheTreeNorTakesAFileTwice)
     EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(tree + "/sub/b.txt"));
 }
 
+// Past the system's limit on a whole path (4096 bytes): -r works folder by
+// folder, so the length doesn't matter; named directly, the refusal says why.
+TEST_F(CliTest, PathsLongerThanTheSystemsLimit)
+{
+    std::string deep = dir.Path();
+    int folder = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < 26; ++level) {
+        const std::string name = level == 0 ? "top" : std::string(200, 'd');
+        ASSERT_EQ(0, ::mkdirat(folder, name.c_str(), 0755));
+        const int inner = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        folder = inner;
+        deep += "/" + name;
+    }
+    const int fd = ::openat(folder, "deep.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(static_cast<ssize_t>(plain.size()), ::write(fd, plain.data(), plain.size()));
+    ::close(fd);
+    deep += "/deep.txt";
+    ASSERT_GT(deep.size(), 5000u);
+
+    EXPECT_EQ(0, RunCli({"encrypt", "-r", "-q", "-k", key, dir / "top"}).status);
+    std::string now(plain.size(), '\0');
+    const int read = ::openat(folder, "deep.txt", O_RDONLY);
+    EXPECT_EQ(static_cast<ssize_t>(now.size()), ::read(read, now.data(), now.size()));
+    ::close(read);
+    ::close(folder);
+    EXPECT_TRUE(Encrypted(plain, 0) == now);
+
+    const Outcome named = RunCli({"decrypt", "-k", key, deep});
+    EXPECT_EQ(1, named.status);
+    EXPECT_EQ("Encrypt file error.: Cannot find " + deep + ".: File name too long\n", named.err);
+}
+
 TEST_F(CliTest, NamesWithControlCharactersAreShownQuoted)
 {
     // An escape sequence that would colour the terminal, and a line break

@@ -146,7 +146,17 @@ void RestrictToOwner(int fd, mode_t mode)
 }  // namespace
 
 // Readers and writers never keep each other out here.
-FileProbe::FileProbe(const std::string& path, bool) : m_fd(OpenRegularForReading(path, nullptr)) {}
+FileProbe::FileProbe(const std::string& path, bool) : m_fd(OpenRegularForReading(path, nullptr))
+{
+    if (m_fd < 0 && errno == ENAMETOOLONG)
+        m_error = errno;
+}
+
+FileProbe::FileProbe(const Folder& folder, const std::string& name)
+{
+    struct stat status {};
+    m_fd = folder.IsOpen() ? OpenRegularInFolder(folder.Descriptor(), name, &status) : -1;
+}
 
 FileProbe::~FileProbe() { Close(); }
 

@@ -205,6 +205,9 @@ FileProbe::FileProbe(const std::string& path, bool othersMayRead)
     m_inUse = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
+// Windows paths have no length limit here: the folder's path serves.
+FileProbe::FileProbe(const Folder& folder, const std::string& name) : FileProbe(folder.Shown() + name) {}
+
 FileProbe::~FileProbe() { Close(); }
 
 bool FileProbe::MarkReadOnly()
