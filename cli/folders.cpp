@@ -31,7 +31,7 @@ public:
     bool failed = false;
 
 private:
-    void Folder(const platform::Folder& folder, const std::string& path)
+    void Folder(platform::Folder& folder, const std::string& path)
     {
         if (!m_folders.insert(folder.Identity()).second) {
             Skip("reached a second way", path);
@@ -45,11 +45,30 @@ private:
             return;
         }
         std::sort(names.begin(), names.end());
-        for (const std::string& name : names)
+        m_chain.push_back(&folder);
+        for (const std::string& name : names) {
+            // Taken back after a deeper folder, unless it is no longer the
+            // folder it was.
+            if (!folder.IsOpen()) {
+                CannotRead(path);
+                break;
+            }
             Entry(folder, name, folder.Shown() + name);
+        }
+        m_chain.pop_back();
     }
 
-    void Entry(const platform::Folder& folder, const std::string& name, const std::string& path)
+    // The folders above the one being read are let go, oldest first, so
+    // that a tree of any depth holds a bounded number open.
+    void LetGoOfAncestors()
+    {
+        const auto open = [](const platform::Folder* folder) { return folder->IsOpen(); };
+        for (auto at = m_chain.begin();
+             at + 1 < m_chain.end() && std::count_if(m_chain.begin(), m_chain.end(), open) >= kOpenFolders; ++at)
+            (*at)->Release();
+    }
+
+    void Entry(platform::Folder& folder, const std::string& name, const std::string& path)
     {
         platform::FileIdentity identity;
         platform::EntryKind kind{};
@@ -62,8 +81,11 @@ private:
             // Opened from the folder just read, so a folder swapped for a
             // link meanwhile is not followed.
             platform::Folder sub;
+            LetGoOfAncestors();
             if (sub.OpenWithin(folder, name)) {
                 Folder(sub, path);
+                if (!folder.IsOpen())
+                    folder.Reopen(sub);
                 return;
             }
             const int error = platform::LastSystemError();
@@ -105,6 +127,9 @@ private:
     // What no file is, unless the key is found.
     platform::FileIdentity m_key{~0ull, ~0ull};
     std::set<platform::FileIdentity> m_folders, m_files;
+    // The folders from the one named down to the one being read.
+    std::vector<platform::Folder*> m_chain;
+    static constexpr long kOpenFolders = 16;
 };
 
 }  // namespace

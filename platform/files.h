@@ -134,6 +134,13 @@ public:
     // the system's error, when it can't be read to the end.
     bool Names(std::vector<std::string>& names) const;
     int Descriptor() const { return m_fd; }
+    // Lets the folder go for now, keeping what it is, so that a walk of any
+    // depth holds only so many folders open (where folders are held by a
+    // descriptor). Reopen() takes it back through the parent entry of
+    // `child`, a folder opened within it and still open, provided that this
+    // is still the folder it was.
+    void Release();
+    bool Reopen(const Folder& child);
 
 private:
     void Close();

@@ -635,6 +635,31 @@ TEST_F(CliTest, RecursiveNeverLeavesTheTreeNorTakesAFileTwice)
     EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(tree + "/sub/b.txt"));
 }
 
+// A tree deeper than the descriptors a process may hold: the walk keeps
+// only so many folders open, and takes each back when it returns to it.
+TEST_F(CliTest, RecursiveWalksATreeDeeperThanItsDescriptors)
+{
+    std::string path = dir / "top";
+    std::vector<std::string> files;
+    ASSERT_EQ(0, ::mkdir(path.c_str(), 0755));
+    for (int level = 0; level < 1500; ++level) {
+        if (level % 500 == 0) {
+            files.push_back(path + "/f.txt");
+            WriteFile(files.back(), plain);
+        }
+        path += "/d";
+        ASSERT_EQ(0, ::mkdir(path.c_str(), 0755));
+    }
+    files.push_back(path + "/f.txt");
+    WriteFile(files.back(), plain);
+    const Outcome outcome = testsupport::Program({"prlimit", "--nofile=64", VELTRANE_CLI_PATH, "encrypt", "-r", "-q",
+                                                  "-k", key, dir / "top"})
+                                .Wait();
+    EXPECT_EQ(0, outcome.status) << outcome.err;
+    for (const std::string& file : files)
+        EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(file)) << file.size();
+}
+
 // Past the system's limit on a whole path (4096 bytes): -r works folder by
 // folder, so the length doesn't matter; named directly, the refusal says why.
 TEST_F(CliTest, PathsLongerThanTheSystemsLimit)

@@ -313,6 +313,28 @@ bool Folder::OpenWithin(const Folder& parent, const std::string& name)
                 parent.m_shown + name + "/");
 }
 
+void Folder::Release()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_open = false;
+}
+
+bool Folder::Reopen(const Folder& child)
+{
+    const FileIdentity was = m_identity;
+    const std::string shown = m_shown;
+    if (!child.IsOpen() || !Hold(::openat(child.m_fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC), shown))
+        return false;
+    if (m_identity == was)
+        return true;
+    Close();
+    m_identity = was;
+    errno = ENOENT;
+    return false;
+}
+
 bool Folder::IsOpen() const { return m_open; }
 
 bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity, EntryKind* kind) const

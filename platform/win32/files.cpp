@@ -359,6 +359,11 @@ bool Folder::OpenWithin(const Folder& parent, const std::string& name)
     return true;
 }
 
+// Held by its path, a folder costs nothing to keep.
+void Folder::Release() {}
+
+bool Folder::Reopen(const Folder&) { return m_open; }
+
 bool Folder::IsOpen() const { return m_open; }
 
 bool Folder::EntryIdentity(const std::string& name, bool followLink, FileIdentity& identity, EntryKind* kind) const
