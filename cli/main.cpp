@@ -132,13 +132,30 @@ int main(int argc, char** argv)
     }
 
     int status = kExitDone;
+    const bool quiet = options.verbosity == cli::Verbosity::Quiet;
     cli::Console console(options.verbosity, cli::ErrorIsTerminal());
+    if (options.toStdout) {
+        // Bytes a terminal would take for commands, and nobody could read.
+        if (cli::OutputIsTerminal())
+            return UsageError("standard output is a terminal: -c writes only into a pipe or a file");
+        platform::SetReportSink(&console);
+        const std::string& file = options.files.front();
+        if (file != "-" && !quiet)
+            WarnIfKeyShort(file, options.keyPath, options.direction);
+        const int done =
+            TransformToOutput(file, options.keyPath, options.offset, options.makeKeyReadOnly, options.direction);
+        console.EndProgress();
+        platform::SetReportSink(nullptr);
+        cli::Finished();
+        if (const int stop = cli::StopRequest())
+            return 128 + stop;
+        return done ? kExitDone : kExitRefused;
+    }
     platform::SetReportSink(&console);
     // No file is started once a stop was asked for. A signal can come just
     // after a file was replaced, so the exit status alone can't say which
     // files a rerun must leave out: the first one a stop leaves as it was
     // and every one after it are named.
-    const bool quiet = options.verbosity == cli::Verbosity::Quiet;
     // Every file this command has taken, as it was before its pass and as
     // it is after: a pass puts a new file in place, so a later name for a
     // file already done finds the new one.

@@ -14,6 +14,7 @@ namespace cli {
 
 const char kHelpText[] =
     "Usage: veltrane-cli encrypt|decrypt -k KEYFILE [-o OFFSET] [--key-read-only] [-r] [-q|-v] FILE...\n"
+    "       veltrane-cli encrypt|decrypt -c -k KEYFILE [-o OFFSET] FILE|-\n"
     "       veltrane-cli keygen -n SIZE KEYFILE\n"
     "       veltrane-cli keygen --for FILE... KEYFILE\n"
     "       veltrane-cli --help | --version\n"
@@ -28,6 +29,9 @@ const char kHelpText[] =
     "  -k, --key=KEYFILE     the key file (required)\n"
     "  -o, --offset=OFFSET   a decimal number from 0 to 255 (default 0)\n"
     "      --key-read-only   remove the key file's write permission first\n"
+    "  -c, --stdout          write the result to standard output (a pipe or a file,\n"
+    "                        never a terminal) and leave FILE as it is; - as\n"
+    "                        FILE reads standard input. One FILE, without -r\n"
     "  -r, --recursive       a FILE that is a folder stands for every regular file\n"
     "                        below it, in name order; symbolic links, the key file\n"
     "                        and temporary files (*.1\u00EA9) are skipped\n"
@@ -81,6 +85,7 @@ const option kLongOptions[] = {
     {"offset", required_argument, nullptr, 'o'},
     {"key-read-only", no_argument, nullptr, kKeyReadOnly},
     {"recursive", no_argument, nullptr, 'r'},
+    {"stdout", no_argument, nullptr, 'c'},
     {"size", required_argument, nullptr, 'n'},
     {"for", no_argument, nullptr, kFor},
     {"quiet", no_argument, nullptr, 'q'},
@@ -225,7 +230,7 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
     int word = 1;
     // The command line is read once, before any other thread starts.
     // NOLINTNEXTLINE(concurrency-mt-unsafe)
-    while ((code = getopt_long(argc, argv, "-:k:o:rn:qvh", kLongOptions, nullptr)) != -1) {
+    while ((code = getopt_long(argc, argv, "-:k:o:rcn:qvh", kLongOptions, nullptr)) != -1) {
         const char* arg = argv[word];
         word = optind;
         switch (code) {
@@ -270,6 +275,9 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             break;
         case 'r':
             options.recursive = true;
+            break;
+        case 'c':
+            options.toStdout = true;
             break;
         case 'q':
             quiet = true;
@@ -358,6 +366,10 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
     }
     if (emptyName) {
         error = "empty FILE name";
+        return Action::UsageError;
+    }
+    if (options.toStdout && (options.recursive || words.size() > 1)) {
+        error = options.recursive ? "-c and -r exclude each other" : "-c takes one FILE";
         return Action::UsageError;
     }
     options.files = words;

@@ -21,6 +21,9 @@ struct Options {
     // The data files; for keygen, the files to size the key for (--for).
     std::vector<std::string> files;
     bool recursive = false;
+    // -c: the result goes to standard output, the one FILE ("-": standard
+    // input) stays as it is.
+    bool toStdout = false;
     // keygen: the key's length in bytes (-n), or -1 to size it for `files`.
     std::int64_t keySize = -1;
 };

@@ -33,6 +33,7 @@ void Finished();
 std::int64_t FileSize(const std::string& path, bool* regular = nullptr);
 
 bool ErrorIsTerminal();
+bool OutputIsTerminal();
 // The width of the terminal standard error is on, 80 when it can't be told.
 std::size_t TerminalWidth();
 // Writes UTF-8 text to standard error whole, or drops it when it can't be

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -110,6 +111,60 @@ bool KeyIsEmpty(const platform::InputFile& key, const std::string& keyPath)
     return again.Open(keyPath) && again.Identity() == key.Identity() && again.ReadFull(&byte, 1) == 0;
 }
 
+// The pass's loop: `length` bytes of `data` (below 0: a stream, to its
+// end), the key read in step, each chunk transformed and handed to `write`,
+// which returns false once it has said why it failed. Returns 1, or 0 after
+// a notice (a read failed, an input changed) or on a stop.
+template <typename Write>
+int TransformAll(platform::InputFile& data, platform::InputFile& key, std::int64_t length, const std::string& filePath,
+                 const std::string& keyPath, int offset, int direction, Write write)
+{
+    const std::int64_t step = length / 10 > 0 ? length / 10 : 1;
+    platform::Progress progress;
+    progress.fileName = platform::LastNameOf(filePath);
+    progress.total = length;
+    const auto shift = static_cast<std::uint8_t>(offset);
+    const bool encrypt = direction == kDirectionEncrypt;
+    ReadAhead reader(data, key, length);
+    std::int64_t done = 0;
+    // A stream's length is told by its end, and it has no progress.
+    std::int64_t nextProgress = length < 0 ? std::numeric_limits<std::int64_t>::max() : 0;
+    for (bool more = length != 0; more;) {
+        ReadAhead::Chunk& chunk = reader.Next();
+        // An input that ends early without an error was cut short by
+        // someone else (a save that truncates and rewrites).
+        const bool inData = chunk.failure == ReadAhead::Failure::Data;
+        if (chunk.failure != ReadAhead::Failure::None && chunk.error != 0)
+            return FailRead(inData ? filePath : keyPath, chunk.error);
+        if (chunk.failure != ReadAhead::Failure::None)
+            return inData ? ChangedDuringThePass(filePath) : KeyChangedDuringThePass(keyPath, filePath);
+        // Pieces end at progress points so that every progress line is
+        // shown before the byte it counts from is written; the chunk is
+        // then written in one call.
+        for (std::size_t at = 0; at < chunk.count;) {
+            if (platform::CancelRequested())
+                return 0;
+            if (done == nextProgress) {
+                progress.done = done;
+                progress.percent = ProgressPercent(done, length);
+                platform::ReportProgress(progress);
+                nextProgress += step;
+            }
+            const auto piece = static_cast<std::size_t>(
+                std::min<std::int64_t>(static_cast<std::int64_t>(chunk.count - at), nextProgress - done));
+            const std::size_t keyBytes = std::clamp(chunk.keyBytes, at, at + piece) - at;
+            TransformBlock(chunk.data + at, chunk.key + at, keyBytes, chunk.lastKey, piece, shift, encrypt);
+            at += piece;
+            done += static_cast<std::int64_t>(piece);
+        }
+        if (!write(chunk.data, chunk.count))
+            return 0;
+        more = length < 0 ? !chunk.last : done < length;
+        reader.Release();
+    }
+    return 1;
+}
+
 // `name` in `folder` is the data file, `filePath` how the user named it,
 // `tempPath` how notices name the temporary file.
 int Transform(const platform::Folder& folder, const std::string& name, const std::string& filePath,
@@ -143,11 +198,6 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     if (direction == kDirectionEncrypt && KeyIsEmpty(key, keyPath))
         return Refuse(NoticeKind::EmptyKey, {keyPath});
     const std::int64_t length = data.Size();
-    const std::int64_t step = length / 10 > 0 ? length / 10 : 1;
-
-    platform::Progress progress;
-    progress.fileName = platform::LastNameOf(filePath);
-    progress.total = length;
 
     platform::ReplacementFile out;
     switch (out.Create(folder, tempName)) {
@@ -163,45 +213,11 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
         return FailWrite(tempPath, platform::LastSystemError());
     }
 
-    const auto shift = static_cast<std::uint8_t>(offset);
-    const bool encrypt = direction == kDirectionEncrypt;
-    {
-        ReadAhead ahead(data, key, length);
-        std::int64_t done = 0;
-        std::int64_t nextProgress = 0;
-        while (done < length) {
-            ReadAhead::Chunk& chunk = ahead.Next();
-            // An input that ends early without an error was cut short by
-            // someone else (a save that truncates and rewrites).
-            const bool inData = chunk.failure == ReadAhead::Failure::Data;
-            if (chunk.failure != ReadAhead::Failure::None && chunk.error != 0)
-                return FailRead(inData ? filePath : keyPath, chunk.error);
-            if (chunk.failure != ReadAhead::Failure::None)
-                return inData ? ChangedDuringThePass(filePath) : KeyChangedDuringThePass(keyPath, filePath);
-            // Pieces end at progress points so that every progress line is
-            // shown before the byte it counts from is written; the chunk is
-            // then written in one call.
-            for (std::size_t at = 0; at < chunk.count;) {
-                if (platform::CancelRequested())
-                    return 0;  // `out` removes the temporary file
-                if (done == nextProgress) {
-                    progress.done = done;
-                    progress.percent = ProgressPercent(done, length);
-                    platform::ReportProgress(progress);
-                    nextProgress += step;
-                }
-                const auto piece = static_cast<std::size_t>(
-                    std::min<std::int64_t>(static_cast<std::int64_t>(chunk.count - at), nextProgress - done));
-                const std::size_t keyBytes = std::clamp(chunk.keyBytes, at, at + piece) - at;
-                TransformBlock(chunk.data + at, chunk.key + at, keyBytes, chunk.lastKey, piece, shift, encrypt);
-                at += piece;
-                done += static_cast<std::int64_t>(piece);
-            }
-            if (!out.Write(chunk.data, chunk.count))
-                return FailWrite(tempPath, platform::LastSystemError());
-            ahead.Release();
-        }
-    }
+    const auto write = [&](const std::uint8_t* bytes, std::size_t count) {
+        return out.Write(bytes, count) || FailWrite(tempPath, platform::LastSystemError());
+    };
+    if (!TransformAll(data, key, length, filePath, keyPath, offset, direction, write))
+        return 0;
 
     // A file that grew while it was read would lose its new tail in the
     // replacement.
@@ -249,6 +265,41 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     return Fail(NoticeKind::NameLeftAs, {tempPath}, error);
 }
 
+// Written to standard output; `shownPath` names the data in notices.
+int ToOutput(const std::string& filePath, const std::string& shownPath, const std::string& keyPath, int offset,
+             int direction)
+{
+    const bool stream = filePath == "-";
+    platform::InputFile data;
+    if (stream ? !data.OpenStandardInput() : !data.Open(filePath))
+        return FailRead(shownPath, platform::LastSystemError());
+    platform::InputFile key;
+    if (!key.Open(keyPath))
+        return FailRead(keyPath, platform::LastSystemError());
+    if (direction == kDirectionEncrypt && KeyIsEmpty(key, keyPath))
+        return Refuse(NoticeKind::EmptyKey, {keyPath});
+    const std::int64_t length = stream ? -1 : data.Size();
+    const auto write = [&](const std::uint8_t* bytes, std::size_t count) {
+        switch (platform::WriteStandardOutput(bytes, count)) {
+        case platform::Output::Written:
+            return true;
+        case platform::Output::ReaderGone:
+            // It has read all it wanted (`| head`): nothing to tell.
+            return false;
+        case platform::Output::Failed:
+            break;
+        }
+        return FailWrite("standard output", platform::LastSystemError()) != 0;
+    };
+    if (!TransformAll(data, key, length, shownPath, keyPath, offset, direction, write))
+        return 0;
+    if (!stream && data.CurrentLength() != length)
+        return ChangedDuringThePass(shownPath);
+    if (key.ChangeSinceOpened(false) != platform::InputFile::Change::None)
+        return KeyChangedDuringThePass(keyPath, shownPath);
+    return 1;
+}
+
 template <typename Pass> int Guarded(const std::string& filePath, Pass pass)
 {
     try {
@@ -265,6 +316,17 @@ template <typename Pass> int Guarded(const std::string& filePath, Pass pass)
 }
 
 }  // namespace
+
+int TransformToOutput(const std::string& filePath, const std::string& keyPath, int offset, int makeKeyReadOnly,
+                      int direction)
+{
+    const bool stream = filePath == "-";
+    const std::string shown = stream ? "standard input" : filePath;
+    if (!(stream ? ValidateKeyAlone(keyPath, offset, makeKeyReadOnly)
+                 : ValidateRequest(filePath, keyPath, offset, makeKeyReadOnly)))
+        return 0;
+    return Guarded(shown, [&] { return ToOutput(filePath, shown, keyPath, offset, direction); });
+}
 
 int TransformFile(const std::string& filePath, const std::string& keyPath, int offset, int direction)
 {

@@ -25,6 +25,9 @@ int ValidateRequest(const std::string& filePath, const std::string& keyPath, int
 // looked at there, so that the length of its whole path doesn't matter.
 int ValidateRequestIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
                       const std::string& keyPath, int offset, int makeKeyReadOnly);
+// The same for a request whose data is a stream, with nothing to look at
+// beforehand: the key and the offset alone.
+int ValidateKeyAlone(const std::string& keyPath, int offset, int makeKeyReadOnly);
 
 // Rewrites the data file in place through a temporary file beside it.
 // Direction 1 encrypts, any other value decrypts. Returns 1 when the data
@@ -38,6 +41,15 @@ int TransformFile(const std::string& filePath, const std::string& keyPath, int o
 // there, never through a link, and `filePath` is how notices name it.
 int TransformFileIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
                     const std::string& keyPath, int offset, int direction);
+
+// The same transformation with the result written to standard output:
+// `filePath` ("-" for standard input, read to its end) is left exactly as
+// it is, and nothing is written beside it. The request is checked first as
+// ValidateRequest checks it. Returns 1 when every byte was written; 0 after
+// a notice, or silently when standard output was a pipe that its reader
+// closed early, or on a stop.
+int TransformToOutput(const std::string& filePath, const std::string& keyPath, int offset, int makeKeyReadOnly,
+                      int direction);
 
 // What a pass says when it can't be started at all (no thread or memory to
 // spare): the notice of a pass that ran out of them, for `filePath`. Returns 0.

@@ -1,6 +1,7 @@
 #include "engine/read_ahead.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -10,7 +11,7 @@ namespace {
 // a file. They are never cleared: every byte used is read into them first.
 class BlockStore {
 public:
-    std::unique_ptr<std::uint8_t[]> Take(std::size_t& bytes, std::size_t wanted)
+    ReadAhead::Block Take(std::size_t& bytes, std::size_t wanted)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_blocks.empty() && m_bytes >= wanted) {
@@ -20,10 +21,10 @@ public:
             return block;
         }
         bytes = wanted;
-        return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[wanted]);
+        return ReadAhead::Block(new (ReadAhead::kBlockAlignment) std::uint8_t[wanted]);
     }
 
-    void Give(std::unique_ptr<std::uint8_t[]> block, std::size_t bytes)
+    void Give(ReadAhead::Block block, std::size_t bytes)
     {
         if (!block)
             return;
@@ -41,7 +42,7 @@ public:
 private:
     static constexpr std::size_t kKept = 8;
     std::mutex m_mutex;
-    std::vector<std::unique_ptr<std::uint8_t[]>> m_blocks;
+    std::vector<ReadAhead::Block> m_blocks;
     std::size_t m_bytes = 0;
 };
 
@@ -54,10 +55,11 @@ BlockStore& Store()
 }  // namespace
 
 ReadAhead::ReadAhead(platform::InputFile& data, platform::InputFile& key, std::int64_t length)
-    : m_data(data), m_key(key), m_length(length), m_threaded(length > static_cast<std::int64_t>(kChunkBytes))
+    : m_data(data), m_key(key), m_length(length < 0 ? std::numeric_limits<std::int64_t>::max() : length),
+      m_threaded(m_length > static_cast<std::int64_t>(kChunkBytes)), m_stream(length < 0)
 {
     const std::size_t slots = m_threaded ? kSlots : 1;
-    const auto wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(length, 1, kChunkBytes));
+    const auto wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(m_length, 1, kChunkBytes));
     std::size_t bytes = wanted;
     for (std::size_t i = 0; i < slots; ++i) {
         m_blocks[2 * i] = Store().Take(bytes, wanted);
@@ -115,9 +117,13 @@ void ReadAhead::Fill(Chunk& chunk, std::int64_t start)
     chunk.keyBytes = 0;
     chunk.failure = Failure::None;
     chunk.error = 0;
-    // A file that ends early has no system error to tell.
+    // A file that ends early has no system error to tell; a stream's end is
+    // its last chunk.
     const std::int64_t got = m_data.ReadFull(chunk.data, chunk.count);
-    if (got != static_cast<std::int64_t>(chunk.count)) {
+    chunk.last = m_stream && got >= 0 && got < static_cast<std::int64_t>(chunk.count);
+    if (chunk.last)
+        chunk.count = static_cast<std::size_t>(got);
+    else if (got != static_cast<std::int64_t>(chunk.count)) {
         chunk.failure = Failure::Data;
         chunk.error = got < 0 ? platform::LastSystemError() : 0;
         return;
@@ -165,7 +171,7 @@ void ReadAhead::Run()
             ++m_produced;
         }
         m_changed.notify_all();
-        if (chunk.failure != Failure::None)
+        if (chunk.failure != Failure::None || chunk.last)
             return;
         start += static_cast<std::int64_t>(chunk.count);
     }

@@ -21,28 +21,35 @@ int Refuse(NoticeKind kind, std::vector<std::string> paths = {}, int systemError
     return 0;
 }
 
+// The data file must be a regular file that opens, and nobody else's to
+// hold (Windows).
+int ProbeData(const platform::Folder* folder, const std::string& name, const std::string& filePath)
+{
+    platform::FileProbe data = folder ? platform::FileProbe(*folder, name) : platform::FileProbe(filePath);
+    if (data.IsOpen())
+        return 1;
+    if (!data.InUse())
+        return Refuse(NoticeKind::CannotFind, {filePath}, data.Error());
+    // A running pass over the same file holds it too; its temporary file
+    // tells the two apart, as the pass itself would find it.
+    const std::string tempPath = TemporaryPath(platform::ResolvePath(filePath));
+    if (platform::HeldByRunningPass(tempPath))
+        return Refuse(NoticeKind::TemporaryBusy, {filePath, tempPath});
+    return Refuse(NoticeKind::InUse, {filePath});
+}
+
 // `folder` and `name` give the data file where the caller holds its folder
-// open; otherwise `filePath` does.
+// open; otherwise `filePath` does, unless it is standard input (`stream`),
+// which has nothing to look at beforehand.
 int Validate(const platform::Folder* folder, const std::string& name, const std::string& filePath,
-             const std::string& keyPath, int offset, int makeKeyReadOnly)
+             const std::string& keyPath, int offset, int makeKeyReadOnly, bool stream = false)
 {
     // A file used as its own key doubles every byte, which decryption can't
     // undo; catch it by name first, then by identity (links, other spellings).
-    if (platform::SamePathText(filePath, keyPath) || platform::SameFile(filePath, keyPath))
+    if (!stream && (platform::SamePathText(filePath, keyPath) || platform::SameFile(filePath, keyPath)))
         return Refuse(NoticeKind::SameFile);
-
-    platform::FileProbe data = folder ? platform::FileProbe(*folder, name) : platform::FileProbe(filePath);
-    if (!data.IsOpen()) {
-        if (!data.InUse())
-            return Refuse(NoticeKind::CannotFind, {filePath}, data.Error());
-        // A running pass over the same file holds it too; its temporary file
-        // tells the two apart, as the pass itself would find it.
-        const std::string tempPath = TemporaryPath(platform::ResolvePath(filePath));
-        if (platform::HeldByRunningPass(tempPath))
-            return Refuse(NoticeKind::TemporaryBusy, {filePath, tempPath});
-        return Refuse(NoticeKind::InUse, {filePath});
-    }
-    data.Close();
+    if (!stream && !ProbeData(folder, name, filePath))
+        return 0;
 
     // Other passes may read the key along with this one.
     platform::FileProbe key(keyPath, true);
@@ -62,24 +69,31 @@ int Validate(const platform::Folder* folder, const std::string& name, const std:
     return 1;
 }
 
+// Out of memory for a path or a notice: the request is not carried out.
+template <typename Check> int Guarded(Check check)
+{
+    try {
+        return check();
+    } catch (...) {
+        return 0;
+    }
+}
+
 }  // namespace
 
 int ValidateRequest(const std::string& filePath, const std::string& keyPath, int offset, int makeKeyReadOnly)
 {
-    try {
-        return Validate(nullptr, std::string(), filePath, keyPath, offset, makeKeyReadOnly);
-    } catch (...) {
-        // Out of memory for a path or a notice: the request is not carried out.
-        return 0;
-    }
+    return Guarded([&] { return Validate(nullptr, std::string(), filePath, keyPath, offset, makeKeyReadOnly); });
 }
 
 int ValidateRequestIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
                       const std::string& keyPath, int offset, int makeKeyReadOnly)
 {
-    try {
-        return Validate(&folder, name, filePath, keyPath, offset, makeKeyReadOnly);
-    } catch (...) {
-        return 0;
-    }
+    return Guarded([&] { return Validate(&folder, name, filePath, keyPath, offset, makeKeyReadOnly); });
+}
+
+int ValidateKeyAlone(const std::string& keyPath, int offset, int makeKeyReadOnly)
+{
+    return Guarded(
+        [&] { return Validate(nullptr, std::string(), std::string(), keyPath, offset, makeKeyReadOnly, true); });
 }

@@ -82,6 +82,12 @@ private:
     int m_error = 0;
 };
 
+// Writes everything to standard output: Written, ReaderGone (a pipe whose
+// reader has closed it, as `| head` does once it has read enough), or
+// Failed with the system's error.
+enum class Output { Written, ReaderGone, Failed };
+Output WriteStandardOutput(const void* buffer, std::size_t count);
+
 // Whether a running pass holds the temporary file at `path`.
 bool HeldByRunningPass(const std::string& path);
 
@@ -165,6 +171,9 @@ public:
     bool Open(const std::string& path);
     // The regular file `name` inside `folder`, never through a link.
     bool OpenIn(const Folder& folder, const std::string& name);
+    // Standard input, whatever it is (a pipe, a terminal, a file), read on
+    // from where it stands; its size says nothing.
+    bool OpenStandardInput();
     int Descriptor() const { return m_fd; }
     const std::string& Path() const { return m_path; }
     // Reads on from the current position until `count` bytes or the end of

@@ -201,6 +201,43 @@ TEST_F(CliTest, NoFalseComfort)
               readOnly.err);
 }
 
+// -c: the result on standard output, the file as it was; standard input as
+// FILE; a reader that stops early, a full disk and a terminal.
+TEST_F(CliTest, StandardOutputLeavesTheFileAsItIs)
+{
+    const std::string temp = dir / ("data." + kSuffix);
+    const Outcome encrypted = RunCli({"encrypt", "-c", "-o", "3", "-k", key, data});
+    EXPECT_EQ(0, encrypted.status) << encrypted.err;
+    EXPECT_TRUE(Encrypted(plain, 3) == encrypted.out);
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_FALSE(Exists(temp));
+
+    WriteFile(dir / "sealed", encrypted.out);
+    WriteFile(dir / "big", PatternBytes(1 << 20, 5));
+    const auto shell = [&](const std::string& line) {
+        return testsupport::Program({"bash", "-c", line, "bash", VELTRANE_CLI_PATH, key, dir / "sealed", dir / "big"})
+            .Wait();
+    };
+    const Outcome restored = shell("\"$1\" decrypt -c -o 3 -k \"$2\" - < \"$3\"");
+    EXPECT_EQ(0, restored.status) << restored.err;
+    EXPECT_TRUE(plain == restored.out);
+    // More than a pipe holds, so that the reader leaves before the end.
+    const Outcome head = shell("\"$1\" decrypt -c -q -k \"$2\" \"$4\" | head -c 10 >/dev/null; echo ${PIPESTATUS[0]}");
+    EXPECT_EQ("1\n", head.out);
+    EXPECT_EQ("", head.err);
+    const Outcome full = shell("\"$1\" decrypt -c -k \"$2\" \"$3\" > /dev/full");
+    EXPECT_EQ(1, full.status);
+    EXPECT_EQ("Error: Could not write encrypted file!: Could not write standard output.: No space left on device\n",
+              full.err);
+    const Outcome terminal =
+        testsupport::Program(
+            {"script", "-qec", std::string(VELTRANE_CLI_PATH) + " decrypt -c -k " + key + " " + data, "/dev/null"})
+            .Wait();
+    EXPECT_EQ(2, terminal.status);
+    EXPECT_NE(std::string::npos, terminal.out.find("standard output is a terminal")) << terminal.out;
+    EXPECT_TRUE(plain == ReadFile(data));
+}
+
 TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing)
 {
     const mode_t keyMode = ModeOf(key);
@@ -220,6 +257,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing)
         {"encrypt", "-k", key, "-o", "3", "--offset=4", data},
         {"encrypt", "-k", key, "--key", data, data},
         {"keygen", "-n", "1K", "--size=2K", dir / "k"},
+        {"decrypt", "-c", "-k", key, data, data},
+        {"decrypt", "-c", "-r", "-k", key, dir.Path()},
     };
     for (const auto& args : wrong) {
         const Outcome outcome = RunCli(args);

@@ -63,6 +63,8 @@ std::int64_t FileSize(const std::string& path, bool* regular)
 
 bool ErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+bool OutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
 std::size_t TerminalWidth()
 {
     winsize size{};

@@ -103,6 +103,12 @@ bool ErrorIsTerminal()
     return ::GetConsoleMode(ErrorHandle(), &mode) != 0;
 }
 
+bool OutputIsTerminal()
+{
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 std::size_t TerminalWidth()
 {
     CONSOLE_SCREEN_BUFFER_INFO info{};

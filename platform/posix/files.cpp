@@ -393,6 +393,19 @@ bool InputFile::Open(const std::string& path)
     return Adopt(OpenRegularForReading(path, nullptr), path);
 }
 
+bool InputFile::OpenStandardInput()
+{
+    Close();
+    return Adopt(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0), "-");
+}
+
+Output WriteStandardOutput(const void* buffer, std::size_t count)
+{
+    if (WriteAll(STDOUT_FILENO, buffer, count))
+        return Output::Written;
+    return errno == EPIPE ? Output::ReaderGone : Output::Failed;
+}
+
 bool InputFile::OpenIn(const Folder& folder, const std::string& name)
 {
     Close();

@@ -449,6 +449,37 @@ bool InputFile::OpenIn(const Folder& folder, const std::string& name)
     return Adopt(platform::Adopt(handle, _O_RDONLY), folder.Shown() + name);
 }
 
+bool InputFile::OpenStandardInput()
+{
+    Close();
+    // A pipe or a console has no file information to take; only its bytes
+    // are read.
+    m_fd = ::_dup(::_fileno(stdin));
+    m_path = "-";
+    m_size = 0;
+    return m_fd >= 0;
+}
+
+Output WriteStandardOutput(const void* buffer, std::size_t count)
+{
+    const HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    const char* in = static_cast<const char*>(buffer);
+    while (count > 0) {
+        DWORD put = 0;
+        if (!::WriteFile(handle, in, static_cast<DWORD>(std::min<size_t>(count, 1u << 30)), &put, nullptr)) {
+            const DWORD error = ::GetLastError();
+            return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? Output::ReaderGone : Output::Failed;
+        }
+        if (put == 0) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return Output::Failed;
+        }
+        in += put;
+        count -= put;
+    }
+    return Output::Written;
+}
+
 InputFile::Change InputFile::ChangeSinceOpened(bool namesCount) const
 {
     BY_HANDLE_FILE_INFORMATION info{};
