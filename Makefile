@@ -132,6 +132,7 @@ bench: build
 	xvfb-run -a -s "-screen 0 1600x1200x24 -noreset -nolisten local" sh -c 'openbox --sm-disable >/dev/null 2>&1 & \
 	  exec $(BUILD_DIR)/bench/veltrane-window-bench $(BUILD_DIR)/app/wx/veltrane $(BUILD_DIR)/cli/veltrane-cli'
 	bench/small_files.sh $(BUILD_DIR)/cli/veltrane-cli
+	bench/stdout_vs_cat.sh $(BUILD_DIR)/cli/veltrane-cli
 	bench/first_run.sh
 
 # Not a benchmark: a sanity figure for the Windows program under Wine next

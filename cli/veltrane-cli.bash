@@ -48,7 +48,7 @@ _veltrane_cli()
                 keygen) COMPREPLY=($(compgen -W "-n --size= --for -h --help" -- "$cur")) ;;
                 encrypt | decrypt)
                     COMPREPLY=($(compgen -W "-k --key= -o --offset= --key-read-only -r --recursive
-                        -q --quiet -v --verbose -h --help" -- "$cur")) ;;
+                        -q --quiet -v --verbose -c --stdout -h --help" -- "$cur")) ;;
                 *) COMPREPLY=($(compgen -W "-h --help --version" -- "$cur")) ;;
             esac
             [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
