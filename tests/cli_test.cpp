@@ -8,6 +8,7 @@
 #include "res/version.h"
 #include "tests/support/child.h"
 #include "tests/support/files.h"
+#include "tests/support/posix/syscalls.h"
 #include "tests/support/program.h"
 #include "tests/support/recorder.h"
 
@@ -531,19 +532,10 @@ TEST_F(CliTest, KeygenWithoutNamelessFilesOrRenamingWithoutReplacing)
 {
     // As bindfs and fuse2fs: no nameless files, no renaming that refuses to
     // replace, and folders that can't be flushed (EINVAL), or whose flush
-    // fails (`folderFlush`).
-    struct NetworkFileSystem : platform::SystemCalls {
+    // fails (EIO).
+    struct NetworkFileSystem : testsupport::FolderFlushFails {
         std::string comesMeanwhile;
-        int folderFlush = EINVAL;
-        int Fsync(int fd) override
-        {
-            struct stat status {};
-            if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-                errno = folderFlush;
-                return -1;
-            }
-            return SystemCalls::Fsync(fd);
-        }
+        NetworkFileSystem() { error = EINVAL; }
         int OpenAt(int dir, const char* name, int flags, mode_t mode) override
         {
             if ((flags & O_TMPFILE) == O_TMPFILE) {
@@ -568,7 +560,7 @@ TEST_F(CliTest, KeygenWithoutNamelessFilesOrRenamingWithoutReplacing)
     testing::internal::CaptureStderr();
     const cli::KeygenResult second = cli::MakeKeyFile(taken, 5000);
     const std::string said = testing::internal::GetCapturedStderr();
-    calls.folderFlush = EIO;
+    calls.error = EIO;
     testing::internal::CaptureStderr();
     EXPECT_EQ(cli::KeygenResult::Failed, cli::MakeKeyFile(keys + "/unflushed.key", 10));
     EXPECT_EQ("veltrane-cli: could not flush the folder of " + keys +

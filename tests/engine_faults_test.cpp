@@ -8,6 +8,7 @@
 #include "platform/posix/syscalls.h"
 #include "tests/support/child.h"
 #include "tests/support/files.h"
+#include "tests/support/posix/syscalls.h"
 #include "tests/support/recorder.h"
 
 #include <gtest/gtest.h>
@@ -206,18 +207,7 @@ TEST_F(Pass, FailedRenameKeepsTheOldBytesAndTheResultUnderTheTemporaryName)
 // crash, so the pass is no success; nothing is removed.
 TEST_F(Pass, AFolderThatCanNotBeFlushedAfterTheRenameFailsThePass)
 {
-    struct NoFolderFlush : platform::SystemCalls {
-        int Fsync(int fd) override
-        {
-            struct stat status {};
-            if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
-                errno = EIO;
-                return -1;
-            }
-            return SystemCalls::Fsync(fd);
-        }
-    };
-    Installed<NoFolderFlush> calls;
+    Installed<testsupport::FolderFlushFails> calls;
     Recorder recorder;
     EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
     ASSERT_EQ(1u, recorder.notices.size());

@@ -40,13 +40,17 @@ printf 'another key, longer' >"$work/key2"
 encrypted "$work/plain" "$work/key2" 3 "$work/expected2"
 mkdir "$work/folder"
 
-"$loader" "$app" >"$work/program.log" 2>&1 </dev/null &
-program=$!
-pids+=($program)
-until_true 'window=$(xdotool search --onlyvisible --name "^Veltrane$" 2>/dev/null | head -1); [ -n "$window" ]' \
-  || fail "the window never showed"
-until_true 'xdotool windowactivate --sync "$window" >/dev/null 2>&1 && [ "$(xdotool getactivewindow)" = "$window" ]' \
-  || fail "the window never got the keyboard"
+# Starts the program and waits until its window has the keyboard.
+start_program() {
+  "$loader" "$app" >"$work/program.log" 2>&1 </dev/null &
+  program=$!
+  pids+=($program)
+  until_true 'window=$(xdotool search --onlyvisible --name "^Veltrane$" 2>/dev/null | head -1); [ -n "$window" ]' \
+    || fail "the window never showed"
+  until_true 'xdotool windowactivate --sync "$window" >/dev/null 2>&1 && [ "$(xdotool getactivewindow)" = "$window" ]' \
+    || fail "the window never got the keyboard"
+}
+start_program
 key() { xdotool key --clearmodifiers --delay 60 "$@"; }
 type() { xdotool type --delay 40 "$1"; }
 
@@ -128,13 +132,7 @@ wait "$program" || fail "the program ended with status $?"
 head -c 1M /dev/urandom >"$work/big.img"
 truncate -s 2G "$work/big.img"
 before=$(stat -c '%i %s' "$work/big.img")
-"$loader" "$app" >"$work/program.log" 2>&1 </dev/null &
-program=$!
-pids+=($program)
-until_true 'window=$(xdotool search --onlyvisible --name "^Veltrane$" 2>/dev/null | head -1); [ -n "$window" ]' \
-  || fail "the window never showed again"
-until_true 'xdotool windowactivate --sync "$window" >/dev/null 2>&1 && [ "$(xdotool getactivewindow)" = "$window" ]' \
-  || fail "the window never got the keyboard again"
+start_program
 key Tab; type "$work/big.img"; key Tab Tab; type "$work/key"; key Tab Tab Tab space
 until_true 'case $(xdotool getwindowname "$window") in Working*) true ;; *) false ;; esac' \
   || fail "the long pass was never seen to start"
