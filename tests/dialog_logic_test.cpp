@@ -51,6 +51,7 @@ public:
         return noThread ? notStarted() : work();
     }
     void RunAboutBox() override { log.push_back("about"); }
+    void FocusItem(int id) override { log.push_back("focus " + std::to_string(id)); }
     void EndDialog(int result) override { log.push_back("end " + std::to_string(result)); }
 
     std::map<int, std::string> items;
@@ -194,6 +195,25 @@ TEST_F(DialogLogic, BrowseCheckBoxIconAndEscape)
     dlg.OnIconPress();
     dlg.OnCancel();
     EXPECT_EQ((std::vector<std::string>{"text 1001=" + dir / "other", "about", "end 2"}), window.log);
+}
+
+// Started from a file manager: one file as if browsed for, the keyboard on
+// the key; two files or a folder refused as a drop of them is.
+TEST_F(DialogLogic, AStartFileFillsTheFileFieldAndOthersAreRefusedAsADrop)
+{
+    dlg.m_startFiles = {dir / "data"};
+    dlg.OpenStartFiles();
+    EXPECT_EQ((std::vector<std::string>{"text 1000=" + dir / "data", "focus 1001"}), window.log);
+    window.log.clear();
+    for (const std::vector<std::string>& refused : {std::vector<std::string>{dir / "data", dir / "key"},
+                                                    std::vector<std::string>{dir.Path()}}) {
+        dlg.m_startFiles = refused;
+        dlg.OpenStartFiles();
+    }
+    EXPECT_TRUE(window.log.empty());
+    ASSERT_EQ(2u, recorder.notices.size());
+    EXPECT_EQ("Drop only one file at a time.", recorder.notices[0].text);
+    EXPECT_EQ(dir.Path() + " is a folder, not a file.", recorder.notices[1].text);
 }
 
 }  // namespace

@@ -16,6 +16,9 @@ for file in bin/veltrane bin/veltrane-cli share/man/man1/veltrane-cli.1.gz \
             share/doc/veltrane/veltrane.png share/doc/veltrane/copyright \
             share/doc/veltrane/changelog.gz \
             share/applications/org.veltrane.Veltrane.desktop \
+            share/Thunar/sendto/org.veltrane.Veltrane.desktop \
+            share/nemo/actions/org.veltrane.Veltrane.nemo_action \
+            share/kio/servicemenus/org.veltrane.Veltrane.desktop \
             share/metainfo/org.veltrane.Veltrane.metainfo.xml; do
   [ -f "$work/stage/$file" ] || fail "installing left out $file"
 done
@@ -25,7 +28,17 @@ for size in 16 32 48 64 128 256; do
   [ -f "$icon" ] || fail "no ${size}px icon"
   file "$icon" | grep -q "$size x $size" || fail "the ${size}px icon has another size"
 done
-desktop-file-validate "$work/stage/share/applications/org.veltrane.Veltrane.desktop"
+desktop-file-validate "$work/stage/share/applications/org.veltrane.Veltrane.desktop" \
+  "$work/stage/share/Thunar/sendto/org.veltrane.Veltrane.desktop"
+# "Open With" offers the program for any file: every type derives from
+# application/octet-stream. Each context-menu entry hands over one file.
+grep -qx 'MimeType=application/octet-stream;' "$work/stage/share/applications/org.veltrane.Veltrane.desktop" \
+  || fail "the desktop entry declares no type every file has"
+for entry in Thunar/sendto/org.veltrane.Veltrane.desktop nemo/actions/org.veltrane.Veltrane.nemo_action \
+             kio/servicemenus/org.veltrane.Veltrane.desktop; do
+  grep -q '^Name=Encrypt or decrypt with Veltrane$' "$work/stage/share/$entry" || fail "$entry has another name"
+  grep -Eq '^Exec=veltrane %[fF]$' "$work/stage/share/$entry" || fail "$entry hands over no file"
+done
 appstreamcli validate --no-net "$work/stage/share/metainfo/org.veltrane.Veltrane.metainfo.xml" >/dev/null \
   || fail "AppStream data invalid"
 grep -q "version=\"$version\"" "$work/stage/share/metainfo/org.veltrane.Veltrane.metainfo.xml" \

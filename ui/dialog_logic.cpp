@@ -175,6 +175,21 @@ void CVeltraneDlgLogic::OnVScroll(Scroll code)
     ClampOffset();
 }
 
+void CVeltraneDlgLogic::OpenStartFiles()
+{
+    if (m_startFiles.empty())
+        return;
+    std::vector<DroppedItem> items;
+    for (const std::string& file : m_startFiles)
+        items.push_back({file, true});
+    if (const std::optional<platform::Notice> refusal = DropRefusal(items)) {
+        platform::Report(*refusal);
+        return;
+    }
+    m_window.ShowPath(IDC_FILE_PATH, m_startFiles.front());
+    m_window.FocusItem(IDC_KEY_PATH);
+}
+
 std::optional<platform::Notice> DropRefusal(const std::vector<DroppedItem>& items)
 {
     platform::Notice notice;

@@ -66,6 +66,14 @@ public:
 
     bool PassRunning() const { return m_bPassRunning; }
 
+    // The files the program was started with (a file manager's "Open With"),
+    // as absolute paths; OpenStartFiles() takes them once the window shows.
+    // One file fills the file field, as after a Browse, and the keyboard
+    // goes to the key field; several, or a folder, are refused as a drop of
+    // them is, and the field stays empty.
+    std::vector<std::string> m_startFiles;
+    void OpenStartFiles();
+
 private:
     // Holds the offset within 0 to 255.
     void ClampOffset();

@@ -46,6 +46,8 @@ public:
     virtual void RunAboutBox() = 0;
     virtual void EndDialog(int result) = 0;
 
+    // Gives the item the keyboard focus.
+    virtual void FocusItem(int id) = 0;
     // Disabling the control that has the focus leaves the window with none;
     // these keep it across a pass.
     virtual void SaveFocus() {}

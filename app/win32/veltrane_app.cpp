@@ -2,13 +2,68 @@
 // program's whole life.
 #include "ui/win32/veltrane_dlg.h"
 
+#include "platform/win32/text.h"
+#include "res/version.h"
+
 #include <commctrl.h>
+#include <shellapi.h>
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 class CVeltraneApp {
 public:
     BOOL InitInstance();
 };
+
+namespace {
+
+// The command line as Windows hands it over, wide, so that any name
+// arrives whole; argv[0] left out.
+std::vector<std::wstring> Arguments()
+{
+    std::vector<std::wstring> arguments;
+    int count = 0;
+    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        arguments.assign(wide + 1, wide + count);
+        LocalFree(wide);
+    }
+    return arguments;
+}
+
+// --help and --version answered on the console the program was started
+// from, or where its output goes, without a window.
+bool Answered(const std::vector<std::wstring>& arguments)
+{
+    for (const std::wstring& argument : arguments) {
+        if (argument != L"--help" && argument != L"--version")
+            continue;
+        const std::string line = argument == L"--help"
+                                     ? "Usage: veltrane [FILE]   (the window, with FILE to encrypt or decrypt)\n"
+                                     : "veltrane " VELTRANE_VERSION "\n";
+        HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+        if ((!out || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS))
+            out = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(out, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        return true;
+    }
+    return false;
+}
+
+// A name made whole against the folder the program was started in.
+std::string FullPath(const std::wstring& name)
+{
+    const DWORD length = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    if (length == 0 || GetFullPathNameW(name.c_str(), length, &full[0], nullptr) >= length)
+        return platform::Narrow(name);
+    full.resize(length - 1);
+    return platform::Narrow(full);
+}
+
+}  // namespace
 
 BOOL CVeltraneApp::InitInstance()
 {
@@ -17,6 +72,8 @@ BOOL CVeltraneApp::InitInstance()
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     CVeltraneDlg dlg(nullptr);
+    for (const std::wstring& file : Arguments())
+        dlg.m_startFiles.push_back(FullPath(file));
     dlg.DoModal();
     // The dialog was the program; no message loop of its own.
     return FALSE;
@@ -28,7 +85,8 @@ CVeltraneApp theApp;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    // No command line, no settings.
-    theApp.InitInstance();
+    // No settings; the command line may name the file to work on.
+    if (!Answered(Arguments()))
+        theApp.InitInstance();
     return 0;
 }

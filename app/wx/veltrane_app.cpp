@@ -2,14 +2,18 @@
 
 #include "platform/files.h"
 #include "ui/wx/pass_loop.h"
+#include "res/version.h"
+#include "ui/wx/narrow.h"
 #include "ui/wx/sinks.h"
 #include "ui/wx/veltrane_dlg.h"
 
+#include <wx/filefn.h>
 #include <wx/init.h>
 
 #include <glib.h>
 
 #include <cstdio>
+#include <cstring>
 
 wxBEGIN_EVENT_TABLE(CVeltraneApp, wxApp)
     EVT_MENU(wxID_HELP, CVeltraneApp::OnHelp)
@@ -23,6 +27,12 @@ bool CVeltraneApp::OnInit()
     // in wxApp::OnInit is left out on purpose.
     ui::WindowReports reports;
     CVeltraneDlg dlg(nullptr);
+    // Files from a file manager's "Open With", the toolkit's own options
+    // taken out; a relative name is taken from the folder it was started in.
+    for (int i = 1; i < argc; ++i) {
+        const std::string file = ui::ToNarrow(argv[i]);
+        dlg.m_startFiles.push_back(file.empty() || file[0] == '/' ? file : ui::ToNarrow(wxGetCwd()) + "/" + file);
+    }
     SetTopWindow(&dlg);
     {
         // Asked to end from outside, the program ends as Escape ends it.
@@ -53,6 +63,14 @@ int main(int argc, char** argv)
     // The window's class (X11) and application id (Wayland) are the desktop
     // entry's name, so that docks group the window with its launcher.
     g_set_prgname("org.veltrane.Veltrane");
+    // As desktop programs answer them, without a window.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "--version") == 0) {
+            std::puts(argv[i][2] == 'h' ? "Usage: veltrane [FILE]   (the window, with FILE to encrypt or decrypt)"
+                                        : "veltrane " VELTRANE_VERSION);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        }
+    }
     if (!wxEntryStart(argc, argv)) {
         std::fprintf(stderr, "veltrane: cannot open the display (is DISPLAY set?)\n");
         return 1;

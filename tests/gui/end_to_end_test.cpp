@@ -91,6 +91,8 @@ struct Program : testing::Test {
     std::unique_ptr<testsupport::Program> windowManager;
     std::unique_ptr<testsupport::Program> program;
     std::string window;
+    // What the program is started with, after its name.
+    std::vector<std::string> arguments;
 
     void SetUp() override
     {
@@ -116,7 +118,9 @@ struct Program : testing::Test {
             30s))
             << "no window manager came up: " << Output("cat " + Quoted(dir / "wm.log")) << " (exit "
             << windowManager->WaitForExit(0ms) << ")";
-        program = Start({VELTRANE_PROGRAM}, dir.Path(), dir / "program.log");
+        std::vector<std::string> command{VELTRANE_PROGRAM};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        program = Start(command, dir.Path(), dir / "program.log");
         ASSERT_TRUE(WaitFor(
             [&] {
                 window = Output("timeout 5 xdotool search --onlyvisible --name '^Veltrane$' | head -1");
@@ -215,6 +219,20 @@ TEST_F(Program, EncryptsAFileWhosePathsAreTypedIn)
     // Escape ends the dialog and with it the program, successfully.
     ASSERT_TRUE(Xdotool("key --clearmodifiers Escape"));
     EXPECT_EQ(0, program->WaitForExit(20s));
+}
+
+// As a file manager's "Open With" starts it: a relative name beyond ASCII,
+// made whole against the folder it was started in, fills the file field,
+// and the keyboard waits in the key field.
+struct StartedWithAFile : Program {
+    StartedWithAFile() { arguments = {"na\xC3\xAFve report.txt"}; }
+};
+
+TEST_F(StartedWithAFile, TheFileFieldHoldsItAndTheKeyFieldHasTheKeyboard)
+{
+    EXPECT_EQ(data + "\nnot focused",
+              Output("timeout 30 /usr/bin/python3 " VELTRANE_CONTROL_HELPER " 'File to encrypt' text | tail -2"));
+    EXPECT_EQ("\nfocused", Output("timeout 30 /usr/bin/python3 " VELTRANE_CONTROL_HELPER " 'Key file' text | tail -2"));
 }
 
 TEST_F(Program, TheWindowClassIsTheOneTheDesktopEntryNames)

@@ -140,4 +140,21 @@ until_true 'case $(xdotool getwindowname "$window") in Working*) true ;; *) fals
 until_true '! kill -0 "$program" 2>/dev/null' || fail "the program outlived its session"
 [ "$(stat -c '%i %s' "$work/big.img")" = "$before" ] || fail "the file was replaced as the session ended"
 [ ! -e "$work/big.1ê9" ] || fail "the session's end left the temporary file"
-echo "encrypted, decrypted, refused, took dropped files, ended, and stopped at the session's end"
+
+# Started with a file, as Explorer's "Open with" starts it, by a relative
+# name beyond ASCII: the file field holds it and the keyboard is in the key
+# field, so the key typed and Encrypt are all it takes.
+cp "$work/plain" "$work/naïve ü.txt"
+encrypted "$work/plain" "$work/key" 0 "$work/expected0"
+(cd "$work" && exec "$loader" "$app" "naïve ü.txt" >"$work/program.log" 2>&1 </dev/null) &
+program=$!
+pids+=($program)
+until_true 'window=$(xdotool search --onlyvisible --name "^Veltrane$" 2>/dev/null | head -1); [ -n "$window" ]' \
+  || fail "the window never showed with a file"
+until_true 'xdotool windowactivate --sync "$window" >/dev/null 2>&1 && [ "$(xdotool getactivewindow)" = "$window" ]' \
+  || fail "the window with a file never got the keyboard"
+type "$work/key"; key Tab Tab Tab space
+until_true 'cmp -s "$work/naïve ü.txt" "$work/expected0"' || fail "the file named on the command line was not encrypted"
+[ "$("$loader" "$app" --version)" = "veltrane $(sed -n 's/.*VELTRANE_VERSION "\(.*\)"/\1/p' "$(dirname "$app")/../../generated/res/version.h")" ] \
+  || fail "--version did not answer"
+echo "encrypted, decrypted, refused, took dropped files, ended, stopped at the session's end, and took a file to start with"

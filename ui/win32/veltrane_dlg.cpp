@@ -122,6 +122,7 @@ const CVeltraneDlg::MessageEntry CVeltraneDlg::kMessageMap[] = {
     {WM_HELP, 0, 0, &CVeltraneDlg::OnHelp, nullptr},
     {WM_CLOSE, 0, 0, &CVeltraneDlg::OnClose, nullptr},
     {WM_ENDSESSION, 0, 0, &CVeltraneDlg::OnEndSession, nullptr},
+    {WM_APP, 0, 0, &CVeltraneDlg::OnOpenStartFiles, nullptr},
 };
 
 CVeltraneDlg::CVeltraneDlg(HWND parent)
@@ -190,6 +191,8 @@ BOOL CVeltraneDlg::OnInitDialog(WPARAM, LPARAM)
     // as on the other toolkit.
     DragAcceptFiles(hwnd, TRUE);
     CVeltraneDlgLogic::OnInitDialog();
+    // Once the window shows, so that a refusal's box stands over it.
+    PostMessageW(hwnd, WM_APP, 0, 0);
     // TRUE: the focus goes to the first tab stop, the first Browse button.
     return TRUE;
 }
@@ -270,6 +273,12 @@ BOOL CVeltraneDlg::OnClose(WPARAM, LPARAM)
 {
     // During a pass the Close box stops it; the dialog ends after it.
     return OnCloseDuringPass() ? TRUE : FALSE;
+}
+
+BOOL CVeltraneDlg::OnOpenStartFiles(WPARAM, LPARAM)
+{
+    OpenStartFiles();
+    return TRUE;
 }
 
 BOOL CVeltraneDlg::OnEndSession(WPARAM ending, LPARAM)

@@ -44,6 +44,7 @@ private:
     BOOL OnHelp(WPARAM, LPARAM);
     BOOL OnClose(WPARAM, LPARAM);
     BOOL OnEndSession(WPARAM, LPARAM);
+    BOOL OnOpenStartFiles(WPARAM, LPARAM);
     BOOL OnDropFiles(WPARAM, LPARAM);
     BOOL OnChangePath(WPARAM, LPARAM);
     void AddPathTips();

@@ -359,6 +359,12 @@ int Win32DialogOps::RunPass(const std::function<int()>& work, const std::functio
 
 void Win32DialogOps::EndDialog(int result) { ::EndDialog(hwnd, result); }
 
+void Win32DialogOps::FocusItem(int id)
+{
+    // The dialog's own way, which also moves the default button along.
+    SendMessageW(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(hwnd, id)), TRUE);
+}
+
 void Win32DialogOps::SaveFocus() { m_focused = GetFocus(); }
 
 void Win32DialogOps::RestoreFocus()

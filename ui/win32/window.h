@@ -64,6 +64,7 @@ public:
     int RunPass(const std::function<int()>& work, const std::function<void()>& onStop,
                 const std::function<int()>& notStarted) override;
     void EndDialog(int result) override;
+    void FocusItem(int id) override;
     void SaveFocus() override;
     void RestoreFocus() override;
 

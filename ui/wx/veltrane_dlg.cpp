@@ -168,6 +168,8 @@ void CVeltraneDlg::OnInitDialog(wxInitDialogEvent& event)
     // to itself the toolkit would prefer the first text field.
     if (wxWindow* first = FindWindow(IDC_BROWSE_FILE))
         first->SetFocus();
+    // Once the window shows, so that a refusal's box stands over it.
+    CallAfter([this] { OpenStartFiles(); });
 }
 
 wxRect CVeltraneDlg::IconFrame() const { return m_iconFrame ? m_iconFrame->GetRect() : wxRect(); }

@@ -53,6 +53,12 @@ void WxDialogOps::EndDialog(int result)
         m_dialog.Hide();
 }
 
+void WxDialogOps::FocusItem(int id)
+{
+    if (wxWindow* item = m_dialog.FindWindow(id))
+        item->SetFocus();
+}
+
 void WxDialogOps::SaveFocus() { m_focused = wxWindow::FindFocus(); }
 
 void WxDialogOps::RestoreFocus()

@@ -2,10 +2,12 @@
 """Finds a control of the Veltrane window by the name a screen reader reads
 for it, and prints where it is on the screen: "X Y WIDTH HEIGHT". With
 "focus", it is also given the keyboard focus; with "press", it is pressed as
-a screen reader would, which needs no keyboard focus at all. Exits 1 if there is no such
-control within 20 seconds.
+a screen reader would, which needs no keyboard focus at all. With "text", the
+text a screen reader reads in it follows on a line of its own, then whether
+it has the keyboard focus ("focused" or "not focused"). Exits 1 if there is
+no such control within 20 seconds.
 
-usage: control.py NAME [focus|press]
+usage: control.py NAME [focus|press|text]
 """
 import sys
 import time
@@ -40,6 +42,9 @@ if len(sys.argv) > 2 and sys.argv[2] == "focus" and not component.grabFocus():
     sys.exit(1)
 box = component.getExtents(pyatspi.DESKTOP_COORDS)
 print(box.x, box.y, box.width, box.height, flush=True)
+if len(sys.argv) > 2 and sys.argv[2] == "text":
+    print(control.queryText().getText(0, -1))
+    print("focused" if pyatspi.STATE_FOCUSED in control.getState().getStates() else "not focused", flush=True)
 if len(sys.argv) > 2 and sys.argv[2] == "press" and not control.queryAction().doAction(0):
     print(f"{name!r} could not be pressed", file=sys.stderr)
     sys.exit(1)
