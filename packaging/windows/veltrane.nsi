@@ -40,6 +40,8 @@ UninstPage instfiles
 LicenseData "${LICENSE}"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltrane"
+; Explorer's context menu for every file.
+!define MENU_KEY "Software\Classes\*\shell\Veltrane"
 
 Function .onInit
 !if "${ARCH}" == "win64"
@@ -139,6 +141,12 @@ Section "Veltrane"
     Abort "Could not write $INSTDIR\uninstall.exe."
   ${EndIf}
   CreateShortcut "$SMPROGRAMS\Veltrane.lnk" "$INSTDIR\veltrane.exe"
+  ; Started from a file: Explorer's context menu and Send To hand it over.
+  ; An upgrade writes the same key and shortcut again, so one of each stays.
+  WriteRegStr HKLM "${MENU_KEY}" "" "Encrypt or decrypt with Veltrane"
+  WriteRegStr HKLM "${MENU_KEY}" "Icon" '"$INSTDIR\veltrane.exe",0'
+  WriteRegStr HKLM "${MENU_KEY}\command" "" '"$INSTDIR\veltrane.exe" "%1"'
+  CreateShortcut "$SENDTO\Veltrane.lnk" "$INSTDIR\veltrane.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Veltrane"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" '"$INSTDIR\veltrane.exe",0'
@@ -159,6 +167,8 @@ Section "Uninstall"
   Call un.CloseRunningPrograms
   SetShellVarContext all
   Delete "$SMPROGRAMS\Veltrane.lnk"
+  Delete "$SENDTO\Veltrane.lnk"
+  DeleteRegKey HKLM "${MENU_KEY}"
   Delete "$INSTDIR\veltrane.exe"
   Delete "$INSTDIR\veltrane-cli.exe"
   Delete "$INSTDIR\ReadMe.txt"

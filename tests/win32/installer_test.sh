@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installer under Wine, silently: it puts the programs, ReadMe.txt, the
-# license and a Start menu entry in place, and its uninstaller takes all of
-# them away again. Installed to a folder of the user's choice, an upgrade
+# license, a Start menu entry, Explorer's context-menu entry for every file
+# and a Send To shortcut in place, and its uninstaller takes all of them away
+# again. Installed to a folder of the user's choice, an upgrade
 # goes to the same folder, so that one installation is left. While
 # veltrane.exe runs from the folder, an upgrade and the uninstaller fail and
 # leave every file as it was.
@@ -12,6 +13,10 @@ setup=$1 loader=$2 app=$3 cli=$4
 root="$WINEPREFIX/drive_c"
 menu="$root/ProgramData/Microsoft/Windows/Start Menu/Programs/Veltrane.lnk"
 fail() { echo "FAIL: $*"; exit 1; }
+# What Explorer runs for "Encrypt or decrypt with Veltrane" on a file, if
+# anything; and the Send To shortcuts there are.
+context_menu() { "$loader" reg query 'HKLM\Software\Classes\*\shell\Veltrane\command' /ve 2>/dev/null </dev/null | tr -d '\r' | grep REG_SZ || true; }
+send_to() { ls "$root"/users/*/AppData/Roaming/Microsoft/Windows/SendTo/ 2>/dev/null | grep -c Veltrane || true; }
 # Wine would otherwise write desktop entries and icons for the Start menu
 # into the home folder, where no uninstaller reaches.
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
@@ -31,6 +36,8 @@ uninstall() {
   done
   [ ! -e "$1" ] || fail "left behind: $(ls -A "$1")"
   [ ! -e "$menu" ] || fail "the Start menu entry is left behind"
+  [ -z "$(context_menu)" ] || fail "the context-menu entry is left behind"
+  [ "$(send_to)" = 0 ] || fail "the Send To shortcut is left behind"
 }
 
 chosen="$root/Prog ä/Vélträne Ω"
@@ -57,6 +64,8 @@ done
 cmp -s "$app" "$dir/veltrane.exe" || fail "veltrane.exe is not the one built"
 cmp -s "$cli" "$dir/veltrane-cli.exe" || fail "veltrane-cli.exe is not the one built"
 [ -f "$menu" ] || fail "no Start menu entry"
+context_menu | grep -q 'veltrane.exe" "%1"' || fail "no context-menu entry: $(context_menu)"
+[ "$(send_to)" = 1 ] || fail "no Send To shortcut"
 "$loader" "$dir/veltrane-cli.exe" --version </dev/null | grep -q "^veltrane-cli " \
   || fail "the installed veltrane-cli.exe doesn't run"
 
@@ -86,6 +95,7 @@ wait "$program" || true
 "$loader" "$setup" /S </dev/null || fail "the upgrade failed with veltrane.exe closed"
 cmp -s "$app" "$dir/veltrane.exe" || fail "the upgrade left the old veltrane.exe"
 cmp -s "$cli" "$dir/veltrane-cli.exe" || fail "the upgrade left the old veltrane-cli.exe"
+[ "$(context_menu | wc -l)" = 1 ] && [ "$(send_to)" = 1 ] || fail "the upgrade left more than one entry of each"
 
 uninstall "$dir"
 echo "installed into ${dir#$root/} and removed again"
