@@ -56,7 +56,8 @@ type() { xdotool type --delay 40 "$1"; }
 
 # From the first Browse button: the file field, the second Browse button, the
 # key field, the offset (three steps up), the check box, Encrypt.
-key Tab; type "$work/data"; key Tab Tab; type "$work/key"
+# The key path quoted, as Explorer's "Copy as path" gives it.
+key Tab; type "$work/data"; key Tab Tab; type "\"$work/key\""
 key Tab Up Up Up Tab Tab space
 until_true 'cmp -s "$work/data" "$work/expected"' || fail "the file was not encrypted with offset 3"
 until_true '[ "$(xdotool getwindowname "$window")" = Veltrane ]' || fail "the title was not put back"

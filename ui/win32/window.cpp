@@ -1,5 +1,6 @@
 #include "ui/win32/window.h"
 
+#include "res/resource.h"
 #include "ui/pass_runner.h"
 #include "ui/win32/dialog_template.h"
 #include "platform/win32/text.h"
@@ -297,6 +298,11 @@ std::string Win32DialogOps::ItemText(int id) const
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     const int got = GetWindowTextW(item, &text[0], length + 1);
     text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    // Explorer's "Copy as path" puts quotes around the path, which no
+    // Windows name can hold: one pair around the whole field goes.
+    const bool quoted = text.size() >= 2 && text.front() == L'"' && text.back() == L'"';
+    if (quoted && (id == IDC_FILE_PATH || id == IDC_KEY_PATH))
+        text = text.substr(1, text.size() - 2);
     return platform::Narrow(text);
 }
 
