@@ -9,6 +9,7 @@
 #include <bcrypt.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -47,6 +48,36 @@ HANDLE ErrorHandle() { return ::GetStdHandle(STD_ERROR_HANDLE); }
 
 HANDLE FileHandle(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
 
+// A word with * or ? stands for the names it matches, as cmd's `dir` lists
+// them: hidden and system files left out, in name order, with the folder the
+// word gave. A word that matches nothing stays as it is, to be refused.
+void Expand(const std::wstring& word, std::vector<std::string>& into)
+{
+    if (word.find_first_of(L"*?") == std::wstring::npos || word[0] == L'-') {
+        into.push_back(platform::Narrow(word));
+        return;
+    }
+    const size_t slash = word.find_last_of(L"\\/:");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : word.substr(0, slash + 1);
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileExW(word.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L".." &&
+                (found.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0)
+                names.push_back(folder + name);
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+    if (names.empty())
+        names.push_back(word);
+    std::sort(names.begin(), names.end());
+    for (const std::wstring& name : names)
+        into.push_back(platform::Narrow(name));
+}
+
 }  // namespace
 
 std::vector<std::string> Arguments(int argc, char** argv)
@@ -55,9 +86,10 @@ std::vector<std::string> Arguments(int argc, char** argv)
     LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     if (!wide)
         return std::vector<std::string>(argv, argv + argc);
-    std::vector<std::string> arguments;
-    for (int i = 0; i < count; ++i)
-        arguments.push_back(platform::Narrow(wide[i]));
+    std::vector<std::string> arguments{platform::Narrow(wide[0])};
+    // Windows programs expand their own wildcards; "/?" asks for the help.
+    for (int i = 1; i < count; ++i)
+        Expand(std::wstring(wide[i]) == L"/?" ? L"--help" : wide[i], arguments);
     ::LocalFree(wide);
     // Output is byte for byte what the Linux program writes: LF line ends
     // (which consoles, editors and scripts take), UTF-8 text. A console

@@ -107,7 +107,25 @@ TEST_F(CliTest, RefusalsAndUsageErrorsSayWhatTheLinuxProgramSays)
     const Outcome version = RunCli({"--version"});
     EXPECT_EQ(0, version.status);
     EXPECT_EQ("veltrane-cli " VELTRANE_VERSION "\n", version.out);
-    EXPECT_EQ(0u, RunCli({"--help"}).out.find("Usage: veltrane-cli encrypt|decrypt -k KEYFILE"));
+    EXPECT_EQ(0u, RunCli({"/?"}).out.find("Usage: veltrane-cli encrypt|decrypt -k KEYFILE"));
+}
+
+// As cmd's users expect: the program expands a wildcard itself, as `dir`
+// lists it (hidden files left out), and a pattern that matches nothing is
+// refused as a name.
+TEST_F(CliTest, WildcardsAreExpandedAsDirListsThem)
+{
+    for (const char* name : {"a.txt", "b.txt", "hidden.txt"})
+        WriteFile(dir / name, plain);
+    ASSERT_TRUE(SetFileAttributesW(platform::Widen(dir / "hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    const Outcome outcome = RunCli({"encrypt", "-q", "-k", key, dir / "*.txt", dir / "*.none"});
+    EXPECT_EQ(1, outcome.status);
+    EXPECT_EQ("Encrypt file error.: Cannot find " + dir / "*.none" + ".\n", outcome.err);
+    const std::string cipher = testsupport::ReferenceEncrypt(plain, keyBytes, 0);
+    EXPECT_TRUE(cipher == ReadFile(dir / "a.txt"));
+    EXPECT_TRUE(cipher == ReadFile(dir / "b.txt"));
+    EXPECT_TRUE(plain == ReadFile(dir / "hidden.txt"));
+    EXPECT_TRUE(plain == ReadFile(data));
 }
 
 TEST_F(CliTest, FileHeldOpenByAnotherProgramIsRefusedAndTheOthersGoOn)
