@@ -205,8 +205,8 @@ TEST_F(DialogLogic, AStartFileFillsTheFileFieldAndOthersAreRefusedAsADrop)
     dlg.OpenStartFiles();
     EXPECT_EQ((std::vector<std::string>{"text 1000=" + dir / "data", "focus 1001"}), window.log);
     window.log.clear();
-    for (const std::vector<std::string>& refused : {std::vector<std::string>{dir / "data", dir / "key"},
-                                                    std::vector<std::string>{dir.Path()}}) {
+    for (const std::vector<std::string>& refused :
+         {std::vector<std::string>{dir / "data", dir / "key"}, std::vector<std::string>{dir.Path()}}) {
         dlg.m_startFiles = refused;
         dlg.OpenStartFiles();
     }

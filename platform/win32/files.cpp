@@ -174,7 +174,19 @@ bool RenameOpenFile(HANDLE handle, const std::string& target, bool replace)
     rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
     std::memcpy(rename->FileName, name.c_str(), name.size() * sizeof(wchar_t));
-    return !name.empty() && Sys().SetFileInformation(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+    // A scanner, an indexer or a sync client often holds a file for a moment
+    // just after it was written or closed: a rename it blocks is tried again
+    // for about three seconds, the waits growing. Nothing else is retried.
+    for (DWORD wait = 50;; wait *= 2) {
+        if (!name.empty() &&
+            Sys().SetFileInformation(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())))
+            return true;
+        const DWORD error = ::GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || wait > 1600)
+            return false;
+        ::Sleep(wait);
+        ::SetLastError(error);
+    }
 }
 
 // An unguessable name (".veltrane-" and 16 hex digits), which a folder walk

@@ -14,6 +14,8 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <thread>
 #include <utility>
 
 using platform::SystemPath;
@@ -342,6 +344,52 @@ TEST_F(Windows, FailuresBeneathThePassLeaveTheDataFileWhole)
     ExpectOneNotice("Encrypted file's name is left as: " + temp, "Error: Could not rename encrypted file!");
     EXPECT_TRUE(plain == ReadFile(data));
     EXPECT_TRUE(cipher == ReadFile(temp));
+}
+
+// Another program (a scanner, an indexer) holding the data file without
+// letting it be replaced just as the pass renames over it: for 300 ms the
+// pass waits it out; for good, it gives up after a few seconds and keeps the
+// result under the temporary name.
+TEST_F(Windows, ARenameWaitsOutAFileHeldForAMoment)
+{
+    struct HeldAtTheRename : platform::SystemCalls {
+        std::string path;
+        bool forGood = false;
+        std::unique_ptr<Held> held;
+        std::thread release;
+        int renames = 0;
+        BOOL SetFileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size) override
+        {
+            if (kind == FileRenameInfo && renames++ == 0) {
+                held = std::make_unique<Held>(path, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, GENERIC_READ);
+                if (!forGood)
+                    release = std::thread([this] {
+                        ::Sleep(300);
+                        held.reset();
+                    });
+            }
+            return SystemCalls::SetFileInformation(file, kind, info, size);
+        }
+    };
+    for (bool forGood : {false, true}) {
+        WriteFile(data, plain);
+        Installed<HeldAtTheRename> calls;
+        calls.path = data;
+        calls.forGood = forGood;
+        EXPECT_EQ(forGood ? 0 : 1, TransformFile(data, key, 9, kDirectionEncrypt));
+        if (calls.release.joinable())
+            calls.release.join();
+        calls.held.reset();
+        EXPECT_GT(calls.renames, 1);
+        if (forGood) {
+            ExpectOneNotice("Encrypted file's name is left as: " + temp, "Error: Could not rename encrypted file!");
+            EXPECT_TRUE(plain == ReadFile(data));
+            EXPECT_TRUE(cipher == ReadFile(temp));
+        } else {
+            EXPECT_TRUE(cipher == ReadFile(data));
+            EXPECT_FALSE(Exists(temp));
+        }
+    }
 }
 
 TEST_F(Windows, CancelledPassRemovesItsTemporaryFileSilently)
