@@ -418,6 +418,60 @@ bool TimesOf(HANDLE handle, std::int64_t& changed, std::int64_t& modified)
 
 }  // namespace
 
+namespace {
+
+// The bytes of one stream into another, a file's or a named one.
+bool CopyStream(const std::wstring& from, const std::wstring& to)
+{
+    const HANDLE in = Sys().Open(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 OPEN_EXISTING, 0);
+    if (in == INVALID_HANDLE_VALUE)
+        return false;
+    const HANDLE out = Sys().Open(to.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
+    bool copied = out != INVALID_HANDLE_VALUE;
+    std::vector<char> buffer(64 * 1024);
+    for (DWORD got = 1; copied && got > 0;) {
+        DWORD put = 0;
+        copied = Sys().Read(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got) &&
+                 (got == 0 || (Sys().Write(out, buffer.data(), got, &put) && put == got));
+    }
+    const DWORD error = ::GetLastError();
+    Sys().Close(in);
+    if (out != INVALID_HANDLE_VALUE)
+        Sys().Close(out);
+    ::SetLastError(error);
+    return copied;
+}
+
+// Every named stream of `from` onto `to`: the result is a new file, and a
+// stream left behind would go with the old one (Zone.Identifier above all,
+// the mark of a file from the internet that makes programs open it with
+// care). False when one can't be copied.
+bool CopyStreams(const std::string& from, const std::string& to)
+{
+    WIN32_FIND_STREAM_DATA found{};
+    const HANDLE search = Sys().FindFirstStream(SystemPath(from).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        // Nothing but the data, or a file system without streams.
+        const DWORD error = ::GetLastError();
+        return error == ERROR_HANDLE_EOF || error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+               error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_INVALID_FUNCTION;
+    }
+    bool copied = true;
+    do {
+        const std::wstring stream = found.cStreamName;  // ":NAME:$DATA"
+        const std::wstring name = stream.substr(0, stream.rfind(L':'));
+        if (!name.empty() && name != L":")
+            copied = CopyStream(SystemPath(from) + name, SystemPath(to) + name);
+    } while (copied && Sys().FindNextStream(search, &found));
+    const DWORD error = ::GetLastError();
+    Sys().FindClose(search);
+    ::SetLastError(error);
+    return copied && error == ERROR_HANDLE_EOF;
+}
+
+}  // namespace
+
 InputFile::~InputFile() { Close(); }
 
 bool InputFile::Adopt(int fd, const std::string& path)
@@ -628,7 +682,13 @@ bool ReplacementFile::Finish(const InputFile& original)
         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     FILE_BASIC_INFO basic{};
     basic.FileAttributes = (info.dwFileAttributes & kKept) ? (info.dwFileAttributes & kKept) : FILE_ATTRIBUTE_NORMAL;
+    // Made now, the new file would be dated now: it keeps the date the
+    // original was created, which Explorer and backup tools show.
+    basic.CreationTime.LowPart = info.ftCreationTime.dwLowDateTime;
+    basic.CreationTime.HighPart = static_cast<LONG>(info.ftCreationTime.dwHighDateTime);
     Sys().SetFileInformation(handle, FileBasicInfo, &basic, sizeof basic);
+    if (!CopyStreams(original.Path(), m_path))
+        return false;
     // The original's access list, where it says more than the one the new
     // file got from its folder: a file kept from other users stays so. Wine
     // makes both lists up from POSIX modes and turns a list written back

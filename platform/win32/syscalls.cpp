@@ -25,6 +25,15 @@ BOOL SystemCalls::SetAttributes(const wchar_t* path, DWORD attributes)
     return ::SetFileAttributesW(path, attributes);
 }
 BOOL SystemCalls::Delete(const wchar_t* path) { return ::DeleteFileW(path); }
+HANDLE SystemCalls::FindFirstStream(const wchar_t* path, WIN32_FIND_STREAM_DATA* found)
+{
+    return ::FindFirstStreamW(path, FindStreamInfoStandard, found, 0);
+}
+BOOL SystemCalls::FindNextStream(HANDLE search, WIN32_FIND_STREAM_DATA* found)
+{
+    return ::FindNextStreamW(search, found);
+}
+BOOL SystemCalls::FindClose(HANDLE search) { return ::FindClose(search); }
 
 namespace {
 SystemCalls g_real;

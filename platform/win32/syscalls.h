@@ -20,6 +20,10 @@ public:
     virtual BOOL SetFileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size);
     virtual BOOL SetAttributes(const wchar_t* path, DWORD attributes);
     virtual BOOL Delete(const wchar_t* path);
+    // A file's streams, the unnamed one ("::$DATA") and the named ones.
+    virtual HANDLE FindFirstStream(const wchar_t* path, WIN32_FIND_STREAM_DATA* found);
+    virtual BOOL FindNextStream(HANDLE search, WIN32_FIND_STREAM_DATA* found);
+    virtual BOOL FindClose(HANDLE search);
 };
 
 SystemCalls& Sys();

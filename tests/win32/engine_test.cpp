@@ -14,6 +14,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -344,6 +345,75 @@ TEST_F(Windows, FailuresBeneathThePassLeaveTheDataFileWhole)
     ExpectOneNotice("Encrypted file's name is left as: " + temp, "Error: Could not rename encrypted file!");
     EXPECT_TRUE(plain == ReadFile(data));
     EXPECT_TRUE(cipher == ReadFile(temp));
+}
+
+// What Windows keeps on a file beyond its bytes stays with the result: the
+// date it was created, and every named stream, above all the mark of a file
+// from the internet (Zone.Identifier). Wine keeps no streams, so the calls
+// beneath stand in for one, kept in a file of its own; a stream that can't
+// be copied fails the pass.
+TEST_F(Windows, TheResultKeepsTheCreationTimeAndEveryNamedStream)
+{
+    struct Streams : platform::SystemCalls {
+        std::string kept;  // where the original's stream lives
+        std::string copy;  // where the result's goes
+        bool refuse = false;
+        LARGE_INTEGER created{};
+        HANDLE FindFirstStream(const wchar_t*, WIN32_FIND_STREAM_DATA* found) override
+        {
+            std::wcscpy(found->cStreamName, L"::$DATA");
+            return reinterpret_cast<HANDLE>(this);
+        }
+        BOOL FindNextStream(HANDLE, WIN32_FIND_STREAM_DATA* found) override
+        {
+            if (std::wcscmp(found->cStreamName, L"::$DATA") == 0) {
+                std::wcscpy(found->cStreamName, L":Zone.Identifier:$DATA");
+                return TRUE;
+            }
+            ::SetLastError(ERROR_HANDLE_EOF);
+            return FALSE;
+        }
+        BOOL FindClose(HANDLE) override { return TRUE; }
+        HANDLE Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition, DWORD flags) override
+        {
+            const std::wstring name = path;
+            const std::wstring stream = L":Zone.Identifier";
+            if (name.size() <= stream.size() || name.compare(name.size() - stream.size(), stream.size(), stream) != 0)
+                return SystemCalls::Open(path, access, share, disposition, flags);
+            if (access == GENERIC_WRITE && refuse) {
+                ::SetLastError(ERROR_ACCESS_DENIED);
+                return INVALID_HANDLE_VALUE;
+            }
+            return SystemCalls::Open(SystemPath(access == GENERIC_WRITE ? copy : kept).c_str(), access, share,
+                                     disposition, flags);
+        }
+        BOOL SetFileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size) override
+        {
+            if (kind == FileBasicInfo)
+                created = static_cast<FILE_BASIC_INFO*>(info)->CreationTime;
+            return SystemCalls::SetFileInformation(file, kind, info, size);
+        }
+    };
+    const std::string zone = "[ZoneTransfer]\r\nZoneId=3\r\n";
+    WriteFile(dir / "zone", zone);
+    FILETIME created{};
+    {
+        Held original(data, FILE_SHARE_READ, OPEN_EXISTING, GENERIC_READ);
+        ASSERT_TRUE(::GetFileTime(original.handle, &created, nullptr, nullptr));
+    }
+    Installed<Streams> calls;
+    calls.kept = dir / "zone";
+    calls.copy = dir / "zone copied";
+    EXPECT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
+    EXPECT_EQ(zone, ReadFile(dir / "zone copied"));
+    EXPECT_EQ(created.dwLowDateTime, calls.created.LowPart);
+    EXPECT_EQ(created.dwHighDateTime, static_cast<DWORD>(calls.created.HighPart));
+
+    calls.refuse = true;
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionDecrypt));
+    ExpectOneNotice("Could not write " + temp + ".", "Error: Could not write encrypted file!");
+    EXPECT_TRUE(cipher == ReadFile(data));
+    EXPECT_FALSE(Exists(temp));
 }
 
 // Another program (a scanner, an indexer) holding the data file without
