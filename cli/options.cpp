@@ -12,6 +12,37 @@
 
 namespace cli {
 
+// What differs in the help from one system to the other, in each one's own
+// words: its links, how a key is kept from others, what stops a run.
+#ifdef _WIN32
+#define VELTRANE_WALK_SKIPS                                                           \
+    "                        below it, in name order; links and other reparse\n"      \
+    "                        points, the key file and temporary files (*.1\u00EA9)\n" \
+    "                        are skipped\n"
+#define VELTRANE_KEYGEN                                                              \
+    "keygen makes a new KEYFILE of random bytes from the system, marked read-only\n" \
+    "(its access list is the one its folder gives); an existing file is never\n"     \
+    "written over. Nothing is printed but errors, and a KEYFILE that can't be\n"     \
+    "made whole is removed.\n"
+#define VELTRANE_STOPS                                                               \
+    "  130  stopped by Ctrl+C (143: Ctrl+Break; 129: the console closed, the user\n" \
+    "       logged off or Windows shut down); the FILE in work is left as it was,\n" \
+    "       later ones are not started, and each FILE left unchanged is named on\n"  \
+    "       standard error\n"
+#else
+#define VELTRANE_WALK_SKIPS                                                           \
+    "                        below it, in name order; symbolic links, the key file\n" \
+    "                        and temporary files (*.1\u00EA9) are skipped\n"
+#define VELTRANE_KEYGEN                                                             \
+    "keygen makes a new KEYFILE of random bytes from the system, readable by its\n" \
+    "owner only; an existing file is never written over. Nothing is printed but\n"  \
+    "errors, and a KEYFILE that can't be made whole is removed.\n"
+#define VELTRANE_STOPS                                                             \
+    "  130  interrupted by SIGINT (143: SIGTERM, 129: SIGHUP); the FILE in work\n" \
+    "       is left as it was, later ones are not started, and each FILE left\n"   \
+    "       unchanged is named on standard error\n"
+#endif
+
 const char kHelpText[] =
     "Usage: veltrane-cli encrypt|decrypt -k KEYFILE [-o OFFSET] [--key-read-only] [-r] [-q|-v] FILE...\n"
     "       veltrane-cli encrypt|decrypt -c -k KEYFILE [-o OFFSET] FILE|-\n"
@@ -32,18 +63,12 @@ const char kHelpText[] =
     "  -c, --stdout          write the result to standard output (a pipe or a file,\n"
     "                        never a terminal) and leave FILE as it is; - as\n"
     "                        FILE reads standard input. One FILE, without -r\n"
-    "  -r, --recursive       a FILE that is a folder stands for every regular file\n"
-    "                        below it, in name order; symbolic links, the key file\n"
-    "                        and temporary files (*.1\u00EA9) are skipped\n"
+    "  -r, --recursive       a FILE that is a folder stands for every regular file\n" VELTRANE_WALK_SKIPS
     "  -q, --quiet           print nothing but refusals and errors\n"
     "  -v, --verbose         print every progress line on a line of its own\n"
     "  -h, --help            show this help and exit\n"
     "      --version         show the version and exit\n"
-    "\n"
-    "keygen makes a new KEYFILE of random bytes from the system, readable by its\n"
-    "owner only; an existing file is never written over. Nothing is printed but\n"
-    "errors, and a KEYFILE that can't be made whole is removed.\n"
-    "  -n, --size=SIZE       the key's length in bytes; K, M, G (or KiB, MiB, GiB)\n"
+    "\n" VELTRANE_KEYGEN "  -n, --size=SIZE       the key's length in bytes; K, M, G (or KiB, MiB, GiB)\n"
     "                        multiply by 1024, 1024^2, 1024^3\n"
     "      --for             as long as the largest FILE named before KEYFILE\n"
     "A key shorter than a FILE protects every byte past its end with one single\n"
@@ -68,10 +93,7 @@ const char kHelpText[] =
     "Exit status:\n"
     "  0    every FILE done (keygen: KEYFILE made)\n"
     "  1    a FILE was refused or failed (keygen: no KEYFILE made)\n"
-    "  2    usage error; no FILE touched\n"
-    "  130  interrupted by SIGINT (143: SIGTERM, 129: SIGHUP); the FILE in work\n"
-    "       is left as it was, later ones are not started, and each FILE left\n"
-    "       unchanged is named on standard error\n";
+    "  2    usage error; no FILE touched\n" VELTRANE_STOPS;
 
 namespace {
 
