@@ -131,26 +131,12 @@ int main(int argc, char** argv)
         return made;
     }
 
+    // Bytes a terminal would take for commands, and nobody could read.
+    if (options.toStdout && cli::OutputIsTerminal())
+        return UsageError("standard output is a terminal: -c writes only into a pipe or a file");
     int status = kExitDone;
     const bool quiet = options.verbosity == cli::Verbosity::Quiet;
     cli::Console console(options.verbosity, cli::ErrorIsTerminal());
-    if (options.toStdout) {
-        // Bytes a terminal would take for commands, and nobody could read.
-        if (cli::OutputIsTerminal())
-            return UsageError("standard output is a terminal: -c writes only into a pipe or a file");
-        platform::SetReportSink(&console);
-        const std::string& file = options.files.front();
-        if (file != "-" && !quiet)
-            WarnIfKeyShort(file, options.keyPath, options.direction);
-        const int done =
-            TransformToOutput(file, options.keyPath, options.offset, options.makeKeyReadOnly, options.direction);
-        console.EndProgress();
-        platform::SetReportSink(nullptr);
-        cli::Finished();
-        if (const int stop = cli::StopRequest())
-            return 128 + stop;
-        return done ? kExitDone : kExitRefused;
-    }
     platform::SetReportSink(&console);
     // No file is started once a stop was asked for. A signal can come just
     // after a file was replaced, so the exit status alone can't say which
@@ -209,7 +195,14 @@ int main(int argc, char** argv)
         if (cli::StopRequest())
             cli::Say("stopped; unchanged: " + cli::QuoteName(file));
     };
-    if (!options.recursive) {
+    if (options.toStdout) {
+        const std::string& file = options.files.front();
+        if (file != "-" && !quiet)
+            WarnIfKeyShort(file, options.keyPath, options.direction);
+        if (!TransformToOutput(file, options.keyPath, options.offset, options.makeKeyReadOnly, options.direction))
+            status = kExitRefused;
+        console.EndProgress();
+    } else if (!options.recursive) {
         for (const std::string& file : options.files)
             take(nullptr, file);
     } else if (!cli::WalkFiles(options.files, options.keyPath, quiet, take))

@@ -1,5 +1,7 @@
 #include "ui/texts.h"
 
+#include "res/version.h"
+
 namespace ui {
 
 namespace {
@@ -99,6 +101,13 @@ std::string Fill(const char* pattern, const std::vector<std::string>& values)
 }  // namespace
 
 const char kIdleTitle[] = "Veltrane";
+
+const char* StartAnswer(const std::string& argument)
+{
+    if (argument == "--help")
+        return "Usage: veltrane [FILE]   (the window, with FILE to encrypt or decrypt)";
+    return argument == "--version" ? "veltrane " VELTRANE_VERSION : nullptr;
+}
 
 NoticeWords WordNotice(const platform::Notice& notice, const std::vector<std::string>& shownPaths)
 {

@@ -39,6 +39,10 @@ std::string ProgressTitle(const std::string& shownName, int percent);
 // The main window's title while no pass runs.
 extern const char kIdleTitle[];
 
+// The window program's answer to "--help" or "--version" on its command
+// line, one line without its line break; null for any other argument.
+const char* StartAnswer(const std::string& argument);
+
 // Where a window shows the reports: each is worded here, once, on the
 // thread that shows it, and handed to the toolkit's box and title.
 // Installed as the process's report sink for the object's lifetime.

@@ -3,7 +3,7 @@
 #include "ui/win32/veltrane_dlg.h"
 
 #include "platform/win32/text.h"
-#include "res/version.h"
+#include "ui/texts.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -37,11 +37,10 @@ std::vector<std::wstring> Arguments()
 bool Answered(const std::vector<std::wstring>& arguments)
 {
     for (const std::wstring& argument : arguments) {
-        if (argument != L"--help" && argument != L"--version")
+        const char* answer = ui::StartAnswer(platform::Narrow(argument));
+        if (!answer)
             continue;
-        const std::string line = argument == L"--help"
-                                     ? "Usage: veltrane [FILE]   (the window, with FILE to encrypt or decrypt)\n"
-                                     : "veltrane " VELTRANE_VERSION "\n";
+        const std::string line = std::string(answer) + "\n";
         HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
         if ((!out || out == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS))
             out = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);

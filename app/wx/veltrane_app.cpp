@@ -2,8 +2,8 @@
 
 #include "platform/files.h"
 #include "ui/wx/pass_loop.h"
-#include "res/version.h"
 #include "ui/wx/narrow.h"
+#include "ui/texts.h"
 #include "ui/wx/sinks.h"
 #include "ui/wx/veltrane_dlg.h"
 
@@ -13,7 +13,6 @@
 #include <glib.h>
 
 #include <cstdio>
-#include <cstring>
 
 wxBEGIN_EVENT_TABLE(CVeltraneApp, wxApp)
     EVT_MENU(wxID_HELP, CVeltraneApp::OnHelp)
@@ -65,9 +64,8 @@ int main(int argc, char** argv)
     g_set_prgname("org.veltrane.Veltrane");
     // As desktop programs answer them, without a window.
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "--version") == 0) {
-            std::puts(argv[i][2] == 'h' ? "Usage: veltrane [FILE]   (the window, with FILE to encrypt or decrypt)"
-                                        : "veltrane " VELTRANE_VERSION);
+        if (const char* answer = ui::StartAnswer(argv[i])) {
+            std::puts(answer);
             return std::fflush(stdout) == 0 ? 0 : 1;
         }
     }

@@ -420,6 +420,25 @@ bool TimesOf(HANDLE handle, std::int64_t& changed, std::int64_t& modified)
 
 namespace {
 
+// Writes everything or fails; a write that takes nothing sets no error, and
+// a full disk is what it means.
+bool WriteAll(HANDLE handle, const void* buffer, std::size_t count)
+{
+    const char* in = static_cast<const char*>(buffer);
+    while (count > 0) {
+        DWORD put = 0;
+        if (!Sys().Write(handle, in, static_cast<DWORD>(std::min<size_t>(count, 1u << 30)), &put))
+            return false;
+        if (put == 0) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        in += put;
+        count -= put;
+    }
+    return true;
+}
+
 // The bytes of one stream into another, a file's or a named one.
 bool CopyStream(const std::wstring& from, const std::wstring& to)
 {
@@ -430,11 +449,9 @@ bool CopyStream(const std::wstring& from, const std::wstring& to)
     const HANDLE out = Sys().Open(to.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
     bool copied = out != INVALID_HANDLE_VALUE;
     std::vector<char> buffer(64 * 1024);
-    for (DWORD got = 1; copied && got > 0;) {
-        DWORD put = 0;
-        copied = Sys().Read(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got) &&
-                 (got == 0 || (Sys().Write(out, buffer.data(), got, &put) && put == got));
-    }
+    for (DWORD got = 1; copied && got > 0;)
+        copied =
+            Sys().Read(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got) && WriteAll(out, buffer.data(), got);
     const DWORD error = ::GetLastError();
     Sys().Close(in);
     if (out != INVALID_HANDLE_VALUE)
@@ -528,22 +545,10 @@ bool InputFile::OpenStandardInput()
 
 Output WriteStandardOutput(const void* buffer, std::size_t count)
 {
-    const HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    const char* in = static_cast<const char*>(buffer);
-    while (count > 0) {
-        DWORD put = 0;
-        if (!::WriteFile(handle, in, static_cast<DWORD>(std::min<size_t>(count, 1u << 30)), &put, nullptr)) {
-            const DWORD error = ::GetLastError();
-            return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? Output::ReaderGone : Output::Failed;
-        }
-        if (put == 0) {
-            ::SetLastError(ERROR_DISK_FULL);
-            return Output::Failed;
-        }
-        in += put;
-        count -= put;
-    }
-    return Output::Written;
+    if (WriteAll(::GetStdHandle(STD_OUTPUT_HANDLE), buffer, count))
+        return Output::Written;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? Output::ReaderGone : Output::Failed;
 }
 
 InputFile::Change InputFile::ChangeSinceOpened(bool namesCount) const
@@ -646,22 +651,7 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
 
 bool ReplacementFile::Write(const void* buffer, size_t count)
 {
-    const char* in = static_cast<const char*>(buffer);
-    while (count > 0) {
-        DWORD put = 0;
-        const DWORD ask = static_cast<DWORD>(std::min<size_t>(count, 1u << 30));
-        if (m_fd < 0 || !Sys().Write(HandleOf(m_fd), in, ask, &put))
-            return false;
-        // A write that takes nothing sets no error; a full disk is what it
-        // means.
-        if (put == 0) {
-            ::SetLastError(ERROR_DISK_FULL);
-            return false;
-        }
-        in += put;
-        count -= put;
-    }
-    return true;
+    return m_fd >= 0 && WriteAll(HandleOf(m_fd), buffer, count);
 }
 
 std::int64_t ReplacementFile::Size() const

@@ -40,9 +40,10 @@ printf 'another key, longer' >"$work/key2"
 encrypted "$work/plain" "$work/key2" 3 "$work/expected2"
 mkdir "$work/folder"
 
-# Starts the program and waits until its window has the keyboard.
+# Starts the program in the work folder, with the arguments given, and waits
+# until its window has the keyboard.
 start_program() {
-  "$loader" "$app" >"$work/program.log" 2>&1 </dev/null &
+  (cd "$work" && exec "$loader" "$app" "$@" >"$work/program.log" 2>&1 </dev/null) &
   program=$!
   pids+=($program)
   until_true 'window=$(xdotool search --onlyvisible --name "^Veltrane$" 2>/dev/null | head -1); [ -n "$window" ]' \
@@ -147,13 +148,7 @@ until_true '! kill -0 "$program" 2>/dev/null' || fail "the program outlived its 
 # field, so the key typed and Encrypt are all it takes.
 cp "$work/plain" "$work/naïve ü.txt"
 encrypted "$work/plain" "$work/key" 0 "$work/expected0"
-(cd "$work" && exec "$loader" "$app" "naïve ü.txt" >"$work/program.log" 2>&1 </dev/null) &
-program=$!
-pids+=($program)
-until_true 'window=$(xdotool search --onlyvisible --name "^Veltrane$" 2>/dev/null | head -1); [ -n "$window" ]' \
-  || fail "the window never showed with a file"
-until_true 'xdotool windowactivate --sync "$window" >/dev/null 2>&1 && [ "$(xdotool getactivewindow)" = "$window" ]' \
-  || fail "the window with a file never got the keyboard"
+start_program "naïve ü.txt"
 type "$work/key"; key Tab Tab Tab space
 until_true 'cmp -s "$work/naïve ü.txt" "$work/expected0"' || fail "the file named on the command line was not encrypted"
 [ "$("$loader" "$app" --version)" = "veltrane $(sed -n 's/.*VELTRANE_VERSION "\(.*\)"/\1/p' "$(dirname "$app")/../../generated/res/version.h")" ] \
