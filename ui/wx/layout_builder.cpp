@@ -162,6 +162,11 @@ int SizerFlags(const ControlLayout& control)
     case ControlKind::EditField:
     case ControlKind::EtchedLine:
         return wxEXPAND;
+    case ControlKind::PushButton:
+        // The first column also holds the offset's spin control, wider here
+        // than the Windows arrows: a button there fills the column, so that
+        // no gap opens before the field beside it.
+        return control.cell.column == 0 ? int{wxEXPAND} : int{wxALIGN_CENTER_VERTICAL};
     case ControlKind::RaisedFrame:
         // Across the dialog a frame takes its width; beside other controls
         // it keeps the size of what it holds.
