@@ -32,14 +32,15 @@ namespace {
 PassRunner* g_running = nullptr;
 }  // namespace
 
-void PassRunner::EndRunningPass(std::chrono::milliseconds limit)
+bool PassRunner::EndRunningPass(std::chrono::milliseconds limit)
 {
     RequestStop();
     if (!g_running)
-        return;
+        return false;
     g_running->Abandon();
     std::unique_lock<std::mutex> lock(g_running->m_mutex);
     g_running->m_changed.wait_for(lock, limit, [] { return g_running->m_finished; });
+    return true;
 }
 
 bool PassRunner::OnWindowThread() const { return std::this_thread::get_id() == m_windowThread; }

@@ -56,8 +56,8 @@ public:
     // From the window thread when it can't go on (its display is gone, its
     // session ends): the running pass, if any, stops, its reports return at
     // once, and this waits until it has ended (its temporary file removed),
-    // `limit` at the most.
-    static void EndRunningPass(std::chrono::milliseconds limit);
+    // `limit` at the most. False if no pass was running.
+    static bool EndRunningPass(std::chrono::milliseconds limit);
 
     static std::thread StartThread(std::function<void()> body);
 

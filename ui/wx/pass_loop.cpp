@@ -237,8 +237,10 @@ void CloseBoxes()
 // temporary file with it.
 int OnDisplayLost(Display*)
 {
-    std::fputs("veltrane: the display has gone away; a pass in progress is stopped\n", stderr);
-    PassRunner::EndRunningPass(std::chrono::seconds(5));
+    const bool stopped = PassRunner::EndRunningPass(std::chrono::seconds(5));
+    std::fputs(stopped ? "veltrane: the display has gone away; the pass in progress was stopped\n"
+                       : "veltrane: the display has gone away\n",
+               stderr);
     ::_exit(1);
 }
 #endif
