@@ -33,9 +33,11 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) the Veltrane authors"
 
 Page license
-Page directory
+; Leaving these two pages, the running programs are asked to close: Cancel
+; there quits, instead of ending on a page that says "Completed".
+Page directory "" "" CloseRunningPrograms
 Page instfiles
-UninstPage uninstConfirm
+UninstPage uninstConfirm "" "" un.CloseRunningPrograms
 UninstPage instfiles
 LicenseData "${LICENSE}"
 
@@ -80,6 +82,8 @@ FunctionEnd
     ${EndIf}
   ${EndIf}
 !macroend
+; Cancel quits, from a page or a section alike: nothing has been changed
+; yet, and a silent run ends with an error.
 !macro CLOSE_RUNNING_PROGRAMS UN
 Function ${UN}CloseRunningPrograms
   Push $0
@@ -93,7 +97,7 @@ Function ${UN}CloseRunningPrograms
       "Veltrane is running from $INSTDIR ($0).$\r$\n$\r$\nClose it, then choose Retry." \
       /SD IDCANCEL IDRETRY again
     SetErrorLevel 2
-    Abort "Veltrane is running from $INSTDIR ($0)."
+    Quit
   ${EndIf}
   Pop $1
   Pop $0
@@ -127,6 +131,8 @@ FunctionEnd
 
 Section "Veltrane"
   SetShellVarContext all
+  ; Again, for a silent run, which shows no pages, and for a program
+  ; started since.
   Call CloseRunningPrograms
   SetOutPath "$INSTDIR"
   SetOverwrite try
