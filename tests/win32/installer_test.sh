@@ -5,7 +5,9 @@
 # again. Installed to a folder of the user's choice, an upgrade
 # goes to the same folder, so that one installation is left. While
 # veltrane.exe runs from the folder, an upgrade and the uninstaller fail and
-# leave every file as it was.
+# leave every file as it was. With /PATH the folder is added once to the
+# user's PATH and taken out again by the uninstaller, the user's own entries
+# kept as they were.
 #   installer_test.sh SETUP.EXE WINE-LOADER APP.EXE CLI.EXE
 set -euo pipefail
 setup=$1 loader=$2 app=$3 cli=$4
@@ -17,6 +19,21 @@ fail() { echo "FAIL: $*"; exit 1; }
 # anything; and the Send To shortcuts there are.
 context_menu() { "$loader" reg query 'HKLM\Software\Classes\*\shell\Veltrane\command' /ve 2>/dev/null </dev/null | tr -d '\r' | grep REG_SZ || true; }
 send_to() { ls "$root"/users/*/AppData/Roaming/Microsoft/Windows/SendTo/ 2>/dev/null | grep -c Veltrane || true; }
+# The user's PATH, if it is of the type Windows expands: read from a registry
+# export, which is UTF-16 in every locale (reg query writes in the console's
+# code page).
+user_path() {
+  local value
+  "$loader" reg export 'HKCU\Environment' "$work/env.reg" /y >/dev/null 2>&1 </dev/null
+  value=$(iconv -f UTF-16 -t UTF-8 "$work/env.reg" | tr -d '\r' | sed -e ':a' -e '/\\$/{N;s/\\\n *//;ba}' |
+          sed -n 's/^"path"=//Ip')
+  case $value in
+    hex\(2\):*) value=${value#hex(2):}
+                printf "$(printf '\\x%s' ${value//,/ })" | iconv -f UTF-16LE -t UTF-8 | tr -d '\0' ;;
+    *) echo "not REG_EXPAND_SZ: $value" ;;
+  esac
+}
+set_user_path() { "$loader" reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$1" /f >/dev/null </dev/null; }
 # Wine would otherwise write desktop entries and icons for the Start menu
 # into the home folder, where no uninstaller reaches.
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
@@ -40,17 +57,26 @@ uninstall() {
   [ "$(send_to)" = 0 ] || fail "the Send To shortcut is left behind"
 }
 
+# Entries of the user's own: one unexpanded, one inside the folder chosen
+# below, which is not that folder.
+users_own='C:\Tools;%USERPROFILE%\bin;C:\Prog ä\Vélträne Ω\old'
+set_user_path "$users_own"
+
 chosen="$root/Prog ä/Vélträne Ω"
 # NSIS reads /D= only unquoted, and Wine quotes a word with spaces: the
 # command line goes through cmd as written.
-"$loader" cmd /c "Z:${setup//\//\\} /S /D=C:\\Prog ä\\Vélträne Ω" </dev/null
+"$loader" cmd /c "Z:${setup//\//\\} /S /PATH /D=C:\\Prog ä\\Vélträne Ω" </dev/null
 [ -f "$chosen/veltrane.exe" ] || fail "nothing installed in the chosen folder"
-"$loader" "$setup" /S </dev/null
+with_folder="$users_own;C:\Prog ä\Vélträne Ω"
+[ "$(user_path)" = "$with_folder" ] || fail "/PATH made the user's PATH $(user_path)"
+"$loader" "$setup" /S /PATH </dev/null
+[ "$(user_path)" = "$with_folder" ] || fail "the upgrade with /PATH made it $(user_path)"
 for d in "$root"/Program\ Files*/Veltrane; do
   [ ! -e "$d" ] || fail "the upgrade made a second installation in ${d#$root/}"
 done
 [ -f "$chosen/veltrane.exe" ] || fail "the upgrade took the chosen folder's programs away"
 uninstall "$chosen"
+[ "$(user_path)" = "$users_own" ] || fail "the uninstaller left the user's PATH as $(user_path)"
 rmdir "$root/Prog ä"
 
 # The installer's process ends when it is done.
@@ -58,6 +84,7 @@ rmdir "$root/Prog ä"
 dirs=("$root"/Program\ Files*/Veltrane)
 [ -d "${dirs[0]}" ] || fail "nothing installed under Program Files"
 dir=${dirs[0]}
+[ "$(user_path)" = "$users_own" ] || fail "without /PATH the user's PATH became $(user_path)"
 for f in veltrane.exe veltrane-cli.exe ReadMe.txt LICENSE.txt uninstall.exe; do
   [ -f "$dir/$f" ] || fail "$f missing from $dir"
 done
@@ -92,10 +119,16 @@ sums | cmp -s - "$work/old" || fail "the uninstaller removed files while veltran
 # Ending it stands in for the user closing it.
 kill "$program"
 wait "$program" || true
-"$loader" "$setup" /S </dev/null || fail "the upgrade failed with veltrane.exe closed"
+# NSIS strings hold 1023 characters: a longer PATH would come back cut short,
+# so the installer leaves it whole.
+long_path="$users_own$(printf ';C:\\Tools\\%04d' $(seq 100))"
+set_user_path "$long_path"
+"$loader" "$setup" /S /PATH </dev/null || fail "the upgrade failed with veltrane.exe closed"
+[ "$(user_path)" = "$long_path" ] || fail "the upgrade changed a PATH too long to hold"
 cmp -s "$app" "$dir/veltrane.exe" || fail "the upgrade left the old veltrane.exe"
 cmp -s "$cli" "$dir/veltrane-cli.exe" || fail "the upgrade left the old veltrane-cli.exe"
 [ "$(context_menu | wc -l)" = 1 ] && [ "$(send_to)" = 1 ] || fail "the upgrade left more than one entry of each"
 
 uninstall "$dir"
+[ "$(user_path)" = "$long_path" ] || fail "the uninstaller changed a PATH it had not added to"
 echo "installed into ${dir#$root/} and removed again"
