@@ -5,7 +5,8 @@
 # again. Installed to a folder of the user's choice, an upgrade
 # goes to the same folder, so that one installation is left. While
 # veltrane.exe runs from the folder, an upgrade and the uninstaller fail and
-# leave every file as it was. With /PATH the folder is added once to the
+# leave every file as it was; the uninstaller, waited for as an administrator
+# does, says so by its exit status. With /PATH the folder is added once to the
 # user's PATH and taken out again by the uninstaller, the user's own entries
 # kept as they were.
 #   installer_test.sh SETUP.EXE WINE-LOADER APP.EXE CLI.EXE
@@ -43,6 +44,13 @@ export WINEDLLOVERRIDES=winemenubuilder.exe=d
 own_display 1024x768
 "$loader" cmd /c exit >/dev/null 2>&1 </dev/null || true
 
+# Everything the installer put in place is gone.
+removed() {
+  [ ! -e "$1" ] || fail "left behind: $(ls -A "$1")"
+  [ ! -e "$menu" ] || fail "the Start menu entry is left behind"
+  [ -z "$(context_menu)" ] || fail "the context-menu entry is left behind"
+  [ "$(send_to)" = 0 ] || fail "the Send To shortcut is left behind"
+}
 # The uninstaller runs a copy of itself from the temporary folder and returns
 # at once; the copy's work shows as the folder going away.
 uninstall() {
@@ -51,10 +59,15 @@ uninstall() {
     [ -e "$1" ] || [ -e "$menu" ] || break
     sleep 0.1
   done
-  [ ! -e "$1" ] || fail "left behind: $(ls -A "$1")"
-  [ ! -e "$menu" ] || fail "the Start menu entry is left behind"
-  [ -z "$(context_menu)" ] || fail "the context-menu entry is left behind"
-  [ "$(send_to)" = 0 ] || fail "the Send To shortcut is left behind"
+  removed "$1"
+}
+# As README tells an administrator to, from a batch file: in place, waited
+# for, its exit status told.
+waited_uninstall() {
+  local win="C:\\${dir#$root/}"
+  win=${win//\//\\}
+  printf '%s\r\n' "start \"\" /wait \"$win\\uninstall.exe\" /S _?=$win" 'exit /b %ERRORLEVEL%' >"$work/uninstall.bat"
+  "$loader" cmd /c "Z:${work//\//\\}\\uninstall.bat" </dev/null
 }
 
 # Entries of the user's own: one unexpanded, one inside the folder chosen
@@ -110,10 +123,9 @@ status=0
 "$loader" "$setup" /S </dev/null || status=$?
 [ "$status" != 0 ] || fail "an upgrade while veltrane.exe runs reported success"
 sums | cmp -s - "$work/old" || fail "the refused upgrade changed the installation"
-# The uninstaller's copy in the temporary folder, refusing too, leaves
-# everything. (Its end is seen by its process: the folder stays.)
-"$loader" "$dir/uninstall.exe" /S </dev/null
-until_true '! pgrep -f "nsu[^ ]*[.]tmp.Un[.]exe" >/dev/null' || fail "the uninstaller doesn't end"
+status=0
+waited_uninstall || status=$?
+[ "$status" = 2 ] || fail "the uninstaller, refused by the running veltrane.exe, said $status"
 sums | cmp -s - "$work/old" || fail "the uninstaller removed files while veltrane.exe ran"
 [ -f "$menu" ] || fail "the uninstaller removed the Start menu entry while veltrane.exe ran"
 # Ending it stands in for the user closing it.
@@ -129,6 +141,11 @@ cmp -s "$app" "$dir/veltrane.exe" || fail "the upgrade left the old veltrane.exe
 cmp -s "$cli" "$dir/veltrane-cli.exe" || fail "the upgrade left the old veltrane-cli.exe"
 [ "$(context_menu | wc -l)" = 1 ] && [ "$(send_to)" = 1 ] || fail "the upgrade left more than one entry of each"
 
-uninstall "$dir"
+waited_uninstall || fail "the waited uninstaller said $?"
+# Running in place, it can't remove itself: that is left to the administrator.
+[ "$(ls -A "$dir")" = uninstall.exe ] || fail "the waited uninstaller left $(ls -A "$dir")"
+rm "$dir/uninstall.exe"
+rmdir "$dir"
+removed "$dir"
 [ "$(user_path)" = "$long_path" ] || fail "the uninstaller changed a PATH it had not added to"
 echo "installed into ${dir#$root/} and removed again"
