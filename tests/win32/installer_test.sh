@@ -5,7 +5,10 @@
 # again. Installed to a folder of the user's choice, an upgrade
 # goes to the same folder, so that one installation is left. While
 # veltrane.exe runs from the folder, an upgrade and the uninstaller fail and
-# leave every file as it was.
+# leave every file as it was; the uninstaller, waited for as an administrator
+# does, says so by its exit status. With /PATH the folder is added once to the
+# user's PATH and taken out again by the uninstaller, the user's own entries
+# kept as they were.
 #   installer_test.sh SETUP.EXE WINE-LOADER APP.EXE CLI.EXE
 set -euo pipefail
 setup=$1 loader=$2 app=$3 cli=$4
@@ -17,6 +20,21 @@ fail() { echo "FAIL: $*"; exit 1; }
 # anything; and the Send To shortcuts there are.
 context_menu() { "$loader" reg query 'HKLM\Software\Classes\*\shell\Veltrane\command' /ve 2>/dev/null </dev/null | tr -d '\r' | grep REG_SZ || true; }
 send_to() { ls "$root"/users/*/AppData/Roaming/Microsoft/Windows/SendTo/ 2>/dev/null | grep -c Veltrane || true; }
+# The user's PATH, if it is of the type Windows expands: read from a registry
+# export, which is UTF-16 in every locale (reg query writes in the console's
+# code page).
+user_path() {
+  local value
+  "$loader" reg export 'HKCU\Environment' "$work/env.reg" /y >/dev/null 2>&1 </dev/null
+  value=$(iconv -f UTF-16 -t UTF-8 "$work/env.reg" | tr -d '\r' | sed -e ':a' -e '/\\$/{N;s/\\\n *//;ba}' |
+          sed -n 's/^"path"=//Ip')
+  case $value in
+    hex\(2\):*) value=${value#hex(2):}
+                printf "$(printf '\\x%s' ${value//,/ })" | iconv -f UTF-16LE -t UTF-8 | tr -d '\0' ;;
+    *) echo "not REG_EXPAND_SZ: $value" ;;
+  esac
+}
+set_user_path() { "$loader" reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$1" /f >/dev/null </dev/null; }
 # Wine would otherwise write desktop entries and icons for the Start menu
 # into the home folder, where no uninstaller reaches.
 export WINEDLLOVERRIDES=winemenubuilder.exe=d
@@ -26,6 +44,13 @@ export WINEDLLOVERRIDES=winemenubuilder.exe=d
 own_display 1024x768
 "$loader" cmd /c exit >/dev/null 2>&1 </dev/null || true
 
+# Everything the installer put in place is gone.
+removed() {
+  [ ! -e "$1" ] || fail "left behind: $(ls -A "$1")"
+  [ ! -e "$menu" ] || fail "the Start menu entry is left behind"
+  [ -z "$(context_menu)" ] || fail "the context-menu entry is left behind"
+  [ "$(send_to)" = 0 ] || fail "the Send To shortcut is left behind"
+}
 # The uninstaller runs a copy of itself from the temporary folder and returns
 # at once; the copy's work shows as the folder going away.
 uninstall() {
@@ -34,23 +59,37 @@ uninstall() {
     [ -e "$1" ] || [ -e "$menu" ] || break
     sleep 0.1
   done
-  [ ! -e "$1" ] || fail "left behind: $(ls -A "$1")"
-  [ ! -e "$menu" ] || fail "the Start menu entry is left behind"
-  [ -z "$(context_menu)" ] || fail "the context-menu entry is left behind"
-  [ "$(send_to)" = 0 ] || fail "the Send To shortcut is left behind"
+  removed "$1"
 }
+# As README tells an administrator to, from a batch file: in place, waited
+# for, its exit status told.
+waited_uninstall() {
+  local win="C:\\${dir#$root/}"
+  win=${win//\//\\}
+  printf '%s\r\n' "start \"\" /wait \"$win\\uninstall.exe\" /S _?=$win" 'exit /b %ERRORLEVEL%' >"$work/uninstall.bat"
+  "$loader" cmd /c "Z:${work//\//\\}\\uninstall.bat" </dev/null
+}
+
+# Entries of the user's own: one unexpanded, one inside the folder chosen
+# below, which is not that folder.
+users_own='C:\Tools;%USERPROFILE%\bin;C:\Prog ä\Vélträne Ω\old'
+set_user_path "$users_own"
 
 chosen="$root/Prog ä/Vélträne Ω"
 # NSIS reads /D= only unquoted, and Wine quotes a word with spaces: the
 # command line goes through cmd as written.
-"$loader" cmd /c "Z:${setup//\//\\} /S /D=C:\\Prog ä\\Vélträne Ω" </dev/null
+"$loader" cmd /c "Z:${setup//\//\\} /S /PATH /D=C:\\Prog ä\\Vélträne Ω" </dev/null
 [ -f "$chosen/veltrane.exe" ] || fail "nothing installed in the chosen folder"
-"$loader" "$setup" /S </dev/null
+with_folder="$users_own;C:\Prog ä\Vélträne Ω"
+[ "$(user_path)" = "$with_folder" ] || fail "/PATH made the user's PATH $(user_path)"
+"$loader" "$setup" /S /PATH </dev/null
+[ "$(user_path)" = "$with_folder" ] || fail "the upgrade with /PATH made it $(user_path)"
 for d in "$root"/Program\ Files*/Veltrane; do
   [ ! -e "$d" ] || fail "the upgrade made a second installation in ${d#$root/}"
 done
 [ -f "$chosen/veltrane.exe" ] || fail "the upgrade took the chosen folder's programs away"
 uninstall "$chosen"
+[ "$(user_path)" = "$users_own" ] || fail "the uninstaller left the user's PATH as $(user_path)"
 rmdir "$root/Prog ä"
 
 # The installer's process ends when it is done.
@@ -58,6 +97,7 @@ rmdir "$root/Prog ä"
 dirs=("$root"/Program\ Files*/Veltrane)
 [ -d "${dirs[0]}" ] || fail "nothing installed under Program Files"
 dir=${dirs[0]}
+[ "$(user_path)" = "$users_own" ] || fail "without /PATH the user's PATH became $(user_path)"
 for f in veltrane.exe veltrane-cli.exe ReadMe.txt LICENSE.txt uninstall.exe; do
   [ -f "$dir/$f" ] || fail "$f missing from $dir"
 done
@@ -83,19 +123,29 @@ status=0
 "$loader" "$setup" /S </dev/null || status=$?
 [ "$status" != 0 ] || fail "an upgrade while veltrane.exe runs reported success"
 sums | cmp -s - "$work/old" || fail "the refused upgrade changed the installation"
-# The uninstaller's copy in the temporary folder, refusing too, leaves
-# everything. (Its end is seen by its process: the folder stays.)
-"$loader" "$dir/uninstall.exe" /S </dev/null
-until_true '! pgrep -f "nsu[^ ]*[.]tmp.Un[.]exe" >/dev/null' || fail "the uninstaller doesn't end"
+status=0
+waited_uninstall || status=$?
+[ "$status" = 2 ] || fail "the uninstaller, refused by the running veltrane.exe, said $status"
 sums | cmp -s - "$work/old" || fail "the uninstaller removed files while veltrane.exe ran"
 [ -f "$menu" ] || fail "the uninstaller removed the Start menu entry while veltrane.exe ran"
 # Ending it stands in for the user closing it.
 kill "$program"
 wait "$program" || true
-"$loader" "$setup" /S </dev/null || fail "the upgrade failed with veltrane.exe closed"
+# NSIS strings hold 1023 characters: a longer PATH would come back cut short,
+# so the installer leaves it whole.
+long_path="$users_own$(printf ';C:\\Tools\\%04d' $(seq 100))"
+set_user_path "$long_path"
+"$loader" "$setup" /S /PATH </dev/null || fail "the upgrade failed with veltrane.exe closed"
+[ "$(user_path)" = "$long_path" ] || fail "the upgrade changed a PATH too long to hold"
 cmp -s "$app" "$dir/veltrane.exe" || fail "the upgrade left the old veltrane.exe"
 cmp -s "$cli" "$dir/veltrane-cli.exe" || fail "the upgrade left the old veltrane-cli.exe"
 [ "$(context_menu | wc -l)" = 1 ] && [ "$(send_to)" = 1 ] || fail "the upgrade left more than one entry of each"
 
-uninstall "$dir"
+waited_uninstall || fail "the waited uninstaller said $?"
+# Running in place, it can't remove itself: that is left to the administrator.
+[ "$(ls -A "$dir")" = uninstall.exe ] || fail "the waited uninstaller left $(ls -A "$dir")"
+rm "$dir/uninstall.exe"
+rmdir "$dir"
+removed "$dir"
+[ "$(user_path)" = "$long_path" ] || fail "the uninstaller changed a PATH it had not added to"
 echo "installed into ${dir#$root/} and removed again"
