@@ -25,7 +25,11 @@ send_to() { ls "$root"/users/*/AppData/Roaming/Microsoft/Windows/SendTo/ 2>/dev/
 # code page).
 user_path() {
   local value
-  "$loader" reg export 'HKCU\Environment' "$work/env.reg" /y >/dev/null 2>&1 </dev/null
+  rm -f "$work/env.reg"
+  # An export that fails is tried again: with another Wine test running
+  # beside this one, a reading once came back wrong.
+  until_true '"$loader" reg export "HKCU\\Environment" "$work/env.reg" /y >/dev/null 2>&1 </dev/null' ||
+    fail "reg export of the user's environment failed"
   value=$(iconv -f UTF-16 -t UTF-8 "$work/env.reg" | tr -d '\r' | sed -e ':a' -e '/\\$/{N;s/\\\n *//;ba}' |
           sed -n 's/^"path"=//Ip')
   case $value in
@@ -79,9 +83,13 @@ chosen="$root/Prog ä/Vélträne Ω"
 # NSIS reads /D= only unquoted, and Wine quotes a word with spaces: the
 # command line goes through cmd as written.
 "$loader" cmd /c "Z:${setup//\//\\} /S /PATH /D=C:\\Prog ä\\Vélträne Ω" </dev/null
+# cmd doesn't wait for a program with a window, as the installer is (seen
+# by its Windows path, not this script's arguments).
+until_true '! pgrep -f "[\\]${setup##*/}" >/dev/null' || fail "the installer doesn't end"
 [ -f "$chosen/veltrane.exe" ] || fail "nothing installed in the chosen folder"
 with_folder="$users_own;C:\Prog ä\Vélträne Ω"
-[ "$(user_path)" = "$with_folder" ] || fail "/PATH made the user's PATH $(user_path)"
+path_now=$(user_path)
+[ "$path_now" = "$with_folder" ] || fail "/PATH made the user's PATH $path_now"
 "$loader" "$setup" /S /PATH </dev/null
 [ "$(user_path)" = "$with_folder" ] || fail "the upgrade with /PATH made it $(user_path)"
 for d in "$root"/Program\ Files*/Veltrane; do
