@@ -62,10 +62,13 @@ private:
     // that a tree of any depth holds a bounded number open.
     void LetGoOfAncestors()
     {
-        const auto open = [](const platform::Folder* folder) { return folder->IsOpen(); };
-        for (auto at = m_chain.begin();
-             at + 1 < m_chain.end() && std::count_if(m_chain.begin(), m_chain.end(), open) >= kOpenFolders; ++at)
-            (*at)->Release();
+        auto open = std::count_if(m_chain.begin(), m_chain.end(), [](auto* folder) { return folder->IsOpen(); });
+        for (auto at = m_chain.begin(); at + 1 < m_chain.end() && open >= kOpenFolders; ++at) {
+            if ((*at)->IsOpen()) {
+                (*at)->Release();
+                --open;
+            }
+        }
     }
 
     void Entry(platform::Folder& folder, const std::string& name, const std::string& path)

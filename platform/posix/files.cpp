@@ -313,13 +313,8 @@ bool Folder::OpenWithin(const Folder& parent, const std::string& name)
                 parent.m_shown + name + "/");
 }
 
-void Folder::Release()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
-    m_open = false;
-}
+// Its identity and name stay, for Reopen().
+void Folder::Release() { Close(); }
 
 bool Folder::Reopen(const Folder& child)
 {
