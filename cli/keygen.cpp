@@ -10,8 +10,7 @@
 #include <memory>
 
 // The steps are the same on every system; what each system does its own way
-// (random bytes, room, permissions) is in posix/system.cpp and
-// win32/system.cpp.
+// (room, permissions) is in posix/system.cpp and win32/system.cpp.
 namespace cli {
 
 namespace {
@@ -120,7 +119,7 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
     // The next chunk is drawn on a second thread while this one is written:
     // drawing and writing take about as long as each other.
     const auto draw = [](unsigned char* buffer, size_t count) {
-        return DrawRandom(buffer, count) ? 0 : platform::LastSystemError();
+        return platform::RandomBytes(buffer, count) ? 0 : platform::LastSystemError();
     };
     const auto chunkAt = [](std::int64_t left) {
         return left < static_cast<std::int64_t>(kChunk) ? static_cast<size_t>(left) : kChunk;

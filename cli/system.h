@@ -48,8 +48,6 @@ void WriteError(const std::string& text);
 std::string ErrorText(int error);
 // Whether the error says that a name is already taken.
 bool NameTaken(int error);
-// Random bytes from the system's generator.
-bool DrawRandom(unsigned char* buffer, std::size_t count);
 // The bytes this user may still take in `folder`, -1 when it can't be told.
 std::int64_t FreeBytes(const std::string& folder);
 // Room for `bytes` in the open file without lengthening it; true where the

@@ -19,21 +19,11 @@ namespace {
 
 using platform::NoticeKind;
 
-void Tell(NoticeKind kind, std::vector<std::string> paths, int systemError, bool endsPass)
-{
-    platform::Notice notice;
-    notice.kind = kind;
-    notice.paths = std::move(paths);
-    notice.systemError = systemError;
-    notice.endsPass = endsPass;
-    platform::Report(notice);
-}
-
-// A pass that ends on a failure: the window's title goes on telling it.
+// A pass that ends on a failure: the window's title goes on telling it. A
+// refusal found before anything is written is the notice alone.
 int Fail(NoticeKind kind, std::vector<std::string> paths, int systemError = 0)
 {
-    Tell(kind, std::move(paths), systemError, true);
-    return 0;
+    return platform::Report(kind, std::move(paths), systemError, true);
 }
 
 // Each taking the system's reason where there is one: the command line
@@ -71,9 +61,7 @@ void TransformBlock(std::uint8_t* data, const std::uint8_t* key, std::size_t key
 
 std::string TemporaryPath(const std::string& dataPath)
 {
-    const size_t slash = dataPath.find_last_of(platform::kPathSeparators);
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const size_t dot = dataPath.find('.', nameStart);
+    const size_t dot = dataPath.find('.', platform::FolderOfPath(dataPath).size());
     const std::string stem = dot == std::string::npos ? dataPath : dataPath.substr(0, dot);
     return stem + platform::kTemporaryEnding;
 }
@@ -84,14 +72,6 @@ int ProgressPercent(std::int64_t done, std::int64_t length)
 }
 
 namespace {
-
-// Refusals found before anything is written: the notice alone, as for the
-// request checks.
-int Refuse(NoticeKind kind, std::vector<std::string> paths)
-{
-    Tell(kind, std::move(paths), 0, false);
-    return 0;
-}
 
 int ChangedDuringThePass(const std::string& filePath) { return Fail(NoticeKind::ChangedDuringPass, {filePath}); }
 
@@ -185,18 +165,18 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     const bool reaches = folder.EntryIdentity(tempName, true, reached);
     if (platform::SamePathText(tempName, name) || (hasEntry && (entry == data.Identity() || entry == key.Identity())) ||
         (reaches && (reached == data.Identity() || reached == key.Identity()))) {
-        return Refuse(NoticeKind::TemporaryWouldOverwrite, {tempPath});
+        return platform::Report(NoticeKind::TemporaryWouldOverwrite, {tempPath});
     }
     // The replacement takes one name; the file's other names would go on
     // showing the old bytes, and a pass that says it is done must not leave
     // a plain copy behind.
     if (data.LinkCount() > 1)
-        return Refuse(NoticeKind::OtherNames, {filePath});
+        return platform::Report(NoticeKind::OtherNames, {filePath});
     // Every byte would meet no key byte at all: the "encrypted" file would
     // be the plain one, shifted at most. Decrypting stays possible, so that
     // a file once encrypted so can be restored.
     if (direction == kDirectionEncrypt && KeyIsEmpty(key, keyPath))
-        return Refuse(NoticeKind::EmptyKey, {keyPath});
+        return platform::Report(NoticeKind::EmptyKey, {keyPath});
     const std::int64_t length = data.Size();
 
     platform::ReplacementFile out;
@@ -204,11 +184,11 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     case platform::ReplacementFile::Created::Yes:
         break;
     case platform::ReplacementFile::Created::Busy:
-        return Refuse(NoticeKind::TemporaryBusy, {filePath, tempPath});
+        return platform::Report(NoticeKind::TemporaryBusy, {filePath, tempPath});
     case platform::ReplacementFile::Created::NotOurs:
-        return Refuse(NoticeKind::TemporaryNotOurs, {filePath, tempPath});
+        return platform::Report(NoticeKind::TemporaryNotOurs, {filePath, tempPath});
     case platform::ReplacementFile::Created::NameTooLong:
-        return Refuse(NoticeKind::TemporaryNameTooLong, {filePath, tempPath});
+        return platform::Report(NoticeKind::TemporaryNameTooLong, {filePath, tempPath});
     case platform::ReplacementFile::Created::Failed:
         return FailWrite(tempPath, platform::LastSystemError());
     }
@@ -277,10 +257,10 @@ int ToOutput(const std::string& filePath, const std::string& shownPath, const st
     if (!key.Open(keyPath))
         return FailRead(keyPath, platform::LastSystemError());
     if (direction == kDirectionEncrypt && KeyIsEmpty(key, keyPath))
-        return Refuse(NoticeKind::EmptyKey, {keyPath});
+        return platform::Report(NoticeKind::EmptyKey, {keyPath});
     const std::int64_t length = stream ? -1 : data.Size();
     const auto write = [&](const std::uint8_t* bytes, std::size_t count) {
-        switch (platform::WriteStandardOutput(bytes, count)) {
+        switch (platform::WriteStandardStream(bytes, count)) {
         case platform::Output::Written:
             return true;
         case platform::Output::ReaderGone:

@@ -4,22 +4,12 @@
 #include "platform/files.h"
 #include "platform/notice.h"
 
-#include <utility>
 #include <vector>
 
 namespace {
 
 using platform::NoticeKind;
-
-int Refuse(NoticeKind kind, std::vector<std::string> paths = {}, int systemError = 0)
-{
-    platform::Notice notice;
-    notice.kind = kind;
-    notice.paths = std::move(paths);
-    notice.systemError = systemError;
-    platform::Report(notice);
-    return 0;
-}
+using platform::Report;
 
 // The data file must be a regular file that opens, and nobody else's to
 // hold (Windows).
@@ -29,13 +19,13 @@ int ProbeData(const platform::Folder* folder, const std::string& name, const std
     if (data.IsOpen())
         return 1;
     if (!data.InUse())
-        return Refuse(NoticeKind::CannotFind, {filePath}, data.Error());
+        return Report(NoticeKind::CannotFind, {filePath}, data.Error());
     // A running pass over the same file holds it too; its temporary file
     // tells the two apart, as the pass itself would find it.
     const std::string tempPath = TemporaryPath(platform::ResolvePath(filePath));
     if (platform::HeldByRunningPass(tempPath))
-        return Refuse(NoticeKind::TemporaryBusy, {filePath, tempPath});
-    return Refuse(NoticeKind::InUse, {filePath});
+        return Report(NoticeKind::TemporaryBusy, {filePath, tempPath});
+    return Report(NoticeKind::InUse, {filePath});
 }
 
 // `folder` and `name` give the data file where the caller holds its folder
@@ -47,25 +37,25 @@ int Validate(const platform::Folder* folder, const std::string& name, const std:
     // A file used as its own key doubles every byte, which decryption can't
     // undo; catch it by name first, then by identity (links, other spellings).
     if (!stream && (platform::SamePathText(filePath, keyPath) || platform::SameFile(filePath, keyPath)))
-        return Refuse(NoticeKind::SameFile);
+        return Report(NoticeKind::SameFile);
     if (!stream && !ProbeData(folder, name, filePath))
         return 0;
 
     // Other passes may read the key along with this one.
     platform::FileProbe key(keyPath, true);
     if (!key.IsOpen())
-        return Refuse(key.InUse() ? NoticeKind::InUse : NoticeKind::CannotFind, {keyPath}, key.Error());
+        return Report(key.InUse() ? NoticeKind::InUse : NoticeKind::CannotFind, {keyPath}, key.Error());
 
     if (makeKeyReadOnly) {
         const bool marked = key.MarkReadOnly();
         key.Close();
         if (!marked)
-            return Refuse(NoticeKind::CannotMakeKeyReadOnly);
+            return Report(NoticeKind::CannotMakeKeyReadOnly);
     }
     key.Close();
 
     if (offset < 0 || offset > 255)
-        return Refuse(NoticeKind::OffsetOutOfRange);
+        return Report(NoticeKind::OffsetOutOfRange);
     return 1;
 }
 

@@ -2,6 +2,8 @@
 // that each system's implementation file gives.
 #include "platform/files.h"
 
+#include <cstdio>
+
 namespace platform {
 
 ReplacementFile::~ReplacementFile()
@@ -49,6 +51,24 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
     // flushed before it.
     Release();
     return renamed;
+}
+
+std::string FolderOfPath(const std::string& path)
+{
+    const size_t slash = path.find_last_of(kPathSeparators);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string LastNameOf(const std::string& path) { return path.substr(FolderOfPath(path).size()); }
+
+std::string PrivateName()
+{
+    unsigned long long random = 0;
+    if (!RandomBytes(&random, sizeof random))
+        return std::string();
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", random);
+    return std::string(".veltrane-") + hex;
 }
 
 bool SameFile(const std::string& a, const std::string& b)

@@ -82,11 +82,12 @@ private:
     int m_error = 0;
 };
 
-// Writes everything to standard output: Written, ReaderGone (a pipe whose
-// reader has closed it, as `| head` does once it has read enough), or
-// Failed with the system's error.
+// Writes everything to standard output, or with `toError` to standard error,
+// resuming after a signal: Written, ReaderGone (a pipe whose reader has
+// closed it, as `| head` does once it has read enough), or Failed with the
+// system's error.
 enum class Output { Written, ReaderGone, Failed };
-Output WriteStandardOutput(const void* buffer, std::size_t count);
+Output WriteStandardStream(const void* buffer, std::size_t count, bool toError = false);
 
 // Whether a running pass holds the temporary file at `path`.
 bool HeldByRunningPass(const std::string& path);
@@ -103,6 +104,15 @@ bool SamePathText(const std::string& a, const std::string& b);
 // The file a path finally names, symlinks followed; the path unchanged when it
 // can't be resolved.
 std::string ResolvePath(const std::string& path);
+
+// Random bytes from the system's generator; false, with the system's error,
+// when it has none to give.
+bool RandomBytes(void* buffer, std::size_t count);
+
+// An unguessable name (".veltrane-" and 16 hex digits) for a file being made
+// before it gets its own: nobody can plant anything at it beforehand, and a
+// folder walk knows it for a leftover. Empty when no random bytes came.
+std::string PrivateName();
 
 // The calling thread's last system error (errno, or Windows' own code), and
 // the system's words for one.

@@ -1,5 +1,7 @@
 #include "platform/notice.h"
 
+#include <utility>
+
 namespace platform {
 
 namespace {
@@ -17,6 +19,12 @@ void Report(const Notice& notice)
 {
     if (g_reportSink)
         g_reportSink->OnNotice(notice);
+}
+
+int Report(NoticeKind kind, std::vector<std::string> paths, int systemError, bool endsPass)
+{
+    Report(Notice{kind, std::move(paths), systemError, endsPass});
+    return 0;
 }
 
 void ReportProgress(const Progress& progress)

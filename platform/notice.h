@@ -74,6 +74,9 @@ public:
 // the previous sink is returned.
 ReportSink* SetReportSink(ReportSink* sink);
 void Report(const Notice& notice);
+// The same for a notice given by its parts. Returns 0, what the engine's
+// calls return for a request refused or a pass that failed.
+int Report(NoticeKind kind, std::vector<std::string> paths = {}, int systemError = 0, bool endsPass = false);
 void ReportProgress(const Progress& progress);
 
 }  // namespace platform

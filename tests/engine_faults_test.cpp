@@ -257,13 +257,6 @@ struct FailingCalls : platform::SystemCalls {
     // No nameless files, no renaming without replacing.
     bool networkFileSystem = false;
 
-    int Open(const char* path, int flags, mode_t mode) override
-    {
-        const int fd = SystemCalls::Open(path, flags, mode);
-        if (fd >= 0 && path == failReadPath)
-            failReadFd = fd;
-        return fd;
-    }
     int OpenAt(int dir, const char* name, int flags, mode_t mode) override
     {
         if (networkFileSystem && (flags & O_TMPFILE) == O_TMPFILE) {
@@ -273,7 +266,7 @@ struct FailingCalls : platform::SystemCalls {
         const int fd = SystemCalls::OpenAt(dir, name, flags, mode);
         if (fd >= 0 && ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE))
             outputs.insert(fd);
-        if (fd >= 0 && platform::LastNameOf(failReadPath) == name)
+        if (fd >= 0 && (failReadPath == name || platform::LastNameOf(failReadPath) == name))
             failReadFd = fd;
         return fd;
     }

@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -75,36 +74,14 @@ std::size_t TerminalWidth()
 
 void WriteError(const std::string& text)
 {
-    // Straight to the descriptor, retried after a signal, so that a Ctrl-C
-    // never leaves half a line.
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            return;
-        done += static_cast<size_t>(wrote);
-    }
+    // Straight to the descriptor, whole, so that a Ctrl-C never leaves half
+    // a line.
+    platform::WriteStandardStream(text.data(), text.size(), true);
 }
 
 std::string ErrorText(int error) { return platform::SystemErrorText(error); }
 
 bool NameTaken(int error) { return error == EEXIST; }
-
-bool DrawRandom(unsigned char* buffer, std::size_t count)
-{
-    while (count > 0) {
-        const ssize_t got = ::getrandom(buffer, count, 0);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        buffer += got;
-        count -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
 
 std::int64_t FreeBytes(const std::string& folder)
 {

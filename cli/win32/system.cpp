@@ -1,12 +1,12 @@
 #include "cli/system.h"
 
 #include "platform/cancel.h"
+#include "platform/files.h"
 #include "platform/win32/text.h"
 
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
-#include <bcrypt.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -151,21 +151,15 @@ std::size_t TerminalWidth()
 
 void WriteError(const std::string& text)
 {
-    const HANDLE handle = ErrorHandle();
-    DWORD done = 0;
     // A console takes UTF-16, whatever its code page; a pipe or a file gets
     // the UTF-8 bytes.
-    if (ErrorIsTerminal()) {
-        const std::wstring wide = platform::Widen(text);
-        ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
+    if (!ErrorIsTerminal()) {
+        platform::WriteStandardStream(text.data(), text.size(), true);
         return;
     }
-    size_t at = 0;
-    while (at < text.size()) {
-        if (!::WriteFile(handle, text.data() + at, static_cast<DWORD>(text.size() - at), &done, nullptr) || done == 0)
-            return;
-        at += done;
-    }
+    const std::wstring wide = platform::Widen(text);
+    DWORD done = 0;
+    ::WriteConsoleW(ErrorHandle(), wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
 }
 
 std::string ErrorText(int error)
@@ -186,15 +180,6 @@ std::string ErrorText(int error)
 }
 
 bool NameTaken(int error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
-
-bool DrawRandom(unsigned char* buffer, std::size_t count)
-{
-    // Called with at most a chunk of a few MiB, well within a ULONG.
-    if (BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, buffer, static_cast<ULONG>(count), BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
-        return true;
-    ::SetLastError(ERROR_GEN_FAILURE);
-    return false;
-}
 
 std::int64_t FreeBytes(const std::string& folder)
 {

@@ -14,7 +14,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -49,33 +48,23 @@ bool Found(const struct stat& status, FileIdentity& identity, EntryKind* kind)
 }
 
 // Opens for reading without blocking and without becoming a controlling
-// terminal, and keeps the descriptor only for a regular file.
-int OpenRegularForReading(const std::string& path, struct stat* status)
+// terminal, and keeps the descriptor only for a regular file: `path` as the
+// user named it, or with `dir` the name in that open folder, never through a
+// link there.
+int OpenRegular(const std::string& path, int dir = AT_FDCWD)
 {
-    struct stat before {};
+    const int noFollow = dir == AT_FDCWD ? 0 : AT_SYMLINK_NOFOLLOW;
+    struct stat status {};
     // Looked at before opening: opening some devices has side effects.
-    if (::stat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode))
-        return -1;
-    const int fd = Sys().Open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    struct stat after {};
-    if (::fstat(fd, &after) != 0 || !S_ISREG(after.st_mode)) {
-        Sys().Close(fd);
+    if (::fstatat(dir, path.c_str(), &status, noFollow) != 0 || !S_ISREG(status.st_mode)) {
+        // A link is refused with the reason that opening it would give.
+        if (S_ISLNK(status.st_mode))
+            errno = ELOOP;
         return -1;
     }
-    if (status)
-        *status = after;
-    return fd;
-}
-
-// The same for a name inside an open folder, never through a link there.
-int OpenRegularInFolder(int dir, const std::string& name, struct stat* status)
-{
-    const int fd = Sys().OpenAt(dir, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    if (::fstat(fd, status) != 0 || !S_ISREG(status->st_mode)) {
+    const int fd =
+        Sys().OpenAt(dir, path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (noFollow ? O_NOFOLLOW : 0), 0);
+    if (fd >= 0 && (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
         Sys().Close(fd);
         return -1;
     }
@@ -85,20 +74,6 @@ int OpenRegularInFolder(int dir, const std::string& name, struct stat* status)
 std::int64_t Nanoseconds(const struct timespec& time)
 {
     return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
-}
-
-// An unguessable name (".veltrane-" and 16 hex digits) for a file being made
-// where the file system can't make one without a name: nobody can plant
-// anything at it beforehand, and a folder walk knows it for a leftover.
-bool PrivateName(std::string& name)
-{
-    unsigned long long random = 0;
-    if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
-        return false;
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", random);
-    name = std::string(".veltrane-") + hex;
-    return true;
 }
 
 // Gives the file open as `fd` (made without a name) the name `name` in the
@@ -146,16 +121,15 @@ void RestrictToOwner(int fd, mode_t mode)
 }  // namespace
 
 // Readers and writers never keep each other out here.
-FileProbe::FileProbe(const std::string& path, bool) : m_fd(OpenRegularForReading(path, nullptr))
+FileProbe::FileProbe(const std::string& path, bool) : m_fd(OpenRegular(path))
 {
     if (m_fd < 0 && errno == ENAMETOOLONG)
         m_error = errno;
 }
 
 FileProbe::FileProbe(const Folder& folder, const std::string& name)
+    : m_fd(folder.IsOpen() ? OpenRegular(name, folder.Descriptor()) : -1)
 {
-    struct stat status {};
-    m_fd = folder.IsOpen() ? OpenRegularInFolder(folder.Descriptor(), name, &status) : -1;
 }
 
 FileProbe::~FileProbe() { Close(); }
@@ -228,6 +202,21 @@ std::string ResolvePath(const std::string& path)
 
 int LastSystemError() { return errno; }
 
+bool RandomBytes(void* buffer, std::size_t count)
+{
+    auto* out = static_cast<unsigned char*>(buffer);
+    while (count > 0) {
+        const ssize_t got = ::getrandom(out, count, 0);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        out += got;
+        count -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
 // strerror's buffer is shared by every thread, and a pass reports from its own.
 std::string SystemErrorText(int systemError)
 {
@@ -260,18 +249,6 @@ bool WriteAll(int fd, const void* buffer, size_t count)
 }
 
 }  // namespace
-
-std::string FolderOfPath(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string LastNameOf(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 Folder::~Folder() { Close(); }
 
@@ -385,7 +362,7 @@ bool InputFile::Adopt(int fd, const std::string& path)
 bool InputFile::Open(const std::string& path)
 {
     Close();
-    return Adopt(OpenRegularForReading(path, nullptr), path);
+    return Adopt(OpenRegular(path), path);
 }
 
 bool InputFile::OpenStandardInput()
@@ -394,9 +371,9 @@ bool InputFile::OpenStandardInput()
     return Adopt(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0), "-");
 }
 
-Output WriteStandardOutput(const void* buffer, std::size_t count)
+Output WriteStandardStream(const void* buffer, std::size_t count, bool toError)
 {
-    if (WriteAll(STDOUT_FILENO, buffer, count))
+    if (WriteAll(toError ? STDERR_FILENO : STDOUT_FILENO, buffer, count))
         return Output::Written;
     return errno == EPIPE ? Output::ReaderGone : Output::Failed;
 }
@@ -404,8 +381,7 @@ Output WriteStandardOutput(const void* buffer, std::size_t count)
 bool InputFile::OpenIn(const Folder& folder, const std::string& name)
 {
     Close();
-    struct stat status {};
-    return folder.IsOpen() && Adopt(OpenRegularInFolder(folder.Descriptor(), name, &status), folder.Shown() + name);
+    return folder.IsOpen() && Adopt(OpenRegular(name, folder.Descriptor()), folder.Shown() + name);
 }
 
 bool InputFile::MarkedReadOnly() const
@@ -470,7 +446,7 @@ namespace {
 int MakeUnnamedFile(int dir, std::string& privateName)
 {
     int fd = Sys().OpenAt(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd < 0 && PrivateName(privateName)) {
+    if (fd < 0 && !(privateName = PrivateName()).empty()) {
         fd = Sys().OpenAt(dir, privateName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                           S_IRUSR | S_IWUSR);
         if (fd < 0)

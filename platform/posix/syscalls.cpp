@@ -8,7 +8,6 @@
 
 namespace platform {
 
-int SystemCalls::Open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
 int SystemCalls::OpenAt(int dir, const char* name, int flags, mode_t mode) { return ::openat(dir, name, flags, mode); }
 ssize_t SystemCalls::Read(int fd, void* buffer, size_t count) { return ::read(fd, buffer, count); }
 ssize_t SystemCalls::Write(int fd, const void* buffer, size_t count) { return ::write(fd, buffer, count); }

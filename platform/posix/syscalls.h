@@ -12,9 +12,8 @@ namespace platform {
 class SystemCalls {
 public:
     virtual ~SystemCalls() = default;
-    virtual int Open(const char* path, int flags, mode_t mode);
-    // Names relative to an open folder: the temporary file and the file it
-    // replaces always lie in one folder.
+    // Names relative to an open folder (AT_FDCWD for the current one): the
+    // temporary file and the file it replaces always lie in one folder.
     virtual int OpenAt(int dir, const char* name, int flags, mode_t mode);
     virtual ssize_t Read(int fd, void* buffer, size_t count);
     virtual ssize_t Write(int fd, const void* buffer, size_t count);

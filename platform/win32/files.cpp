@@ -104,18 +104,6 @@ bool IdentityOfPath(const std::string& path, bool followLinks, FileIdentity& ide
     return known;
 }
 
-std::string DirectoryOf(const std::string& path)
-{
-    const size_t slash = path.find_last_of(kPathSeparators);
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string NameOf(const std::string& path)
-{
-    const size_t slash = path.find_last_of(kPathSeparators);
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool UnderWine()
 {
     static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -187,20 +175,6 @@ bool RenameOpenFile(HANDLE handle, const std::string& target, bool replace)
         ::Sleep(wait);
         ::SetLastError(error);
     }
-}
-
-// An unguessable name (".veltrane-" and 16 hex digits), which a folder walk
-// knows for a leftover.
-bool PrivateName(std::string& name)
-{
-    unsigned long long random = 0;
-    if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&random), sizeof random,
-                                          BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
-        return false;
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", random);
-    name = std::string(".veltrane-") + hex;
-    return true;
 }
 
 }  // namespace
@@ -316,6 +290,16 @@ std::string ResolvePath(const std::string& path)
 
 int LastSystemError() { return static_cast<int>(::GetLastError()); }
 
+bool RandomBytes(void* buffer, std::size_t count)
+{
+    // Called with at most a chunk of a few MiB, well within a ULONG.
+    if (BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, static_cast<PUCHAR>(buffer), static_cast<ULONG>(count),
+                                         BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+        return true;
+    ::SetLastError(ERROR_GEN_FAILURE);
+    return false;
+}
+
 std::string SystemErrorText(int systemError)
 {
     wchar_t* text = nullptr;
@@ -329,10 +313,6 @@ std::string SystemErrorText(int systemError)
         words.pop_back();
     return words.empty() ? "Windows error " + std::to_string(systemError) : Narrow(words);
 }
-
-std::string FolderOfPath(const std::string& path) { return DirectoryOf(path); }
-
-std::string LastNameOf(const std::string& path) { return NameOf(path); }
 
 // Windows opens a name relative to a folder handle only through its native
 // calls; the folder is held by its path, and what lies in it is looked at
@@ -543,9 +523,9 @@ bool InputFile::OpenStandardInput()
     return m_fd >= 0;
 }
 
-Output WriteStandardOutput(const void* buffer, std::size_t count)
+Output WriteStandardStream(const void* buffer, std::size_t count, bool toError)
 {
-    if (WriteAll(::GetStdHandle(STD_OUTPUT_HANDLE), buffer, count))
+    if (WriteAll(::GetStdHandle(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), buffer, count))
         return Output::Written;
     const DWORD error = ::GetLastError();
     return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? Output::ReaderGone : Output::Failed;
@@ -704,7 +684,7 @@ bool ReplacementFile::StillNamesThisFile() const
 bool ReplacementFile::NameIs(const std::string& name, const FileIdentity& identity) const
 {
     FileIdentity now;
-    return IdentityOfPath(DirectoryOf(m_path) + name, false, now) && now == identity;
+    return IdentityOfPath(FolderOfPath(m_path) + name, false, now) && now == identity;
 }
 
 ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetName, InputFile& original)
@@ -714,7 +694,7 @@ ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetN
     // for the rename, which replaces in one step as MoveFileExW does with
     // MOVEFILE_REPLACE_EXISTING.
     original.Close();
-    if (!RenameOpenFile(HandleOf(m_fd), DirectoryOf(m_path) + targetName, true))
+    if (!RenameOpenFile(HandleOf(m_fd), FolderOfPath(m_path) + targetName, true))
         return Replaced::Failed;
     // Writes the new name through to the disk, as MOVEFILE_WRITE_THROUGH
     // would; when that fails, a crash may still bring back the old name.
@@ -724,15 +704,13 @@ ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetN
 bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
 {
     Start(folder, name);
-    std::string privateName;
     if (::GetFileAttributesW(SystemPath(m_path).c_str()) != INVALID_FILE_ATTRIBUTES) {
         ::SetLastError(ERROR_FILE_EXISTS);
         return false;
     }
-    if (!PrivateName(privateName)) {
-        ::SetLastError(ERROR_GEN_FAILURE);
+    const std::string privateName = PrivateName();
+    if (privateName.empty())
         return false;
-    }
     // Made under a name of its own and marked to go when closed from the
     // start: nothing killed midway is left. CREATE_NEW never writes over a
     // file, nor follows a link.
