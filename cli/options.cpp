@@ -124,32 +124,19 @@ std::string OptionAsTyped(const char* arg)
     return equals ? std::string(arg, equals) : std::string(arg);
 }
 
-// getopt_long takes any unambiguous abbreviation of a long option.
-bool IsAmbiguous(const std::string& typed)
+// The long options that the typed one names: the one it spells out, or
+// every one it abbreviates (getopt_long takes any unambiguous abbreviation).
+std::vector<const option*> Named(const std::string& typed)
 {
     const std::string name = typed.substr(2);
-    int matches = 0;
-    for (const option* o = kLongOptions; o->name; ++o)
-        matches += std::strncmp(o->name, name.c_str(), name.size()) == 0;
-    return matches > 1;
-}
-
-// Whether the long option typed (possibly abbreviated) is one that takes no
-// argument.
-bool TakesNoArgument(const std::string& typed)
-{
-    const std::string name = typed.substr(2);
-    const option* found = nullptr;
+    std::vector<const option*> named;
     for (const option* o = kLongOptions; o->name; ++o) {
         if (name == o->name)
-            return o->has_arg == no_argument;
-        if (std::strncmp(o->name, name.c_str(), name.size()) == 0) {
-            if (found)
-                return false;
-            found = o;
-        }
+            return {o};
+        if (std::strncmp(o->name, name.c_str(), name.size()) == 0)
+            named.push_back(o);
     }
-    return found && found->has_arg == no_argument;
+    return named;
 }
 
 }  // namespace
@@ -319,15 +306,15 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             const std::string letter = Shown(std::string(1, static_cast<char>(optopt)));
             // getopt_long reports a long option that takes no argument but
             // was given one as ':' on some systems and as '?' on others.
-            const char* equals = std::strchr(arg, '=');
-            const bool unwanted = isLong && equals && TakesNoArgument(OptionAsTyped(arg));
+            const std::vector<const option*> named = isLong ? Named(OptionAsTyped(arg)) : std::vector<const option*>();
+            const bool unwanted = std::strchr(arg, '=') && named.size() == 1 && named[0]->has_arg == no_argument;
             if (code == ':' && !unwanted)
                 error = isLong ? "option '" + OptionAsTyped(arg) + "' requires an argument"
                                : "option requires an argument -- " + letter;
             else if (unwanted || (isLong && optopt != 0))
                 error = "option '" + OptionAsTyped(arg) + "' doesn't allow an argument";
             else if (isLong)
-                error = std::string(IsAmbiguous(OptionAsTyped(arg)) ? "ambiguous" : "unrecognized") + " option " +
+                error = std::string(named.size() > 1 ? "ambiguous" : "unrecognized") + " option " +
                         Shown(OptionAsTyped(arg));
             else
                 error = "invalid option -- " + letter;

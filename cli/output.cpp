@@ -2,6 +2,8 @@
 
 #include "cli/system.h"
 
+#include <cstring>
+
 namespace cli {
 
 namespace {
@@ -47,27 +49,13 @@ size_t PrintableLength(const std::string& s, size_t at)
 
 std::string Escaped(unsigned char byte)
 {
-    switch (byte) {
-    case '\a':
-        return "\\a";
-    case '\b':
-        return "\\b";
-    case '\f':
-        return "\\f";
-    case '\n':
-        return "\\n";
-    case '\r':
-        return "\\r";
-    case '\t':
-        return "\\t";
-    case '\v':
-        return "\\v";
-    default: {
-        const char octal[] = {'\\', static_cast<char>('0' + (byte >> 6)), static_cast<char>('0' + ((byte >> 3) & 7)),
-                              static_cast<char>('0' + (byte & 7)), '\0'};
-        return octal;
-    }
-    }
+    // The shell's own letters where it has one, else three octal digits.
+    static const char kControls[] = "\a\b\f\n\r\t\v", kLetters[] = "abfnrtv";
+    if (const char* control = byte ? std::strchr(kControls, byte) : nullptr)
+        return std::string("\\") + kLetters[control - kControls];
+    const char octal[] = {'\\', static_cast<char>('0' + (byte >> 6)), static_cast<char>('0' + ((byte >> 3) & 7)),
+                          static_cast<char>('0' + (byte & 7)), '\0'};
+    return octal;
 }
 
 }  // namespace
