@@ -47,6 +47,8 @@ const char kWarningText[] = "This program changes the file you choose for good: 
 const char kDistributionText[] = "You may use, copy, change and give away this program freely, together "
                                  "with its ReadMe.txt file (MIT License).";
 
+const char kSeeReadMeText[] = "See the ReadMe.txt file included with this program for more details.";
+
 const ControlLayout kAboutControls[] = {
     {IDC_STATIC, K::StaticIcon, "", 4, 6, 18, 20, kNoStyle, {0, 0, 1, 1}},
     {IDC_STATIC, K::StaticText, kAboutLines, 30, 4, 119, 28, kNoPrefix, {0, 1, 1, 1}},
@@ -55,15 +57,7 @@ const ControlLayout kAboutControls[] = {
     {IDC_STATIC, K::StaticText, kWarningText, 5, 54, 203, 32, kWrap, {1, 0, 1, 1}},
     {IDC_STATIC, K::RaisedFrame, "", 1, 39, 211, 50, kNoStyle, {1, 0, 1, 3, true}},
     {IDC_STATIC, K::StaticText, kDistributionText, 3, 91, 206, 22, kWrap, {2, 0, 1, 3}},
-    {IDC_STATIC,
-     K::StaticText,
-     "See the ReadMe.txt file included with this program for more details.",
-     2,
-     116,
-     210,
-     8,
-     kNoStyle,
-     {4, 0, 1, 3}},
+    {IDC_STATIC, K::StaticText, kSeeReadMeText, 2, 116, 210, 8, kNoStyle, {4, 0, 1, 3}},
     {IDC_STATIC, K::EtchedLine, "", 4, 113, 209, 1, kNoStyle, {3, 0, 1, 3}},
 };
 

@@ -245,20 +245,11 @@ BOOL CVeltraneDlg::OnLButtonDown(WPARAM, LPARAM lParam)
 
 BOOL CVeltraneDlg::OnVScroll(WPARAM wParam, LPARAM)
 {
-    switch (LOWORD(wParam)) {
-    case SB_LINEUP:
-        CVeltraneDlgLogic::OnVScroll(Scroll::LineUp);
-        break;
-    case SB_LINEDOWN:
-        CVeltraneDlgLogic::OnVScroll(Scroll::LineDown);
-        break;
-    case SB_ENDSCROLL:
-        CVeltraneDlgLogic::OnVScroll(Scroll::EndScroll);
-        break;
-    default:
-        CVeltraneDlgLogic::OnVScroll(Scroll::Other);
-        break;
-    }
+    const WORD code = LOWORD(wParam);
+    CVeltraneDlgLogic::OnVScroll(code == SB_LINEUP      ? Scroll::LineUp
+                                 : code == SB_LINEDOWN  ? Scroll::LineDown
+                                 : code == SB_ENDSCROLL ? Scroll::EndScroll
+                                                        : Scroll::Other);
     return TRUE;
 }
 

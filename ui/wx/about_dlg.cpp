@@ -26,6 +26,6 @@ CAboutDlg::CAboutDlg()
             texts += label->GetLabelText();
         }
     }
-    ui::ExposeAsDialog(this, texts);
+    ui::SetAccessibleName(this, wxString(), texts, ui::Role::Dialog);
     CentreOnScreen();
 }

@@ -17,13 +17,15 @@ AtkObject* AccessibleOf(wxWindow* window)
 
 }  // namespace
 
-void SetAccessibleName(wxWindow* control, const wxString& name, const wxString& description)
+void SetAccessibleName(wxWindow* control, const wxString& name, const wxString& description, Role role)
 {
-    GtkWidget* widget = control ? control->GetHandle() : nullptr;
-    if (!widget)
+    AtkObject* accessible = AccessibleOf(control);
+    if (!accessible)
         return;
-    AtkObject* accessible = gtk_widget_get_accessible(widget);
-    atk_object_set_name(accessible, name.utf8_str());
+    if (role != Role::AsIs)
+        atk_object_set_role(accessible, role == Role::Alert ? ATK_ROLE_ALERT : ATK_ROLE_DIALOG);
+    if (!name.empty())
+        atk_object_set_name(accessible, name.utf8_str());
     if (!description.empty())
         atk_object_set_description(accessible, description.utf8_str());
 }
@@ -37,25 +39,6 @@ void RelateLabel(wxWindow* label, wxWindow* control)
     // The label's mnemonic widget is where GTK's accessibility takes both
     // relations from; the toolkit sets it to whatever control it created next.
     gtk_label_set_mnemonic_widget(GTK_LABEL(labelWidget), controlWidget);
-}
-
-void ExposeAsAlert(wxWindow* box, const wxString& caption, const wxString& text)
-{
-    AtkObject* accessible = AccessibleOf(box);
-    if (!accessible)
-        return;
-    atk_object_set_role(accessible, ATK_ROLE_ALERT);
-    atk_object_set_name(accessible, caption.utf8_str());
-    atk_object_set_description(accessible, text.utf8_str());
-}
-
-void ExposeAsDialog(wxWindow* dialog, const wxString& description)
-{
-    AtkObject* accessible = AccessibleOf(dialog);
-    if (!accessible)
-        return;
-    atk_object_set_role(accessible, ATK_ROLE_DIALOG);
-    atk_object_set_description(accessible, description.utf8_str());
 }
 
 void PressAfterTheRequest(wxWindow* button)

@@ -8,8 +8,16 @@ class wxWindow;
 
 namespace ui {
 
-// The name announced for the control, and optionally a longer description.
-void SetAccessibleName(wxWindow* control, const wxString& name, const wxString& description = wxString());
+// What a window is to a screen reader where GTK's own role says less: a
+// notice's box an alert, read as GTK's own message dialogs are (its caption
+// and text both spoken when it opens); a dialog of our own a dialog, its
+// texts spoken when it opens and not just its caption and focused button.
+enum class Role { AsIs, Alert, Dialog };
+
+// The name announced for the control (an empty one leaves the toolkit's),
+// optionally a longer description, and its role.
+void SetAccessibleName(wxWindow* control, const wxString& name, const wxString& description = wxString(),
+                       Role role = Role::AsIs);
 
 // Makes `label` the label of `control`, both ways round: the label is
 // announced as describing the control, and the control as described by it.
@@ -19,15 +27,6 @@ void RelateLabel(wxWindow* label, wxWindow* control);
 // Sizes a check box's square, and the gap to its text, by its text's size,
 // so that under a larger text scale it doesn't shrink beside its text.
 void SizeIndicatorWithText(wxWindow* checkBox);
-
-// A notice's box, read as GTK's own message dialogs are: an alert named by
-// its caption, its text as its description, so that a screen reader speaks
-// both when it opens.
-void ExposeAsAlert(wxWindow* box, const wxString& caption, const wxString& text);
-
-// A dialog of our own, read as a dialog: a screen reader speaks its texts
-// when it opens, and not just its caption and focused button.
-void ExposeAsDialog(wxWindow* dialog, const wxString& description);
 
 // A press of the button is carried out once the loop has nothing else to
 // do. GTK would carry out a screen reader's press inside its request, and a

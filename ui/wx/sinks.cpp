@@ -69,7 +69,7 @@ protected:
                 WrapLines(label);
         }
         // The box's window exists only from here on.
-        ExposeAsAlert(this, GetTitle(), GetMessage());
+        SetAccessibleName(this, GetTitle(), GetMessage(), Role::Alert);
     }
 
 private:
