@@ -733,11 +733,17 @@ ReplacementFile::Replaced ReplacementFile::Place()
     const HANDLE handle = HandleOf(m_fd);
     if (!m_created || !Sys().Flush(handle) || !SetDisposition(handle, false) || !RenameOpenFile(handle, m_path, false))
         return Replaced::Failed;
-    m_created = false;
     // Writes the new name through to the disk, as MOVEFILE_WRITE_THROUGH
-    // would; the file has its name either way.
-    Sys().Flush(handle);
-    return Replaced::Yes;
+    // would. Not known to be on disk, the file is not kept: it goes again
+    // through its handle, whatever the name stands for by then.
+    if (Sys().Flush(handle)) {
+        m_created = false;
+        return Replaced::Yes;
+    }
+    const DWORD error = ::GetLastError();
+    Discard();
+    ::SetLastError(error);
+    return Replaced::NotFlushed;
 }
 
 void ReplacementFile::Discard()

@@ -5,6 +5,7 @@
 #include "engine/cipher.h"
 
 #include "platform/cancel.h"
+#include "platform/files.h"
 #include "platform/win32/syscalls.h"
 #include "platform/win32/text.h"
 #include "tests/support/files.h"
@@ -345,6 +346,31 @@ TEST_F(Windows, FailuresBeneathThePassLeaveTheDataFileWhole)
     ExpectOneNotice("Encrypted file's name is left as: " + temp, "Error: Could not rename encrypted file!");
     EXPECT_TRUE(plain == ReadFile(data));
     EXPECT_TRUE(cipher == ReadFile(temp));
+}
+
+// A new file whose name can't be flushed to the disk after it was given
+// (keygen's key) is not kept: it may not be there after a crash.
+TEST_F(Windows, ANewFileWhoseNameIsNotFlushedGoesAgain)
+{
+    struct FlushFailsOnceNamed : FailingCalls {
+        BOOL SetFileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, void* info, DWORD size) override
+        {
+            const BOOL done = FailingCalls::SetFileInformation(file, kind, info, size);
+            failFlush = failFlush || (done && kind == FileRenameInfo);
+            return done;
+        }
+    };
+    Installed<FlushFailsOnceNamed> calls;
+    platform::Folder folder;
+    ASSERT_TRUE(folder.Open(dir.Path()));
+    {
+        platform::ReplacementFile made;
+        ASSERT_TRUE(made.CreateNew(folder, "new.key"));
+        ASSERT_TRUE(made.Write("key", 3));
+        EXPECT_EQ(platform::ReplacementFile::Replaced::NotFlushed, made.Place());
+        EXPECT_EQ(DWORD{ERROR_IO_DEVICE}, ::GetLastError());
+    }
+    EXPECT_FALSE(Exists(dir / "new.key"));
 }
 
 // What Windows keeps on a file beyond its bytes stays with the result: the
