@@ -325,7 +325,7 @@ TEST_F(EndingTheDialog, TheCloseBoxIsTheCancelCommand)
 struct DuringAPass : MainDialog {
     struct CountingChooser : FileDialogRunner {
         int runs = 0;
-        FileDialogOutcome Run(wxWindow*, const wxString&, bool) override
+        FileDialogOutcome Run(wxWindow*) override
         {
             ++runs;
             return {};

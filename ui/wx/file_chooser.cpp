@@ -4,22 +4,21 @@
 
 #include <wx/filedlg.h>
 
+namespace {
+
 // Display text, then the pattern: "*" matches every name, dots or none.
 const char kAllFilesFilter[] = "All Files (*.*)|*";
 
-namespace {
-
 class ToolkitFileDialog : public FileDialogRunner {
 public:
-    FileDialogOutcome Run(wxWindow* owner, const wxString& filter, bool save) override
+    FileDialogOutcome Run(wxWindow* owner) override
     {
         FileDialogOutcome outcome;
         // No file-must-exist demand: a typed name is taken wherever the
         // toolkit lets the user type one, and the request check reports a
         // file that isn't there.
         wxFileDialog dialog;
-        if (!dialog.Create(owner, wxFileSelectorPromptStr, wxString(), wxString(), filter,
-                           save ? wxFD_SAVE : wxFD_OPEN)) {
+        if (!dialog.Create(owner, wxFileSelectorPromptStr, wxString(), wxString(), kAllFilesFilter, wxFD_OPEN)) {
             outcome.kind = FileDialogOutcome::Failed;
             outcome.error = kFileDialogNotCreated;
             return outcome;
@@ -49,11 +48,11 @@ FileDialogRunner* SetFileDialogRunner(FileDialogRunner* runner)
     return previous;
 }
 
-int BrowseForFile(wxWindow* owner, wxString& path, bool save)
+int BrowseForFile(wxWindow* owner, wxString& path)
 {
     // The dialog opens with no name filled in, whatever the field holds.
     path.clear();
-    const FileDialogOutcome outcome = g_runner->Run(owner, kAllFilesFilter, save);
+    const FileDialogOutcome outcome = g_runner->Run(owner);
     switch (outcome.kind) {
     case FileDialogOutcome::Chosen:
         path = outcome.path;
@@ -61,11 +60,7 @@ int BrowseForFile(wxWindow* owner, wxString& path, bool save)
     case FileDialogOutcome::Cancelled:
         return 0;
     case FileDialogOutcome::Failed:
-        platform::Notice notice;
-        notice.kind = platform::NoticeKind::FileDialogFailed;
-        notice.systemError = static_cast<int>(outcome.error);
-        platform::Report(notice);
-        return 0;
+        return platform::Report(platform::NoticeKind::FileDialogFailed, {}, static_cast<int>(outcome.error));
     }
     return 0;
 }

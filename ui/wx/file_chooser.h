@@ -1,4 +1,4 @@
-// Choosing a file with the toolkit's own Open (or Save) dialog.
+// Choosing a file with the toolkit's own Open dialog.
 #pragma once
 
 #include <wx/string.h>
@@ -22,18 +22,14 @@ constexpr long kFileDialogNoFileName = 0x3002;
 class FileDialogRunner {
 public:
     virtual ~FileDialogRunner() = default;
-    virtual FileDialogOutcome Run(wxWindow* owner, const wxString& filter, bool save) = 0;
+    virtual FileDialogOutcome Run(wxWindow* owner) = 0;
 };
 
 // Installs a runner; nullptr restores the toolkit's dialog. Returns the
 // runner that was installed before.
 FileDialogRunner* SetFileDialogRunner(FileDialogRunner* runner);
 
-// The filter the dialog offers: one entry that matches every file.
-extern const char kAllFilesFilter[];
-
-// Empties `path`, shows the Open dialog (the Save dialog when `save`) owned
-// by `owner`, and returns nonzero with the chosen path in `path`. Cancelling
-// returns 0 silently; a dialog that fails returns 0 after a notice with its
-// error code.
-int BrowseForFile(wxWindow* owner, wxString& path, bool save);
+// Empties `path`, shows the Open dialog owned by `owner`, and returns
+// nonzero with the chosen path in `path`. Cancelling returns 0 silently; a
+// dialog that fails returns 0 after a notice with its error code.
+int BrowseForFile(wxWindow* owner, wxString& path);

@@ -58,7 +58,7 @@ CVeltraneDlgOps::CVeltraneDlgOps(CVeltraneDlg& dialog) : WxDialogOps(dialog) {}
 int CVeltraneDlgOps::ChooseFile(std::string& path)
 {
     path.clear();
-    if (!BrowseForFile(wxGetActiveWindow(), m_chosen, false))
+    if (!BrowseForFile(wxGetActiveWindow(), m_chosen))
         return 0;
     path = ui::ToNarrow(m_chosen);
     return 1;
