@@ -72,7 +72,7 @@ std::string NoticeLine(const platform::Notice& notice)
 void Console::OnNotice(const platform::Notice& notice)
 {
     EndProgress();
-    Write(NoticeLine(notice) + "\n");
+    WriteError(NoticeLine(notice) + "\n");
 }
 
 void Console::OnProgress(const platform::Progress& progress)
@@ -81,12 +81,12 @@ void Console::OnProgress(const platform::Progress& progress)
         return;
     const std::string text = ui::ProgressTitle(QuoteName(progress.fileName), progress.percent);
     if (m_verbosity == Verbosity::Verbose) {
-        Write(text + "\n");
+        WriteError(text + "\n");
     } else if (m_terminal) {
         const std::string line = FitProgressLine(text, progress.percent, TerminalWidth());
         const size_t columns = Columns(line);
         // Spaces wipe what is left of a longer line drawn before.
-        Write("\r" + line + std::string(m_drawnColumns > columns ? m_drawnColumns - columns : 0, ' '));
+        WriteError("\r" + line + std::string(m_drawnColumns > columns ? m_drawnColumns - columns : 0, ' '));
         m_drawnColumns = columns;
     }
 }
@@ -95,10 +95,8 @@ void Console::EndProgress()
 {
     if (m_drawnColumns == 0)
         return;
-    Write("\r" + std::string(m_drawnColumns, ' ') + "\r");
+    WriteError("\r" + std::string(m_drawnColumns, ' ') + "\r");
     m_drawnColumns = 0;
 }
-
-void Console::Write(const std::string& bytes) { WriteError(bytes); }
 
 }  // namespace cli

@@ -39,8 +39,6 @@ public:
     void EndProgress();
 
 private:
-    void Write(const std::string& bytes);
-
     Verbosity m_verbosity;
     bool m_terminal;
     size_t m_drawnColumns = 0;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <utility>
 
 namespace cli {
 
@@ -179,36 +180,31 @@ std::string Typed(int code, const char* arg)
     return std::string("-") + static_cast<char>(code);
 }
 
+Action Usage(std::string& error, std::string text)
+{
+    error = std::move(text);
+    return Action::UsageError;
+}
+
 // The same option with two values: which one was meant can't be told.
 Action Twice(std::string& error, int code, const char* arg)
 {
-    error = "option '" + Typed(code, arg) + "' given twice with different values";
-    return Action::UsageError;
+    return Usage(error, "option '" + Typed(code, arg) + "' given twice with different values");
 }
 
 Action CheckKeygen(const std::vector<std::string>& words, bool haveSize, bool sizeForFiles, Options& options,
                    std::string& error)
 {
-    if (haveSize && sizeForFiles) {
-        error = "-n and --for exclude each other";
-        return Action::UsageError;
-    }
-    if (!haveSize && !sizeForFiles) {
-        error = "missing key size: -n SIZE or --for FILE...";
-        return Action::UsageError;
-    }
-    if (words.empty()) {
-        error = "missing KEYFILE";
-        return Action::UsageError;
-    }
-    if (sizeForFiles && words.size() < 2) {
-        error = "missing FILE: --for FILE... KEYFILE";
-        return Action::UsageError;
-    }
-    if (haveSize && words.size() > 1) {
-        error = "too many names: keygen -n SIZE makes one KEYFILE";
-        return Action::UsageError;
-    }
+    if (haveSize && sizeForFiles)
+        return Usage(error, "-n and --for exclude each other");
+    if (!haveSize && !sizeForFiles)
+        return Usage(error, "missing key size: -n SIZE or --for FILE...");
+    if (words.empty())
+        return Usage(error, "missing KEYFILE");
+    if (sizeForFiles && words.size() < 2)
+        return Usage(error, "missing FILE: --for FILE... KEYFILE");
+    if (haveSize && words.size() > 1)
+        return Usage(error, "too many names: keygen -n SIZE makes one KEYFILE");
     options.command = Command::Keygen;
     options.keyPath = words.back();
     options.files.assign(words.begin(), words.end() - 1);
@@ -254,10 +250,8 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             break;
         case 'o': {
             int offset = 0;
-            if (!ParseOffset(optarg, offset)) {
-                error = "invalid offset " + Shown(optarg) + ": a decimal integer is expected";
-                return Action::UsageError;
-            }
+            if (!ParseOffset(optarg, offset))
+                return Usage(error, "invalid offset " + Shown(optarg) + ": a decimal integer is expected");
             if (haveOffset && offset != options.offset)
                 return Twice(error, code, arg);
             options.offset = offset;
@@ -266,10 +260,8 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
         }
         case 'n': {
             std::int64_t size = 0;
-            if (!ParseSize(optarg, size)) {
-                error = "invalid size " + Shown(optarg) + ": a number of bytes from 1, with K, M or G";
-                return Action::UsageError;
-            }
+            if (!ParseSize(optarg, size))
+                return Usage(error, "invalid size " + Shown(optarg) + ": a number of bytes from 1, with K, M or G");
             if (haveSize && size != options.keySize)
                 return Twice(error, code, arg);
             options.keySize = size;
@@ -329,22 +321,16 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
     for (int i = optind; i < argc; ++i)
         words.emplace_back(argv[i]);
 
-    if (words.empty()) {
-        error = "missing command: encrypt, decrypt or keygen";
-        return Action::UsageError;
-    }
+    if (words.empty())
+        return Usage(error, "missing command: encrypt, decrypt or keygen");
     const std::string command = words.front();
     words.erase(words.begin());
     const bool emptyName = std::find(words.begin(), words.end(), std::string()) != words.end();
     if (command == "keygen") {
-        if (!transformOption.empty()) {
-            error = "option '" + transformOption + "' is not for keygen";
-            return Action::UsageError;
-        }
-        if (emptyName) {
-            error = "empty file name";
-            return Action::UsageError;
-        }
+        if (!transformOption.empty())
+            return Usage(error, "option '" + transformOption + "' is not for keygen");
+        if (emptyName)
+            return Usage(error, "empty file name");
         return CheckKeygen(words, haveSize, sizeForFiles, options, error);
     }
     if (command == "encrypt") {
@@ -352,35 +338,22 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
     } else if (command == "decrypt") {
         options.direction = kDirectionDecrypt;
     } else {
-        error = "unknown command " + Shown(command) + ": encrypt, decrypt or keygen";
-        return Action::UsageError;
+        return Usage(error, "unknown command " + Shown(command) + ": encrypt, decrypt or keygen");
     }
-    if (!keygenOption.empty()) {
-        error = "option '" + keygenOption + "' is only for keygen";
-        return Action::UsageError;
-    }
-    if (quiet && verbose) {
-        error = "-q and -v exclude each other";
-        return Action::UsageError;
-    }
+    if (!keygenOption.empty())
+        return Usage(error, "option '" + keygenOption + "' is only for keygen");
+    if (quiet && verbose)
+        return Usage(error, "-q and -v exclude each other");
     // An empty name would otherwise reach the checks as a missing file; in a
     // script it is almost always an unset variable, worth stopping for.
-    if (!haveKey || options.keyPath.empty()) {
-        error = haveKey ? "empty key file name" : "missing key file: -k KEYFILE";
-        return Action::UsageError;
-    }
-    if (words.empty()) {
-        error = "missing FILE";
-        return Action::UsageError;
-    }
-    if (emptyName) {
-        error = "empty FILE name";
-        return Action::UsageError;
-    }
-    if (options.toStdout && (options.recursive || words.size() > 1)) {
-        error = options.recursive ? "-c and -r exclude each other" : "-c takes one FILE";
-        return Action::UsageError;
-    }
+    if (!haveKey || options.keyPath.empty())
+        return Usage(error, haveKey ? "empty key file name" : "missing key file: -k KEYFILE");
+    if (words.empty())
+        return Usage(error, "missing FILE");
+    if (emptyName)
+        return Usage(error, "empty FILE name");
+    if (options.toStdout && (options.recursive || words.size() > 1))
+        return Usage(error, options.recursive ? "-c and -r exclude each other" : "-c takes one FILE");
     options.files = words;
     options.verbosity = quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal;
     return Action::Run;

@@ -192,19 +192,12 @@ void CVeltraneDlgLogic::OpenStartFiles()
 
 std::optional<platform::Notice> DropRefusal(const std::vector<DroppedItem>& items)
 {
-    platform::Notice notice;
-    if (items.size() > 1) {
-        notice.kind = platform::NoticeKind::DropOfSeveral;
-        return notice;
-    }
-    notice.paths = {items.front().path};
-    if (!items.front().local) {
-        notice.kind = platform::NoticeKind::DropNotLocal;
-        return notice;
-    }
-    if (platform::Folder folder; folder.Open(items.front().path)) {
-        notice.kind = platform::NoticeKind::DropOfFolder;
-        return notice;
-    }
+    using platform::NoticeKind;
+    if (items.size() > 1)
+        return platform::Notice{NoticeKind::DropOfSeveral, {}};
+    if (!items.front().local)
+        return platform::Notice{NoticeKind::DropNotLocal, {items.front().path}};
+    if (platform::Folder folder; folder.Open(items.front().path))
+        return platform::Notice{NoticeKind::DropOfFolder, {items.front().path}};
     return std::nullopt;
 }

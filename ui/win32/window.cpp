@@ -336,13 +336,8 @@ int Win32DialogOps::ChooseFile(std::string& path)
         path = platform::Narrow(buffer.c_str());
         return 1;
     }
-    const DWORD error = CommDlgExtendedError();
-    if (error != 0) {
-        platform::Notice notice;
-        notice.kind = platform::NoticeKind::FileDialogFailed;
-        notice.systemError = static_cast<int>(error);
-        platform::Report(notice);
-    }
+    if (const DWORD error = CommDlgExtendedError())
+        platform::Report(platform::NoticeKind::FileDialogFailed, {}, static_cast<int>(error));
     return 0;
 }
 
