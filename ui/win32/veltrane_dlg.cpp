@@ -12,8 +12,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <algorithm>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,13 +34,6 @@ RECT IconFrame(HWND dialog)
         }
     }
     return RECT{};
-}
-
-const int kPathFields[] = {IDC_FILE_PATH, IDC_KEY_PATH};
-
-bool IsPathField(int id)
-{
-    return std::find(std::begin(kPathFields), std::end(kPathFields), id) != std::end(kPathFields);
 }
 
 // Every name a drop holds, in its order.
@@ -72,28 +63,22 @@ INT_PTR CAboutDlg::DoModal()
 
 INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
 {
-    switch (message) {
-    case WM_INITDIALOG: {
-        // Over the window that opened it.
-        RECT box, owner;
-        GetWindowRect(hwnd, &box);
-        HWND parent = GetWindow(hwnd, GW_OWNER);
-        if (parent && GetWindowRect(parent, &owner)) {
-            const int x = owner.left + ((owner.right - owner.left) - (box.right - box.left)) / 2;
-            const int y = owner.top + ((owner.bottom - owner.top) - (box.bottom - box.top)) / 2;
-            SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        }
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(hwnd, LOWORD(wParam));
         return TRUE;
     }
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            EndDialog(hwnd, LOWORD(wParam));
-            return TRUE;
-        }
+    if (message != WM_INITDIALOG)
         return FALSE;
-    default:
-        return FALSE;
+    // Over the window that opened it.
+    RECT box, owner;
+    GetWindowRect(hwnd, &box);
+    HWND parent = GetWindow(hwnd, GW_OWNER);
+    if (parent && GetWindowRect(parent, &owner)) {
+        const int x = owner.left + ((owner.right - owner.left) - (box.right - box.left)) / 2;
+        const int y = owner.top + ((owner.bottom - owner.top) - (box.bottom - box.top)) / 2;
+        SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     }
+    return TRUE;
 }
 
 // ---- Main dialog -----------------------------------------------------------
@@ -291,7 +276,7 @@ void CVeltraneDlg::AddPathTips()
         return;
     // A width of its own, so that the tip breaks its lines where told.
     SendMessageW(m_pathTips, TTM_SETMAXTIPWIDTH, 0, ui::LongestLine(hwnd));
-    for (int id : kPathFields) {
+    for (int id : {IDC_FILE_PATH, IDC_KEY_PATH}) {
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -334,7 +319,7 @@ BOOL CVeltraneDlg::OnDropFiles(WPARAM wParam, LPARAM)
     const int id = under && under != hwnd ? GetDlgCtrlID(under) : 0;
     // Beside the fields nothing is taken, as the other toolkit takes
     // nothing there; and a pass running keeps its paths.
-    if (!IsPathField(id) || names.empty() || PassRunning())
+    if ((id != IDC_FILE_PATH && id != IDC_KEY_PATH) || names.empty() || PassRunning())
         return TRUE;
     // A system drop names its items by paths this machine opens, a network
     // share's included, so there is no other machine's file to refuse.

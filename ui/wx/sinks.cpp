@@ -55,9 +55,16 @@ void WrapLines(wxStaticText* label)
 
 // The toolkit's own message box shows no icon on GTK 3; the generic one draws
 // the warning or error sign from the icon theme, so a notice looks like one.
+// One that belongs to no window (`owner` NoticeOwner::None) neither blocks
+// nor follows the main window, which the toolkit would otherwise pick for it.
 class MessageBox : public wxGenericMessageDialog {
 public:
-    using wxGenericMessageDialog::wxGenericMessageDialog;
+    MessageBox(ui::NoticeOwner owner, const wxString& text, const wxString& caption, long style)
+        : wxGenericMessageDialog(owner == ui::NoticeOwner::None ? nullptr : wxGetActiveWindow(), text, caption, style)
+    {
+        if (owner == ui::NoticeOwner::None)
+            m_parent = nullptr;
+    }
 
 protected:
     // Called once the box and its labels exist and before it takes its size.
@@ -77,17 +84,6 @@ private:
     std::unique_ptr<PresentOnShow> m_present;
 };
 
-// A message box that belongs to no window: it neither blocks nor follows the
-// main window, as the toolkit would otherwise pick the main window for it.
-class UnownedMessageDialog : public MessageBox {
-public:
-    UnownedMessageDialog(const wxString& text, const wxString& caption, long style)
-        : MessageBox(nullptr, text, caption, style)
-    {
-        m_parent = nullptr;
-    }
-};
-
 // The engine's texts break lines with CR LF; a label wants plain newlines.
 wxString BoxText(const std::string& text)
 {
@@ -100,16 +96,9 @@ wxString BoxText(const std::string& text)
 
 void WindowReports::ShowBox(const ui::NoticeWords& words)
 {
-    const wxString message = BoxText(words.text);
-    const wxString title = FromNarrow(words.caption);
     const long style = wxOK | (words.icon == ui::NoticeIcon::Error ? wxICON_ERROR : wxICON_WARNING);
-    if (words.owner == ui::NoticeOwner::None) {
-        UnownedMessageDialog box(message, title, style);
-        box.ShowModal();
-    } else {
-        MessageBox box(wxGetActiveWindow(), message, title, style);
-        box.ShowModal();
-    }
+    MessageBox box(words.owner, BoxText(words.text), FromNarrow(words.caption), style);
+    box.ShowModal();
 }
 
 void WindowReports::ShowTitle(const std::string& text, int percent)
