@@ -333,9 +333,3 @@ BOOL CVeltraneDlg::OnDropFiles(WPARAM wParam, LPARAM)
     m_ops.ShowPath(id, names.front());
     return TRUE;
 }
-
-void CVeltraneDlg::Ops::RunAboutBox()
-{
-    CAboutDlg about(hwnd);
-    about.DoModal();
-}

@@ -25,13 +25,9 @@ public:
     HICON m_hIcon;
 
 private:
-    class Ops : public ui::Win32DialogOps {
-    public:
-        void RunAboutBox() override;
-    };
     // Before the operations, whose pass runner carries reports to it.
     ui::Win32Reports m_reports;
-    Ops m_ops;
+    ui::Win32DialogOps m_ops;
     HWND m_parent;
     // The whole path of each path field, where the field shows its end.
     HWND m_pathTips = nullptr;

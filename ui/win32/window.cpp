@@ -3,6 +3,7 @@
 #include "res/resource.h"
 #include "ui/pass_runner.h"
 #include "ui/win32/dialog_template.h"
+#include "ui/win32/veltrane_dlg.h"
 #include "platform/win32/text.h"
 
 #include <commdlg.h>
@@ -373,6 +374,12 @@ void Win32DialogOps::RestoreFocus()
     if (m_focused && m_focused != GetFocus() && IsChild(hwnd, m_focused))
         SetFocus(m_focused);
     m_focused = nullptr;
+}
+
+void Win32DialogOps::RunAboutBox()
+{
+    CAboutDlg about(hwnd);
+    about.DoModal();
 }
 
 }  // namespace ui

@@ -49,8 +49,7 @@ public:
     HWND mainWindow = nullptr;
 };
 
-// The operations on a dialog's items, found by their identifiers; the About
-// box is the dialog's own.
+// The operations on a dialog's items, found by their identifiers.
 class Win32DialogOps : public ui::WindowOps {
 public:
     HWND hwnd = nullptr;
@@ -67,6 +66,7 @@ public:
     void FocusItem(int id) override;
     void SaveFocus() override;
     void RestoreFocus() override;
+    void RunAboutBox() override;
 
 private:
     // Carries the pass's reports to whatever shows them while the dialog

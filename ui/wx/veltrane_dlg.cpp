@@ -1,12 +1,9 @@
 #include "ui/wx/veltrane_dlg.h"
 
 #include "ui/wx/accessible.h"
-#include "ui/wx/narrow.h"
 #include "ui/window_ops.h"
 #include "res/layout.h"
 #include "res/resource.h"
-#include "ui/wx/about_dlg.h"
-#include "ui/wx/file_chooser.h"
 #include "ui/wx/layout_builder.h"
 #include "ui/wx/path_drop.h"
 #include "ui/wx/program_icon.h"
@@ -52,29 +49,6 @@ gint ReadOffset(GtkSpinButton* spin, gdouble* value, gpointer)
 }
 
 }  // namespace
-
-CVeltraneDlgOps::CVeltraneDlgOps(CVeltraneDlg& dialog) : WxDialogOps(dialog) {}
-
-int CVeltraneDlgOps::ChooseFile(std::string& path)
-{
-    path.clear();
-    if (!BrowseForFile(wxGetActiveWindow(), m_chosen))
-        return 0;
-    path = ui::ToNarrow(m_chosen);
-    return 1;
-}
-
-void CVeltraneDlgOps::ShowPath(int id, const std::string& path)
-{
-    const wxString shown = ui::ToNarrow(m_chosen) == path ? m_chosen : ui::FromNarrow(path);
-    ::ShowPath(wxDynamicCast(m_dialog.FindWindow(id), wxTextCtrl), shown);
-}
-
-void CVeltraneDlgOps::RunAboutBox()
-{
-    CAboutDlg about;
-    about.ShowModal();
-}
 
 // The handlers are the toolkit-free ones; the dialog's own code only turns
 // the toolkit's events into their calls.

@@ -11,21 +11,6 @@
 #include <vector>
 
 struct PlacedControl;
-class CVeltraneDlg;
-
-// The window operations the handlers use, with this dialog's file chooser
-// and About box.
-class CVeltraneDlgOps : public ui::WxDialogOps {
-public:
-    explicit CVeltraneDlgOps(CVeltraneDlg& dialog);
-    int ChooseFile(std::string& path) override;
-    void ShowPath(int id, const std::string& path) override;
-    void RunAboutBox() override;
-
-private:
-    // The chooser's own string, so that a path shows exactly as chosen.
-    wxString m_chosen;
-};
 
 class CVeltraneDlg : public wxDialog, public CVeltraneDlgLogic {
 public:
@@ -37,7 +22,7 @@ public:
     wxRect IconFrame() const;
 
 private:
-    CVeltraneDlgOps m_ops;
+    ui::WxDialogOps m_ops;
     // The frame around the icon.
     wxWindow* m_iconFrame = nullptr;
 

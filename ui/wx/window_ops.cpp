@@ -1,13 +1,37 @@
 #include "ui/wx/window_ops.h"
 
+#include "ui/wx/about_dlg.h"
+#include "ui/wx/file_chooser.h"
 #include "ui/wx/narrow.h"
 #include "ui/wx/pass_loop.h"
+#include "ui/wx/path_drop.h"
 
 #include <wx/dialog.h>
 #include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 
 namespace ui {
+
+int WxDialogOps::ChooseFile(std::string& path)
+{
+    path.clear();
+    if (!BrowseForFile(wxGetActiveWindow(), m_chosen))
+        return 0;
+    path = ui::ToNarrow(m_chosen);
+    return 1;
+}
+
+void WxDialogOps::ShowPath(int id, const std::string& path)
+{
+    const wxString shown = ui::ToNarrow(m_chosen) == path ? m_chosen : ui::FromNarrow(path);
+    ::ShowPath(wxDynamicCast(m_dialog.FindWindow(id), wxTextCtrl), shown);
+}
+
+void WxDialogOps::RunAboutBox()
+{
+    CAboutDlg about;
+    about.ShowModal();
+}
 
 std::string WxDialogOps::ItemText(int id) const
 {

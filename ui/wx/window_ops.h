@@ -1,10 +1,11 @@
 // The window operations on wxWidgets, for a dialog whose items are found by
-// their identifiers. The file chooser and the About box belong to the
-// dialog that derives from this.
+// their identifiers, with the toolkit's file chooser and the About box.
 #pragma once
 
 #include "ui/pass_runner.h"
 #include "ui/window_ops.h"
+
+#include <wx/string.h>
 
 class wxDialog;
 class wxWindow;
@@ -19,17 +20,20 @@ public:
     void SetItemText(int id, const std::string& text) override;
     void EnableItem(int id, bool enable) override;
     void SetWindowTitle(const std::string& text) override;
+    int ChooseFile(std::string& path) override;
+    void ShowPath(int id, const std::string& path) override;
     int RunPass(const std::function<int()>& work, const std::function<void()>& onStop,
                 const std::function<int()>& notStarted) override;
     void EndDialog(int result) override;
     void FocusItem(int id) override;
     void SaveFocus() override;
     void RestoreFocus() override;
-
-protected:
-    wxDialog& m_dialog;
+    void RunAboutBox() override;
 
 private:
+    wxDialog& m_dialog;
+    // The chooser's own string, so that a path shows exactly as chosen.
+    wxString m_chosen;
     // Carries the pass's reports to whatever shows them while the dialog
     // lives.
     ui::PassRunner m_runner;
