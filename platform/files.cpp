@@ -68,7 +68,7 @@ std::string PrivateName()
         return std::string();
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", random);
-    return std::string(".veltrane-") + hex;
+    return kPrivateNameStart + std::string(hex);
 }
 
 bool SameFile(const std::string& a, const std::string& b)

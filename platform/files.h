@@ -109,9 +109,11 @@ std::string ResolvePath(const std::string& path);
 // when it has none to give.
 bool RandomBytes(void* buffer, std::size_t count);
 
-// An unguessable name (".veltrane-" and 16 hex digits) for a file being made
-// before it gets its own: nobody can plant anything at it beforehand, and a
-// folder walk knows it for a leftover. Empty when no random bytes came.
+// An unguessable name (kPrivateNameStart and 16 hex digits) for a file
+// being made before it gets its own: nobody can plant anything at it
+// beforehand, and a folder walk knows it for a leftover. Empty when no
+// random bytes came.
+constexpr char kPrivateNameStart[] = ".veltrane-";
 std::string PrivateName();
 
 // The calling thread's last system error (errno, or Windows' own code), and

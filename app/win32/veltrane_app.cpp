@@ -15,6 +15,8 @@
 class CVeltraneApp {
 public:
     BOOL InitInstance();
+    // The command line, argv[0] left out.
+    std::vector<std::wstring> m_arguments;
 };
 
 namespace {
@@ -71,7 +73,7 @@ BOOL CVeltraneApp::InitInstance()
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     CVeltraneDlg dlg(nullptr);
-    for (const std::wstring& file : Arguments())
+    for (const std::wstring& file : m_arguments)
         dlg.m_startFiles.push_back(FullPath(file));
     dlg.DoModal();
     // The dialog was the program; no message loop of its own.
@@ -85,7 +87,8 @@ CVeltraneApp theApp;
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     // No settings; the command line may name the file to work on.
-    if (!Answered(Arguments()))
+    theApp.m_arguments = Arguments();
+    if (!Answered(theApp.m_arguments))
         theApp.InitInstance();
     return 0;
 }

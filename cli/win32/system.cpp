@@ -57,7 +57,7 @@ void Expand(const std::wstring& word, std::vector<std::string>& into)
         into.push_back(platform::Narrow(word));
         return;
     }
-    const size_t slash = word.find_last_of(L"\\/:");
+    const size_t slash = word.find_last_of(platform::Widen(platform::kPathSeparators));
     const std::wstring folder = slash == std::wstring::npos ? std::wstring() : word.substr(0, slash + 1);
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found{};

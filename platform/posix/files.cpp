@@ -164,7 +164,7 @@ bool HeldByRunningPass(const std::string& path)
 
 bool IsTemporaryName(const std::string& name)
 {
-    const std::string ending = kTemporaryEnding, start = ".veltrane-";
+    const std::string ending = kTemporaryEnding, start = kPrivateNameStart;
     if (name.size() >= ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
         return true;
     // The private names of PrivateName(), or ".veltrane-PID-N" from earlier

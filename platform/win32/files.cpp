@@ -396,10 +396,6 @@ bool TimesOf(HANDLE handle, std::int64_t& changed, std::int64_t& modified)
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 // Writes everything or fails; a write that takes nothing sets no error, and
 // a full disk is what it means.
 bool WriteAll(HANDLE handle, const void* buffer, std::size_t count)
@@ -446,8 +442,9 @@ bool CopyStream(const std::wstring& from, const std::wstring& to)
 // care). False when one can't be copied.
 bool CopyStreams(const std::string& from, const std::string& to)
 {
+    const std::wstring source = SystemPath(from), target = SystemPath(to);
     WIN32_FIND_STREAM_DATA found{};
-    const HANDLE search = Sys().FindFirstStream(SystemPath(from).c_str(), &found);
+    const HANDLE search = Sys().FindFirstStream(source.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         // Nothing but the data, or a file system without streams.
         const DWORD error = ::GetLastError();
@@ -459,7 +456,7 @@ bool CopyStreams(const std::string& from, const std::string& to)
         const std::wstring stream = found.cStreamName;  // ":NAME:$DATA"
         const std::wstring name = stream.substr(0, stream.rfind(L':'));
         if (!name.empty() && name != L":")
-            copied = CopyStream(SystemPath(from) + name, SystemPath(to) + name);
+            copied = CopyStream(source + name, target + name);
     } while (copied && Sys().FindNextStream(search, &found));
     const DWORD error = ::GetLastError();
     Sys().FindClose(search);
