@@ -104,7 +104,13 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
         return KeygenResult::Failed;
     }
     const auto Fail = [&](const char* what, int error) {
-        Say(std::string(what) + " " + QuoteName(path) + ": " + ErrorText(error) + "; no key file made");
+        key.Discard();
+        std::string line = std::string(what) + " " + QuoteName(path) + ": " + ErrorText(error) + "; no key file made";
+        // A full file system may refuse even to remove the unfinished file;
+        // it was emptied, and the user must know where it is.
+        if (!key.LeftBehind().empty())
+            line += "; its unfinished file " + QuoteName(key.LeftBehind()) + " could not be removed: remove it";
+        Say(line);
         return KeygenResult::Failed;
     };
 

@@ -102,7 +102,7 @@ int main(int argc, char** argv)
 {
     // Before anything else: a file opened while a standard stream is closed
     // would take its number and receive the progress lines.
-    platform::EnsureStandardStreams();
+    const bool outputClosed = platform::EnsureStandardStreams();
     cli::Options options;
     std::string error;
     std::vector<std::string> arguments = cli::Arguments(argc, argv);
@@ -134,6 +134,11 @@ int main(int argc, char** argv)
     // Bytes a terminal would take for commands, and nobody could read.
     if (options.toStdout && cli::OutputIsTerminal())
         return UsageError("standard output is a terminal: -c writes only into a pipe or a file");
+    // Nothing written there would reach anyone.
+    if (options.toStdout && outputClosed) {
+        cli::Say("cannot write standard output: it is closed; nothing was written");
+        return kExitRefused;
+    }
     int status = kExitDone;
     const bool quiet = options.verbosity == cli::Verbosity::Quiet;
     cli::Console console(options.verbosity, cli::ErrorIsTerminal());
@@ -181,13 +186,18 @@ int main(int argc, char** argv)
                          "anyone who has two of the results can learn about both from their difference; make "
                          "a key for each file instead (veltrane-cli keygen --for FILE KEYFILE)");
         }
-        // A file found in a folder is taken as it stands in that open folder.
-        done =
-            done && (folder ? TransformFileIn(*folder, name, file, options.keyPath, options.offset, options.direction)
-                            : TransformFile(file, options.keyPath, options.offset, options.direction));
+        // A file found in a folder is taken as it stands in that open folder,
+        // and known afterwards by the file the pass made, wherever its name
+        // has gone meanwhile.
+        platform::FileIdentity result;
+        done = done && (folder ? TransformFileIn(*folder, name, file, options.keyPath, options.offset,
+                                                 options.direction, &result)
+                               : TransformFile(file, options.keyPath, options.offset, options.direction));
         console.EndProgress();
         if (done) {
-            if (identify())
+            if (folder)
+                taken.insert(result);
+            else if (identify())
                 taken.insert(identity);
             return;
         }

@@ -114,10 +114,17 @@ int TransformAll(platform::InputFile& data, platform::InputFile& key, std::int64
         // An input that ends early without an error was cut short by
         // someone else (a save that truncates and rewrites).
         const bool inData = chunk.failure == ReadAhead::Failure::Data;
+        if (chunk.failure != ReadAhead::Failure::None && platform::CancelRequested())
+            return 0;
         if (chunk.failure != ReadAhead::Failure::None && chunk.error != 0)
             return FailRead(inData ? filePath : keyPath, chunk.error);
         if (chunk.failure != ReadAhead::Failure::None)
             return inData ? ChangedDuringThePass(filePath) : KeyChangedDuringThePass(keyPath, filePath);
+        // A key's length is what it gives, whatever it reports (files under
+        // /sys say 4096 and may give nothing): one that gives no byte is
+        // empty, found before anything is written.
+        if (encrypt && done == 0 && chunk.count > 0 && chunk.keyBytes == 0)
+            return platform::Report(NoticeKind::EmptyKey, {keyPath});
         // Pieces end at progress points so that every progress line is
         // shown before the byte it counts from is written; the chunk is
         // then written in one call.
@@ -148,7 +155,8 @@ int TransformAll(platform::InputFile& data, platform::InputFile& key, std::int64
 // `name` in `folder` is the data file, `filePath` how the user named it,
 // `tempPath` how notices name the temporary file.
 int Transform(const platform::Folder& folder, const std::string& name, const std::string& filePath,
-              const std::string& tempPath, const std::string& keyPath, int offset, int direction)
+              const std::string& tempPath, const std::string& keyPath, int offset, int direction,
+              platform::FileIdentity* result = nullptr)
 {
     const std::string tempName = platform::LastNameOf(tempPath);
 
@@ -170,7 +178,7 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     // The replacement takes one name; the file's other names would go on
     // showing the old bytes, and a pass that says it is done must not leave
     // a plain copy behind.
-    if (data.LinkCount() > 1)
+    if (data.LinkCount() > 1 || data.MountedElsewhere())
         return platform::Report(NoticeKind::OtherNames, {filePath});
     // Every byte would meet no key byte at all: the "encrypted" file would
     // be the plain one, shifted at most. Decrypting stays possible, so that
@@ -187,6 +195,8 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
         return platform::Report(NoticeKind::TemporaryBusy, {filePath, tempPath});
     case platform::ReplacementFile::Created::NotOurs:
         return platform::Report(NoticeKind::TemporaryNotOurs, {filePath, tempPath});
+    case platform::ReplacementFile::Created::InTheWay:
+        return platform::Report(NoticeKind::TemporaryInTheWay, {filePath, tempPath});
     case platform::ReplacementFile::Created::NameTooLong:
         return platform::Report(NoticeKind::TemporaryNameTooLong, {filePath, tempPath});
     case platform::ReplacementFile::Created::Failed:
@@ -226,6 +236,8 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
         return KeyChangedDuringThePass(keyPath, filePath);
     switch (out.Replace(name, data)) {
     case platform::ReplacementFile::Replaced::Yes:
+        if (result)
+            *result = out.Identity();
         return 1;
     case platform::ReplacementFile::Replaced::TargetChanged:
         // Saved anew during the pass, in place or by renaming a new file
@@ -256,9 +268,20 @@ int ToOutput(const std::string& filePath, const std::string& shownPath, const st
     platform::InputFile key;
     if (!key.Open(keyPath))
         return FailRead(keyPath, platform::LastSystemError());
+    // Standard input may be the key file itself (`-k f - < f`).
+    if (data.Identity() == key.Identity())
+        return platform::Report(NoticeKind::SameFile);
+    // Written to while it is read, an input would be read back in what was
+    // written into it (`>> f`), or lose what was not yet read (`1<> f`).
+    platform::FileIdentity output;
+    if (platform::StandardOutputIdentity(output) && (output == data.Identity() || output == key.Identity()))
+        return platform::Report(NoticeKind::OutputIsInput, {output == data.Identity() ? shownPath : keyPath});
     if (direction == kDirectionEncrypt && KeyIsEmpty(key, keyPath))
         return platform::Report(NoticeKind::EmptyKey, {keyPath});
-    const std::int64_t length = stream ? -1 : data.Size();
+    // A file that reports no length (under /proc) is read to its end, as a
+    // stream is.
+    const bool toItsEnd = stream || data.Size() == 0;
+    const std::int64_t length = toItsEnd ? -1 : data.Size();
     const auto write = [&](const std::uint8_t* bytes, std::size_t count) {
         switch (platform::WriteStandardStream(bytes, count)) {
         case platform::Output::Written:
@@ -273,7 +296,7 @@ int ToOutput(const std::string& filePath, const std::string& shownPath, const st
     };
     if (!TransformAll(data, key, length, shownPath, keyPath, offset, direction, write))
         return 0;
-    if (!stream && data.CurrentLength() != length)
+    if (!toItsEnd && data.CurrentLength() != length)
         return ChangedDuringThePass(shownPath);
     if (key.ChangeSinceOpened(false) != platform::InputFile::Change::None)
         return KeyChangedDuringThePass(keyPath, shownPath);
@@ -328,9 +351,9 @@ int PassNotStarted(const std::string& filePath)
 }
 
 int TransformFileIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
-                    const std::string& keyPath, int offset, int direction)
+                    const std::string& keyPath, int offset, int direction, platform::FileIdentity* result)
 {
     return Guarded(filePath, [&] {
-        return Transform(folder, name, filePath, TemporaryPath(filePath), keyPath, offset, direction);
+        return Transform(folder, name, filePath, TemporaryPath(filePath), keyPath, offset, direction, result);
     });
 }

@@ -12,6 +12,7 @@
 
 namespace platform {
 class Folder;
+struct FileIdentity;
 }
 
 constexpr int kDirectionDecrypt = 0;
@@ -38,13 +39,16 @@ int TransformFile(const std::string& filePath, const std::string& keyPath, int o
 
 // The same for the file `name` inside a folder that the caller holds open
 // (a folder walked by the command line): the name is taken as it stands
-// there, never through a link, and `filePath` is how notices name it.
+// there, never through a link, and `filePath` is how notices name it. On
+// success `result`, where given, is the file that now holds the result,
+// wherever its name may have gone meanwhile.
 int TransformFileIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
-                    const std::string& keyPath, int offset, int direction);
+                    const std::string& keyPath, int offset, int direction, platform::FileIdentity* result = nullptr);
 
 // The same transformation with the result written to standard output:
 // `filePath` ("-" for standard input, read to its end) is left exactly as
-// it is, and nothing is written beside it. The request is checked first as
+// it is, and nothing is written beside it; nor is anything written when
+// standard output is the data or the key file. The request is checked first as
 // ValidateRequest checks it. Returns 1 when every byte was written; 0 after
 // a notice, or silently when standard output was a pipe that its reader
 // closed early, or on a stop.

@@ -30,7 +30,8 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
     if (NameIs(targetName, original.Identity())) {
         switch (original.ChangeSinceOpened()) {
         case InputFile::Change::None:
-            refused = Replaced::Yes;
+            // A mount made meanwhile shows the file under another path.
+            refused = original.MountedElsewhere() ? Replaced::TargetLinked : Replaced::Yes;
             break;
         case InputFile::Change::Links:
             refused = Replaced::TargetLinked;
@@ -43,6 +44,9 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
         Discard();
         return refused;
     }
+    // Killed from here on, the result is no leftover to replace but a
+    // whole file, which the next pass leaves to the user.
+    Unmark();
     const Replaced renamed = RenameOver(targetName, original);
     if (renamed == Replaced::Failed)
         return renamed;
@@ -51,6 +55,12 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
     // flushed before it.
     Release();
     return renamed;
+}
+
+void ReplacementFile::Keep()
+{
+    Unmark();
+    m_keep = true;
 }
 
 std::string FolderOfPath(const std::string& path)

@@ -66,7 +66,8 @@ public:
 
     bool IsOpen() const { return m_fd >= 0; }
     // Why it was not opened, where the system's reason says more than that
-    // the file isn't there (a name too long for the system); else 0.
+    // the file isn't there (no permission, an I/O error, a name too long);
+    // else 0.
     int Error() const { return m_error; }
     // Not opened because another program holds the file in a way that keeps
     // this one out; the file exists.
@@ -91,6 +92,10 @@ Output WriteStandardStream(const void* buffer, std::size_t count, bool toError =
 
 // Whether a running pass holds the temporary file at `path`.
 bool HeldByRunningPass(const std::string& path);
+
+// What standard output is, where it is a file that could also be read (a
+// regular file or a disk): false for a pipe, a terminal, the null device.
+bool StandardOutputIdentity(FileIdentity& identity);
 
 // True when both paths exist and name one file, by whatever route: relative
 // and absolute paths, symlinks, hard links.
@@ -206,12 +211,22 @@ public:
     Change ChangeSinceOpened(bool namesCount = true) const;
     // Whether the file carries the read-only mark now.
     bool MarkedReadOnly() const;
+    // Whether the file can be reached through a mount as well (a file
+    // mounted over another name, or itself a mount point): as with a hard
+    // link, its other path would go on showing the old bytes.
+    bool MountedElsewhere() const;
     void Close();
 
 private:
     bool Adopt(int fd, const std::string& path);
 
     int m_fd = -1;
+    // Told by the system of every write and attribute change made to the
+    // open file by anyone (POSIX), where timestamps are too coarse to show
+    // one; -1 where it can't watch.
+    int m_watch = -1;
+    mutable bool m_written = false;
+    bool m_regular = true;
     std::string m_path;
     std::int64_t m_size = 0;
     FileIdentity m_identity;
@@ -241,6 +256,9 @@ public:
         // Something at the temporary name that this process can't open to
         // tell whether a pass holds it: not this pass's to remove.
         NotOurs,
+        // Something at the temporary name that no pass of this program left
+        // there (a file of the user's, a kept result, a link): left alone.
+        InTheWay,
         Failed,
     };
     enum class Replaced {
@@ -265,10 +283,10 @@ public:
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
     // Takes over the temporary name `tempName` in `folder`. A leftover there
-    // that no running pass holds (a killed pass, a kept result) is replaced;
-    // a symlink there is removed, never followed; anything this process
-    // can't open is left alone. The file is created with owner-only access,
-    // held from the moment it has a name.
+    // that no running pass holds and that carries the mark a pass puts on
+    // its temporary file (a killed pass's) is replaced; anything else there
+    // is left alone. The file is created with owner-only access, held from
+    // the moment it has a name.
     Created Create(const Folder& folder, const std::string& tempName);
     // Writes everything or fails (short writes are carried on).
     bool Write(const void* buffer, std::size_t count);
@@ -285,8 +303,9 @@ public:
     // this file; then flushes the folder. Where the system renames over no
     // open file, `original` is closed once it has been checked.
     Replaced Replace(const std::string& targetName, InputFile& original);
-    // Leaves the finished file under its temporary name.
-    void Keep() { m_keep = true; }
+    // Leaves the finished file under its temporary name, without the mark:
+    // a result kept for the user is never taken for a leftover.
+    void Keep();
     // Closes the file and removes it if the temporary name still names it.
     void Discard();
 
@@ -303,6 +322,12 @@ public:
     // failure the file goes. It stays open until the object goes.
     Replaced Place();
     int Descriptor() const { return m_fd; }
+    // The file made, which after Replace() or Place() is the file under the
+    // name.
+    FileIdentity Identity() const { return m_made; }
+    // A private name that could not be removed after a failure (a full
+    // file system that refuses even that), emptied: "" when none is left.
+    const std::string& LeftBehind() const { return m_leftBehind; }
 
 private:
     // Forgets any earlier file and takes the folder and the name.
@@ -311,6 +336,9 @@ private:
     // Whether `name` beside this file is, itself (not a link to it), the
     // file `identity`.
     bool NameIs(const std::string& name, const FileIdentity& identity) const;
+    // Takes off the mark that tells this file for a pass's own, before it
+    // becomes the user's file or a result kept for the user.
+    void Unmark();
     // Puts this file in place of `targetName` in one step and makes the new
     // name durable where the system can: Yes, Failed (nothing renamed) or
     // NotFlushed.
@@ -320,6 +348,8 @@ private:
     std::string m_path;
     std::string m_name;     // m_path's last component
     std::string m_private;  // the file's name until it has m_name (POSIX)
+    std::string m_leftBehind;
+    FileIdentity m_made;
     int m_dir = -1;
     int m_fd = -1;
     bool m_created = false;
@@ -329,6 +359,8 @@ private:
 // Makes sure that standard input, output and error are open (on the null
 // device where they were closed), so that no file the program opens later
 // gets one of their numbers and receives what is meant for the terminal.
-void EnsureStandardStreams();
+// Returns whether standard output was one of those closed: what is written
+// there then reaches nobody.
+bool EnsureStandardStreams();
 
 }  // namespace platform

@@ -30,6 +30,8 @@ enum class NoticeKind {
     EmptyKey,                 // the key file, which holds no byte (refused for encrypting only)
     TemporaryBusy,            // the data file, the temporary file
     TemporaryNotOurs,         // the data file, the temporary file
+    TemporaryInTheWay,        // the data file, the file at the temporary name that no pass left there
+    OutputIsInput,            // the input (data or key) that standard output also writes to
     TemporaryNameTooLong,     // the data file, the temporary file
     ChangedDuringPass,        // the data file
     KeyChangedDuringPass,     // the key file, the data file

@@ -16,7 +16,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -79,7 +82,28 @@ struct CliTest : testing::Test {
     {
         return testsupport::ReferenceEncrypt(bytes, keyBytes, offset);
     }
+
+    // A line of bash that runs the program as "${CLI[@]}", with `args` as $1,
+    // $2, ...; with `ownMounts`, in a mount namespace of its own, so that
+    // what it mounts is gone with it.
+    static std::vector<std::string> Shell(const std::string& line, const std::vector<std::string>& args,
+                                          bool ownMounts = false)
+    {
+        std::string program;
+        for (const std::string& word : testsupport::BuiltProgram(VELTRANE_CLI_PATH))
+            program += " '" + word + "'";
+        std::vector<std::string> command = {"bash", "-c", "CLI=(" + program + "); " + line, "bash"};
+        if (ownMounts)
+            command.insert(command.begin(), {"unshare", "-m"});
+        command.insert(command.end(), args.begin(), args.end());
+        return command;
+    }
 };
+
+// Whether this process may make mounts of its own (root, in a mount
+// namespace of its own), for the cases that need a file system as users
+// have them.
+bool CanMount() { return ::geteuid() == 0 && testsupport::Program({"unshare", "-m", "true"}).Wait().status == 0; }
 
 TEST_F(CliTest, RoundTripRestoresEveryByteAndOnlyWarnsOfTheShortKey)
 {
@@ -216,17 +240,17 @@ TEST_F(CliTest, StandardOutputLeavesTheFileAsItIs)
     WriteFile(dir / "sealed", encrypted.out);
     WriteFile(dir / "big", PatternBytes(1 << 20, 5));
     const auto shell = [&](const std::string& line) {
-        return testsupport::Program({"bash", "-c", line, "bash", VELTRANE_CLI_PATH, key, dir / "sealed", dir / "big"})
-            .Wait();
+        return testsupport::Program(Shell(line, {key, dir / "sealed", dir / "big"})).Wait();
     };
-    const Outcome restored = shell("\"$1\" decrypt -c -o 3 -k \"$2\" - < \"$3\"");
+    const Outcome restored = shell("\"${CLI[@]}\" decrypt -c -o 3 -k \"$1\" - < \"$2\"");
     EXPECT_EQ(0, restored.status) << restored.err;
     EXPECT_TRUE(plain == restored.out);
     // More than a pipe holds, so that the reader leaves before the end.
-    const Outcome head = shell("\"$1\" decrypt -c -q -k \"$2\" \"$4\" | head -c 10 >/dev/null; echo ${PIPESTATUS[0]}");
+    const Outcome head =
+        shell("\"${CLI[@]}\" decrypt -c -q -k \"$1\" \"$3\" | head -c 10 >/dev/null; echo ${PIPESTATUS[0]}");
     EXPECT_EQ("1\n", head.out);
     EXPECT_EQ("", head.err);
-    const Outcome full = shell("\"$1\" decrypt -c -k \"$2\" \"$3\" > /dev/full");
+    const Outcome full = shell("\"${CLI[@]}\" decrypt -c -k \"$1\" \"$2\" > /dev/full");
     EXPECT_EQ(1, full.status);
     EXPECT_EQ("Error: Could not write encrypted file!: Could not write standard output.: No space left on device\n",
               full.err);
@@ -535,7 +559,23 @@ TEST_F(CliTest, KeygenWithoutNamelessFilesOrRenamingWithoutReplacing)
     // fails (EIO).
     struct NetworkFileSystem : testsupport::FolderFlushFails {
         std::string comesMeanwhile;
+        // So full that it takes no byte, nor even a removal (fuse2fs).
+        bool full = false;
         NetworkFileSystem() { error = EINVAL; }
+        ssize_t Write(int fd, const void* buffer, size_t count) override
+        {
+            if (!full || fd <= STDERR_FILENO)
+                return SystemCalls::Write(fd, buffer, count);
+            errno = ENOSPC;
+            return -1;
+        }
+        int UnlinkAt(int dir, const char* name) override
+        {
+            if (!full)
+                return SystemCalls::UnlinkAt(dir, name);
+            errno = ENOSPC;
+            return -1;
+        }
         int OpenAt(int dir, const char* name, int flags, mode_t mode) override
         {
             if ((flags & O_TMPFILE) == O_TMPFILE) {
@@ -566,7 +606,20 @@ TEST_F(CliTest, KeygenWithoutNamelessFilesOrRenamingWithoutReplacing)
     EXPECT_EQ("veltrane-cli: could not flush the folder of " + keys +
                   "/unflushed.key: Input/output error; no key file made\n",
               testing::internal::GetCapturedStderr());
+    calls.full = true;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(cli::KeygenResult::Failed, cli::MakeKeyFile(keys + "/full.key", 5000));
+    const std::string full = testing::internal::GetCapturedStderr();
+    calls.full = false;
     platform::SetSystemCalls(previous);
+    // The file it could not remove is emptied and named.
+    for (const auto& entry : fs::directory_iterator(keys)) {
+        if (entry.path().filename().string().rfind(".veltrane-", 0) != 0)
+            continue;
+        EXPECT_NE(std::string::npos, full.find(entry.path().string() + " could not be removed")) << full;
+        EXPECT_EQ(0u, entry.file_size());
+        fs::remove(entry.path());
+    }
 
     EXPECT_EQ(cli::KeygenResult::Made, first);
     EXPECT_EQ(5000u, ReadFile(made).size());
@@ -786,6 +839,162 @@ TEST_F(CliTest, OptionsAfterTheCommandWorkUnderPosixlyCorrect)
     EXPECT_EQ("Encrypt file error.: Cannot find -o.\n", dashes.err);
     EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(data));
     EXPECT_EQ(0, RunCli({"keygen", "-n", "16", dir / "posix.key"}, posix).status);
+}
+
+// -c reads its input whole before it could see its own output in it: a
+// file that is also standard output (or the key) is refused before a byte
+// is written, as `cat` refuses; a closed standard output is a failure.
+TEST_F(CliTest, StandardOutputNeverWritesWhatItReads)
+{
+    for (const char* line :
+         {"\"${CLI[@]}\" encrypt -c -k \"$1\" \"$2\" >> \"$2\"", "\"${CLI[@]}\" encrypt -c -k \"$1\" \"$2\" 1<> \"$2\"",
+          "\"${CLI[@]}\" encrypt -c -k \"$1\" - < \"$2\" >> \"$2\"", "\"${CLI[@]}\" encrypt -c -k \"$2\" - < \"$2\"",
+          "\"${CLI[@]}\" encrypt -c -k \"$1\" \"$2\" >&-"}) {
+        const Outcome outcome = testsupport::Program(Shell(line, {key, data})).Wait();
+        EXPECT_EQ(1, outcome.status) << line;
+        EXPECT_EQ("", outcome.out) << line;
+        EXPECT_TRUE(plain == ReadFile(data)) << line;
+    }
+    // A file that reports no length is read to its end, as a stream.
+    const Outcome proc = RunCli({"encrypt", "-c", "-k", key, "/proc/version"});
+    EXPECT_EQ(0, proc.status);
+    EXPECT_TRUE(Encrypted(ReadFile("/proc/version"), 0) == proc.out);
+}
+
+TEST_F(CliTest, AStopEndsAWaitForStandardInputAtOnce)
+{
+    // Standard input that gives nothing for a long time: the pass waits on
+    // it in its reading thread, the second one of the process.
+    testsupport::Program waiting(Shell("exec \"${CLI[@]}\" encrypt -c -k \"$1\" - < <(sleep 60) > /dev/null", {key}));
+    const std::string tasks = "/proc/" + std::to_string(waiting.Id()) + "/task";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::distance(fs::directory_iterator(tasks), fs::directory_iterator()) < 2 &&
+           std::chrono::steady_clock::now() < deadline) {}
+    waiting.Signal(SIGTERM);
+    EXPECT_EQ(143, waiting.WaitForExit(std::chrono::seconds(10)));
+}
+
+// A file of the user's that has a temporary file's name, and a result kept
+// for the user, are never removed nor written over: the pass is refused.
+TEST_F(CliTest, AFileThatNoPassLeftIsNeverRemovedNorWrittenOver)
+{
+    const std::string theirs = dir / ("data." + kSuffix);
+    WriteFile(theirs, "mine");
+    EXPECT_EQ(1, RunCli({"encrypt", "-q", "-k", key, data}).status);
+    EXPECT_EQ("mine", ReadFile(theirs));
+    EXPECT_TRUE(plain == ReadFile(data));
+
+    // Both read-only, with one temporary name: the first result is kept,
+    // and only its line says so.
+    const std::string doc = dir / "rep.doc", txt = dir / "rep.txt", kept = dir / ("rep." + kSuffix);
+    WriteFile(doc, "first");
+    WriteFile(txt, "second");
+    ASSERT_EQ(0, ::chmod(doc.c_str(), 0444));
+    ASSERT_EQ(0, ::chmod(txt.c_str(), 0444));
+    const Outcome outcome = RunCli({"encrypt", "-q", "-k", key, doc, txt});
+    EXPECT_EQ(1, outcome.status);
+    EXPECT_TRUE(Encrypted("first", 0) == ReadFile(kept));
+    EXPECT_EQ("first", ReadFile(doc));
+    EXPECT_EQ("second", ReadFile(txt));
+    EXPECT_EQ(outcome.err.find("kept as"), outcome.err.rfind("kept as")) << outcome.err;
+}
+
+// What the system brings that a pass can't see in the file itself: a
+// metadata copy that fails, a write in the same second on a file system
+// that keeps whole seconds, a file mounted under a second name.
+TEST_F(CliTest, MetadataThatFailsToArriveFailsThePass)
+{
+    if (::setxattr(data.c_str(), "user.note", "blue", 4, 0) != 0 ||
+        testsupport::Program({"strace", "-V"}).Wait().status != 0)
+        GTEST_SKIP() << "no extended attributes here, or no strace";
+    const Outcome outcome =
+        testsupport::Program({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=fsetxattr:error=EIO",
+                              VELTRANE_CLI_PATH, "encrypt", "-k", key, data})
+            .Wait();
+    EXPECT_EQ(1, outcome.status);
+    EXPECT_NE(std::string::npos, outcome.err.find("Input/output error")) << outcome.err;
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_FALSE(Exists(dir / ("data." + kSuffix)));
+}
+
+TEST_F(CliTest, AWriteInTheSameSecondIsSeenWhereTimesKeepWholeSeconds)
+{
+    const std::string image = dir / "coarse.img", mount = dir / "mnt";
+    testsupport::MakeDirectory(mount);
+    if (!CanMount() ||
+        testsupport::Program({"bash", "-c", "truncate -s 64M \"$1\" && mkfs.ext4 -q -I 128 \"$1\"", "bash", image})
+                .Wait()
+                .status != 0)
+        GTEST_SKIP() << "can't make a file system with whole-second times here";
+    const std::string big = PatternBytes(16 << 20, 9);
+    WriteFile(dir / "big", big);
+    testsupport::Program pass(Shell("mount -o loop \"$2\" \"$3\" && cp \"$4\" \"$3/data\" && "
+                                    "exec \"${CLI[@]}\" encrypt -v -k \"$1\" \"$3/data\"",
+                                    {key, image, mount, dir / "big"}, true));
+    ASSERT_TRUE(pass.ReadUntil("Working file data 1% done.\n"));
+    // Held still while another program writes the same length over it.
+    pass.Signal(SIGSTOP);
+    siginfo_t stopped{};
+    ASSERT_EQ(0, ::waitid(P_PID, static_cast<id_t>(pass.Id()), &stopped, WSTOPPED | WNOWAIT));
+    const std::string inside = "/proc/" + std::to_string(pass.Id()) + "/root" + mount + "/data";
+    const int fd = ::open(inside.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(1, ::pwrite(fd, "!", 1, 0));
+    ::close(fd);
+    pass.Signal(SIGCONT);
+    EXPECT_EQ(1, pass.Wait().status);
+}
+
+TEST_F(CliTest, AFileMountedUnderASecondNameIsRefusedAsAHardLinkIs)
+{
+    if (!CanMount())
+        GTEST_SKIP() << "can't make mounts here";
+    const std::string tree = dir / "t";
+    testsupport::MakeDirectory(tree);
+    WriteFile(tree + "/a", plain);
+    WriteFile(tree + "/b", "");
+    const Outcome outcome = testsupport::Program(Shell("mount --bind \"$2\" \"$3\" && "
+                                                       "exec \"${CLI[@]}\" encrypt -q -r -k \"$1\" \"$4\"",
+                                                       {key, tree + "/a", tree + "/b", tree}, true))
+                                .Wait();
+    EXPECT_EQ(1, outcome.status) << outcome.err;
+    EXPECT_TRUE(plain == ReadFile(tree + "/a"));
+}
+
+// A file is done once per command, whatever moves: one moved into a folder
+// the walk has yet to reach, just after its result took its name, is not
+// done again there.
+TEST_F(CliTest, RecursiveDoesAFileOnceWhereverItMoves)
+{
+    if (testsupport::Program({"strace", "-V"}).Wait().status != 0)
+        GTEST_SKIP() << "no strace";
+    const std::string tree = dir / "t", first = tree + "/a", later = tree + "/b";
+    for (const std::string& folder : {tree, first, later})
+        testsupport::MakeDirectory(folder);
+    WriteFile(first + "/f", plain);
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, first.c_str(), IN_MOVED_TO), 0);
+    // Every flush held up a while: the move comes between the rename and
+    // the flush of the folder that follows it.
+    testsupport::Program walk({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=fsync:delay_exit=300000",
+                               VELTRANE_CLI_PATH, "encrypt", "-q", "-r", "-k", key, tree});
+    for (bool renamed = false; !renamed;) {
+        pollfd ready{watch, POLLIN, 0};
+        ASSERT_EQ(1, ::poll(&ready, 1, 30000));
+        alignas(inotify_event) char events[4096];
+        const ssize_t got = ::read(watch, events, sizeof events);
+        ASSERT_GT(got, 0);
+        for (const char* at = events; at < events + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            renamed = renamed || std::string(event->name) == "f";
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    ASSERT_EQ(0, ::rename((first + "/f").c_str(), (later + "/f").c_str()));
+    const Outcome outcome = walk.Wait();
+    EXPECT_EQ(0, outcome.status) << outcome.err;
+    EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(later + "/f"));
 }
 
 TEST(CliCompletion, OffersCommandsOptionsAndFileNames)

@@ -163,16 +163,20 @@ TEST(TemporaryFile, LiesBesideTheDataFileCutAtTheNamesFirstDot)
     EXPECT_EQ("/d/" + longName + "." + kSuffix, TemporaryPath("/d/" + longName + ".txt"));
 }
 
-TEST(TemporaryFile, ExistingFileThereIsReplacedAndGoneAfterThePass)
+// A file at the temporary name that no pass left there (the user's own, or
+// a result kept for the user) is never removed nor written over.
+TEST(TemporaryFile, AFileThereThatNoPassLeftIsLeftAlone)
 {
     TempDir dir;
     Recorder recorder;
     WriteFile(dir / "data.bin", "abc");
     WriteFile(dir / "key.bin", "\x01");
-    WriteFile(dir / (std::string("data.") + kSuffix), "stale leftover");
-    ASSERT_EQ(1, TransformFile(dir / "data.bin", dir / "key.bin", 0, kDirectionEncrypt));
-    EXPECT_EQ("bcd", ReadFile(dir / "data.bin"));
-    EXPECT_FALSE(Exists(dir / (std::string("data.") + kSuffix)));
+    const std::string there = dir / (std::string("data.") + kSuffix);
+    WriteFile(there, "mine");
+    EXPECT_EQ(0, TransformFile(dir / "data.bin", dir / "key.bin", 0, kDirectionEncrypt));
+    EXPECT_EQ(std::vector{platform::NoticeKind::TemporaryInTheWay}, recorder.kinds);
+    EXPECT_EQ("abc", ReadFile(dir / "data.bin"));
+    EXPECT_EQ("mine", ReadFile(there));
 }
 
 TEST(TemporaryFile, DotInADirectoryNameDoesNotMoveIt)

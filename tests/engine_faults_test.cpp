@@ -122,16 +122,66 @@ TEST_F(Pass, CancelledPassRemovesItsTemporaryFileSilently)
     ExpectUntouched();
 }
 
-TEST_F(Pass, SymlinkPlantedAtTheTemporaryPathDoesNotRedirectTheWrite)
+TEST_F(Pass, SymlinkPlantedAtTheTemporaryPathIsNeitherFollowedNorRemoved)
 {
     const std::string victim = dir / "victim";
     WriteFile(victim, "precious");
     ASSERT_EQ(0, ::symlink(victim.c_str(), temp.c_str()));
     Recorder recorder;
-    ASSERT_EQ(1, TransformFile(data, key, 9, kDirectionEncrypt));
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    EXPECT_EQ(std::vector{platform::NoticeKind::TemporaryInTheWay}, recorder.kinds);
     EXPECT_EQ("precious", ReadFile(victim));
-    EXPECT_TRUE(cipher == ReadFile(data));
-    EXPECT_FALSE(Exists(temp));
+    EXPECT_TRUE(plain == ReadFile(data));
+    EXPECT_EQ(victim, std::filesystem::read_symlink(temp).string());
+}
+
+TEST_F(Pass, AKeyThatReportsBytesButGivesNoneIsAnEmptyKey)
+{
+    // As files under /sys: a length of 4096, and not a byte to read.
+    struct KeyGivesNothing : platform::SystemCalls {
+        std::pair<std::uint64_t, std::uint64_t> key;
+        ssize_t Read(int fd, void* buffer, size_t count) override
+        {
+            struct stat status {};
+            if (::fstat(fd, &status) == 0 &&
+                std::pair<std::uint64_t, std::uint64_t>(status.st_dev, status.st_ino) == key)
+                return 0;
+            return SystemCalls::Read(fd, buffer, count);
+        }
+    };
+    Installed<KeyGivesNothing> calls;
+    calls.key = testsupport::IdentityOf(key);
+    Recorder recorder;
+    EXPECT_EQ(0, TransformFile(data, key, 9, kDirectionEncrypt));
+    EXPECT_EQ(std::vector{platform::NoticeKind::EmptyKey}, recorder.kinds);
+    ExpectUntouched();
+}
+
+// A file that can't be opened is refused with the system's reason, which
+// the command line shows; only a file that isn't there needs none.
+TEST_F(Pass, AFileThatCannotBeOpenedIsRefusedWithTheSystemsReason)
+{
+    struct OpenFails : platform::SystemCalls {
+        std::string path;
+        int error = EIO;
+        int OpenAt(int dir, const char* name, int flags, mode_t mode) override
+        {
+            if (name == path) {
+                errno = error;
+                return -1;
+            }
+            return SystemCalls::OpenAt(dir, name, flags, mode);
+        }
+    };
+    Installed<OpenFails> calls;
+    calls.path = data;
+    Recorder recorder;
+    EXPECT_EQ(0, ValidateRequest(data, key, 9, 0));
+    calls.error = EACCES;
+    EXPECT_EQ(0, ValidateRequest(data, key, 9, 0));
+    EXPECT_EQ(0, ValidateRequest(dir / "missing", key, 9, 0));
+    EXPECT_EQ(std::vector<int>({EIO, EACCES, 0}), recorder.errors);
+    ExpectUntouched();
 }
 
 TEST_F(Pass, TemporaryPathThatIsOneOfTheInputsIsRefusedBeforeAnyWrite)

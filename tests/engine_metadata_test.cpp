@@ -88,13 +88,25 @@ TEST_F(Metadata, FolderDefaultsNeverOpenTheFileToOthers)
     RoundTrip();
     EXPECT_EQ(minimal, AclOf(data));
 
-    // Where the permissions can't be carried over, the owner alone.
+    // Where the file system can't hold the permissions, the owner alone; a
+    // copy that fails for another reason (a failing disk) fails the pass.
     struct NoPermissionCopy : platform::SystemCalls {
-        int CopyPermissions(const char*, int, const char*, int) override { return -1; }
+        int error = ENOTSUP;
+        int CopyPermissions(const char*, int, const char*, int) override
+        {
+            errno = error;
+            return -1;
+        }
     } calls;
     platform::SystemCalls* previous = platform::SetSystemCalls(&calls);
     RoundTrip();
+    calls.error = EIO;
+    const std::string before = ReadFile(data);
+    recorder.kinds.clear();
+    EXPECT_EQ(0, TransformFile(data, key, 3, kDirectionEncrypt));
     platform::SetSystemCalls(previous);
+    EXPECT_EQ(std::vector{platform::NoticeKind::CouldNotWrite}, recorder.kinds);
+    EXPECT_TRUE(before == ReadFile(data));
     EXPECT_EQ("u::rw-,g::---,o::---", AclOf(data));
     EXPECT_EQ(0600u, ModeOf(data));
 }

@@ -51,6 +51,14 @@ const Entry kNotices[] = {
      "%1 is not done: its temporary file %2 belongs to someone else, and may be in use by a pass of theirs. "
      "Try again later, or ask them to remove it.",
      kEncryptError},
+    {NoticeKind::TemporaryInTheWay,
+     "%1 is not done: %2 is in the way of its temporary file, and it is not one that a pass left behind. Move "
+     "or rename %2, then try again; nothing was changed.",
+     kEncryptError},
+    {NoticeKind::OutputIsInput,
+     "%1 is also where the result would be written: writing it would destroy what is still to be read. Write "
+     "the result to another file; nothing was written.",
+     kEncryptError},
     {NoticeKind::TemporaryNameTooLong,
      "%1 is not done: the name of its temporary file, %2, would be too long for its folder. Give the file a "
      "shorter name first.",

@@ -53,7 +53,7 @@ public:
     ReportView(const ReportView&) = delete;
     ReportView& operator=(const ReportView&) = delete;
 
-    void OnNotice(const platform::Notice& notice) final;
+    void OnNotice(const platform::Notice& notice) override;
     void OnProgress(const platform::Progress& progress) final;
 
     // Returns once the user has dismissed the box.

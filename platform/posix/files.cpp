@@ -1,15 +1,20 @@
 // File services on POSIX systems.
 #include "platform/files.h"
 
+#include "platform/cancel.h"
 #include "platform/posix/syscalls.h"
 
 #include <acl/libacl.h>
+#include <attr/error_context.h>
 #include <attr/libattr.h>
 #include <dirent.h>
+#include <poll.h>
 #include <sys/acl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <atomic>
 #include <cerrno>
@@ -17,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sstream>
 #include <unistd.h>
 
 namespace platform {
@@ -30,9 +36,24 @@ namespace {
 
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
+// Set on every temporary file a pass makes, and taken off before the file
+// is the user's: a file at a temporary name without it was not left by a
+// pass, and is never removed.
+constexpr char kPassMark[] = "user.veltrane.pass";
+
+// The reason worth telling when a file can't be opened: not for a file
+// that isn't there, which "Cannot find" says already.
+int ReasonToTell(int error) { return error == ENOENT ? 0 : error; }
+
 FileIdentity IdentityOf(const struct stat& status)
 {
     return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+FileIdentity IdentityOfOpen(int fd)
+{
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 ? IdentityOf(status) : FileIdentity{};
 }
 
 // Fills in what a successful stat() found.
@@ -56,10 +77,12 @@ int OpenRegular(const std::string& path, int dir = AT_FDCWD)
     const int noFollow = dir == AT_FDCWD ? 0 : AT_SYMLINK_NOFOLLOW;
     struct stat status {};
     // Looked at before opening: opening some devices has side effects.
-    if (::fstatat(dir, path.c_str(), &status, noFollow) != 0 || !S_ISREG(status.st_mode)) {
-        // A link is refused with the reason that opening it would give.
-        if (S_ISLNK(status.st_mode))
-            errno = ELOOP;
+    if (::fstatat(dir, path.c_str(), &status, noFollow) != 0)
+        return -1;
+    if (!S_ISREG(status.st_mode)) {
+        // A link is refused with the reason that opening it would give;
+        // anything else that isn't a file has no system reason.
+        errno = S_ISLNK(status.st_mode) ? ELOOP : 0;
         return -1;
     }
     const int fd =
@@ -123,13 +146,15 @@ void RestrictToOwner(int fd, mode_t mode)
 // Readers and writers never keep each other out here.
 FileProbe::FileProbe(const std::string& path, bool) : m_fd(OpenRegular(path))
 {
-    if (m_fd < 0 && errno == ENAMETOOLONG)
-        m_error = errno;
+    if (m_fd < 0)
+        m_error = ReasonToTell(errno);
 }
 
 FileProbe::FileProbe(const Folder& folder, const std::string& name)
     : m_fd(folder.IsOpen() ? OpenRegular(name, folder.Descriptor()) : -1)
 {
+    if (m_fd < 0 && folder.IsOpen())
+        m_error = ReasonToTell(errno);
 }
 
 FileProbe::~FileProbe() { Close(); }
@@ -160,6 +185,15 @@ bool HeldByRunningPass(const std::string& path)
     const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(fd);
     return held;
+}
+
+bool StandardOutputIdentity(FileIdentity& identity)
+{
+    struct stat status {};
+    if (::fstat(STDOUT_FILENO, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISBLK(status.st_mode)))
+        return false;
+    identity = IdentityOf(status);
+    return true;
 }
 
 bool IsTemporaryName(const std::string& name)
@@ -350,6 +384,17 @@ bool InputFile::Adopt(int fd, const std::string& path)
     }
     m_fd = fd;
     m_path = path;
+    m_regular = S_ISREG(status.st_mode);
+    // Watched through the descriptor's own entry, so that it is this very
+    // file whatever its names do; where nothing can watch, the times alone
+    // tell.
+    if (m_regular && (m_watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) >= 0) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (::inotify_add_watch(m_watch, self.c_str(), IN_MODIFY | IN_ATTRIB) < 0) {
+            ::close(m_watch);
+            m_watch = -1;
+        }
+    }
     m_size = status.st_size;
     m_identity = IdentityOf(status);
     m_links = status.st_nlink;
@@ -400,8 +445,15 @@ InputFile::Change InputFile::ChangeSinceOpened(bool namesCount) const
     if (namesCount && status.st_nlink > 1)
         return Change::Links;
     // The change time moves with every write, truncation, rename and
-    // attribute change, and no program can set it back.
-    if (status.st_size != m_size || Nanoseconds(status.st_ctim) != m_changed ||
+    // attribute change, and no program can set it back; but on a file
+    // system that keeps whole seconds (FAT, ext4 with small inodes, many
+    // network ones) a write in the same second leaves it as it was. The
+    // system's own word on writes is asked too.
+    if (!m_written && m_watch >= 0) {
+        alignas(inotify_event) char events[4096];
+        m_written = ::read(m_watch, events, sizeof events) > 0;
+    }
+    if (m_written || status.st_size != m_size || Nanoseconds(status.st_ctim) != m_changed ||
         Nanoseconds(status.st_mtim) != m_modified)
         return Change::Content;
     return Change::None;
@@ -418,6 +470,17 @@ std::int64_t InputFile::ReadFull(void* buffer, size_t count)
     char* out = static_cast<char*>(buffer);
     size_t done = 0;
     while (done < count) {
+        // A pipe or a terminal may give nothing for as long as it likes; a
+        // stop asked for meanwhile ends the wait.
+        if (!m_regular) {
+            pollfd ready{m_fd, POLLIN, 0};
+            if (CancelRequested()) {
+                errno = ECANCELED;
+                return -1;
+            }
+            if (::poll(&ready, 1, 100) == 0 || (ready.revents == 0))
+                continue;
+        }
         const ssize_t got = Sys().Read(m_fd, out + done, count - done);
         if (got < 0) {
             if (errno == EINTR)
@@ -437,6 +500,61 @@ void InputFile::Close()
         Sys().Close(m_fd);
         m_fd = -1;
     }
+    if (m_watch >= 0) {
+        ::close(m_watch);
+        m_watch = -1;
+    }
+    m_written = false;
+}
+
+namespace {
+
+// A mount point as /proc/self/mountinfo writes it: a space, tab, line
+// break or backslash as three octal digits.
+std::string Unescaped(const std::string& field)
+{
+    std::string text;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            text += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            text += field[i];
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+bool InputFile::MountedElsewhere() const
+{
+    struct stat status {};
+    const int table = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0 || table < 0 || ::fstat(m_fd, &status) != 0) {
+        if (table >= 0)
+            ::close(table);
+        return false;
+    }
+    std::string text;
+    char block[8192];
+    for (ssize_t got; (got = ::read(table, block, sizeof block)) > 0;)
+        text.append(block, static_cast<size_t>(got));
+    ::close(table);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        // ID PARENT MAJOR:MINOR ROOT MOUNTPOINT ...: a file is mounted only
+        // from inside a file system, never as its root "/".
+        std::istringstream fields(line);
+        std::string id, parent, device, root, point;
+        if (!(fields >> id >> parent >> device >> root >> point) || root == "/")
+            continue;
+        struct stat mounted {};
+        if (::fstatat(AT_FDCWD, Unescaped(point).c_str(), &mounted, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0 &&
+            !S_ISDIR(mounted.st_mode) && IdentityOf(mounted) == IdentityOf(status))
+            return true;
+    }
+    return false;
 }
 
 namespace {
@@ -479,12 +597,22 @@ int NameNewFile(int fd, int dir, std::string& privateName, const std::string& na
 
 }  // namespace
 
+namespace {
+
+// Emptied before it is removed: a full file system may refuse even the
+// removal, and must not be left holding a whole file of ours.
+void Empty(int fd) { [[maybe_unused]] const int emptied = ::ftruncate(fd, 0); }
+
+}  // namespace
+
 bool ReplacementFile::Start(const Folder& folder, const std::string& name)
 {
     Discard();
     m_path = folder.Shown() + name;
     m_name = name;
     m_keep = false;
+    m_leftBehind.clear();
+    m_made = FileIdentity{};
     m_dir = folder.IsOpen() ? ::fcntl(folder.Descriptor(), F_DUPFD_CLOEXEC, 0) : -1;
     return m_dir >= 0;
 }
@@ -507,6 +635,10 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
     };
     if (m_fd < 0 || ::flock(m_fd, LOCK_EX) != 0)
         return abandon(Created::Failed);
+    // Where the file system keeps no such mark, a leftover of this pass
+    // can't be told from a file of the user's later, and is left alone.
+    ::fsetxattr(m_fd, kPassMark, "", 0, 0);
+    m_made = IdentityOfOpen(m_fd);
 
     for (int attempt = 0; attempt < 8; ++attempt) {
         // Whatever stands at the temporary name: a leftover nobody holds is
@@ -517,6 +649,9 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
             Sys().OpenAt(m_dir, m_name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
         if (leftover < 0 && (errno == EACCES || errno == EPERM))
             return abandon(Created::NotOurs);
+        // A link there is somebody's: never followed, nor removed.
+        if (leftover < 0 && errno == ELOOP)
+            return abandon(Created::InTheWay);
         if (leftover >= 0) {
             if (::flock(leftover, LOCK_EX | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR)) {
                 Sys().Close(leftover);
@@ -526,10 +661,15 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
                 Sys().Close(leftover);
                 continue;
             }
-        }
-        // A symlink is removed, never followed.
-        if (leftover >= 0 || errno == ELOOP)
+            struct stat status {};
+            const bool ours = ::fstat(leftover, &status) == 0 && S_ISREG(status.st_mode) &&
+                              ::fgetxattr(leftover, kPassMark, nullptr, 0) >= 0;
+            if (!ours) {
+                Sys().Close(leftover);
+                return abandon(Created::InTheWay);
+            }
             Sys().UnlinkAt(m_dir, m_name.c_str());
+        }
 
         const int linked = NameNewFile(m_fd, m_dir, m_private, m_name);
         const int error = errno;
@@ -551,6 +691,8 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
         m_fd = Sys().OpenAt(m_dir, m_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                             S_IRUSR | S_IWUSR);
         if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            ::fsetxattr(m_fd, kPassMark, "", 0, 0);
+            m_made = IdentityOfOpen(m_fd);
             m_created = true;
             return Created::Yes;
         }
@@ -570,8 +712,10 @@ bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
         errno = EEXIST;
         return false;
     }
-    if (Start(folder, name) && (m_fd = MakeUnnamedFile(m_dir, m_private)) >= 0)
+    if (Start(folder, name) && (m_fd = MakeUnnamedFile(m_dir, m_private)) >= 0) {
+        m_made = IdentityOfOpen(m_fd);
         return true;
+    }
     const int error = errno;
     Release();
     errno = error;
@@ -606,6 +750,29 @@ std::int64_t ReplacementFile::Size() const
     return m_fd >= 0 && ::fstat(m_fd, &status) == 0 ? status.st_size : -1;
 }
 
+namespace {
+
+// Whether a failed copy of the original's permissions or attributes means
+// only that they can't be held here (a file system without them, a label
+// only the system may set), or that the copy itself went wrong (an I/O
+// error, no room), which must not pass for a finished file.
+bool CannotBeHeld(int error) { return error == EPERM || error == ENOTSUP || error == ENOSYS || error == EACCES; }
+
+// libattr tells each failure through this, with errno set; the first one
+// that is not of the kind above is kept.
+struct CopyErrors : error_context {
+    int failure = 0;
+    CopyErrors() : error_context{&Note, nullptr, nullptr} {}
+    static void Note(error_context* context, const char*, ...)
+    {
+        auto* self = static_cast<CopyErrors*>(context);
+        if (self->failure == 0 && !CannotBeHeld(errno))
+            self->failure = errno;
+    }
+};
+
+}  // namespace
+
 bool ReplacementFile::Finish(const InputFile& original)
 {
     struct stat status {};
@@ -615,19 +782,35 @@ bool ReplacementFile::Finish(const InputFile& original)
     // owner and group they were given for; where those can't be kept, the
     // owner alone gets access.
     if (Sys().Fchown(m_fd, status.st_uid, status.st_gid) != 0) {
+        if (!CannotBeHeld(errno))
+            return false;
         RestrictToOwner(m_fd, status.st_mode);
     } else {
         // The set-id and sticky bits, which an access list doesn't carry.
         // Some file systems (FAT on a memory stick) keep no permission bits
         // at all; the list copy below then fails too.
         Sys().Fchmod(m_fd, status.st_mode & 07777);
-        if (Sys().CopyPermissions(original.Path().c_str(), original.Descriptor(), m_path.c_str(), m_fd) != 0)
+        if (Sys().CopyPermissions(original.Path().c_str(), original.Descriptor(), m_path.c_str(), m_fd) != 0) {
+            if (!CannotBeHeld(errno))
+                return false;
             RestrictToOwner(m_fd, status.st_mode);
+        }
     }
     // Extended attributes (tags, labels, a desktop's notes) go along where
     // this process may set them; the access list ones were handled above.
-    ::attr_copy_fd(original.Path().c_str(), original.Descriptor(), m_path.c_str(), m_fd, nullptr, nullptr);
+    CopyErrors errors;
+    if (::attr_copy_fd(original.Path().c_str(), original.Descriptor(), m_path.c_str(), m_fd, nullptr, &errors) != 0 &&
+        errors.failure != 0) {
+        errno = errors.failure;
+        return false;
+    }
     return Sys().Fsync(m_fd) == 0;
+}
+
+void ReplacementFile::Unmark()
+{
+    if (m_fd >= 0)
+        ::fremovexattr(m_fd, kPassMark);
 }
 
 bool ReplacementFile::StillNamesThisFile() const { return m_dir >= 0 && m_fd >= 0 && NameIsFile(m_dir, m_name, m_fd); }
@@ -651,17 +834,24 @@ void ReplacementFile::Discard()
 {
     // Removed only while the name still names this file: after another
     // program has put something else there, that is not ours to remove.
-    if (m_created && StillNamesThisFile())
+    if (m_created && StillNamesThisFile()) {
+        Empty(m_fd);
         Sys().UnlinkAt(m_dir, m_name.c_str());
+    }
     m_created = false;
     Release();
 }
 
 void ReplacementFile::Release()
 {
-    // A file that never got its name goes with its private one.
-    if (!m_private.empty() && m_dir >= 0)
-        Sys().UnlinkAt(m_dir, m_private.c_str());
+    // A file that never got its name goes with its private one; emptied
+    // first, and named where even then it can't go.
+    if (!m_private.empty() && m_dir >= 0) {
+        if (m_fd >= 0)
+            Empty(m_fd);
+        if (Sys().UnlinkAt(m_dir, m_private.c_str()) != 0 && errno != ENOENT)
+            m_leftBehind = FolderOfPath(m_path) + m_private;
+    }
     m_private.clear();
     if (m_fd >= 0) {
         Sys().Close(m_fd);
@@ -673,11 +863,13 @@ void ReplacementFile::Release()
     }
 }
 
-void EnsureStandardStreams()
+bool EnsureStandardStreams()
 {
+    bool outputClosed = false;
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
             continue;
+        outputClosed = outputClosed || fd == STDOUT_FILENO;
         // The lowest free number is this one, since those below it are open.
         const int null = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
         if (null >= 0 && null != fd) {
@@ -685,6 +877,7 @@ void EnsureStandardStreams()
             ::close(null);
         }
     }
+    return outputClosed;
 }
 
 }  // namespace platform

@@ -104,6 +104,24 @@ bool IdentityOfPath(const std::string& path, bool followLinks, FileIdentity& ide
     return known;
 }
 
+// A named stream set on every temporary file a pass makes, and taken off
+// before the file is the user's: a file at a temporary name without it was
+// not left by a pass, and is never deleted. File systems without streams
+// (FAT) can't carry it; their leftovers are left to the user.
+const wchar_t kPassMark[] = L":veltrane.pass";
+
+bool HasPassMark(const std::wstring& file)
+{
+    const std::wstring mark = file + kPassMark;
+    const HANDLE handle =
+        ::CreateFileW(mark.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    ::CloseHandle(handle);
+    return true;
+}
+
 bool UnderWine()
 {
     static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -189,6 +207,9 @@ FileProbe::FileProbe(const std::string& path, bool othersMayRead)
     m_fd = Adopt(OpenRegularForReading(path, othersMayRead ? FILE_SHARE_READ : 0, 0), _O_RDONLY);
     const DWORD error = m_fd < 0 ? ::GetLastError() : ERROR_SUCCESS;
     m_inUse = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    // "Cannot find" says enough for a file that isn't there.
+    if (!m_inUse && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        m_error = static_cast<int>(error);
 }
 
 // Windows paths have no length limit here: the folder's path serves.
@@ -242,6 +263,20 @@ bool HeldByRunningPass(const std::string& path)
     }
     return ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
+
+bool StandardOutputIdentity(FileIdentity& identity)
+{
+    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (out == INVALID_HANDLE_VALUE || out == nullptr || ::GetFileType(out) != FILE_TYPE_DISK ||
+        !::GetFileInformationByHandle(out, &info))
+        return false;
+    identity = IdentityOf(info);
+    return true;
+}
+
+// Windows mounts no file over another name.
+bool InputFile::MountedElsewhere() const { return false; }
 
 bool IsTemporaryName(const std::string& name)
 {
@@ -517,6 +552,12 @@ bool InputFile::OpenStandardInput()
     m_fd = ::_dup(::_fileno(stdin));
     m_path = "-";
     m_size = 0;
+    // A file behind it is still known, so that it is never also the key or
+    // where the result goes.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (m_fd >= 0 && ::GetFileType(HandleOf(m_fd)) == FILE_TYPE_DISK &&
+        ::GetFileInformationByHandle(HandleOf(m_fd), &info))
+        m_identity = IdentityOf(info);
     return m_fd >= 0;
 }
 
@@ -584,6 +625,7 @@ bool ReplacementFile::Start(const Folder& folder, const std::string& name)
     m_path = folder.Shown() + name;
     m_name = name;
     m_keep = false;
+    m_made = FileIdentity{};
     return true;
 }
 
@@ -601,7 +643,12 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
     // points to); one that a running pass holds can't be, since that pass
     // allows no sharing. Then the file is made exclusively and held with no
     // sharing until the pass ends: Windows' own guard against a second pass.
-    if (!Sys().Delete(wide.c_str())) {
+    const DWORD there = ::GetFileAttributesW(wide.c_str());
+    if (there != INVALID_FILE_ATTRIBUTES && (!HasPassMark(wide) || (there & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+        // Held by a running pass, a leftover can't even be looked into.
+        return HeldByRunningPass(m_path) ? Created::Busy : Created::InTheWay;
+    }
+    if (there != INVALID_FILE_ATTRIBUTES && !Sys().Delete(wide.c_str())) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_SHARING_VIOLATION)
             return Created::Busy;
@@ -622,6 +669,13 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
     if (m_fd < 0) {
         return Created::Failed;
     }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(handle, &info))
+        m_made = IdentityOf(info);
+    const HANDLE mark = ::CreateFileW((wide + kPassMark).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (mark != INVALID_HANDLE_VALUE)
+        ::CloseHandle(mark);
     m_created = true;
     return Created::Yes;
 }
@@ -671,6 +725,12 @@ bool ReplacementFile::Finish(const InputFile& original)
     return Sys().Flush(handle) != 0;
 }
 
+void ReplacementFile::Unmark()
+{
+    if (m_fd >= 0)
+        ::DeleteFileW((SystemPath(m_path) + kPassMark).c_str());
+}
+
 bool ReplacementFile::StillNamesThisFile() const
 {
     // Held with no sharing since it was made: no other program can have
@@ -715,6 +775,9 @@ bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
     m_fd = Adopt(handle, _O_WRONLY);
     m_created = m_fd >= 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (m_created && ::GetFileInformationByHandle(handle, &info))
+        m_made = IdentityOf(info);
     if (m_created && SetDisposition(handle, true))
         return true;
     const DWORD error = ::GetLastError();
@@ -761,17 +824,20 @@ void ReplacementFile::Release()
     }
 }
 
-void EnsureStandardStreams()
+bool EnsureStandardStreams()
 {
+    bool outputClosed = false;
     for (int fd = 0; fd <= 2; ++fd) {
         if (::_get_osfhandle(fd) != -1)
             continue;
+        outputClosed = outputClosed || fd == 1;
         const int null = ::_wopen(L"NUL", fd == 0 ? _O_RDONLY : _O_WRONLY);
         if (null >= 0 && null != fd) {
             ::_dup2(null, fd);
             ::_close(null);
         }
     }
+    return outputClosed;
 }
 
 }  // namespace platform

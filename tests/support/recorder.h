@@ -12,6 +12,12 @@ namespace testsupport {
 
 class Recorder : public ui::ReportView {
 public:
+    void OnNotice(const platform::Notice& notice) override
+    {
+        kinds.push_back(notice.kind);
+        errors.push_back(notice.systemError);
+        ui::ReportView::OnNotice(notice);
+    }
     void ShowBox(const ui::NoticeWords& words) override { notices.push_back(words); }
     void ShowTitle(const std::string& text, int /*percent*/) override
     {
@@ -21,6 +27,9 @@ public:
     }
 
     std::vector<ui::NoticeWords> notices;
+    // What each notice was about, and the system's reason it carried.
+    std::vector<platform::NoticeKind> kinds;
+    std::vector<int> errors;
     std::vector<std::string> titles;
     // Runs at every title change, e.g. to look at the window mid-pass.
     std::function<void(const std::string&)> onTitle;
