@@ -104,14 +104,23 @@ bool IdentityOfPath(const std::string& path, bool followLinks, FileIdentity& ide
     return known;
 }
 
+bool UnderWine()
+{
+    static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
 // A named stream set on every temporary file a pass makes, and taken off
 // before the file is the user's: a file at a temporary name without it was
 // not left by a pass, and is never deleted. File systems without streams
-// (FAT) can't carry it; their leftovers are left to the user.
+// (FAT) can't carry it, nor can Wine, which would make a file of that name
+// beside this one; there leftovers are left to the user.
 const wchar_t kPassMark[] = L":veltrane.pass";
 
 bool HasPassMark(const std::wstring& file)
 {
+    if (UnderWine())
+        return false;
     const std::wstring mark = file + kPassMark;
     const HANDLE handle =
         ::CreateFileW(mark.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -120,12 +129,6 @@ bool HasPassMark(const std::wstring& file)
         return false;
     ::CloseHandle(handle);
     return true;
-}
-
-bool UnderWine()
-{
-    static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    return wine;
 }
 
 // A file's access list (DACL) and its text form, for comparing two of them.
@@ -207,8 +210,9 @@ FileProbe::FileProbe(const std::string& path, bool othersMayRead)
     m_fd = Adopt(OpenRegularForReading(path, othersMayRead ? FILE_SHARE_READ : 0, 0), _O_RDONLY);
     const DWORD error = m_fd < 0 ? ::GetLastError() : ERROR_SUCCESS;
     m_inUse = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-    // "Cannot find" says enough for a file that isn't there.
-    if (!m_inUse && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+    // "Cannot find" says enough for a file that isn't there, or can't be
+    // (a wildcard that matched nothing).
+    if (!m_inUse && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_NAME)
         m_error = static_cast<int>(error);
 }
 
@@ -672,8 +676,9 @@ ReplacementFile::Created ReplacementFile::Create(const Folder& folder, const std
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileInformationByHandle(handle, &info))
         m_made = IdentityOf(info);
-    const HANDLE mark = ::CreateFileW((wide + kPassMark).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE mark = UnderWine() ? INVALID_HANDLE_VALUE
+                                    : ::CreateFileW((wide + kPassMark).c_str(), GENERIC_WRITE, 0, nullptr,
+                                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (mark != INVALID_HANDLE_VALUE)
         ::CloseHandle(mark);
     m_created = true;
@@ -727,7 +732,7 @@ bool ReplacementFile::Finish(const InputFile& original)
 
 void ReplacementFile::Unmark()
 {
-    if (m_fd >= 0)
+    if (m_fd >= 0 && !UnderWine())
         ::DeleteFileW((SystemPath(m_path) + kPassMark).c_str());
 }
 

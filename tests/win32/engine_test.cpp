@@ -228,6 +228,11 @@ TEST_F(Windows, FileOrKeyChangedDuringThePassIsLeftAsChanged)
         recorder.onTitle = [&](const std::string&) {
             if (recorder.titles.size() != 2)
                 return;
+            // No program may write either while the pass reads them: the
+            // pass's own opening keeps writers out, whatever the file
+            // system's clock.
+            Held writer(*changed, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, GENERIC_WRITE);
+            EXPECT_EQ(INVALID_HANDLE_VALUE, writer.handle);
             Held other(*changed, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
                        FILE_WRITE_ATTRIBUTES);
             ASSERT_NE(INVALID_HANDLE_VALUE, other.handle);
