@@ -151,25 +151,18 @@ expect_end 143 "$small" "$before" replaced finished
 
 # A box open: the drop notice of a folder it was started with, the About
 # box, the file chooser. The box closes and the program ends.
-what=term-at-a-notice hold=""
+end_with_a_box() { # the signal, the exit status expected, the box's title, keys that open it, program arguments
+  what="$1-with-'$3'-open" hold=""
+  start "${@:5}"
+  [ -z "$4" ] || xdotool key "$4"
+  wait_for "xdotool search --onlyvisible --name '^$3\$' >/dev/null 2>&1" "showed the box"
+  kill -"$1" $app
+  expect_end "$2" "" "" "" ""
+}
+
 mkdir -p "$work/folder"
-start "$work/folder"
-wait_for 'xdotool search --onlyvisible --name "^Drop file error.$" >/dev/null 2>&1' "showed the notice"
-kill -TERM $app
-expect_end 143 "" "" "" ""
-
-what=hup-in-about hold=""
-start
-xdotool key F1
-wait_for 'xdotool search --onlyvisible --name "^About Veltrane$" >/dev/null 2>&1' "showed the About box"
-kill -HUP $app
-expect_end 129 "" "" "" ""
-
-what=int-in-the-chooser hold=""
-start
-xdotool key space
-wait_for 'xdotool search --onlyvisible --name "^Select a file$" >/dev/null 2>&1' "showed the chooser"
-kill -INT $app
-expect_end 130 "" "" "" ""
+end_with_a_box TERM 143 "Drop file error." "" "$work/folder"
+end_with_a_box HUP 129 "About Veltrane" F1
+end_with_a_box INT 130 "Select a file" space
 
 exit $failed
