@@ -24,23 +24,49 @@ PassRunner::~PassRunner() { platform::SetReportSink(m_view); }
 
 std::thread PassRunner::StartThread(std::function<void()> body) { return std::thread(std::move(body)); }
 
-void PassRunner::RequestStop() noexcept { platform::RequestCancel(); }
-
 namespace {
 // The runner whose pass is running: one at a time, set and read on the
-// window thread.
+// window thread, as is the outcome kept below.
 PassRunner* g_running = nullptr;
+PassOutcome g_lastStopped;
 }  // namespace
 
-bool PassRunner::EndRunningPass(std::chrono::milliseconds limit)
+void PassRunner::RequestStop() noexcept
+{
+    platform::RequestCancel();
+    if (g_running)
+        g_running->m_stopAsked = true;
+}
+
+PassOutcome PassRunner::EndRunningPass(std::optional<std::chrono::milliseconds> limit)
 {
     RequestStop();
     if (!g_running)
-        return false;
+        return {};
     g_running->Abandon();
     std::unique_lock<std::mutex> lock(g_running->m_mutex);
-    g_running->m_changed.wait_for(lock, limit, [] { return g_running->m_finished; });
-    return true;
+    const auto ended = [] { return g_running->m_finished; };
+    if (limit)
+        g_running->m_changed.wait_for(lock, *limit, ended);
+    else
+        g_running->m_changed.wait(lock, ended);
+    return g_running->Outcome();
+}
+
+PassOutcome PassRunner::LastStoppedPass() { return g_lastStopped; }
+
+PassOutcome PassRunner::Outcome() const
+{
+    PassOutcome outcome;
+    if (!m_finished)
+        outcome.end = PassOutcome::End::StillRunning;
+    else if (m_result)
+        outcome.end = PassOutcome::End::Replaced;
+    else if (m_notice)
+        outcome = {PassOutcome::End::OnNotice, *m_notice};
+    else
+        outcome.end = PassOutcome::End::Stopped;
+    return outcome;
 }
 
 bool PassRunner::OnWindowThread() const { return std::this_thread::get_id() == m_windowThread; }
@@ -55,8 +81,12 @@ int PassRunner::Run(EventPump& pump, const std::function<int()>& work, const std
         m_running = true;
         m_finished = false;
         m_abandoned = false;
+        m_showing = nullptr;
+        m_result = 0;
+        m_notice.reset();
         m_windowFailure = nullptr;
     }
+    m_stopAsked = false;
     // A stop asked for after the last pass had ended is not for this one.
     platform::ResetCancel();
 
@@ -91,7 +121,7 @@ int PassRunner::Run(EventPump& pump, const std::function<int()>& work, const std
                 } catch (...) {
                     workFailure = std::current_exception();
                 }
-                Finish();
+                Finish(result);
             });
             started = joined.thread.joinable();
         } catch (...) {
@@ -106,6 +136,10 @@ int PassRunner::Run(EventPump& pump, const std::function<int()>& work, const std
             }
             joined.thread.join();
         }
+    }
+    if (started && m_stopAsked) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        g_lastStopped = Outcome();
     }
     if (!started)
         return notStarted ? notStarted() : 0;
@@ -157,6 +191,7 @@ void PassRunner::OnNotice(const platform::Notice& notice)
         return;
     }
     std::unique_lock<std::mutex> lock(m_mutex);
+    m_notice = notice;
     if (m_abandoned)
         return;
     Waiting waiting{&notice};
@@ -167,10 +202,11 @@ void PassRunner::OnNotice(const platform::Notice& notice)
     m_changed.wait(lock, [&] { return waiting.done; });
 }
 
-void PassRunner::Finish()
+void PassRunner::Finish(int result)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        m_result = result;
         m_finished = true;
     }
     m_changed.notify_all();
@@ -183,16 +219,21 @@ bool PassRunner::Deliver()
     while (!m_queue.empty()) {
         Waiting* report = m_queue.front();
         m_queue.pop_front();
+        // Copied: abandoned while on show, the notice's thread goes on and
+        // takes the original with it.
+        std::optional<platform::Notice> notice;
         platform::Progress progress;
-        if (!report->notice) {
+        if (report->notice) {
+            notice = *report->notice;
+            m_showing = report;
+        } else {
             progress = m_progress;
             m_progressWaiting = false;
         }
         lock.unlock();
         try {
-            // A notice's thread waits until it is done, so its notice stays.
-            if (report->notice)
-                m_view->OnNotice(*report->notice);
+            if (notice)
+                m_view->OnNotice(*notice);
             else
                 m_view->OnProgress(progress);
         } catch (...) {
@@ -200,10 +241,11 @@ bool PassRunner::Deliver()
                 m_windowFailure = std::current_exception();
         }
         lock.lock();
-        if (report->notice) {
+        if (notice && m_showing == report) {
             report->done = true;
             m_changed.notify_all();
         }
+        m_showing = nullptr;
     }
     return !m_finished;
 }
@@ -216,6 +258,9 @@ void PassRunner::Abandon()
         for (Waiting* report : m_queue)
             report->done = true;
         m_queue.clear();
+        if (m_showing)
+            m_showing->done = true;
+        m_showing = nullptr;
         m_progressWaiting = false;
     }
     m_changed.notify_all();

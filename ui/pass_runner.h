@@ -12,6 +12,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace ui {
@@ -26,6 +27,19 @@ public:
     // that came, input for the window dropped (a stop request excepted).
     // False when the toolkit could not wait: the runner then polls.
     virtual bool RunOnce() = 0;
+};
+
+// How a pass ended, for a program that has no window left to tell it in.
+struct PassOutcome {
+    enum class End {
+        NotRun,        // no pass was running
+        StillRunning,  // not ended within the time allowed
+        Stopped,       // stopped with nothing said: its file as it was
+        Replaced,      // done: its file holds the result
+        OnNotice,      // ended on `notice`, whether or not anyone saw it
+    };
+    End end = End::NotRun;
+    platform::Notice notice;
 };
 
 // The window's way for the engine's reports: installed over the process's
@@ -55,9 +69,13 @@ public:
     static void RequestStop() noexcept;
     // From the window thread when it can't go on (its display is gone, its
     // session ends): the running pass, if any, stops, its reports return at
-    // once, and this waits until it has ended (its temporary file removed),
-    // `limit` at the most. False if no pass was running.
-    static bool EndRunningPass(std::chrono::milliseconds limit);
+    // once (a notice on show counts as closed), and this waits until it has
+    // ended (its temporary file removed), `limit` at the most, or for as
+    // long as it takes.
+    static PassOutcome EndRunningPass(std::optional<std::chrono::milliseconds> limit);
+    // The last pass that was asked to stop, once it has ended: a stop that
+    // came while its result took the file's name did not undo it.
+    static PassOutcome LastStoppedPass();
 
     static std::thread StartThread(std::function<void()> body);
 
@@ -74,7 +92,9 @@ private:
     // Raised on the window thread, or with no pass running: the view shows
     // the report at once.
     bool ShownAtOnce();
-    void Finish();
+    void Finish(int result);
+    // With the lock held.
+    PassOutcome Outcome() const;
     // On the window thread: shows every report waiting; false once the
     // work has ended and nothing is left.
     bool Deliver();
@@ -94,9 +114,14 @@ private:
     Waiting m_progressEntry;
     bool m_progressWaiting = false;
     std::deque<Waiting*> m_queue;
+    // The notice the window thread is showing, until it is closed.
+    Waiting* m_showing = nullptr;
     bool m_running = false;
     bool m_finished = false;
     bool m_abandoned = false;
+    int m_result = 0;
+    std::optional<platform::Notice> m_notice;  // the last one the work raised
+    bool m_stopAsked = false;                  // read and written on the window thread
     std::exception_ptr m_windowFailure;
 };
 

@@ -37,8 +37,14 @@ bool CVeltraneApp::OnInit()
         // Asked to end from outside, the program ends as Escape ends it.
         ui::EndRequests ends([&dlg] { static_cast<CVeltraneDlgLogic&>(dlg).OnCancel(); });
         dlg.ShowModal();
-        if (ends.Signal())
+        // The status tells the caller that the signal ended the program,
+        // as the command line's does; whether the pass running then was
+        // stopped or had already replaced its file is said on standard
+        // error.
+        if (ends.Signal()) {
             m_exitStatus = 128 + ends.Signal();
+            ends.SayHowThePassEnded();
+        }
     }
     SetTopWindow(nullptr);
     // The dialog was the program; don't start an event loop of its own.

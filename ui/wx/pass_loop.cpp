@@ -1,11 +1,13 @@
 #include "ui/wx/pass_loop.h"
 
 #include "ui/pass_runner.h"
+#include "ui/texts.h"
 #include "ui/wx/accessible.h"
 
 #include <wx/app.h>
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
+#include <wx/modalhook.h>
 #include <wx/statbox.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
@@ -22,6 +24,8 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace ui {
@@ -232,22 +236,76 @@ void CloseBoxes()
     }
 }
 
+// What became of the pass a stop was asked of, for standard error; "" when
+// none was.
+std::string PassLine(const PassOutcome& outcome)
+{
+    switch (outcome.end) {
+    case PassOutcome::End::NotRun:
+        break;
+    case PassOutcome::End::StillRunning:
+        return "the pass in progress has not ended";
+    case PassOutcome::End::Stopped:
+        return "the pass in progress was stopped; its file is as it was";
+    case PassOutcome::End::Replaced:
+        return "the pass in progress had already finished; its file holds the result";
+    case PassOutcome::End::OnNotice:
+        return WordNotice(outcome.notice).Line();
+    }
+    return std::string();
+}
+
+void Say(const std::string& line)
+{
+    if (!line.empty())
+        std::fprintf(stderr, "veltrane: %s\n", line.c_str());
+}
+
 #ifdef GDK_WINDOWING_X11
 // Xlib ends the program once this returns; the pass goes first, taking its
-// temporary file with it.
+// temporary file with it, however long its last flush takes.
 int OnDisplayLost(Display*)
 {
-    const bool stopped = PassRunner::EndRunningPass(std::chrono::seconds(5));
-    std::fputs(stopped ? "veltrane: the display has gone away; the pass in progress was stopped\n"
-                       : "veltrane: the display has gone away\n",
-               stderr);
+    Say("the display has gone away");
+    Say(PassLine(PassRunner::EndRunningPass(std::nullopt)));
     ::_exit(1);
 }
 #endif
 
 }  // namespace
 
-EndRequests::EndRequests(std::function<void()> end) : m_end(std::move(end))
+// The boxes open over the program's window (the window itself is the top
+// one): wx's own boxes, the file chooser included, all pass through here.
+class EndRequests::Boxes : public wxModalDialogHook {
+public:
+    explicit Boxes(EndRequests& owner) : m_owner(owner) { Register(); }
+    int Open() const { return m_open; }
+
+protected:
+    int Enter(wxDialog* dialog) override
+    {
+        if (dialog == wxTheApp->GetTopWindow())
+            return wxID_NONE;
+        // Asked to end, the program opens nothing more for anyone to answer.
+        if (m_owner.m_signal)
+            return wxID_CANCEL;
+        ++m_open;
+        return wxID_NONE;
+    }
+    void Exit(wxDialog* dialog) override
+    {
+        if (dialog == wxTheApp->GetTopWindow() || --m_open > 0 || !m_owner.m_endWhenClosed)
+            return;
+        m_owner.m_endWhenClosed = false;
+        m_owner.m_end();
+    }
+
+private:
+    EndRequests& m_owner;
+    int m_open = 0;
+};
+
+EndRequests::EndRequests(std::function<void()> end) : m_end(std::move(end)), m_boxes(std::make_unique<Boxes>(*this))
 {
     m_sources.reserve(3);
     for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
@@ -256,10 +314,7 @@ EndRequests::EndRequests(std::function<void()> end) : m_end(std::move(end))
             signal,
             [](gpointer data) -> gboolean {
                 auto* source = static_cast<Source*>(data);
-                if (!source->owner->m_signal)
-                    source->owner->m_signal = source->signal;
-                CloseBoxes();
-                source->owner->m_end();
+                source->owner->OnSignal(source->signal);
                 return G_SOURCE_CONTINUE;
             },
             &m_sources.back());
@@ -268,6 +323,30 @@ EndRequests::EndRequests(std::function<void()> end) : m_end(std::move(end))
     if (GDK_IS_X11_DISPLAY(gdk_display_get_default()))
         XSetIOErrorHandler(OnDisplayLost);
 #endif
+}
+
+void EndRequests::OnSignal(int signal)
+{
+    const bool first = !m_signal;
+    if (first)
+        m_signal = signal;
+    CloseBoxes();
+    // A box's loop ends only once its handler has returned; ending the
+    // window from inside it would leave the window's loop running, and the
+    // program with it.
+    if (m_boxes->Open() > 0)
+        m_endWhenClosed = true;
+    else
+        m_end();
+    // At once: a pass's last flush may keep the program a while yet.
+    if (first)
+        Say(std::string("asked to end by SIG") + sigabbrev_np(signal));
+}
+
+void EndRequests::SayHowThePassEnded() const
+{
+    if (m_signal)
+        Say(PassLine(PassRunner::LastStoppedPass()));
 }
 
 EndRequests::~EndRequests()

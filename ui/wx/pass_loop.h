@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class wxTopLevelWindow;
@@ -29,9 +30,10 @@ int RunWhileWindowLives(wxTopLevelWindow* window, ui::PassRunner& runner, const 
 // For as long as it lives, the program asked to end from outside ends as
 // Escape would end it, a running pass stopped first (its temporary file
 // removed, the data file as it was): a kill, a closed terminal or Ctrl-C
-// (SIGTERM, SIGHUP, SIGINT) closes every box that is open and then calls
-// `end` on the window thread; the display going away stops a running pass
-// and waits for it before the program ends with status 1.
+// (SIGTERM, SIGHUP, SIGINT) closes every box that is open, opens no new
+// one, and once the boxes are gone calls `end` on the window thread; the
+// display going away stops a running pass and waits for it, however long
+// it takes, before the program ends with status 1.
 class EndRequests {
 public:
     explicit EndRequests(std::function<void()> end);
@@ -40,6 +42,9 @@ public:
     EndRequests& operator=(const EndRequests&) = delete;
     // The signal that asked, 0 for none.
     int Signal() const { return m_signal; }
+    // Once the window has ended for a signal: what became of the pass that
+    // was running then, if one was, on standard error.
+    void SayHowThePassEnded() const;
 
 private:
     struct Source {
@@ -47,8 +52,15 @@ private:
         int signal;
         unsigned id;
     };
+    class Boxes;
+    void OnSignal(int signal);
+
     std::function<void()> m_end;
     int m_signal = 0;
+    // Asked for while a box was open: `end` waits until it has closed, so
+    // that the window's own loop is the one it ends.
+    bool m_endWhenClosed = false;
+    std::unique_ptr<Boxes> m_boxes;
     std::vector<Source> m_sources;
 };
 
