@@ -37,9 +37,10 @@ start() { # program arguments
   fault=""
   # A release the last case's program never took is not for this one.
   while read -r -n 1 -t 0.05 -u 5 _; do :; done
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten local 3>"$work/display" 2>/dev/null &
   xvfb=$!
-  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  # A loaded machine may take a while to start it.
+  for _ in $(seq 600); do [ -s "$work/display" ] && break; sleep 0.1; done
   export DISPLAY=:$(cat "$work/display")
   openbox --sm-disable >/dev/null 2>&1 &
   if [ -n "$hold" ]; then
