@@ -13,7 +13,7 @@
 namespace platform {
 class Folder;
 struct FileIdentity;
-}
+}  // namespace platform
 
 constexpr int kDirectionDecrypt = 0;
 constexpr int kDirectionEncrypt = 1;
