@@ -221,11 +221,11 @@ private:
     bool Adopt(int fd, const std::string& path);
 
     int m_fd = -1;
-    // Told by the system of every write and attribute change made to the
-    // open file by anyone (POSIX), where timestamps are too coarse to show
-    // one; -1 where it can't watch.
+    // The system's watch on writes and attribute changes made to the open
+    // file by anyone (POSIX), where timestamps are too coarse to show one:
+    // -1 where it can't watch; and how many it had counted at the opening.
     int m_watch = -1;
-    mutable bool m_written = false;
+    std::uint64_t m_writesSeen = 0;
     bool m_regular = true;
     std::string m_path;
     std::int64_t m_size = 0;

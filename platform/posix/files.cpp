@@ -18,6 +18,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <map>
+#include <mutex>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +46,84 @@ constexpr char kPassMark[] = "user.veltrane.pass";
 // The reason worth telling when a file can't be opened: not for a file
 // that isn't there, which "Cannot find" says already.
 int ReasonToTell(int error) { return error == ENOENT ? 0 : error; }
+
+// The system's word on writes to the files that passes read, one watch a
+// file, all in one inotify instance for the process: an instance of its own
+// for each file would cost a wait for the kernel at every close, far more
+// than a small file's pass.
+class WriteWatch {
+public:
+    static WriteWatch& Get()
+    {
+        static WriteWatch watch;
+        return watch;
+    }
+
+    // A watch on the file open as `fd`, through the descriptor's own entry
+    // so that it is this very file whatever its names do: its number and
+    // the writes counted so far, or -1 where nothing can watch.
+    int Add(int fd, std::uint64_t& seen)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_fd < 0)
+            m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        const int watch = m_fd < 0 ? -1 : ::inotify_add_watch(m_fd, self.c_str(), IN_MODIFY | IN_ATTRIB);
+        if (watch >= 0) {
+            // Already watched for another opening: what came before this
+            // one is counted first.
+            if (m_entries.count(watch) != 0)
+                Drain();
+            Entry& entry = m_entries[watch];
+            ++entry.users;
+            seen = entry.writes;
+        }
+        return watch;
+    }
+
+    void Remove(int watch)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = m_entries.find(watch);
+        if (found == m_entries.end() || --found->second.users > 0)
+            return;
+        m_entries.erase(found);
+        ::inotify_rm_watch(m_fd, watch);
+    }
+
+    // Whether the file was written to since `seen`.
+    bool WrittenSince(int watch, std::uint64_t seen)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Drain();
+        const auto found = m_entries.find(watch);
+        return found != m_entries.end() && found->second.writes != seen;
+    }
+
+private:
+    struct Entry {
+        int users = 0;
+        std::uint64_t writes = 0;
+    };
+
+    void Drain()
+    {
+        alignas(inotify_event) char events[4096];
+        for (ssize_t got; (got = ::read(m_fd, events, sizeof events)) > 0;) {
+            for (const char* at = events; at < events + got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                const auto found = m_entries.find(event->wd);
+                if (found != m_entries.end() && (event->mask & (IN_MODIFY | IN_ATTRIB)) != 0)
+                    ++found->second.writes;
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    int m_fd = -1;
+    std::map<int, Entry> m_entries;
+};
 
 FileIdentity IdentityOf(const struct stat& status)
 {
@@ -385,16 +465,9 @@ bool InputFile::Adopt(int fd, const std::string& path)
     m_fd = fd;
     m_path = path;
     m_regular = S_ISREG(status.st_mode);
-    // Watched through the descriptor's own entry, so that it is this very
-    // file whatever its names do; where nothing can watch, the times alone
-    // tell.
-    if (m_regular && (m_watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) >= 0) {
-        const std::string self = "/proc/self/fd/" + std::to_string(fd);
-        if (::inotify_add_watch(m_watch, self.c_str(), IN_MODIFY | IN_ATTRIB) < 0) {
-            ::close(m_watch);
-            m_watch = -1;
-        }
-    }
+    // Where nothing can watch, the times alone tell.
+    if (m_regular)
+        m_watch = WriteWatch::Get().Add(fd, m_writesSeen);
     m_size = status.st_size;
     m_identity = IdentityOf(status);
     m_links = status.st_nlink;
@@ -449,12 +522,8 @@ InputFile::Change InputFile::ChangeSinceOpened(bool namesCount) const
     // system that keeps whole seconds (FAT, ext4 with small inodes, many
     // network ones) a write in the same second leaves it as it was. The
     // system's own word on writes is asked too.
-    if (!m_written && m_watch >= 0) {
-        alignas(inotify_event) char events[4096];
-        m_written = ::read(m_watch, events, sizeof events) > 0;
-    }
-    if (m_written || status.st_size != m_size || Nanoseconds(status.st_ctim) != m_changed ||
-        Nanoseconds(status.st_mtim) != m_modified)
+    if ((m_watch >= 0 && WriteWatch::Get().WrittenSince(m_watch, m_writesSeen)) || status.st_size != m_size ||
+        Nanoseconds(status.st_ctim) != m_changed || Nanoseconds(status.st_mtim) != m_modified)
         return Change::Content;
     return Change::None;
 }
@@ -496,15 +565,14 @@ std::int64_t InputFile::ReadFull(void* buffer, size_t count)
 
 void InputFile::Close()
 {
+    // Before the file goes, which may take its watch with it.
+    if (m_watch >= 0)
+        WriteWatch::Get().Remove(m_watch);
+    m_watch = -1;
     if (m_fd >= 0) {
         Sys().Close(m_fd);
         m_fd = -1;
     }
-    if (m_watch >= 0) {
-        ::close(m_watch);
-        m_watch = -1;
-    }
-    m_written = false;
 }
 
 namespace {
@@ -525,32 +593,63 @@ std::string Unescaped(const std::string& field)
     return text;
 }
 
+// The mount points that show part of a file system rather than the whole
+// of it: a file is mounted only so, never as a file system's root "/". Read
+// again only when the system says the table has changed, so that a folder
+// of small files doesn't read it once a file.
+class MountTable {
+public:
+    static MountTable& Get()
+    {
+        static MountTable table;
+        return table;
+    }
+
+    std::vector<std::string> PartMounts()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        pollfd changed{m_fd, POLLPRI, 0};
+        if (m_fd < 0 || ::poll(&changed, 1, 0) != 0)
+            Read();
+        return m_points;
+    }
+
+private:
+    void Read()
+    {
+        if (m_fd < 0)
+            m_fd = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+        m_points.clear();
+        std::string text;
+        char block[8192];
+        ::lseek(m_fd, 0, SEEK_SET);
+        for (ssize_t got; m_fd >= 0 && (got = ::read(m_fd, block, sizeof block)) > 0;)
+            text.append(block, static_cast<size_t>(got));
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            // ID PARENT MAJOR:MINOR ROOT MOUNTPOINT ...
+            std::istringstream fields(line);
+            std::string id, parent, device, root, point;
+            if ((fields >> id >> parent >> device >> root >> point) && root != "/")
+                m_points.push_back(Unescaped(point));
+        }
+    }
+
+    std::mutex m_mutex;
+    int m_fd = -1;
+    std::vector<std::string> m_points;
+};
+
 }  // namespace
 
 bool InputFile::MountedElsewhere() const
 {
     struct stat status {};
-    const int table = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0 || table < 0 || ::fstat(m_fd, &status) != 0) {
-        if (table >= 0)
-            ::close(table);
+    if (m_fd < 0 || ::fstat(m_fd, &status) != 0)
         return false;
-    }
-    std::string text;
-    char block[8192];
-    for (ssize_t got; (got = ::read(table, block, sizeof block)) > 0;)
-        text.append(block, static_cast<size_t>(got));
-    ::close(table);
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        // ID PARENT MAJOR:MINOR ROOT MOUNTPOINT ...: a file is mounted only
-        // from inside a file system, never as its root "/".
-        std::istringstream fields(line);
-        std::string id, parent, device, root, point;
-        if (!(fields >> id >> parent >> device >> root >> point) || root == "/")
-            continue;
+    for (const std::string& point : MountTable::Get().PartMounts()) {
         struct stat mounted {};
-        if (::fstatat(AT_FDCWD, Unescaped(point).c_str(), &mounted, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0 &&
+        if (::fstatat(AT_FDCWD, point.c_str(), &mounted, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) == 0 &&
             !S_ISDIR(mounted.st_mode) && IdentityOf(mounted) == IdentityOf(status))
             return true;
     }
