@@ -44,9 +44,6 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
         Discard();
         return refused;
     }
-    // Killed from here on, the result is no leftover to replace but a
-    // whole file, which the next pass leaves to the user.
-    Unmark();
     const Replaced renamed = RenameOver(targetName, original);
     if (renamed == Replaced::Failed)
         return renamed;

@@ -294,8 +294,10 @@ public:
     std::int64_t Size() const;
     // Gives the file the original's owner, group, permissions, access control
     // list and extended attributes where they can be kept (never more access
-    // than the original had when they can't), and flushes it to disk. The
-    // file stays open and held.
+    // than the original had when they can't), takes off the mark of a pass's
+    // leftover, and flushes it to disk. False when any of that fails for
+    // another reason than that the file system can't hold it. The file stays
+    // open and held.
     bool Finish(const InputFile& original);
     // Puts the finished file in place of `targetName` in the same folder,
     // provided that the name still names `original`, unchanged since it was

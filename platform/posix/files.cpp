@@ -903,6 +903,10 @@ bool ReplacementFile::Finish(const InputFile& original)
         errno = errors.failure;
         return false;
     }
+    // Finished, it is no leftover of a pass any more but a whole result: a
+    // crash from here on leaves it to the user. Taken off before the flush,
+    // so that the disk never holds the result under its own name marked.
+    Unmark();
     return Sys().Fsync(m_fd) == 0;
 }
 

@@ -727,6 +727,7 @@ bool ReplacementFile::Finish(const InputFile& original)
             (wanted.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
         ::SetSecurityInfo(handle, SE_FILE_OBJECT, which, nullptr, nullptr, wanted.dacl, nullptr);
     }
+    Unmark();
     return Sys().Flush(handle) != 0;
 }
 
