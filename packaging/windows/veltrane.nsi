@@ -76,7 +76,6 @@ Var KindGiven
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
-!define MUI_FINISHPAGE_NOAUTOCLOSE
 !define MUI_FINISHPAGE_RUN "$INSTDIR\veltrane.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "&Start Veltrane"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\ReadMe.txt"
