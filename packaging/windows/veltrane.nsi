@@ -133,6 +133,9 @@ Function ${UN}HeldIn
       "Veltrane is running from $R9 ($0).$\r$\n$\r$\nClose it, then choose Retry." \
       /SD IDCANCEL IDRETRY again
     SetErrorLevel 2
+    !if "${UN}" == "un."
+      ${IfThen} ${Silent} ${|} Call un.RemoveOwnCopyLater ${|}
+    !endif
     Quit
   ${EndIf}
   Pop $1
@@ -477,11 +480,10 @@ Function ModePage
   Pop $ModeRadio
   ${NSD_CreateRadioButton} 0 28u 100% 24u "For &everyone who uses this computer: in Program Files (asks for an administrator)"
   Pop $1
-  ${If} $AllUsers == 1
-    ${NSD_Check} $1
-  ${Else}
-    ${NSD_Check} $ModeRadio
-  ${EndIf}
+  ; The keyboard starts on the choice made, as in any group of options.
+  ${IfThen} $AllUsers == 0 ${|} StrCpy $1 $ModeRadio ${|}
+  ${NSD_Check} $1
+  ${NSD_SetFocus} $1
   nsDialogs::Show
 FunctionEnd
 
@@ -594,8 +596,8 @@ Function un.IsRegistered
 FunctionEnd
 
 ; NSIS runs an uninstaller from a copy of it in %TEMP%\~nsuN.tmp and leaves
-; that folder behind (for a restart to remove). A hidden command removes the
-; copy and its folder once the copy has ended, trying for a few minutes.
+; that folder behind (for a restart to remove). A hidden command, started as
+; the copy ends, removes the copy and its folder once it has ended.
 Function un.RemoveOwnCopyLater
   ${GetFileName} $EXEDIR $0
   StrCpy $0 $0 4
@@ -616,7 +618,6 @@ Function un.onInit
 !if "${ARCH}" == "win64"
   SetRegView 64
 !endif
-  Call un.RemoveOwnCopyLater
   StrCpy $AllUsers 1
   Call un.UseKind
   Call un.IsRegistered
@@ -665,4 +666,9 @@ Section "Uninstall"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
+  ${IfThen} ${Silent} ${|} Call un.RemoveOwnCopyLater ${|}
 SectionEnd
+
+Function un.onGUIEnd
+  Call un.RemoveOwnCopyLater
+FunctionEnd
