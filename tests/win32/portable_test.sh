@@ -14,9 +14,7 @@ fail() {
 }
 . "$(dirname "$0")/own_display.sh"
 own_display 1024x768
-openbox >/dev/null 2>&1 &
-pids+=($!)
-until_true 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window' || fail "no window manager"
+window_manager
 "$loader" cmd /c exit >/dev/null 2>&1 </dev/null || true
 
 # The user's and the machine's settings, but for Wine's own, which it keeps
@@ -48,10 +46,7 @@ head -c 50000 /dev/urandom >"$work/key"
 (cd "$work" && exec "$loader" "$dir/veltrane.exe" "$work/data" >/dev/null 2>&1 </dev/null) &
 program=$!
 pids+=($program)
-until_true 'window=$(xdotool search --onlyvisible --name "^Veltrane$" 2>/dev/null | head -1); [ -n "$window" ]' \
-  || fail "the portable veltrane.exe shows no window"
-until_true 'xdotool windowactivate --sync "$window" >/dev/null 2>&1 && [ "$(xdotool getactivewindow)" = "$window" ]' \
-  || fail "the window never got the keyboard"
+take_keyboard '^Veltrane$'
 xdotool type --delay 40 "$work/key"
 xdotool key --clearmodifiers --delay 60 Tab Tab Tab space
 until_true '! cmp -s "$work/data" "$work/plain" && [ "$(xdotool getwindowname "$window")" = Veltrane ]' \
