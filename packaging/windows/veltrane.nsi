@@ -387,8 +387,12 @@ Section "Veltrane"
   WriteRegStr SHCTX "${MENU_KEY}" "" "Encrypt or decrypt with Veltrane"
   WriteRegStr SHCTX "${MENU_KEY}" "Icon" '"$INSTDIR\veltrane.exe",0'
   WriteRegStr SHCTX "${MENU_KEY}\command" "" '"$INSTDIR\veltrane.exe" "%1"'
+  ; Earlier versions put one for everyone in the profile of whoever ran
+  ; the installer; that account can't also have an install of its own.
   ${If} $AllUsers == 0
     CreateShortcut "$SENDTO\Veltrane.lnk" "$INSTDIR\veltrane.exe"
+  ${Else}
+    Delete "$SENDTO\Veltrane.lnk"
   ${EndIf}
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "Veltrane"
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -635,6 +639,7 @@ Function un.onInit
     ${If} $0 == 0
       ${If} ${Silent}
         SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+        Call un.RemoveOwnCopyLater
         Quit
       ${EndIf}
       ; Again as an administrator, in place of this copy.
@@ -654,9 +659,8 @@ Section "Uninstall"
     Call un.RemoveFromPath
     Delete "${SM_PROGRAM}"
     Delete "${SM_README}"
-    ${If} $AllUsers == 0
-      Delete "$SENDTO\Veltrane.lnk"
-    ${EndIf}
+    ; (For everyone, one an earlier version made.)
+    Delete "$SENDTO\Veltrane.lnk"
     DeleteRegKey SHCTX "${MENU_KEY}"
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"
   ${EndIf}
