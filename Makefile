@@ -13,7 +13,7 @@ TEST_PACKAGES := libgtest-dev libgmock-dev \
                  python3-gi gir1.2-gtk-3.0 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 orca \
                  dbus-daemon dbus-bin \
                  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
-                 wine wine64 fonts-wine nsis \
+                 wine wine64 fonts-wine nsis osslsigncode openssl \
                  clang clang-tidy clang-format libclang-rt-14-dev devscripts \
                  g++-multilib qemu-user-static
 # Wine's loader for 32-bit programs comes from the i386 architecture, and so

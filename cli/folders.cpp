@@ -98,6 +98,10 @@ private:
                 CannotRead(path, error);
         } else if (kind == platform::EntryKind::Link) {
             Skip("a symbolic link", path);
+        } else if (kind == platform::EntryKind::SystemFile) {
+            // Explorer's own (desktop.ini, Thumbs.db): encrypted, they would
+            // change how it shows the folder. Hidden-only files are the user's.
+            Skip("a system file", path);
         } else if (kind != platform::EntryKind::Regular) {
             Skip("not a regular file", path);
         } else if (identity == m_key) {

@@ -23,8 +23,8 @@ using TakeFile = std::function<void(const platform::Folder* folder, const std::s
 // followed, and a file or folder reached a second way (a link to a folder
 // named too, a folder mounted inside itself) is taken once. The key file and
 // leftover temporary files are left out and, unless `quiet` or once a stop
-// was asked for, named on standard error as skipped; so are links and
-// anything else that isn't a regular file. Names that aren't folders are
+// was asked for, named on standard error as skipped; so are links, files
+// Windows marks as system files, and anything else that isn't a regular file. Names that aren't folders are
 // handed over as they are, for the request checks to judge. Returns false
 // when a folder could not be read; the files found elsewhere still count.
 bool WalkFiles(const std::vector<std::string>& names, const std::string& keyPath, bool quiet, const TakeFile& take);

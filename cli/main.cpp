@@ -34,7 +34,7 @@ int Flushed(const char* what)
 
 int UsageError(const std::string& error)
 {
-    std::fprintf(stderr, "veltrane-cli: %s\nTry 'veltrane-cli --help'.\n", error.c_str());
+    cli::WriteError("veltrane-cli: " + error + "\nTry 'veltrane-cli --help'.\n");
     return kExitUsage;
 }
 
@@ -113,10 +113,10 @@ int main(int argc, char** argv)
     pointers.push_back(nullptr);
     switch (cli::ParseCommandLine(static_cast<int>(arguments.size()), pointers.data(), options, error)) {
     case cli::Action::ShowHelp:
-        std::fputs(cli::kHelpText, stdout);
+        std::fputs(cli::OutputText(cli::kHelpText).c_str(), stdout);
         return Flushed("the help text");
     case cli::Action::ShowVersion:
-        std::puts("veltrane-cli " VELTRANE_VERSION);
+        std::fputs(cli::OutputText("veltrane-cli " VELTRANE_VERSION "\n").c_str(), stdout);
         return Flushed("the version");
     case cli::Action::UsageError:
         return UsageError(error);

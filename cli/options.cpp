@@ -14,12 +14,13 @@
 namespace cli {
 
 // What differs in the help from one system to the other, in each one's own
-// words: its links, how a key is kept from others, what stops a run.
+// words: its links, how a key is kept from others, what stops a run, how a
+// name is quoted and a loop is written in its shell.
 #ifdef _WIN32
-#define VELTRANE_WALK_SKIPS                                                           \
-    "                        below it, in name order; links and other reparse\n"      \
-    "                        points, the key file and temporary files (*.1\u00EA9)\n" \
-    "                        are skipped\n"
+#define VELTRANE_WALK_SKIPS                                                        \
+    "                        below it, in name order; links and other reparse\n"   \
+    "                        points, system files (desktop.ini, Thumbs.db), the\n" \
+    "                        key file and temporary files (*.1\u00EA9) are skipped\n"
 #define VELTRANE_KEYGEN                                                              \
     "keygen makes a new KEYFILE of random bytes from the system, marked read-only\n" \
     "(its access list is the one its folder gives); an existing file is never\n"     \
@@ -30,6 +31,13 @@ namespace cli {
     "       logged off or Windows shut down); the FILE in work is left as it was,\n" \
     "       later ones are not started, and each FILE left unchanged is named on\n"  \
     "       standard error\n"
+#define VELTRANE_NAMES                    \
+    "A name with spaces goes in double\n" \
+    "quotes on the command line, as in cmd.exe: \"my report.pdf\".\n"
+#define VELTRANE_LOOP                                                              \
+    "  for %f in (*.txt) do veltrane-cli keygen --for \"%f\" \"keys\\%f.key\" ^\n" \
+    "    && veltrane-cli encrypt -k \"keys\\%f.key\" \"%f\"\n"                     \
+    "  (in a batch file %%f for %f)\n"
 #else
 #define VELTRANE_WALK_SKIPS                                                           \
     "                        below it, in name order; symbolic links, the key file\n" \
@@ -42,6 +50,12 @@ namespace cli {
     "  130  interrupted by SIGINT (143: SIGTERM, 129: SIGHUP); the FILE in work\n" \
     "       is left as it was, later ones are not started, and each FILE left\n"   \
     "       unchanged is named on standard error\n"
+#define VELTRANE_NAMES                                            \
+    "A file name with control characters is shown quoted, as a\n" \
+    "shell would take it: 'a'$'\\n''b'.\n"
+#define VELTRANE_LOOP                                                                      \
+    "  for f in letters/*; do veltrane-cli keygen --for \"$f\" \"keys/${f##*/}.key\" &&\n" \
+    "    veltrane-cli encrypt -k \"keys/${f##*/}.key\" \"$f\"; done\n"
 #endif
 
 const char kHelpText[] =
@@ -78,19 +92,14 @@ const char kHelpText[] =
     "\n"
     "Refusals and errors go to standard error as \"CAPTION: TEXT\". Progress is\n"
     "shown on one line when standard error is a terminal. A refused FILE doesn't\n"
-    "stop the others. A file name with control characters is shown quoted, as a\n"
-    "shell would take it: 'a'$'\\n''b'.\n"
-    "\n"
+    "stop the others. " VELTRANE_NAMES "\n"
     "A file named twice is done once. One key for several files protects none\n"
     "of them fully (two results compared give both away): make a key each.\n"
     "\n"
     "Examples:\n"
     "  veltrane-cli keygen --for report.pdf report.key\n"
     "  veltrane-cli encrypt -k report.key -o 17 report.pdf\n"
-    "  veltrane-cli decrypt -k report.key -o 17 report.pdf\n"
-    "  for f in letters/*; do veltrane-cli keygen --for \"$f\" \"keys/${f##*/}.key\" &&\n"
-    "    veltrane-cli encrypt -k \"keys/${f##*/}.key\" \"$f\"; done\n"
-    "\n"
+    "  veltrane-cli decrypt -k report.key -o 17 report.pdf\n" VELTRANE_LOOP "\n"
     "Exit status:\n"
     "  0    every FILE done (keygen: KEYFILE made)\n"
     "  1    a FILE was refused or failed (keygen: no KEYFILE made)\n"

@@ -38,7 +38,11 @@ bool OutputIsTerminal();
 std::size_t TerminalWidth();
 // Writes UTF-8 text to standard error whole, or drops it when it can't be
 // written (a closed pipe): a pass never stops over its progress line.
+// Redirected on Windows, it is written as the system's own tools write text.
 void WriteError(const std::string& text);
+// UTF-8 text as it goes to standard output: on Windows, to a file or a pipe,
+// as the system's own tools write text (see WriteError); as it is elsewhere.
+std::string OutputText(const std::string& text);
 
 // What keygen does each system's way. Those that can fail leave the system's
 // error (platform::LastSystemError()) when they do.

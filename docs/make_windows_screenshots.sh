@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Makes the Windows screenshots in docs/ from the built veltrane.exe, run by
-# Wine on a virtual display with a small window manager.
+# Makes the Windows screenshots in docs/ from the built veltrane.exe and the
+# installer's first and last pages, run by Wine on a virtual display with a
+# small window manager. The installer installs for real into the build's
+# Wine prefix and is uninstalled again.
 #
 #   docs/make_windows_screenshots.sh [WINDOWS_BUILD_DIR]   (after `make windows`)
 set -euo pipefail
@@ -55,3 +57,22 @@ xdotool key Escape
 sleep 0.5
 xdotool windowactivate --sync "$main" key Escape
 wait "${pids[1]}"
+
+# The installer from its first page to its last, by the keyboard: Next, I
+# Agree, Next, Install; then the last page's "Start Veltrane" box cleared
+# and Finish.
+installer=$(ls "$build"/veltrane-*-setup.exe)
+WINEDLLOVERRIDES=winemenubuilder.exe=d "$loader" "$installer" &
+pids+=($!)
+setup=$(timeout 30 xdotool search --sync --onlyvisible --name '^Veltrane Setup$' | head -1)
+xdotool windowactivate --sync "$setup"
+sleep 1
+shoot "$setup" docs/installer-kind.png
+for _ in 1 2 3 4; do xdotool key --delay 300 Return; sleep 1; done
+timeout 60 bash -c 'until [ -f "$1" ]; do sleep 0.2; done' _ "$(echo "$WINEPREFIX"/drive_c/Program\ Files/Veltrane)/uninstall.exe"
+sleep 2
+shoot "$setup" docs/installer-finish.png
+xdotool key alt+s Return
+wait "${pids[2]}"
+"$loader" "$WINEPREFIX/drive_c/Program Files/Veltrane/uninstall.exe" /S
+wineserver -w

@@ -35,8 +35,10 @@ struct FileIdentity {
 };
 
 // What a name stands for, links not followed: a link (on Windows any
-// reparse point) is one of its own.
-enum class EntryKind { Folder, Link, Regular, Other };
+// reparse point) is one of its own. SystemFile is a file Windows marks as
+// its own with the system attribute (desktop.ini, Thumbs.db), which shapes
+// how Explorer shows its folder; other systems have none.
+enum class EntryKind { Folder, Link, Regular, SystemFile, Other };
 
 // Whether a name in a folder is a pass's temporary file or its leftover: the
 // ending folded where the system folds names (Windows), and on POSIX systems

@@ -79,6 +79,8 @@ void WriteError(const std::string& text)
     platform::WriteStandardStream(text.data(), text.size(), true);
 }
 
+std::string OutputText(const std::string& text) { return text; }
+
 std::string ErrorText(int error) { return platform::SystemErrorText(error); }
 
 bool NameTaken(int error) { return error == EEXIST; }

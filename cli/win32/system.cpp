@@ -20,6 +20,9 @@ namespace {
 volatile LONG g_stopRequest = 0;
 HANDLE g_finished = nullptr;
 UINT g_savedOutputCodePage = 0;
+// The code page the console showed text in when the program started, 0
+// without a console.
+UINT g_consoleCodePage = 0;
 
 BOOL WINAPI OnConsoleControl(DWORD event)
 {
@@ -91,13 +94,14 @@ std::vector<std::string> Arguments(int argc, char** argv)
     for (int i = 1; i < count; ++i)
         Expand(std::wstring(wide[i]) == L"/?" ? L"--help" : wide[i], arguments);
     ::LocalFree(wide);
-    // Output is byte for byte what the Linux program writes: LF line ends
-    // (which consoles, editors and scripts take), UTF-8 text. A console
-    // shows the C runtime's UTF-8 (usage errors, help) once its code page is
-    // UTF-8; its own setting comes back when the program ends.
+    // The streams carry bytes (the result of -c above all); text is made
+    // for its reader by RedirectedText. A console shows the C runtime's
+    // UTF-8 (the help) once its code page is UTF-8; its own setting comes
+    // back when the program ends.
     ::_setmode(::_fileno(stdout), _O_BINARY);
     ::_setmode(::_fileno(stderr), _O_BINARY);
     const UINT current = ::GetConsoleOutputCP();
+    g_consoleCodePage = current;
     if (current != 0 && current != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8)) {
         g_savedOutputCodePage = current;
         std::atexit(RestoreCodePage);
@@ -149,12 +153,41 @@ std::size_t TerminalWidth()
     return 80;
 }
 
+// Text for a file or a pipe as Windows' own console programs write it (dir,
+// find, sort): in the console's code page, with CRLF line ends, so that
+// `type` in that console, Notepad and the next program in a pipe read it
+// right. A character the code page lacks comes out as "?", as theirs do.
+// Without a console (a program that collects the output itself) it stays
+// UTF-8, which such programs read by default, with its LF line ends.
+std::string RedirectedText(const std::string& text)
+{
+    if (g_consoleCodePage == 0)
+        return text;
+    std::wstring wide;
+    for (const wchar_t c : platform::Widen(text)) {
+        if (c == L'\n')
+            wide += L'\r';
+        wide += c;
+    }
+    if (g_consoleCodePage == CP_UTF8)
+        return platform::Narrow(wide);
+    const int size = ::WideCharToMultiByte(g_consoleCodePage, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                           static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        ::WideCharToMultiByte(g_consoleCodePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                              bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+std::string OutputText(const std::string& text) { return OutputIsTerminal() ? text : RedirectedText(text); }
+
 void WriteError(const std::string& text)
 {
-    // A console takes UTF-16, whatever its code page; a pipe or a file gets
-    // the UTF-8 bytes.
+    // A console takes UTF-16, whatever its code page.
     if (!ErrorIsTerminal()) {
-        platform::WriteStandardStream(text.data(), text.size(), true);
+        const std::string bytes = RedirectedText(text);
+        platform::WriteStandardStream(bytes.data(), bytes.size(), true);
         return;
     }
     const std::wstring wide = platform::Widen(text);

@@ -100,6 +100,7 @@ bool IdentityOfPath(const std::string& path, bool followLinks, FileIdentity& ide
         *kind = attributes & FILE_ATTRIBUTE_REPARSE_POINT ? EntryKind::Link
                 : attributes & FILE_ATTRIBUTE_DIRECTORY   ? EntryKind::Folder
                 : attributes & FILE_ATTRIBUTE_DEVICE      ? EntryKind::Other
+                : attributes & FILE_ATTRIBUTE_SYSTEM      ? EntryKind::SystemFile
                                                           : EntryKind::Regular;
     return known;
 }

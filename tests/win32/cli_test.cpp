@@ -167,11 +167,17 @@ TEST_F(CliTest, KeygenAndFoldersWorkWithWindowsCalls)
         << huge.err;
     EXPECT_FALSE(Exists(dir / "huge.key"));
 
-    // -r: every file below a folder in name order, leftovers of a pass
-    // skipped, a folder reached a second way taken once.
+    // -r: every file below a folder in name order, leftovers of a pass and
+    // Explorer's own files skipped (a hidden file is the user's), a folder
+    // reached a second way taken once.
     testsupport::MakeDirectory(dir / "tree");
     testsupport::MakeDirectory(dir / "tree\\sub");
     WriteFile(dir / "tree\\b.txt", plain);
+    const std::string shellFile = dir / "tree\\desktop.ini", hidden = dir / "tree\\hidden.txt";
+    WriteFile(shellFile, "[.ShellClassInfo]");
+    WriteFile(hidden, plain);
+    ASSERT_TRUE(::SetFileAttributesW(Widen(shellFile).c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(::SetFileAttributesW(Widen(hidden).c_str(), FILE_ATTRIBUTE_HIDDEN));
     WriteFile(dir / "tree\\sub\\a.txt", plain);
     WriteFile(dir / ("tree\\old." + kSuffix), "left over");
     // Windows folds names: this is the same ending.
@@ -189,6 +195,9 @@ TEST_F(CliTest, KeygenAndFoldersWorkWithWindowsCalls)
     EXPECT_EQ("left over", ReadFile(dir / ("tree\\old." + kSuffix)));
     EXPECT_NE(std::string::npos, walked.err.find("veltrane-cli: skipped (a temporary file): " + upper + "\n"));
     EXPECT_EQ("left over", ReadFile(upper));
+    EXPECT_NE(std::string::npos, walked.err.find("veltrane-cli: skipped (a system file): " + shellFile + "\n"));
+    EXPECT_EQ("[.ShellClassInfo]", ReadFile(shellFile));
+    EXPECT_TRUE(testsupport::ReferenceEncrypt(plain, keyBytes, 0) == ReadFile(hidden));
 }
 
 }  // namespace

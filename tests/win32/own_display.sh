@@ -2,7 +2,8 @@
 # stops what the test started, polling, and a virtual display of the test's
 # own with a fresh Wine server on it. A Wine server that has served a program
 # without a display keeps its desktop without one, and no window opens on it
-# any more. The sourcing script defines fail() first.
+# any more; a window manager on it, and a window given the keyboard. The
+# sourcing script defines fail() first.
 
 work=$(mktemp -d)
 pids=()
@@ -38,4 +39,21 @@ own_display() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
   wineserver -p >/dev/null 2>&1 </dev/null || true
+}
+
+# openbox on that display, once it manages windows.
+window_manager() {
+  openbox >/dev/null 2>&1 &
+  pids+=($!)
+  until_true 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window' || fail "no window manager"
+}
+
+# Waits for a visible window titled $1 (a pattern) and gives it the keyboard;
+# it is then in $window.
+take_keyboard() {
+  local title=$1
+  until_true 'window=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -1); [ -n "$window" ]' \
+    || fail "no window $title showed"
+  until_true 'xdotool windowactivate --sync "$window" >/dev/null 2>&1 && [ "$(xdotool getactivewindow)" = "$window" ]' \
+    || fail "the window $title never got the keyboard"
 }

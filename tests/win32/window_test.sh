@@ -19,9 +19,7 @@ fail() {
 . "$(dirname "$0")/own_display.sh"
 
 own_display 1280x800
-openbox >/dev/null 2>&1 &
-pids+=($!)
-until_true 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window' || fail "no window manager"
+window_manager
 
 head -c 70000 /dev/urandom >"$work/data"
 cp "$work/data" "$work/plain"
@@ -46,10 +44,7 @@ start_program() {
   (cd "$work" && exec "$loader" "$app" "$@" >"$work/program.log" 2>&1 </dev/null) &
   program=$!
   pids+=($program)
-  until_true 'window=$(xdotool search --onlyvisible --name "^Veltrane$" 2>/dev/null | head -1); [ -n "$window" ]' \
-    || fail "the window never showed"
-  until_true 'xdotool windowactivate --sync "$window" >/dev/null 2>&1 && [ "$(xdotool getactivewindow)" = "$window" ]' \
-    || fail "the window never got the keyboard"
+  take_keyboard '^Veltrane$'
 }
 start_program
 key() { xdotool key --clearmodifiers --delay 60 "$@"; }
