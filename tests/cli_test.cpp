@@ -208,25 +208,24 @@ TEST_F(CliTest, StandardOutputLeavesTheFileAsItIs)
 
     WriteFile(dir / "sealed", encrypted.out);
     WriteFile(dir / "big", PatternBytes(1 << 20, 5));
+    // $1 unquoted: a cross build's program comes after its emulator.
+    const std::string cli = testsupport::BuiltProgramCommand(VELTRANE_CLI_PATH);
     const auto shell = [&](const std::string& line) {
-        return testsupport::Program({"bash", "-c", line, "bash", VELTRANE_CLI_PATH, key, dir / "sealed", dir / "big"})
-            .Wait();
+        return testsupport::Program({"bash", "-c", line, "bash", cli, key, dir / "sealed", dir / "big"}).Wait();
     };
-    const Outcome restored = shell("\"$1\" decrypt -c -o 3 -k \"$2\" - < \"$3\"");
+    const Outcome restored = shell("$1 decrypt -c -o 3 -k \"$2\" - < \"$3\"");
     EXPECT_EQ(0, restored.status) << restored.err;
     EXPECT_TRUE(plain == restored.out);
     // More than a pipe holds, so that the reader leaves before the end.
-    const Outcome head = shell("\"$1\" decrypt -c -q -k \"$2\" \"$4\" | head -c 10 >/dev/null; echo ${PIPESTATUS[0]}");
+    const Outcome head = shell("$1 decrypt -c -q -k \"$2\" \"$4\" | head -c 10 >/dev/null; echo ${PIPESTATUS[0]}");
     EXPECT_EQ("1\n", head.out);
     EXPECT_EQ("", head.err);
-    const Outcome full = shell("\"$1\" decrypt -c -k \"$2\" \"$3\" > /dev/full");
+    const Outcome full = shell("$1 decrypt -c -k \"$2\" \"$3\" > /dev/full");
     EXPECT_EQ(1, full.status);
     EXPECT_EQ("Error: Could not write encrypted file: Could not write standard output: No space left on device.\n",
               full.err);
     const Outcome terminal =
-        testsupport::Program(
-            {"script", "-qec", std::string(VELTRANE_CLI_PATH) + " decrypt -c -k " + key + " " + data, "/dev/null"})
-            .Wait();
+        testsupport::Program({"script", "-qec", cli + " decrypt -c -k " + key + " " + data, "/dev/null"}).Wait();
     EXPECT_EQ(2, terminal.status);
     EXPECT_NE(std::string::npos, terminal.out.find("standard output is a terminal")) << terminal.out;
     EXPECT_TRUE(plain == ReadFile(data));
@@ -684,9 +683,10 @@ TEST_F(CliTest, RecursiveWalksATreeDeeperThanItsDescriptors)
     }
     files.push_back(path + "/f.txt");
     WriteFile(files.back(), plain);
-    const Outcome outcome = testsupport::Program({"prlimit", "--nofile=64", VELTRANE_CLI_PATH, "encrypt", "-r", "-q",
-                                                  "-k", key, dir / "top"})
-                                .Wait();
+    std::vector<std::string> command =
+        testsupport::BuiltCommand(VELTRANE_CLI_PATH, {"encrypt", "-r", "-q", "-k", key, dir / "top"});
+    command.insert(command.begin(), {"prlimit", "--nofile=64"});
+    const Outcome outcome = testsupport::Program(command).Wait();
     EXPECT_EQ(0, outcome.status) << outcome.err;
     for (const std::string& file : files)
         EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(file)) << file.size();
