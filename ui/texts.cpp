@@ -158,12 +158,11 @@ std::string NoticeWords::Line(const std::vector<std::string>& more) const
         if (!stop || (i + 1 < caption.size() && caption[i + 1] != ' ' && caption[i + 1] != ')'))
             line += caption[i];
     }
-    std::string body;
+    line += ": ";
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n')
-            body += text[i];
+            line += text[i];
     }
-    line += ": " + body;
     // Each further part goes on the same sentence, which then ends with it.
     for (const std::string& part : more) {
         const bool stopped = EndsSentence(line);
