@@ -1,24 +1,31 @@
 # Set-up, build, run and test. Every target first installs whatever Debian
-# packages are missing, so a fresh machine needs nothing by hand.
+# packages it lacks, and no more, so a fresh machine needs nothing by hand.
 
 BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
-# What building and running the programs needs; `make run` installs only
-# these. The tests, the Windows and 32-bit builds and the checks need the rest.
-RUN_PACKAGES  := cmake ninja-build g++ pkg-config libwxgtk3.2-dev libgtk-3-dev \
-                 libacl1-dev libattr1-dev
+# What building and running the two programs needs: `make build` and
+# `make run` install only these.
+BUILD_PACKAGES := cmake ninja-build g++ pkg-config libwxgtk3.2-dev libgtk-3-dev \
+                  libacl1-dev libattr1-dev
+# What `make package` adds: dpkg-shlibdeps reads the package's dependencies
+# off the programs, and CPack asks `file` which files are programs.
+PACKAGE_PACKAGES := dpkg-dev file
+# What `make windows` adds: the MinGW-w64 compilers, NSIS for the
+# installers, ImageMagick for the icon, GoogleTest's sources for the tests.
+WINDOWS_PACKAGES := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix nsis imagemagick googletest
+# What `make linux32` adds (its two i386 libraries are downloaded, below).
+LINUX32_PACKAGES := g++-multilib qemu-user-static googletest
+# What `make lint` adds; the sanitizer and fuzzer builds use clang's too.
+CHECK_PACKAGES := clang clang-tidy clang-format libclang-rt-14-dev
+# What the tests add to all of these; only the targets that run tests or
+# the benchmarks install them (`make deps` alone installs everything).
 TEST_PACKAGES := libgtest-dev libgmock-dev \
-                 xvfb xauth xdotool openbox xfwm4 imagemagick x11-utils fonts-dejavu-core \
-                 desktop-file-utils appstream dpkg-dev file lintian \
+                 xvfb xauth xdotool openbox xfwm4 x11-utils fonts-dejavu-core \
+                 desktop-file-utils appstream lintian devscripts xdg-utils python3-nautilus \
                  python3-gi gir1.2-gtk-3.0 at-spi2-core python3-pyatspi gir1.2-atspi-2.0 orca \
-                 dbus-daemon dbus-bin \
-                 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest \
-                 wine wine64 fonts-wine nsis osslsigncode openssl \
-                 clang clang-tidy clang-format libclang-rt-14-dev devscripts \
-                 g++-multilib qemu-user-static
-# Wine's loader for 32-bit programs comes from the i386 architecture, and so
-# do the 32-bit access list and attribute libraries of the 32-bit Linux build.
-FOREIGN_PACKAGES := wine32:i386 libacl1-dev:i386 libattr1-dev:i386
+                 dbus-daemon dbus-bin wine wine64 fonts-wine osslsigncode openssl strace
+# Wine's loader for 32-bit programs comes from the i386 architecture alone.
+FOREIGN_PACKAGES := wine32:i386
 SUDO       := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # -noreset: the server would otherwise restart whenever its last client
 # leaves, and refuse the next test that connects at that moment.
@@ -33,8 +40,21 @@ TOOLCHAIN_build-win64 := cmake/toolchains/mingw-x86_64.cmake
 # The engine and the command line for 32-bit Linux, run under qemu-user: the
 # arithmetic of the 32-bit Windows programs, on a kernel that runs neither.
 LINUX32_DIR := build-linux32
+# Its static access-list and attribute libraries, with their headers: taken
+# from Debian's i386 packages, downloaded through an apt state of their own
+# for that architecture alone and unpacked here, so that nothing is added to
+# the machine and their versions need not match the installed 64-bit ones.
+I386_ROOT := $(LINUX32_DIR)/i386-root
+I386_APT_DIR = $(abspath $(LINUX32_DIR))/i386-apt
+I386_APT = apt-get -q -o Dir::State::Lists=$(I386_APT_DIR)/lists -o Dir::Cache=$(I386_APT_DIR)/cache \
+           -o Dir::State::status=/dev/null -o Debug::NoLocking=1 -o APT::Sandbox::User=root \
+           -o APT::Architecture=i386 -o APT::Architectures::=i386 -o Acquire::Languages=none
+I386_PACKAGES := libacl1-dev libattr1-dev
 
-.PHONY: all deps deps-run configure build test test-linux test-windows test-linux32 windows linux32 bench bench-windows run package clean
+# Nothing here runs side by side: two package installs would collide.
+.NOTPARALLEL:
+.PHONY: all deps deps-build deps-package deps-windows deps-linux32 deps-check configure build test test-linux test-windows test-linux32 windows linux32 \
+        bench bench-windows run package clean
 
 all: build
 
@@ -55,24 +75,39 @@ if [ -n "$$missing" ]; then \
 fi
 endef
 
-deps-run:
-	$(call install,$(RUN_PACKAGES))
+deps-build:
+	$(call install,$(BUILD_PACKAGES))
 
-# The foreign packages come last and alone: where the mirror's index for
-# their architecture can't be read whole, they can't be installed, and the
-# two 32-bit suites then say they were skipped instead of failing.
+deps-package:
+	$(call install,$(BUILD_PACKAGES) $(PACKAGE_PACKAGES))
+
+deps-windows:
+	$(call install,$(WINDOWS_PACKAGES))
+
+deps-linux32:
+	$(call install,$(LINUX32_PACKAGES))
+
+deps-check:
+	$(call install,$(CHECK_PACKAGES))
+
+# Everything, for the tests. The foreign package comes last and alone: where
+# the mirror's index for its architecture is out of step with the installed
+# packages, it can't be installed, and the 32-bit Windows suite then says it
+# was skipped instead of failing.
 deps:
-	$(call install,$(RUN_PACKAGES) $(TEST_PACKAGES))
-	$(call install,$(FOREIGN_PACKAGES),|| echo "SKIPPING the 32-bit suites: their packages ($(FOREIGN_PACKAGES)) could not be installed.")
+	$(call install,$(BUILD_PACKAGES) $(PACKAGE_PACKAGES) $(WINDOWS_PACKAGES) $(LINUX32_PACKAGES) \
+	  $(CHECK_PACKAGES) $(TEST_PACKAGES))
+	$(call install,$(FOREIGN_PACKAGES),|| echo "$(FOREIGN_PACKAGES) could not be installed: the 32-bit Windows suite (build-win32) will be SKIPPED.")
 
-# Configured once; a tree first configured by `make run`, before the test
-# packages were there, is configured again once they are (see tests/).
+# Configured once; a tree first configured without the test packages is
+# configured again once they are there (see tests/).
 CONFIGURE = cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 $(BUILD_DIR)/build.ninja:
 	$(CONFIGURE)
 
-configure: deps $(BUILD_DIR)/build.ninja
-	@grep -qx 'VELTRANE_TESTS_FOUND:INTERNAL=ON' $(BUILD_DIR)/CMakeCache.txt || $(CONFIGURE)
+configure: deps-build $(BUILD_DIR)/build.ninja
+	@if grep -qx 'VELTRANE_TESTS_FOUND:INTERNAL=OFF' $(BUILD_DIR)/CMakeCache.txt && \
+	  dpkg-query -W -f='$${Status}' libgtest-dev 2>/dev/null | grep -q 'ok installed'; then $(CONFIGURE); fi
 
 build: configure
 	cmake --build $(BUILD_DIR)
@@ -81,14 +116,24 @@ $(WIN_DIRS:%=%/build.ninja): %/build.ninja:
 	cmake -S . -B $* -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	  -DCMAKE_TOOLCHAIN_FILE=$(TOOLCHAIN_$*) -DVELTRANE_LINUX_CLI=$(abspath $(BUILD_DIR))/cli/veltrane-cli
 
-windows: deps $(WIN_DIRS:%=%/build.ninja)
+windows: deps-windows $(WIN_DIRS:%=%/build.ninja)
 	for d in $(WIN_DIRS); do cmake --build $$d || exit 1; done
 
-$(LINUX32_DIR)/build.ninja:
+$(I386_ROOT)/.unpacked:
+	rm -rf $(I386_APT_DIR) $(I386_ROOT)
+	mkdir -p $(I386_APT_DIR)/lists/partial $(I386_APT_DIR)/cache/archives/partial $(I386_ROOT)
+	@# A part of the index that can't be read (a mirror mid-sync) leaves
+	@# the rest, which usually still holds both packages.
+	$(I386_APT) update || echo "Some i386 package lists could not be read; downloading from the lists there are."
+	cd $(I386_APT_DIR) && $(I386_APT) download $(I386_PACKAGES)
+	for deb in $(I386_APT_DIR)/*.deb; do dpkg-deb -x $$deb $(I386_ROOT) || exit 1; done
+	touch $@
+
+$(LINUX32_DIR)/build.ninja: $(I386_ROOT)/.unpacked
 	cmake -S . -B $(LINUX32_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/linux-i686.cmake
 
-linux32: deps $(LINUX32_DIR)/build.ninja
+linux32: deps-linux32 $(LINUX32_DIR)/build.ninja
 	cmake --build $(LINUX32_DIR)
 
 # Every suite, the 32-bit one last; `make test-linux`, `make test-windows` or
@@ -97,27 +142,28 @@ test: test-linux test-windows test-linux32
 
 # The window tests need a display: they always get a private virtual one, so
 # they never open windows on the desktop of whoever runs them.
-test-linux: build
+test-linux: deps build
 	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j2 $(CTEST_ARGS)
 
 # Under Wine, in a prefix inside each build folder. The cross-platform check
 # among them needs the Linux program too.
-test-windows: build windows
+test-windows: deps build windows
 	for d in $(WIN_DIRS); do tests/win32/run_ctest.sh $$d $(CTEST_ARGS) || exit 1; done
 
 # Through qemu-i386-static by name (see the toolchain file): no display, no
-# help from the kernel.
+# help from the kernel. Skipped only when the two i386 packages can't be
+# downloaded at all.
 test-linux32: deps
-	@if ! dpkg-query -W -f='$${Status}' libacl1-dev:i386 2>/dev/null | grep -q 'ok installed'; then \
-	  echo "SKIPPED: the 32-bit Linux suite: libacl1-dev:i386 is not installed."; \
+	@if ! $(MAKE) --no-print-directory $(I386_ROOT)/.unpacked; then \
+	  echo "SKIPPED: the 32-bit Linux suite: the i386 packages $(I386_PACKAGES) could not be downloaded."; \
 	else \
-	  $(MAKE) linux32 && cd $(LINUX32_DIR) && ctest --output-on-failure -j2 $(CTEST_ARGS); \
+	  $(MAKE) --no-print-directory linux32 && cd $(LINUX32_DIR) && ctest --output-on-failure -j2 $(CTEST_ARGS); \
 	fi
 
 # The window program on the current display, with nothing built but the
 # programs; without a display, say how to get one. CMake's `run` target knows
 # where the program is.
-run: deps-run $(BUILD_DIR)/build.ninja
+run: deps-build $(BUILD_DIR)/build.ninja
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
 	  echo "No display is set (DISPLAY is empty): the window needs a desktop session to open in."; \
 	  echo "To run it on a virtual display instead (unseen; xvfb-run is in the package xvfb):"; \
@@ -126,7 +172,7 @@ run: deps-run $(BUILD_DIR)/build.ninja
 	fi
 	cmake --build $(BUILD_DIR) --target run
 
-bench: build
+bench: deps build
 	$(BUILD_DIR)/bench/veltrane-bench
 	$(BUILD_DIR)/bench/veltrane-runner-bench
 	xvfb-run -a -s "-screen 0 1600x1200x24 -noreset -nolisten local" sh -c 'openbox --sm-disable >/dev/null 2>&1 & \
@@ -141,7 +187,7 @@ bench-windows: build windows
 	tests/win32/time_pass.sh $(BUILD_DIR)/cli/veltrane-cli build-win64
 
 # A Debian package in build/, its dependencies read off the binaries.
-package: build
+package: deps-package build
 	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
@@ -207,7 +253,7 @@ test-fuzz: deps build-fuzz/build.ninja
 # Every C++ source as .clang-format lays it out, then clang-tidy with the
 # checks in .clang-tidy over the program's own sources, as the Linux build
 # compiles them.
-lint: configure
+lint: deps-check configure
 	git ls-files '*.cpp' '*.h' | grep -E '^(app|bench|cli|engine|fuzz|platform|res|tests|ui)/' | \
 	  xargs clang-format --dry-run --Werror
 	run-clang-tidy -p $(BUILD_DIR) -quiet -j2 '^$(CURDIR)/(app|cli|engine|platform|res|ui)/'

@@ -59,14 +59,13 @@ std::string NoticeLine(const platform::Notice& notice)
     std::vector<std::string> shown;
     for (const std::string& path : notice.paths)
         shown.push_back(QuoteName(path));
-    const ui::NoticeWords words = ui::WordNotice(notice, shown);
-    std::string line = words.Line();
     // The window's texts don't say why the system refused; a terminal line can.
+    std::vector<std::string> more;
     if (notice.systemError != 0)
-        line += ": " + platform::SystemErrorText(notice.systemError);
+        more.push_back(platform::SystemErrorText(notice.systemError));
     if (notice.kind == platform::NoticeKind::CouldNotDelete && shown.size() > 1)
-        line += ": it is read-only; the finished result was kept as " + shown[1];
-    return line;
+        more.push_back("it is read-only; the finished result was kept as " + shown[1]);
+    return ui::WordNotice(notice, shown).Line(more);
 }
 
 void Console::OnNotice(const platform::Notice& notice)

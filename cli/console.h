@@ -17,10 +17,10 @@ namespace cli {
 // redraw it.
 std::string FitProgressLine(const std::string& text, int percent, size_t width);
 
-// A notice as the command line shows it: "CAPTION: TEXT" in the windows'
-// words with their line breaks as newlines, each name quoted where it
-// stands when a terminal would act on it, and the system's reason after it
-// where there is one.
+// A notice as the command line shows it: one sentence, "CAPTION: TEXT" in
+// the windows' words with their line breaks as newlines, each name quoted
+// where it stands when a terminal would act on it, and the system's reason
+// after it where there is one.
 std::string NoticeLine(const platform::Notice& notice);
 
 class Console : public platform::ReportSink {

@@ -180,8 +180,9 @@ int main(int argc, char** argv)
         if (done && !quiet) {
             WarnIfKeyShort(file, options.keyPath, options.direction);
             // One key for several files lets anyone who has two results
-            // subtract them and learn about both plain texts.
-            if (++passes == 2)
+            // subtract them and learn about both plain texts; decrypting
+            // them with the key they were made with only undoes that.
+            if (options.direction == kDirectionEncrypt && ++passes == 2)
                 cli::Say("warning: one key file is used for several files, which protects none of them fully: "
                          "anyone who has two of the results can learn about both from their difference; make "
                          "a key for each file instead (veltrane-cli keygen --for FILE KEYFILE)");

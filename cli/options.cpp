@@ -76,8 +76,9 @@ const char kHelpText[] =
     "  -o, --offset=OFFSET   a decimal number from 0 to 255 (default 0)\n"
     "      --key-read-only   remove the key file's write permission first\n"
     "  -c, --stdout          write the result to standard output (a pipe or a file,\n"
-    "                        never a terminal) and leave FILE as it is; - as\n"
-    "                        FILE reads standard input. One FILE, without -r\n"
+    "                        never a terminal) and leave FILE as it is. One FILE,\n"
+    "                        without -r; with -c only, - as FILE reads standard\n"
+    "                        input\n"
     "  -r, --recursive       a FILE that is a folder stands for every regular file\n" VELTRANE_WALK_SKIPS
     "  -q, --quiet           print nothing but refusals and errors\n"
     "  -v, --verbose         print every progress line on a line of its own\n"
@@ -94,7 +95,8 @@ const char kHelpText[] =
     "shown on one line when standard error is a terminal. A refused FILE doesn't\n"
     "stop the others. " VELTRANE_NAMES "\n"
     "A file named twice is done once. One key for several files protects none\n"
-    "of them fully (two results compared give both away): make a key each.\n"
+    "of them fully (two results compared give both away): make a key each;\n"
+    "encrypting several files with one key warns of it.\n"
     "\n"
     "Examples:\n"
     "  veltrane-cli keygen --for report.pdf report.key\n"
@@ -259,8 +261,8 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             break;
         case 'o': {
             int offset = 0;
-            if (!ParseOffset(optarg, offset))
-                return Usage(error, "invalid offset " + Shown(optarg) + ": a decimal integer is expected");
+            if (!ParseOffset(optarg, offset) || offset < 0 || offset > 255)
+                return Usage(error, "invalid offset " + Shown(optarg) + ": a decimal number from 0 to 255 is expected");
             if (haveOffset && offset != options.offset)
                 return Twice(error, code, arg);
             options.offset = offset;
@@ -361,6 +363,9 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
         return Usage(error, "missing FILE");
     if (emptyName)
         return Usage(error, "empty FILE name");
+    // A file of that name is still reached as ./-.
+    if (!options.toStdout && std::find(words.begin(), words.end(), "-") != words.end())
+        return Usage(error, "'-' reads standard input only with -c (a file named - is ./-)");
     if (options.toStdout && (options.recursive || words.size() > 1))
         return Usage(error, options.recursive ? "-c and -r exclude each other" : "-c takes one FILE");
     options.files = words;

@@ -43,6 +43,8 @@ enum class NoticeKind {
     DropOfSeveral,            // (no paths) more than one item dropped on a path field
     DropNotLocal,             // the dropped item as its source named it
     DropOfFolder,             // the dropped folder
+    StartedWithSeveral,       // (no paths) the window program was given more than one file to start with
+    StartedWithFolder,        // the folder the window program was given to start with
 };
 
 struct Notice {

@@ -198,8 +198,8 @@ TEST_F(DialogLogic, BrowseCheckBoxIconAndEscape)
 }
 
 // Started from a file manager: one file as if browsed for, the keyboard on
-// the key; two files or a folder refused as a drop of them is.
-TEST_F(DialogLogic, AStartFileFillsTheFileFieldAndOthersAreRefusedAsADrop)
+// the key; two files or a folder refused in words about starting, not drops.
+TEST_F(DialogLogic, AStartFileFillsTheFileFieldAndOthersAreRefused)
 {
     dlg.m_startFiles = {dir / "data"};
     dlg.OpenStartFiles();
@@ -212,8 +212,9 @@ TEST_F(DialogLogic, AStartFileFillsTheFileFieldAndOthersAreRefusedAsADrop)
     }
     EXPECT_TRUE(window.log.empty());
     ASSERT_EQ(2u, recorder.notices.size());
-    EXPECT_EQ("Drop only one file at a time.", recorder.notices[0].text);
-    EXPECT_EQ(dir.Path() + " is a folder, not a file.", recorder.notices[1].text);
+    EXPECT_EQ("Open file error: Veltrane was started with several files; it takes one file at a time.",
+              recorder.notices[0].Line());
+    EXPECT_EQ("Open file error: " + dir.Path() + " is a folder, not a file.", recorder.notices[1].Line());
 }
 
 }  // namespace

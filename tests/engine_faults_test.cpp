@@ -72,7 +72,7 @@ TEST_F(Pass, FullDiskLeavesTheDataFileAndNoTemporaryFile)
         RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); }, ChildOptions{100 * 1024, false, {}});
     ASSERT_TRUE(outcome.exited);
     EXPECT_EQ(0, outcome.exitCode);
-    EXPECT_EQ("Error: Could not write encrypted file!: Could not write " + temp + ".\n", outcome.notices);
+    EXPECT_EQ("Error: Could not write encrypted file: Could not write " + temp + ".\n", outcome.notices);
     ExpectUntouched();
 }
 
@@ -279,7 +279,7 @@ TEST_F(Pass, RenameRefusedByAStickyDirectoryForAnotherUsersFile)
     ::chmod(key.c_str(), 0644);
     const auto outcome =
         RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); }, ChildOptions{-1, true, {}});
-    EXPECT_EQ("Error: Could not rename encrypted file!: Encrypted file's name is left as: " + temp + "\n",
+    EXPECT_EQ("Error: Could not rename encrypted file: Encrypted file's name is left as: " + temp + "\n",
               outcome.notices);
     EXPECT_TRUE(plain == ReadFile(data));
     EXPECT_TRUE(cipher == ReadFile(temp));
@@ -294,7 +294,7 @@ TEST_F(Pass, UnwritableDirectoryIsReportedAndChangesNothing)
     ::chmod(dir.Path().c_str(), 0555);
     const auto outcome = RunInChild([&] { return TransformFile(data, key, 9, kDirectionEncrypt); },
                                     ChildOptions{-1, testsupport::CanDropPrivileges(), {}});
-    EXPECT_EQ("Error: Could not write encrypted file!: Could not write " + temp + ".\n", outcome.notices);
+    EXPECT_EQ("Error: Could not write encrypted file: Could not write " + temp + ".\n", outcome.notices);
     ExpectUntouched();
 }
 

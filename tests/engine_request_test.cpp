@@ -169,7 +169,7 @@ TEST_F(Request, MarkThatCannotBeStoredIsRefusedAndChangesNothing)
     const auto outcome = testsupport::RunInChild([&] { return ValidateRequest(data, key, 0, 1); }, {-1, true, {}});
     EXPECT_TRUE(outcome.exited);
     EXPECT_EQ(0, outcome.exitCode);
-    EXPECT_EQ("Set Attribute Error.: Cannot make key file read only.\n", outcome.notices);
+    EXPECT_EQ("Set Attribute Error: Cannot make key file read only.\n", outcome.notices);
     EXPECT_EQ(0644u, ModeOf(key));
 }
 

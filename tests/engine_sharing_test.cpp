@@ -129,7 +129,7 @@ TEST_F(Beside, FileSavedDuringThePassKeepsTheNewVersion)
         held.Open();
         const auto outcome = pass.Wait();
         EXPECT_EQ(0, outcome.exitCode);
-        EXPECT_EQ("Encrypt file error.: " + doc +
+        EXPECT_EQ("Encrypt file error: " + doc +
                       " was changed by another program during the pass. The changed file was left as it "
                       "is; run the pass again if it is still wanted.\n",
                   outcome.notices);
@@ -150,7 +150,7 @@ TEST_F(Beside, KeyRewrittenOrLinkMadeDuringThePassStopsItBeforeTheReplacement)
     ::close(fd);
     gate.Open();
     auto outcome = pass->Wait();
-    EXPECT_EQ("Encrypt file error.: The key file " + key +
+    EXPECT_EQ("Encrypt file error: The key file " + key +
                   " was changed by another program during the pass, so the result would match no key. " + doc +
                   " was left as it was.\n",
               outcome.notices);
@@ -164,7 +164,7 @@ TEST_F(Beside, KeyRewrittenOrLinkMadeDuringThePassStopsItBeforeTheReplacement)
     ASSERT_EQ(0, ::link(doc.c_str(), snapshot.c_str()));
     second.Open();
     outcome = linked.Wait();
-    EXPECT_EQ("Encrypt file error.: " + doc +
+    EXPECT_EQ("Encrypt file error: " + doc +
                   " has other names (hard links), which would keep the old contents. Remove them first; the "
                   "file was left as it is.\n",
               outcome.notices);
@@ -189,7 +189,7 @@ TEST_F(Beside, TemporaryFileThatCanNotBeOpenedIsLeftAlone)
     const auto outcome = RunInChild([&] { return TransformFile(txt, key, 7, kDirectionEncrypt); },
                                     testsupport::ChildOptions{-1, true, {}});
     EXPECT_EQ(0, outcome.exitCode);
-    EXPECT_EQ("Encrypt file error.: " + txt + " is not done: its temporary file " + temp +
+    EXPECT_EQ("Encrypt file error: " + txt + " is not done: its temporary file " + temp +
                   " belongs to someone else, and may be in use by a pass of theirs. Try again later, or ask them "
                   "to remove it.\n",
               outcome.notices);
@@ -256,7 +256,7 @@ TEST_F(Beside, NoThreadToSpareIsReportedAndLeavesTheFile)
         testsupport::ChildOptions{-1, true, {}});
     EXPECT_TRUE(outcome.exited);
     EXPECT_EQ(0, outcome.exitCode);
-    EXPECT_EQ("Error: Could not read file!: Could not read " + txt + ".\n", outcome.notices);
+    EXPECT_EQ("Error: Could not read file: Could not read " + txt + ".\n", outcome.notices);
     EXPECT_TRUE(txtPlain == ReadFile(txt));
     EXPECT_FALSE(Exists(temp));
 }

@@ -179,11 +179,15 @@ void CVeltraneDlgLogic::OpenStartFiles()
 {
     if (m_startFiles.empty())
         return;
-    std::vector<DroppedItem> items;
-    for (const std::string& file : m_startFiles)
-        items.push_back({file, true});
-    if (const std::optional<platform::Notice> refusal = DropRefusal(items)) {
-        platform::Report(*refusal);
+    // Refused as a drop of the same would be, in words of their own: nothing
+    // was dropped.
+    using platform::NoticeKind;
+    if (m_startFiles.size() > 1) {
+        platform::Report(NoticeKind::StartedWithSeveral);
+        return;
+    }
+    if (platform::Folder folder; folder.Open(m_startFiles.front())) {
+        platform::Report(NoticeKind::StartedWithFolder, {m_startFiles.front()});
         return;
     }
     m_window.ShowPath(IDC_FILE_PATH, m_startFiles.front());

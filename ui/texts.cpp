@@ -12,6 +12,7 @@ const char kEncryptError[] = "Encrypt file error.";
 const char kBadIdea[] = "Filename error. (Bad idea.)";
 const char kDropError[] = "Drop file error.";
 const char kCouldNotRename[] = "Error: Could not rename encrypted file!";
+const char kOpenError[] = "Open file error.";
 
 // %1 and %2 stand for the notice's paths in their order, %% for a "%".
 struct Entry {
@@ -83,6 +84,9 @@ const Entry kNotices[] = {
     {NoticeKind::DropOfSeveral, "Drop only one file at a time.", kDropError},
     {NoticeKind::DropNotLocal, "%1 is not a file on this computer.", kDropError},
     {NoticeKind::DropOfFolder, "%1 is a folder, not a file.", kDropError},
+    {NoticeKind::StartedWithSeveral, "Veltrane was started with several files; it takes one file at a time.",
+     kOpenError},
+    {NoticeKind::StartedWithFolder, "%1 is a folder, not a file.", kOpenError},
 };
 
 // The pattern with its slots filled; what is put in is never looked at
@@ -113,7 +117,9 @@ const char kIdleTitle[] = "Veltrane";
 const char* StartAnswer(const std::string& argument)
 {
     if (argument == "--help")
-        return "Usage: veltrane [FILE]   (the window, with FILE to encrypt or decrypt)";
+        return "Usage: veltrane [FILE]   (the window, with FILE to encrypt or decrypt)\n"
+               "The offset field holds 0 to 255: once the field is left, a larger number\n"
+               "typed into it is 255 and anything but a whole number is 0.";
     return argument == "--version" ? "veltrane " VELTRANE_VERSION : nullptr;
 }
 
@@ -144,12 +150,35 @@ std::string ProgressTitle(const std::string& shownName, int percent)
     return Fill("Working file %1 %2%% done.", {shownName, std::to_string(percent)});
 }
 
-std::string NoticeWords::Line() const
+namespace {
+
+bool EndsSentence(const std::string& part) { return !part.empty() && (part.back() == '.' || part.back() == '!'); }
+
+}  // namespace
+
+std::string NoticeWords::Line(const std::vector<std::string>& more) const
 {
-    std::string line = caption + ": ";
+    // A box's caption is a sentence or two of its own ("Filename error. (Bad
+    // idea.)"); in a line it leads into the text, without its stops.
+    std::string line;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        const bool stop = caption[i] == '.' || caption[i] == '!';
+        if (!stop || (i + 1 < caption.size() && caption[i + 1] != ' ' && caption[i + 1] != ')'))
+            line += caption[i];
+    }
+    line += ": ";
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n')
             line += text[i];
+    }
+    // Each further part goes on the same sentence, which then ends with it.
+    for (const std::string& part : more) {
+        const bool stopped = EndsSentence(line);
+        if (stopped)
+            line.pop_back();
+        line += ": " + part;
+        if (stopped && !EndsSentence(line))
+            line += '.';
     }
     return line;
 }

@@ -23,8 +23,11 @@ struct NoticeWords {
     NoticeIcon icon = NoticeIcon::Warning;
     NoticeOwner owner = NoticeOwner::ActiveWindow;
 
-    // "CAPTION: TEXT" with the CR LF pairs turned into newlines.
-    std::string Line() const;
+    // The notice as one sentence on a line: "CAPTION: TEXT", the caption
+    // without its full stops, the CR LF pairs turned into newlines, and each
+    // of `more` after a further colon ("Encrypt file error: Cannot find
+    // a.txt: Permission denied.").
+    std::string Line(const std::vector<std::string>& more = {}) const;
 };
 
 // The notice in words, each of its paths put in as `shownPaths` gives it
@@ -40,7 +43,7 @@ std::string ProgressTitle(const std::string& shownName, int percent);
 extern const char kIdleTitle[];
 
 // The window program's answer to "--help" or "--version" on its command
-// line, one line without its line break; null for any other argument.
+// line, without its last line break; null for any other argument.
 const char* StartAnswer(const std::string& argument);
 
 // Where a window shows the reports: each is worded here, once, on the

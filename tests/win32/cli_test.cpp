@@ -78,7 +78,7 @@ TEST_F(CliTest, RefusalsAndUsageErrorsSayWhatTheLinuxProgramSays)
 {
     const Outcome same = RunCli({"encrypt", "-k", data, dir / "DATA.BIN"});
     EXPECT_EQ(1, same.status);
-    EXPECT_EQ("Filename error. (Bad idea.): Using  the same filename for encrypting file and a key "
+    EXPECT_EQ("Filename error (Bad idea): Using  the same filename for encrypting file and a key "
               "file destroys the key file.\n"
               "You won't be able to recover the encrypted file.\n"
               "Choose a differnt key file.\n",
@@ -87,18 +87,16 @@ TEST_F(CliTest, RefusalsAndUsageErrorsSayWhatTheLinuxProgramSays)
     const std::string missing = dir / "\xC3\xA4rger.txt";
     const Outcome refused = RunCli({"encrypt", "-k", key, "-o", "7", missing, data});
     EXPECT_EQ(1, refused.status);
-    EXPECT_EQ("Encrypt file error.: Cannot find " + missing + ".\n", refused.err);
+    EXPECT_EQ("Encrypt file error: Cannot find " + missing + ".\n", refused.err);
     EXPECT_TRUE(testsupport::ReferenceEncrypt(plain, keyBytes, 7) == ReadFile(data));
 
-    const Outcome range = RunCli({"decrypt", "-k", key, "-o", "4294967296", data});
-    EXPECT_EQ(1, range.status);
-    EXPECT_EQ("Error: Offset must be value between 0 and 255.\n", range.err);
-
-    const Outcome usage = RunCli({"encrypt", "-k", key, "-o", "12x", data});
-    EXPECT_EQ(2, usage.status);
-    EXPECT_EQ("veltrane-cli: invalid offset '12x': a decimal integer is expected\n"
-              "Try 'veltrane-cli --help'.\n",
-              usage.err);
+    for (const char* offset : {"4294967296", "12x"}) {
+        const Outcome usage = RunCli({"encrypt", "-k", key, "-o", offset, data});
+        EXPECT_EQ(2, usage.status);
+        EXPECT_EQ("veltrane-cli: invalid offset '" + std::string(offset) +
+                      "': a decimal number from 0 to 255 is expected\nTry 'veltrane-cli --help'.\n",
+                  usage.err);
+    }
 
     const Outcome unwanted = RunCli({"--help=foo"});
     EXPECT_EQ(2, unwanted.status);
@@ -120,7 +118,7 @@ TEST_F(CliTest, WildcardsAreExpandedAsDirListsThem)
     ASSERT_TRUE(SetFileAttributesW(platform::Widen(dir / "hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
     const Outcome outcome = RunCli({"encrypt", "-q", "-k", key, dir / "*.txt", dir / "*.none"});
     EXPECT_EQ(1, outcome.status);
-    EXPECT_EQ("Encrypt file error.: Cannot find " + dir / "*.none" + ".\n", outcome.err);
+    EXPECT_EQ("Encrypt file error: Cannot find " + dir / "*.none" + ".\n", outcome.err);
     const std::string cipher = testsupport::ReferenceEncrypt(plain, keyBytes, 0);
     EXPECT_TRUE(cipher == ReadFile(dir / "a.txt"));
     EXPECT_TRUE(cipher == ReadFile(dir / "b.txt"));
@@ -138,7 +136,7 @@ TEST_F(CliTest, FileHeldOpenByAnotherProgramIsRefusedAndTheOthersGoOn)
     const Outcome outcome = RunCli({"encrypt", "-k", key, held, data});
     ::CloseHandle(other);
     EXPECT_EQ(1, outcome.status);
-    EXPECT_EQ("Encrypt file error.: " + held +
+    EXPECT_EQ("Encrypt file error: " + held +
                   " is in use by another program. Nothing was changed; try again when that program has closed it.\n",
               outcome.err);
     EXPECT_TRUE(plain == ReadFile(held));

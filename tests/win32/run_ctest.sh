@@ -12,12 +12,17 @@ shift
 loader=$(sed -n 's/^VELTRANE_WINE_LOADER:[A-Z]*=//p' "$build/CMakeCache.txt")
 export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all
 
-# A 32-bit loader runs only where the kernel runs 32-bit programs; some
-# virtual machines' kernels don't, and it may not be installed (make deps
-# says when it couldn't be).
+# A 32-bit loader runs only where it is installed (wine32:i386, which
+# `make deps` may fail to install) and the kernel runs 32-bit programs (some
+# virtual machines' kernels don't).
+if [ ! -e "$loader" ]; then
+  echo "SKIPPED: $(basename "$build"): $loader is not installed (wine32:i386, see make deps);" \
+       "the programs and tests are built, not run."
+  exit 0
+fi
 if ! "$loader" --version >/dev/null 2>&1; then
-  echo "SKIPPED: $(basename "$build"): this machine can't run $loader (not installed, or no 32-bit" \
-       "program support in its kernel); the programs and tests are built, not run."
+  echo "SKIPPED: $(basename "$build"): this machine's kernel can't run $loader (no 32-bit program" \
+       "support); the programs and tests are built, not run."
   exit 0
 fi
 
