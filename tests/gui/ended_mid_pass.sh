@@ -150,7 +150,7 @@ wait_for 'grep -q "asked to end" "$work/log"' "said at once that it was asked to
 printf x >&5
 expect_end 143 "$small" "$before" replaced finished
 
-# A box open: the drop notice of a folder it was started with, the About
+# A box open: the notice of a folder it was started with, the About
 # box, the file chooser. The box closes and the program ends.
 end_with_a_box() { # the signal, the exit status expected, the box's title, keys that open it, program arguments
   what="$1-with-'$3'-open" hold=""
@@ -162,7 +162,7 @@ end_with_a_box() { # the signal, the exit status expected, the box's title, keys
 }
 
 mkdir -p "$work/folder"
-end_with_a_box TERM 143 "Drop file error." "" "$work/folder"
+end_with_a_box TERM 143 "Open file error." "" "$work/folder"
 end_with_a_box HUP 129 "About Veltrane" F1
 end_with_a_box INT 130 "Select a file" space
 
