@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <climits>
@@ -50,7 +51,9 @@ int ReasonToTell(int error) { return error == ENOENT ? 0 : error; }
 // The system's word on writes to the files that passes read, one watch a
 // file, all in one inotify instance for the process: an instance of its own
 // for each file would cost a wait for the kernel at every close, far more
-// than a small file's pass.
+// than a small file's pass. A watch nobody uses any more is kept for a while:
+// the key comes back with the next file of a command, and a replaced data
+// file takes its watch with it when it goes.
 class WriteWatch {
 public:
     static WriteWatch& Get()
@@ -87,8 +90,16 @@ public:
         const auto found = m_entries.find(watch);
         if (found == m_entries.end() || --found->second.users > 0)
             return;
-        m_entries.erase(found);
-        ::inotify_rm_watch(m_fd, watch);
+        m_idle.push_back(watch);
+        while (m_idle.size() > kIdleKept) {
+            const int oldest = m_idle.front();
+            m_idle.pop_front();
+            const auto entry = m_entries.find(oldest);
+            if (entry != m_entries.end() && entry->second.users == 0) {
+                m_entries.erase(entry);
+                ::inotify_rm_watch(m_fd, oldest);
+            }
+        }
     }
 
     // Whether the file was written to since `seen`.
@@ -113,16 +124,23 @@ private:
             for (const char* at = events; at < events + got;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(at);
                 const auto found = m_entries.find(event->wd);
-                if (found != m_entries.end() && (event->mask & (IN_MODIFY | IN_ATTRIB)) != 0)
+                // A watch the system took away (its file is gone) is
+                // forgotten, unless somebody still reads the file.
+                if (found != m_entries.end() && (event->mask & IN_IGNORED) != 0 && found->second.users == 0)
+                    m_entries.erase(found);
+                else if (found != m_entries.end() && (event->mask & (IN_MODIFY | IN_ATTRIB)) != 0)
                     ++found->second.writes;
                 at += sizeof(inotify_event) + event->len;
             }
         }
     }
 
+    static constexpr size_t kIdleKept = 64;
     std::mutex m_mutex;
     int m_fd = -1;
     std::map<int, Entry> m_entries;
+    // Watches nobody uses, oldest first (some may be gone already).
+    std::deque<int> m_idle;
 };
 
 FileIdentity IdentityOf(const struct stat& status)
