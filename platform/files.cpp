@@ -54,12 +54,6 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
     return renamed;
 }
 
-void ReplacementFile::Keep()
-{
-    Unmark();
-    m_keep = true;
-}
-
 std::string FolderOfPath(const std::string& path)
 {
     const size_t slash = path.find_last_of(kPathSeparators);

@@ -307,9 +307,9 @@ public:
     // this file; then flushes the folder. Where the system renames over no
     // open file, `original` is closed once it has been checked.
     Replaced Replace(const std::string& targetName, InputFile& original);
-    // Leaves the finished file under its temporary name, without the mark:
-    // a result kept for the user is never taken for a leftover.
-    void Keep();
+    // Leaves the finished file under its temporary name; Finish() took its
+    // mark off, so a result kept for the user is never taken for a leftover.
+    void Keep() { m_keep = true; }
     // Closes the file and removes it if the temporary name still names it.
     void Discard();
 

@@ -5,9 +5,10 @@
 # Nautilus' own types. `veltrane` on PATH is a stand-in that writes its
 # arguments into the FIFO named by VELTRANE_LAUNCHED.
 # Usage: file_managers_check.py SHARE_DIR FILE   (with XDG_DATA_DIRS set)
-import importlib.util
+import importlib.machinery
 import os
 import sys
+import types
 
 import gi
 
@@ -51,9 +52,9 @@ class File(GObject.GObject, Nautilus.FileInfo):
         return self.location
 
 
-spec = importlib.util.spec_from_file_location("veltrane", share + "/nautilus-python/extensions/veltrane.py")
-extension = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(extension)
+loader = importlib.machinery.SourceFileLoader("veltrane", share + "/nautilus-python/extensions/veltrane.py")
+extension = types.ModuleType(loader.name)
+loader.exec_module(extension)
 menu = next(c for c in vars(extension).values() if isinstance(c, type) and issubclass(c, Nautilus.MenuProvider))()
 one = File(Gio.File.new_for_path(data))
 items = menu.get_file_items([one])

@@ -179,29 +179,26 @@ void CVeltraneDlgLogic::OpenStartFiles()
 {
     if (m_startFiles.empty())
         return;
-    // Refused as a drop of the same would be, in words of their own: nothing
-    // was dropped.
-    using platform::NoticeKind;
-    if (m_startFiles.size() > 1) {
-        platform::Report(NoticeKind::StartedWithSeveral);
-        return;
-    }
-    if (platform::Folder folder; folder.Open(m_startFiles.front())) {
-        platform::Report(NoticeKind::StartedWithFolder, {m_startFiles.front()});
+    std::vector<DroppedItem> items;
+    for (const std::string& file : m_startFiles)
+        items.push_back({file, true});
+    if (const std::optional<platform::Notice> refusal = DropRefusal(items, true)) {
+        platform::Report(*refusal);
         return;
     }
     m_window.ShowPath(IDC_FILE_PATH, m_startFiles.front());
     m_window.FocusItem(IDC_KEY_PATH);
 }
 
-std::optional<platform::Notice> DropRefusal(const std::vector<DroppedItem>& items)
+std::optional<platform::Notice> DropRefusal(const std::vector<DroppedItem>& items, bool atStart)
 {
     using platform::NoticeKind;
     if (items.size() > 1)
-        return platform::Notice{NoticeKind::DropOfSeveral, {}};
+        return platform::Notice{atStart ? NoticeKind::StartedWithSeveral : NoticeKind::DropOfSeveral, {}};
     if (!items.front().local)
         return platform::Notice{NoticeKind::DropNotLocal, {items.front().path}};
     if (platform::Folder folder; folder.Open(items.front().path))
-        return platform::Notice{NoticeKind::DropOfFolder, {items.front().path}};
+        return platform::Notice{atStart ? NoticeKind::StartedWithFolder : NoticeKind::DropOfFolder,
+                                {items.front().path}};
     return std::nullopt;
 }

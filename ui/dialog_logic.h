@@ -20,8 +20,10 @@ struct DroppedItem {
     bool local = true;
 };
 // Why a drop can't fill a path field (several items, another machine's file,
-// a folder), the same on every toolkit; nullopt when it can.
-std::optional<platform::Notice> DropRefusal(const std::vector<DroppedItem>& items);
+// a folder), the same on every toolkit; nullopt when it can. With
+// `atStart`, the same refusal of the files the program was started with,
+// in words of their own: nothing was dropped.
+std::optional<platform::Notice> DropRefusal(const std::vector<DroppedItem>& items, bool atStart = false);
 
 class CVeltraneDlgLogic {
 public:
