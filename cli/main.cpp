@@ -152,15 +152,23 @@ int main(int argc, char** argv)
     // file already done finds the new one.
     std::set<platform::FileIdentity> taken;
     int passes = 0;
+    const auto settled = [&](const std::string& file, bool done, const platform::FileIdentity& result) {
+        if (done) {
+            taken.insert(result);
+            return;
+        }
+        status = kExitRefused;
+        if (cli::StopRequest())
+            cli::Say("stopped; unchanged: " + cli::QuoteName(file));
+    };
+    // Small files wait for the disk together; each is told of once settled.
+    PassGroup group(settled);
     const auto take = [&](const platform::Folder* folder, const std::string& name) {
         const std::string file = folder ? folder->Shown() + name : name;
         platform::FileIdentity identity;
         platform::EntryKind kind{};
-        const auto identify = [&] {
-            return folder ? folder->EntryIdentity(name, false, identity, &kind)
-                          : platform::PathIdentity(file, identity, &kind);
-        };
-        if (!cli::StopRequest() && identify()) {
+        if (!cli::StopRequest() && (folder ? folder->EntryIdentity(name, false, identity, &kind)
+                                           : platform::PathIdentity(file, identity, &kind))) {
             if (!taken.insert(identity).second) {
                 if (!quiet)
                     cli::Say("skipped (named twice): " + cli::QuoteName(file));
@@ -190,21 +198,12 @@ int main(int argc, char** argv)
         // A file found in a folder is taken as it stands in that open folder,
         // and known afterwards by the file the pass made, wherever its name
         // has gone meanwhile.
-        platform::FileIdentity result;
         done = done && (folder ? TransformFileIn(*folder, name, file, options.keyPath, options.offset,
-                                                 options.direction, &result)
-                               : TransformFile(file, options.keyPath, options.offset, options.direction));
+                                                 options.direction, &group)
+                               : TransformFile(file, options.keyPath, options.offset, options.direction, &group));
         console.EndProgress();
-        if (done) {
-            if (folder)
-                taken.insert(result);
-            else if (identify())
-                taken.insert(identity);
-            return;
-        }
-        status = kExitRefused;
-        if (cli::StopRequest())
-            cli::Say("stopped; unchanged: " + cli::QuoteName(file));
+        if (!done)
+            settled(file, false, {});
     };
     if (options.toStdout) {
         const std::string& file = options.files.front();
@@ -218,6 +217,7 @@ int main(int argc, char** argv)
             take(nullptr, file);
     } else if (!cli::WalkFiles(options.files, options.keyPath, quiet, take))
         status = kExitRefused;
+    group.Settle();
 
     platform::SetReportSink(nullptr);
     if (const int stop = cli::StopRequest())

@@ -152,18 +152,86 @@ int TransformAll(platform::InputFile& data, platform::InputFile& key, std::int64
     return 1;
 }
 
+}  // namespace
+
+// A pass whose result is being written or waits to replace the data file.
+struct PassGroup::Pass {
+    std::string name, filePath, tempPath, keyPath;
+    platform::InputFile data, key;
+    platform::ReplacementFile out;
+    bool flushed = false;
+};
+
+namespace {
+
+// Results at least this long are flushed at once: their flush is the
+// disk's work on their bytes rather than a wait, and waiting would only
+// hold their bytes unflushed for longer.
+constexpr std::int64_t kGroupedBelow = std::int64_t{1} << 20;
+// A group holds four descriptors per file and at most this much written
+// but not yet flushed.
+constexpr std::size_t kGroupFiles = 64;
+constexpr std::int64_t kGroupBytes = std::int64_t{16} << 20;
+
+// The last look at a flushed result before it takes the data file's name:
+// 1 once it has, 0 after a notice (or silently on a stop) with the data
+// file as it was. With `flushFolderLater` the new name is made durable by
+// the caller.
+int Replace(PassGroup::Pass& pass, bool flushFolderLater)
+{
+    // Flushing a large result can take a while; a stop asked for meanwhile
+    // still comes before anything is replaced.
+    if (platform::CancelRequested())
+        return 0;
+    const std::string& filePath = pass.filePath;
+    const std::string& tempPath = pass.tempPath;
+    // A read-only data file is not replaced; the finished result stays under
+    // the temporary name for the user to find.
+    if (pass.data.MarkedReadOnly()) {
+        pass.out.Keep();
+        return Fail(NoticeKind::CouldNotDelete, {filePath, tempPath});
+    }
+    // Bytes of an old and a new key mixed would give a file that no key
+    // decrypts.
+    if (pass.key.ChangeSinceOpened(false) != platform::InputFile::Change::None)
+        return KeyChangedDuringThePass(pass.keyPath, filePath);
+    switch (pass.out.Replace(pass.name, pass.data, flushFolderLater)) {
+    case platform::ReplacementFile::Replaced::Yes:
+        return 1;
+    case platform::ReplacementFile::Replaced::TargetChanged:
+        // Saved anew during the pass, in place or by renaming a new file
+        // over it: the new version stays, the result is dropped.
+        return ChangedDuringThePass(filePath);
+    case platform::ReplacementFile::Replaced::TargetLinked:
+        return Fail(NoticeKind::OtherNames, {filePath});
+    case platform::ReplacementFile::Replaced::TemporaryChanged:
+        return Fail(NoticeKind::TemporaryReplaced, {tempPath, filePath});
+    case platform::ReplacementFile::Replaced::NotFlushed:
+        return Fail(NoticeKind::RenameNotFlushed, {filePath}, platform::LastSystemError());
+    case platform::ReplacementFile::Replaced::Failed:
+        break;
+    }
+    const int error = platform::LastSystemError();
+    pass.out.Keep();
+    return Fail(NoticeKind::NameLeftAs, {tempPath}, error);
+}
+
 // `name` in `folder` is the data file, `filePath` how the user named it,
 // `tempPath` how notices name the temporary file.
 int Transform(const platform::Folder& folder, const std::string& name, const std::string& filePath,
-              const std::string& tempPath, const std::string& keyPath, int offset, int direction,
-              platform::FileIdentity* result = nullptr)
+              const std::string& tempPath, const std::string& keyPath, int offset, int direction, PassGroup* group)
 {
+    auto pass = std::make_unique<PassGroup::Pass>();
+    pass->name = name;
+    pass->filePath = filePath;
+    pass->tempPath = tempPath;
+    pass->keyPath = keyPath;
     const std::string tempName = platform::LastNameOf(tempPath);
 
-    platform::InputFile data;
+    platform::InputFile& data = pass->data;
     if (!data.OpenIn(folder, name))
         return FailRead(filePath, platform::LastSystemError());
-    platform::InputFile key;
+    platform::InputFile& key = pass->key;
     if (!key.Open(keyPath))
         return FailRead(keyPath, platform::LastSystemError());
     // Whatever stands at the temporary name is replaced: it must be neither
@@ -186,9 +254,20 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     if (direction == kDirectionEncrypt && KeyIsEmpty(key, keyPath))
         return platform::Report(NoticeKind::EmptyKey, {keyPath});
     const std::int64_t length = data.Size();
+    const bool grouped = group && length < kGroupedBelow;
+    // Files done in the order they were handed over.
+    if (group && !grouped)
+        group->Settle();
 
-    platform::ReplacementFile out;
-    switch (out.Create(folder, tempName)) {
+    platform::ReplacementFile& out = pass->out;
+    auto created = out.Create(folder, tempName);
+    // Another file of the group may be waiting under the same temporary
+    // name ("a.txt" and "a.doc"): it is settled first.
+    if (created == platform::ReplacementFile::Created::Busy && group && !group->Empty()) {
+        group->Settle();
+        created = out.Create(folder, tempName);
+    }
+    switch (created) {
     case platform::ReplacementFile::Created::Yes:
         break;
     case platform::ReplacementFile::Created::Busy:
@@ -217,44 +296,14 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     // this pass wrote to the result, or that a write went missing.
     if (out.Size() != length)
         return FailWrite(tempPath, 0);
-    if (!out.Finish(data))
+    if (!out.Finish(data, grouped))
         return FailWrite(tempPath, platform::LastSystemError());
-    // Flushing a large result can take a while; a stop asked for meanwhile
-    // still comes before anything is replaced.
-    if (platform::CancelRequested())
-        return 0;
-
-    // A read-only data file is not replaced; the finished result stays under
-    // the temporary name for the user to find.
-    if (data.MarkedReadOnly()) {
-        out.Keep();
-        return Fail(NoticeKind::CouldNotDelete, {filePath, tempPath});
-    }
-    // Bytes of an old and a new key mixed would give a file that no key
-    // decrypts.
-    if (key.ChangeSinceOpened(false) != platform::InputFile::Change::None)
-        return KeyChangedDuringThePass(keyPath, filePath);
-    switch (out.Replace(name, data)) {
-    case platform::ReplacementFile::Replaced::Yes:
-        if (result)
-            *result = out.Identity();
+    if (grouped) {
+        group->Add(std::move(pass));
         return 1;
-    case platform::ReplacementFile::Replaced::TargetChanged:
-        // Saved anew during the pass, in place or by renaming a new file
-        // over it: the new version stays, the result is dropped.
-        return ChangedDuringThePass(filePath);
-    case platform::ReplacementFile::Replaced::TargetLinked:
-        return Fail(NoticeKind::OtherNames, {filePath});
-    case platform::ReplacementFile::Replaced::TemporaryChanged:
-        return Fail(NoticeKind::TemporaryReplaced, {tempPath, filePath});
-    case platform::ReplacementFile::Replaced::NotFlushed:
-        return Fail(NoticeKind::RenameNotFlushed, {filePath}, platform::LastSystemError());
-    case platform::ReplacementFile::Replaced::Failed:
-        break;
     }
-    const int error = platform::LastSystemError();
-    out.Keep();
-    return Fail(NoticeKind::NameLeftAs, {tempPath}, error);
+    pass->flushed = true;
+    return Replace(*pass, false);
 }
 
 // Written to standard output; `shownPath` names the data in notices.
@@ -331,7 +380,8 @@ int TransformToOutput(const std::string& filePath, const std::string& keyPath, i
     return Guarded(shown, [&] { return ToOutput(filePath, shown, keyPath, offset, direction); });
 }
 
-int TransformFile(const std::string& filePath, const std::string& keyPath, int offset, int direction)
+int TransformFile(const std::string& filePath, const std::string& keyPath, int offset, int direction,
+                  PassGroup* group)
 {
     return Guarded(filePath, [&] {
         // Through a symlink the file itself is rewritten, so that no plain
@@ -341,7 +391,7 @@ int TransformFile(const std::string& filePath, const std::string& keyPath, int o
         if (!folder.Open(platform::FolderOfPath(target)))
             return FailRead(filePath, platform::LastSystemError());
         return Transform(folder, platform::LastNameOf(target), filePath, TemporaryPath(target), keyPath, offset,
-                         direction);
+                         direction, group);
     });
 }
 
@@ -351,9 +401,60 @@ int PassNotStarted(const std::string& filePath)
 }
 
 int TransformFileIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
-                    const std::string& keyPath, int offset, int direction, platform::FileIdentity* result)
+                    const std::string& keyPath, int offset, int direction, PassGroup* group)
 {
     return Guarded(filePath, [&] {
-        return Transform(folder, name, filePath, TemporaryPath(filePath), keyPath, offset, direction, result);
+        return Transform(folder, name, filePath, TemporaryPath(filePath), keyPath, offset, direction, group);
     });
+}
+
+PassGroup::PassGroup(Settled settled) : m_settled(std::move(settled)) {}
+
+PassGroup::~PassGroup() { Settle(); }
+
+void PassGroup::Add(std::unique_ptr<Pass> pass)
+{
+    m_bytes += pass->data.Size();
+    m_waiting.push_back(std::move(pass));
+    if (m_waiting.size() >= kGroupFiles || m_bytes >= kGroupBytes)
+        Settle();
+}
+
+void PassGroup::Settle()
+{
+    std::vector<std::unique_ptr<Pass>> passes;
+    passes.swap(m_waiting);
+    m_bytes = 0;
+    // Every result on the disk before any takes its name. Most of them were
+    // written out meanwhile, and the file system commits many in one go.
+    for (auto& pass : passes) {
+        if (platform::CancelRequested())
+            break;
+        pass->flushed = pass->out.Flush() || FailWrite(pass->tempPath, platform::LastSystemError());
+    }
+    std::vector<int> outcomes;
+    for (auto& pass : passes)
+        outcomes.push_back(pass->flushed && Guarded(pass->filePath, [&] { return Replace(*pass, true); }));
+    // Each folder once, after all its renames: until then no file in it is
+    // done.
+    struct Flushed {
+        platform::FileIdentity folder;
+        bool ok;
+        int error;
+    };
+    std::vector<Flushed> folders;
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        if (!outcomes[i])
+            continue;
+        const platform::FileIdentity folder = passes[i]->out.FolderIdentity();
+        auto flushed = std::find_if(folders.begin(), folders.end(), [&](auto& f) { return f.folder == folder; });
+        if (flushed == folders.end()) {
+            const bool ok = passes[i]->out.FlushFolder();
+            flushed = folders.insert(folders.end(), {folder, ok, ok ? 0 : platform::LastSystemError()});
+        }
+        if (!flushed->ok)
+            outcomes[i] = Fail(NoticeKind::RenameNotFlushed, {passes[i]->filePath}, flushed->error);
+    }
+    for (std::size_t i = 0; i < passes.size(); ++i)
+        m_settled(passes[i]->filePath, outcomes[i] == 1, passes[i]->out.Identity());
 }

@@ -8,7 +8,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 class Folder;
@@ -35,15 +38,50 @@ int ValidateKeyAlone(const std::string& keyPath, int offset, int makeKeyReadOnly
 // file holds the result, 0 when it was left as it was (or, after a failed
 // rename, the result is under the temporary name); every failure has been
 // reported by a notice. A cancelled pass returns 0 silently.
-int TransformFile(const std::string& filePath, const std::string& keyPath, int offset, int direction);
+// Given a `group` (below), a 1 means instead that the file was handed to
+// the group, which tells how it ended.
+class PassGroup;
+int TransformFile(const std::string& filePath, const std::string& keyPath, int offset, int direction,
+                  PassGroup* group = nullptr);
 
 // The same for the file `name` inside a folder that the caller holds open
 // (a folder walked by the command line): the name is taken as it stands
-// there, never through a link, and `filePath` is how notices name it. On
-// success `result`, where given, is the file that now holds the result,
-// wherever its name may have gone meanwhile.
+// there, never through a link, and `filePath` is how notices name it.
 int TransformFileIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
-                    const std::string& keyPath, int offset, int direction, platform::FileIdentity* result = nullptr);
+                    const std::string& keyPath, int offset, int direction, PassGroup* group = nullptr);
+
+// Passes over many files share their waits for the disk. A small file's
+// result, once written, waits in the group; settling flushes every waiting
+// result, then gives each its file's name, then flushes each folder once. A
+// file counts as done only once its new name is on the disk; a stop, a fault
+// or a change found while settling leaves each file as it was or done, and
+// no temporary file behind. A large file gains nothing from waiting and is
+// done at once, after the group has been settled.
+class PassGroup {
+public:
+    // Told of every file handed over, once settled: `done` with `result`,
+    // the file now under its name, wherever that name has gone meanwhile;
+    // otherwise the file was left as it was, after a notice unless a stop
+    // was asked for.
+    using Settled = std::function<void(const std::string& filePath, bool done, const platform::FileIdentity& result)>;
+
+    explicit PassGroup(Settled settled);
+    ~PassGroup();
+    PassGroup(const PassGroup&) = delete;
+    PassGroup& operator=(const PassGroup&) = delete;
+
+    void Settle();
+
+    struct Pass;
+    // Takes a written pass; settles once the group is full.
+    void Add(std::unique_ptr<Pass> pass);
+    bool Empty() const { return m_waiting.empty(); }
+
+private:
+    Settled m_settled;
+    std::vector<std::unique_ptr<Pass>> m_waiting;
+    std::int64_t m_bytes = 0;
+};
 
 // The same transformation with the result written to standard output:
 // `filePath` ("-" for standard input, read to its end) is left exactly as

@@ -14,7 +14,8 @@ ReplacementFile::~ReplacementFile()
         Release();
 }
 
-ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, InputFile& original)
+ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName, InputFile& original,
+                                                   bool flushFolderLater)
 {
     if (!m_created || m_fd < 0)
         return Replaced::Failed;
@@ -44,13 +45,14 @@ ReplacementFile::Replaced ReplacementFile::Replace(const std::string& targetName
         Discard();
         return refused;
     }
-    const Replaced renamed = RenameOver(targetName, original);
+    const Replaced renamed = RenameOver(targetName, original, flushFolderLater);
     if (renamed == Replaced::Failed)
         return renamed;
     m_created = false;
     // A close that fails now can't undo the replacement, and the data were
-    // flushed before it.
-    Release();
+    // flushed before it. The folder stays open for the flush to come.
+    if (!flushFolderLater)
+        Release();
     return renamed;
 }
 

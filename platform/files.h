@@ -299,14 +299,24 @@ public:
     // than the original had when they can't), takes off the mark of a pass's
     // leftover, and flushes it to disk. False when any of that fails for
     // another reason than that the file system can't hold it. The file stays
-    // open and held.
-    bool Finish(const InputFile& original);
+    // open and held. With `flushLater` the disk is only set to writing it,
+    // and Flush() must succeed before Replace(): a group of files then waits
+    // for the disk once instead of once each.
+    bool Finish(const InputFile& original, bool flushLater = false);
     // Puts the finished file in place of `targetName` in the same folder,
     // provided that the name still names `original`, unchanged since it was
     // opened and with no other name, and that the temporary name still names
-    // this file; then flushes the folder. Where the system renames over no
-    // open file, `original` is closed once it has been checked.
-    Replaced Replace(const std::string& targetName, InputFile& original);
+    // this file; then flushes the folder, or with `flushFolderLater` leaves
+    // that to FlushFolder(), which one file of a group's folder can do for
+    // all. Where the system renames over no open file, `original` is closed
+    // once it has been checked.
+    Replaced Replace(const std::string& targetName, InputFile& original, bool flushFolderLater = false);
+    // After Replace(..., true): makes the new names in this file's folder
+    // durable (true where the system keeps names durable by itself), and
+    // lets the file and the folder go.
+    bool FlushFolder();
+    // The folder the file was made in.
+    FileIdentity FolderIdentity() const { return m_folder; }
     // Leaves the finished file under its temporary name; Finish() took its
     // mark off, so a result kept for the user is never taken for a leftover.
     void Keep() { m_keep = true; }
@@ -343,10 +353,10 @@ private:
     // Takes off the mark that tells this file for a pass's own, before it
     // becomes the user's file or a result kept for the user.
     void Unmark();
-    // Puts this file in place of `targetName` in one step and makes the new
-    // name durable where the system can: Yes, Failed (nothing renamed) or
-    // NotFlushed.
-    Replaced RenameOver(const std::string& targetName, InputFile& original);
+    // Puts this file in place of `targetName` in one step and, unless
+    // `flushFolderLater`, makes the new name durable where the system can:
+    // Yes, Failed (nothing renamed) or NotFlushed.
+    Replaced RenameOver(const std::string& targetName, InputFile& original, bool flushFolderLater);
     void Release();
 
     std::string m_path;
@@ -354,6 +364,7 @@ private:
     std::string m_private;  // the file's name until it has m_name (POSIX)
     std::string m_leftBehind;
     FileIdentity m_made;
+    FileIdentity m_folder;
     int m_dir = -1;
     int m_fd = -1;
     bool m_created = false;

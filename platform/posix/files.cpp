@@ -730,6 +730,7 @@ bool ReplacementFile::Start(const Folder& folder, const std::string& name)
     m_keep = false;
     m_leftBehind.clear();
     m_made = FileIdentity{};
+    m_folder = folder.Identity();
     m_dir = folder.IsOpen() ? ::fcntl(folder.Descriptor(), F_DUPFD_CLOEXEC, 0) : -1;
     return m_dir >= 0;
 }
@@ -845,7 +846,7 @@ ReplacementFile::Replaced ReplacementFile::Place()
 {
     if (m_fd < 0 || Sys().Fsync(m_fd) != 0 || NameNewFile(m_fd, m_dir, m_private, m_name) != 0)
         return Replaced::Failed;
-    if (FlushFolder(m_dir))
+    if (platform::FlushFolder(m_dir))
         return Replaced::Yes;
     // Not known to be on disk, so not kept: the name goes again, while it
     // is still this file's.
@@ -890,7 +891,7 @@ struct CopyErrors : error_context {
 
 }  // namespace
 
-bool ReplacementFile::Finish(const InputFile& original)
+bool ReplacementFile::Finish(const InputFile& original, bool flushLater)
 {
     struct stat status {};
     if (m_fd < 0 || ::fstat(original.Descriptor(), &status) != 0)
@@ -925,7 +926,12 @@ bool ReplacementFile::Finish(const InputFile& original)
     // crash from here on leaves it to the user. Taken off before the flush,
     // so that the disk never holds the result under its own name marked.
     Unmark();
-    return Sys().Fsync(m_fd) == 0;
+    if (!flushLater)
+        return Sys().Fsync(m_fd) == 0;
+    // Written out while the next files are read, so that the group's flush
+    // finds little left to wait for. Only a hint: the flush still decides.
+    ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    return true;
 }
 
 void ReplacementFile::Unmark()
@@ -942,13 +948,23 @@ bool ReplacementFile::NameIs(const std::string& name, const FileIdentity& identi
     return ::fstatat(m_dir, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && IdentityOf(now) == identity;
 }
 
-ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetName, InputFile&)
+ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetName, InputFile&,
+                                                      bool flushFolderLater)
 {
     if (Sys().RenameAt(m_dir, m_name.c_str(), targetName.c_str()) != 0)
         return Replaced::Failed;
     // Makes the rename itself durable: otherwise, after a crash the old
     // name may still be what the disk holds.
-    return FlushFolder(m_dir) ? Replaced::Yes : Replaced::NotFlushed;
+    return flushFolderLater || platform::FlushFolder(m_dir) ? Replaced::Yes : Replaced::NotFlushed;
+}
+
+bool ReplacementFile::FlushFolder()
+{
+    const bool flushed = m_dir >= 0 && platform::FlushFolder(m_dir);
+    const int error = errno;
+    Release();
+    errno = error;
+    return flushed;
 }
 
 void ReplacementFile::Discard()

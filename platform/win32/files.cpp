@@ -631,6 +631,7 @@ bool ReplacementFile::Start(const Folder& folder, const std::string& name)
     m_name = name;
     m_keep = false;
     m_made = FileIdentity{};
+    m_folder = folder.Identity();
     return true;
 }
 
@@ -697,7 +698,7 @@ std::int64_t ReplacementFile::Size() const
     return m_fd >= 0 && ::GetFileSizeEx(HandleOf(m_fd), &size) ? size.QuadPart : -1;
 }
 
-bool ReplacementFile::Finish(const InputFile& original)
+bool ReplacementFile::Finish(const InputFile& original, bool flushLater)
 {
     const HANDLE handle = HandleOf(m_fd);
     BY_HANDLE_FILE_INFORMATION info{};
@@ -729,7 +730,7 @@ bool ReplacementFile::Finish(const InputFile& original)
         ::SetSecurityInfo(handle, SE_FILE_OBJECT, which, nullptr, nullptr, wanted.dacl, nullptr);
     }
     Unmark();
-    return Sys().Flush(handle) != 0;
+    return flushLater || Sys().Flush(handle) != 0;
 }
 
 void ReplacementFile::Unmark()
@@ -751,7 +752,9 @@ bool ReplacementFile::NameIs(const std::string& name, const FileIdentity& identi
     return IdentityOfPath(FolderOfPath(m_path) + name, false, now) && now == identity;
 }
 
-ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetName, InputFile& original)
+// The new name is written through by the file's own flush: Windows has no
+// folder to flush, so a group's files each do it at their rename.
+ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetName, InputFile& original, bool)
 {
     // Windows renames over no file that is open. Held until now without
     // write sharing, the original could not be written to; it is let go only
@@ -794,6 +797,12 @@ bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
 }
 
 bool ReplacementFile::Flush() { return Sys().Flush(HandleOf(m_fd)) != 0; }
+
+bool ReplacementFile::FlushFolder()
+{
+    Release();
+    return true;
+}
 
 ReplacementFile::Replaced ReplacementFile::Place()
 {
