@@ -380,8 +380,7 @@ int TransformToOutput(const std::string& filePath, const std::string& keyPath, i
     return Guarded(shown, [&] { return ToOutput(filePath, shown, keyPath, offset, direction); });
 }
 
-int TransformFile(const std::string& filePath, const std::string& keyPath, int offset, int direction,
-                  PassGroup* group)
+int TransformFile(const std::string& filePath, const std::string& keyPath, int offset, int direction, PassGroup* group)
 {
     return Guarded(filePath, [&] {
         // Through a symlink the file itself is rewritten, so that no plain

@@ -31,6 +31,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iterator>
+#include <sstream>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -1002,6 +1003,101 @@ TEST_F(CliTest, RecursiveDoesAFileOnceWhereverItMoves)
     const Outcome outcome = walk.Wait();
     EXPECT_EQ(0, outcome.status) << outcome.err;
     EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(later + "/f"));
+}
+
+// Folders of small files share their flushes; what makes each file
+// crash-safe must still hold for each: its result's bytes reach the disk
+// before it takes the file's name, and that name before the command ends.
+// "x.txt" and "x.doc" share a temporary name.
+TEST_F(CliTest, EachFileOfAGroupIsFlushedBeforeItsNameAndItsNameBeforeTheEnd)
+{
+    if (testsupport::Program({"strace", "-V"}).Wait().status != 0)
+        GTEST_SKIP() << "no strace";
+    const std::string tree = dir / "t";
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {tree + "/a", "x.txt"}, {tree + "/a", "x.doc"}, {tree + "/a", "y"}, {tree + "/b", "z.bin"}};
+    for (const std::string& folder : {tree, tree + "/a", tree + "/b"})
+        testsupport::MakeDirectory(folder);
+    for (const auto& [folder, name] : files)
+        WriteFile(folder + "/" + name, plain);
+    const std::string trace = dir / "trace";
+    const Outcome outcome =
+        testsupport::Program({"strace", "-f", "-y", "-qq", "-o", trace, "-e",
+                              "trace=write,pwrite64,fsync,fdatasync,syncfs,linkat,rename,renameat,renameat2,exit_group",
+                              VELTRANE_CLI_PATH, "encrypt", "-q", "-r", "-k", key, tree},
+                             kTraced)
+            .Wait();
+    ASSERT_EQ(0, outcome.status) << outcome.err;
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFile(trace));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    // The first line at or after `from` that has every one of `parts`.
+    const auto find = [&](size_t from, std::vector<std::string> parts) {
+        for (size_t at = from; at < lines.size(); ++at)
+            if (std::all_of(parts.begin(), parts.end(),
+                            [&](auto& p) { return lines[at].find(p) != std::string::npos; }))
+                return at;
+        return lines.size();
+    };
+    for (const auto& [folder, name] : files) {
+        EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(folder + "/" + name)) << name;
+        // As strace shows the temporary name: its "ê" in octal escapes.
+        const std::string temp = "\"" + name.substr(0, name.find('.')) + ".1\\303\\2529\"";
+        const size_t renamed = find(0, {"rename", "<" + folder + ">", temp, "\"" + name + "\""});
+        ASSERT_LT(renamed, lines.size()) << name;
+        // The result is known by its descriptor from the moment it got the
+        // temporary name (a file made without a name shows none).
+        size_t linked = lines.size();
+        for (size_t at = 0; (at = find(at, {"link", "<" + folder + ">", temp})) < renamed; ++at)
+            linked = at;
+        ASSERT_LT(linked, renamed) << name;
+        const size_t call = lines[linked].find('(') + 1;
+        const std::string fd = lines[linked].substr(call, lines[linked].find('<', call) - call);
+        size_t written = linked;
+        for (size_t at = linked; (at = find(at, {"write(" + fd + "<"})) < renamed; ++at)
+            written = at;
+        const size_t flushed = std::min(find(written, {"fsync(" + fd + "<"}), find(written, {"syncfs("}));
+        const size_t named = find(renamed, {"fsync(", "<" + folder + ">)"});
+        EXPECT_LT(linked, written) << name;
+        EXPECT_LT(flushed, renamed) << name;
+        EXPECT_LT(named, find(0, {"exit_group("})) << name;
+    }
+}
+
+// A stop that comes while a group takes its names, or a flush that fails:
+// each file of the group is done or as it was, and named when it is not.
+TEST_F(CliTest, AStopOrAFaultInAGroupLeavesEachFileWholeAndNamed)
+{
+    if (testsupport::Program({"strace", "-V"}).Wait().status != 0)
+        GTEST_SKIP() << "no strace";
+    const std::string tree = dir / "t";
+    testsupport::MakeDirectory(tree);
+    const std::vector<std::string> names = {"a", "b", "c", "d"};
+    struct Case {
+        std::string inject;
+        int status;
+        std::string unchanged, said;
+    };
+    const std::string stopped = "veltrane-cli: stopped; unchanged: " + tree;
+    for (const Case& fault : {Case{"renameat:signal=SIGINT:when=2", 130, "cd", stopped + "/c\n" + stopped + "/d\n"},
+                              Case{"fsync:error=EIO:when=2", 1, "b", "/b." + kSuffix + ": Input/output error"}}) {
+        for (const std::string& name : names)
+            WriteFile(tree + "/" + name, plain);
+        const Outcome outcome =
+            testsupport::Program({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=" + fault.inject,
+                                  VELTRANE_CLI_PATH, "encrypt", "-r", "-k", key, tree},
+                                 kTraced)
+                .Wait();
+        EXPECT_EQ(fault.status, outcome.status) << outcome.err;
+        EXPECT_NE(std::string::npos, outcome.err.find(fault.said)) << outcome.err;
+        for (const std::string& name : names) {
+            const bool unchanged = fault.unchanged.find(name) != std::string::npos;
+            EXPECT_TRUE((unchanged ? plain : Encrypted(plain, 0)) == ReadFile(tree + "/" + name)) << name;
+        }
+        // No temporary file left beside them.
+        EXPECT_EQ(4, std::distance(std::filesystem::directory_iterator(tree), {}));
+    }
 }
 
 TEST(CliCompletion, OffersCommandsOptionsAndFileNames)

@@ -948,8 +948,7 @@ bool ReplacementFile::NameIs(const std::string& name, const FileIdentity& identi
     return ::fstatat(m_dir, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && IdentityOf(now) == identity;
 }
 
-ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetName, InputFile&,
-                                                      bool flushFolderLater)
+ReplacementFile::Replaced ReplacementFile::RenameOver(const std::string& targetName, InputFile&, bool flushFolderLater)
 {
     if (Sys().RenameAt(m_dir, m_name.c_str(), targetName.c_str()) != 0)
         return Replaced::Failed;
