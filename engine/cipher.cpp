@@ -424,12 +424,21 @@ void PassGroup::Settle()
     std::vector<std::unique_ptr<Pass>> passes;
     passes.swap(m_waiting);
     m_bytes = 0;
-    // Every result on the disk before any takes its name. Most of them were
-    // written out meanwhile, and the file system commits many in one go.
+    // Every result on the disk before any takes its name: one flush of each
+    // file system they lie on, or where that fails, one of each result, so
+    // that a failure is told of the files it concerns.
+    std::vector<std::uint64_t> flushedVolumes, failedVolumes;
     for (auto& pass : passes) {
         if (platform::CancelRequested())
             break;
-        pass->flushed = pass->out.Flush() || FailWrite(pass->tempPath, platform::LastSystemError());
+        const std::uint64_t volume = pass->out.FolderIdentity().volume;
+        const auto among = [&](const auto& volumes) {
+            return std::find(volumes.begin(), volumes.end(), volume) != volumes.end();
+        };
+        if (!among(flushedVolumes) && !among(failedVolumes))
+            (pass->out.FlushFileSystem() ? flushedVolumes : failedVolumes).push_back(volume);
+        pass->flushed =
+            among(flushedVolumes) || pass->out.Flush() || FailWrite(pass->tempPath, platform::LastSystemError());
     }
     std::vector<int> outcomes;
     for (auto& pass : passes)

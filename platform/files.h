@@ -330,6 +330,11 @@ public:
     bool CreateNew(const Folder& folder, const std::string& name);
     // Flushes what is written so far to disk.
     bool Flush();
+    // Flushes everything written to the file system this file lies on, at
+    // once: one wait for the disk for every file made there. False where
+    // that failed, or where the system can't do it or can't tell a failure
+    // that way; Flush() then serves each file and tells which failed.
+    bool FlushFileSystem();
     // Flushes the new file, names it, never over anything that came there
     // meanwhile (EEXIST, ERROR_ALREADY_EXISTS), and flushes the folder: Yes,
     // Failed (not named) or NotFlushed (the folder's flush failed). On

@@ -14,6 +14,7 @@
 #include <sys/inotify.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <sys/xattr.h>
 
 #include <atomic>
@@ -22,6 +23,7 @@
 #include <map>
 #include <mutex>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -841,6 +843,25 @@ bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
 }
 
 bool ReplacementFile::Flush() { return m_fd >= 0 && Sys().Fsync(m_fd) == 0; }
+
+namespace {
+
+// Linux 5.8 made syncfs() report the write errors of the file system's
+// files; before it, a lost write passed for a flushed one.
+bool FileSystemFlushTellsFailures()
+{
+    static const bool tells = [] {
+        utsname system{};
+        int major = 0, minor = 0;
+        return ::uname(&system) == 0 && std::sscanf(system.release, "%d.%d", &major, &minor) == 2 &&
+               (major > 5 || (major == 5 && minor >= 8));
+    }();
+    return tells;
+}
+
+}  // namespace
+
+bool ReplacementFile::FlushFileSystem() { return m_fd >= 0 && FileSystemFlushTellsFailures() && ::syncfs(m_fd) == 0; }
 
 ReplacementFile::Replaced ReplacementFile::Place()
 {

@@ -798,6 +798,9 @@ bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
 
 bool ReplacementFile::Flush() { return Sys().Flush(HandleOf(m_fd)) != 0; }
 
+// A volume's flush needs the administrator; each file is flushed alone.
+bool ReplacementFile::FlushFileSystem() { return false; }
+
 bool ReplacementFile::FlushFolder()
 {
     Release();
