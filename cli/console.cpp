@@ -5,6 +5,10 @@
 #include "platform/files.h"
 #include "ui/texts.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
 #include <vector>
 
 namespace cli {
@@ -38,12 +42,13 @@ std::string CutToColumns(const std::string& text, size_t columns)
 
 }  // namespace
 
-std::string FitProgressLine(const std::string& text, int percent, size_t width)
+std::string FitProgressLine(const std::string& text, int percent, size_t width, const std::string& pace)
 {
     const size_t room = width > 1 ? width - 1 : 0;
     if (percent >= 0 && Columns(text) + 3 + kBarCells <= room) {
         const size_t filled = static_cast<size_t>(percent > 100 ? 100 : percent) * kBarCells / 100;
-        return text + " [" + std::string(filled, '#') + std::string(kBarCells - filled, '.') + "]";
+        const std::string line = text + " [" + std::string(filled, '#') + std::string(kBarCells - filled, '.') + "]";
+        return pace.empty() || Columns(line) + 1 + Columns(pace) > room ? line : line + " " + pace;
     }
     return CutToColumns(text, room);
 }
@@ -82,12 +87,36 @@ void Console::OnProgress(const platform::Progress& progress)
     if (m_verbosity == Verbosity::Verbose) {
         WriteError(text + "\n");
     } else if (m_terminal) {
-        const std::string line = FitProgressLine(text, progress.percent, TerminalWidth());
+        const auto now = std::chrono::steady_clock::now();
+        if (progress.done == 0)
+            m_fileStarted = now;
+        const std::chrono::duration<double> seconds = now - m_fileStarted;
+        const std::string line =
+            FitProgressLine(text, progress.percent, TerminalWidth(),
+                            progress.done > 0 ? PaceText(progress.done, progress.total, seconds.count()) : "");
         const size_t columns = Columns(line);
         // Spaces wipe what is left of a longer line drawn before.
         WriteError("\r" + line + std::string(m_drawnColumns > columns ? m_drawnColumns - columns : 0, ' '));
         m_drawnColumns = columns;
     }
+}
+
+std::string PaceText(std::int64_t done, std::int64_t total, double seconds)
+{
+    const double rate = static_cast<double>(done) / std::max(seconds, 1e-3);
+    static const char* const kUnits[] = {"B/s", "kB/s", "MB/s", "GB/s"};
+    double shown = rate;
+    size_t unit = 0;
+    for (; shown >= 999.5 && unit + 1 < std::size(kUnits); ++unit)
+        shown /= 1000;
+    const auto left = static_cast<long long>(std::ceil(static_cast<double>(total - done) / rate));
+    char text[64];
+    if (left >= 3600)
+        std::snprintf(text, sizeof text, "%.3g %s, %lld:%02lld:%02lld left", shown, kUnits[unit], left / 3600,
+                      left / 60 % 60, left % 60);
+    else
+        std::snprintf(text, sizeof text, "%.3g %s, %lld:%02lld left", shown, kUnits[unit], left / 60, left % 60);
+    return text;
 }
 
 void Console::EndProgress()

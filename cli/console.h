@@ -6,16 +6,18 @@
 #include "cli/options.h"
 #include "platform/notice.h"
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace cli {
 
 // The progress line as drawn on a terminal `width` columns wide: the text,
-// then a bar for `percent` when there is room; never as wide as the
-// terminal, so that the cursor stays on the line and a carriage return can
-// redraw it.
-std::string FitProgressLine(const std::string& text, int percent, size_t width);
+// then a bar for `percent` and after it `pace` as far as there is room; never
+// as wide as the terminal, so that the cursor stays on the line and a
+// carriage return can redraw it.
+std::string FitProgressLine(const std::string& text, int percent, size_t width, const std::string& pace = {});
 
 // A notice as the command line shows it: one sentence, "CAPTION: TEXT" in
 // the windows' words with their line breaks as newlines, each name quoted
@@ -42,6 +44,12 @@ private:
     Verbosity m_verbosity;
     bool m_terminal;
     size_t m_drawnColumns = 0;
+    // When the file being drawn began, for its rate and the time it has left.
+    std::chrono::steady_clock::time_point m_fileStarted;
 };
+
+// How fast a pass goes and how long it has left, as a terminal's progress
+// line ends: "12.5 MB/s, 1:05 left".
+std::string PaceText(std::int64_t done, std::int64_t total, double seconds);
 
 }  // namespace cli

@@ -29,6 +29,7 @@ public:
     }
 
     bool failed = false;
+    int skipped = 0;
 
 private:
     void Folder(platform::Folder& folder, const std::string& path)
@@ -123,8 +124,9 @@ private:
 
     // Once a stop was asked for, the files that follow are only handed over
     // to be named as unchanged, and nothing else is said of them.
-    void Skip(const char* why, const std::string& path) const
+    void Skip(const char* why, const std::string& path)
     {
+        ++skipped;
         if (!m_quiet && !platform::CancelRequested())
             Say(std::string("skipped (") + why + "): " + QuoteName(path));
     }
@@ -141,7 +143,8 @@ private:
 
 }  // namespace
 
-bool WalkFiles(const std::vector<std::string>& names, const std::string& keyPath, bool quiet, const TakeFile& take)
+bool WalkFiles(const std::vector<std::string>& names, const std::string& keyPath, bool quiet, const TakeFile& take,
+               int* skipped)
 {
     Walk walk(keyPath, quiet, take);
     for (const std::string& name : names) {
@@ -152,6 +155,8 @@ bool WalkFiles(const std::vector<std::string>& names, const std::string& keyPath
         else
             take(nullptr, name);
     }
+    if (skipped)
+        *skipped += walk.skipped;
     return !walk.failed;
 }
 

@@ -27,6 +27,8 @@ using TakeFile = std::function<void(const platform::Folder* folder, const std::s
 // Windows marks as system files, and anything else that isn't a regular file. Names that aren't folders are
 // handed over as they are, for the request checks to judge. Returns false
 // when a folder could not be read; the files found elsewhere still count.
-bool WalkFiles(const std::vector<std::string>& names, const std::string& keyPath, bool quiet, const TakeFile& take);
+// `skipped` counts what was left out.
+bool WalkFiles(const std::vector<std::string>& names, const std::string& keyPath, bool quiet, const TakeFile& take,
+               int* skipped = nullptr);
 
 }  // namespace cli

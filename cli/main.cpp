@@ -152,14 +152,21 @@ int main(int argc, char** argv)
     // file already done finds the new one.
     std::set<platform::FileIdentity> taken;
     int passes = 0;
-    const auto settled = [&](const std::string& file, bool done, const platform::FileIdentity& result) {
-        if (done) {
+    // For the summary a terminal gets after a folder.
+    int done = 0, skipped = 0, failed = 0, stopped = 0;
+    const auto settled = [&](const std::string& file, bool ok, const platform::FileIdentity& result) {
+        if (ok) {
+            ++done;
             taken.insert(result);
             return;
         }
         status = kExitRefused;
-        if (cli::StopRequest())
-            cli::Say("stopped; unchanged: " + cli::QuoteName(file));
+        if (!cli::StopRequest()) {
+            ++failed;
+            return;
+        }
+        ++stopped;
+        cli::Say("stopped; unchanged: " + cli::QuoteName(file));
     };
     // Small files wait for the disk together; each is told of once settled.
     PassGroup group(settled);
@@ -170,6 +177,7 @@ int main(int argc, char** argv)
         if (!cli::StopRequest() && (folder ? folder->EntryIdentity(name, false, identity, &kind)
                                            : platform::PathIdentity(file, identity, &kind))) {
             if (!taken.insert(identity).second) {
+                ++skipped;
                 if (!quiet)
                     cli::Say("skipped (named twice): " + cli::QuoteName(file));
                 return;
@@ -215,9 +223,18 @@ int main(int argc, char** argv)
     } else if (!options.recursive) {
         for (const std::string& file : options.files)
             take(nullptr, file);
-    } else if (!cli::WalkFiles(options.files, options.keyPath, quiet, take))
+    } else if (!cli::WalkFiles(options.files, options.keyPath, quiet, take, &skipped))
         status = kExitRefused;
     group.Settle();
+    // Only where somebody reads it: a script sees the lines it always saw.
+    if (options.recursive && !quiet && cli::ErrorIsTerminal()) {
+        const auto count = [](int n, const char* one, const char* many) {
+            return std::to_string(n) + (n == 1 ? one : many);
+        };
+        cli::Say(count(done, " file done, ", " files done, ") + std::to_string(skipped) + " skipped, " +
+                 std::to_string(failed) + " failed" +
+                 (stopped ? ", " + std::to_string(stopped) + " left by the stop" : ""));
+    }
 
     platform::SetReportSink(nullptr);
     if (const int stop = cli::StopRequest())

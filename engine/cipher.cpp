@@ -303,7 +303,11 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
         return 1;
     }
     pass->flushed = true;
-    return Replace(*pass, false);
+    if (!Replace(*pass, false))
+        return 0;
+    if (group)
+        group->Done(*pass);
+    return 1;
 }
 
 // Written to standard output; `shownPath` names the data in notices.
@@ -418,6 +422,8 @@ void PassGroup::Add(std::unique_ptr<Pass> pass)
     if (m_waiting.size() >= kGroupFiles || m_bytes >= kGroupBytes)
         Settle();
 }
+
+void PassGroup::Done(const Pass& pass) { m_settled(pass.filePath, true, pass.out.Identity()); }
 
 void PassGroup::Settle()
 {

@@ -75,6 +75,8 @@ public:
     struct Pass;
     // Takes a written pass; settles once the group is full.
     void Add(std::unique_ptr<Pass> pass);
+    // Tells of a pass done at once.
+    void Done(const Pass& pass);
     bool Empty() const { return m_waiting.empty(); }
 
 private:
