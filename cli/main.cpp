@@ -153,19 +153,21 @@ int main(int argc, char** argv)
     std::set<platform::FileIdentity> taken;
     int passes = 0;
     // For the summary a terminal gets after a folder.
-    int done = 0, skipped = 0, failed = 0, stopped = 0;
+    struct {
+        int done = 0, skipped = 0, failed = 0, stopped = 0;
+    } files;
     const auto settled = [&](const std::string& file, bool ok, const platform::FileIdentity& result) {
         if (ok) {
-            ++done;
+            ++files.done;
             taken.insert(result);
             return;
         }
         status = kExitRefused;
         if (!cli::StopRequest()) {
-            ++failed;
+            ++files.failed;
             return;
         }
-        ++stopped;
+        ++files.stopped;
         cli::Say("stopped; unchanged: " + cli::QuoteName(file));
     };
     // Small files wait for the disk together; each is told of once settled.
@@ -177,7 +179,7 @@ int main(int argc, char** argv)
         if (!cli::StopRequest() && (folder ? folder->EntryIdentity(name, false, identity, &kind)
                                            : platform::PathIdentity(file, identity, &kind))) {
             if (!taken.insert(identity).second) {
-                ++skipped;
+                ++files.skipped;
                 if (!quiet)
                     cli::Say("skipped (named twice): " + cli::QuoteName(file));
                 return;
@@ -223,17 +225,14 @@ int main(int argc, char** argv)
     } else if (!options.recursive) {
         for (const std::string& file : options.files)
             take(nullptr, file);
-    } else if (!cli::WalkFiles(options.files, options.keyPath, quiet, take, &skipped))
+    } else if (!cli::WalkFiles(options.files, options.keyPath, quiet, take, &files.skipped))
         status = kExitRefused;
     group.Settle();
     // Only where somebody reads it: a script sees the lines it always saw.
     if (options.recursive && !quiet && cli::ErrorIsTerminal()) {
-        const auto count = [](int n, const char* one, const char* many) {
-            return std::to_string(n) + (n == 1 ? one : many);
-        };
-        cli::Say(count(done, " file done, ", " files done, ") + std::to_string(skipped) + " skipped, " +
-                 std::to_string(failed) + " failed" +
-                 (stopped ? ", " + std::to_string(stopped) + " left by the stop" : ""));
+        const std::string done = std::to_string(files.done) + (files.done == 1 ? " file done, " : " files done, ");
+        cli::Say(done + std::to_string(files.skipped) + " skipped, " + std::to_string(files.failed) + " failed" +
+                 (files.stopped ? ", " + std::to_string(files.stopped) + " left by the stop" : ""));
     }
 
     platform::SetReportSink(nullptr);
