@@ -434,6 +434,8 @@ void PassGroup::Settle()
     // file system they lie on, or where that fails, one of each result, so
     // that a failure is told of the files it concerns.
     std::vector<std::uint64_t> flushedVolumes, failedVolumes;
+    for (auto& pass : passes)
+        pass->out.Unmark();
     for (auto& pass : passes) {
         if (platform::CancelRequested())
             break;

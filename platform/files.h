@@ -300,9 +300,16 @@ public:
     // leftover, and flushes it to disk. False when any of that fails for
     // another reason than that the file system can't hold it. The file stays
     // open and held. With `flushLater` the disk is only set to writing it,
-    // and Flush() must succeed before Replace(): a group of files then waits
-    // for the disk once instead of once each.
+    // and the mark stays on: Unmark() and then Flush() (or FlushFileSystem())
+    // must succeed before Replace(). A group of files then waits for the
+    // disk once instead of once each, and a group killed meanwhile leaves
+    // only leftovers that the next pass replaces.
     bool Finish(const InputFile& original, bool flushLater = false);
+    // Takes off the mark that tells this file for a pass's own, before it
+    // becomes the user's file or a result kept for the user; before the
+    // flush, so that the disk never holds the result under its own name
+    // marked.
+    void Unmark();
     // Puts the finished file in place of `targetName` in the same folder,
     // provided that the name still names `original`, unchanged since it was
     // opened and with no other name, and that the temporary name still names
@@ -355,9 +362,6 @@ private:
     // Whether `name` beside this file is, itself (not a link to it), the
     // file `identity`.
     bool NameIs(const std::string& name, const FileIdentity& identity) const;
-    // Takes off the mark that tells this file for a pass's own, before it
-    // becomes the user's file or a result kept for the user.
-    void Unmark();
     // Puts this file in place of `targetName` in one step and, unless
     // `flushFolderLater`, makes the new name durable where the system can:
     // Yes, Failed (nothing renamed) or NotFlushed.

@@ -1076,7 +1076,7 @@ TEST_F(CliTest, EachFileOfAGroupIsFlushedBeforeItsNameAndItsNameBeforeTheEnd)
 
 // A stop that comes while a group takes its names, or a flush that fails:
 // each file of the group is done or as it was, and named when it is not.
-TEST_F(CliTest, AStopOrAFaultInAGroupLeavesEachFileWholeAndNamed)
+TEST_F(CliTest, AStopAFaultOrAKillInAGroupLeavesEachFileWholeAndNamed)
 {
     if (testsupport::Program({"strace", "-V"}).Wait().status != 0)
         GTEST_SKIP() << "no strace";
@@ -1113,6 +1113,23 @@ TEST_F(CliTest, AStopOrAFaultInAGroupLeavesEachFileWholeAndNamed)
         // No temporary file left beside them.
         EXPECT_EQ(4, std::distance(std::filesystem::directory_iterator(tree), {}));
     }
+
+    // Killed while its results wait (here as the last temporary file gets
+    // its name): every file as it was, and the next command replaces the
+    // leftovers and does each file once.
+    for (const std::string& name : names)
+        WriteFile(tree + "/" + name, plain);
+    const Outcome killed =
+        testsupport::Program({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=linkat:signal=SIGKILL:when=4",
+                              VELTRANE_CLI_PATH, "encrypt", "-r", "-k", key, tree},
+                             kTraced)
+            .Wait();
+    EXPECT_NE(0, killed.status);
+    EXPECT_TRUE(plain == ReadFile(tree + "/a"));
+    EXPECT_EQ(0, RunCli({"encrypt", "-q", "-r", "-k", key, tree}).status);
+    for (const std::string& name : names)
+        EXPECT_TRUE(Encrypted(plain, 0) == ReadFile(tree + "/" + name)) << name;
+    EXPECT_EQ(4, std::distance(std::filesystem::directory_iterator(tree), {}));
 }
 
 TEST(CliCompletion, OffersCommandsOptionsAndFileNames)

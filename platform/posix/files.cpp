@@ -943,12 +943,12 @@ bool ReplacementFile::Finish(const InputFile& original, bool flushLater)
         errno = errors.failure;
         return false;
     }
-    // Finished, it is no leftover of a pass any more but a whole result: a
-    // crash from here on leaves it to the user. Taken off before the flush,
-    // so that the disk never holds the result under its own name marked.
-    Unmark();
-    if (!flushLater)
+    if (!flushLater) {
+        // Finished, it is no leftover of a pass any more but a whole result:
+        // a crash from here on leaves it to the user.
+        Unmark();
         return Sys().Fsync(m_fd) == 0;
+    }
     // Written out while the next files are read, so that the group's flush
     // finds little left to wait for. Only a hint: the flush still decides.
     ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);

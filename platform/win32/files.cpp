@@ -729,8 +729,10 @@ bool ReplacementFile::Finish(const InputFile& original, bool flushLater)
             (wanted.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
         ::SetSecurityInfo(handle, SE_FILE_OBJECT, which, nullptr, nullptr, wanted.dacl, nullptr);
     }
+    if (flushLater)
+        return true;
     Unmark();
-    return flushLater || Sys().Flush(handle) != 0;
+    return Sys().Flush(handle) != 0;
 }
 
 void ReplacementFile::Unmark()
