@@ -413,7 +413,7 @@ int TransformFileIn(const platform::Folder& folder, const std::string& name, con
 
 PassGroup::PassGroup(Settled settled) : m_settled(std::move(settled)) {}
 
-PassGroup::~PassGroup() { Settle(); }
+PassGroup::~PassGroup() = default;
 
 void PassGroup::Add(std::unique_ptr<Pass> pass)
 {

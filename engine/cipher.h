@@ -56,7 +56,8 @@ int TransformFileIn(const platform::Folder& folder, const std::string& name, con
 // file counts as done only once its new name is on the disk; a stop, a fault
 // or a change found while settling leaves each file as it was or done, and
 // no temporary file behind. A large file gains nothing from waiting and is
-// done at once, after the group has been settled.
+// done at once, after the group has been settled. A group let go without
+// Settle() (an exception on its way out) leaves its files as they were.
 class PassGroup {
 public:
     // Told of every file handed over, once settled: `done` with `result`,
