@@ -160,6 +160,7 @@ struct PassGroup::Pass {
     platform::InputFile data, key;
     platform::ReplacementFile out;
     bool flushed = false;
+    bool done = false;
 };
 
 namespace {
@@ -448,9 +449,8 @@ void PassGroup::Settle()
         pass->flushed =
             among(flushedVolumes) || pass->out.Flush() || FailWrite(pass->tempPath, platform::LastSystemError());
     }
-    std::vector<int> outcomes;
     for (auto& pass : passes)
-        outcomes.push_back(pass->flushed && Guarded(pass->filePath, [&] { return Replace(*pass, true); }));
+        pass->done = pass->flushed && Guarded(pass->filePath, [&] { return Replace(*pass, true); });
     // Each folder once, after all its renames: until then no file in it is
     // done.
     struct Flushed {
@@ -459,18 +459,18 @@ void PassGroup::Settle()
         int error;
     };
     std::vector<Flushed> folders;
-    for (std::size_t i = 0; i < passes.size(); ++i) {
-        if (!outcomes[i])
+    for (auto& pass : passes) {
+        if (!pass->done)
             continue;
-        const platform::FileIdentity folder = passes[i]->out.FolderIdentity();
+        const platform::FileIdentity folder = pass->out.FolderIdentity();
         auto flushed = std::find_if(folders.begin(), folders.end(), [&](auto& f) { return f.folder == folder; });
         if (flushed == folders.end()) {
-            const bool ok = passes[i]->out.FlushFolder();
+            const bool ok = pass->out.FlushFolder();
             flushed = folders.insert(folders.end(), {folder, ok, ok ? 0 : platform::LastSystemError()});
         }
         if (!flushed->ok)
-            outcomes[i] = Fail(NoticeKind::RenameNotFlushed, {passes[i]->filePath}, flushed->error);
+            pass->done = Fail(NoticeKind::RenameNotFlushed, {pass->filePath}, flushed->error);
     }
-    for (std::size_t i = 0; i < passes.size(); ++i)
-        m_settled(passes[i]->filePath, outcomes[i] == 1, passes[i]->out.Identity());
+    for (auto& pass : passes)
+        m_settled(pass->filePath, pass->done, pass->out.Identity());
 }
