@@ -47,7 +47,7 @@ measure() {
   mo=$(median "${ours[@]}") mp=$(median "${peer[@]}") mr=$(median "${ratios[@]}")
   printf 'small files%s: %.0f files/s veltrane-cli -r, %.0f files/s ccrypt -e -r (%d x 4 KiB %s, median of %d)\n' \
     "${where:+ $where}" "$(echo "$count / $mo" | bc -l)" "$(echo "$count / $mp" | bc -l)" "$count" \
-    "on $(findmnt -n -o FSTYPE -T "$work") at $work" "$runs"
+    "on $(df --output=fstype "$work" | tail -1) at $work" "$runs"
   printf 'small files%s ratio veltrane/ccrypt: %.2f (median; target <= %s)\n' "${where:+ $where}" "$mr" "$target"
 }
 
