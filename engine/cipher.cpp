@@ -169,10 +169,12 @@ namespace {
 // disk's work on their bytes rather than a wait, and waiting would only
 // hold their bytes unflushed for longer.
 constexpr std::int64_t kGroupedBelow = std::int64_t{1} << 20;
-// A group holds four descriptors per file and at most this much written
-// but not yet flushed.
+// A group holds at most this much written but not yet flushed, and four
+// open files for each of its own, leaving room for those of a folder walk
+// (at most 16), of the pass under way and of the standard streams.
 constexpr std::size_t kGroupFiles = 64;
 constexpr std::int64_t kGroupBytes = std::int64_t{16} << 20;
+constexpr std::size_t kOpenFilesBesideAGroup = 32;
 
 // The last look at a flushed result before it takes the data file's name:
 // 1 once it has, 0 after a notice (or silently on a stop) with the data
@@ -412,7 +414,13 @@ int TransformFileIn(const platform::Folder& folder, const std::string& name, con
     });
 }
 
-PassGroup::PassGroup(Settled settled) : m_settled(std::move(settled)) {}
+PassGroup::PassGroup(Settled settled)
+    : m_settled(std::move(settled)),
+      m_files(std::clamp<std::size_t>(
+          (std::max(platform::OpenFilesAllowed(), kOpenFilesBesideAGroup) - kOpenFilesBesideAGroup) / 4, 1,
+          kGroupFiles))
+{
+}
 
 PassGroup::~PassGroup() = default;
 
@@ -420,7 +428,7 @@ void PassGroup::Add(std::unique_ptr<Pass> pass)
 {
     m_bytes += pass->data.Size();
     m_waiting.push_back(std::move(pass));
-    if (m_waiting.size() >= kGroupFiles || m_bytes >= kGroupBytes)
+    if (m_waiting.size() >= m_files || m_bytes >= kGroupBytes)
         Settle();
 }
 

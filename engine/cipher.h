@@ -7,6 +7,7 @@
 // arithmetic never changes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -82,6 +83,8 @@ public:
 
 private:
     Settled m_settled;
+    // How many may wait.
+    std::size_t m_files;
     std::vector<std::unique_ptr<Pass>> m_waiting;
     std::int64_t m_bytes = 0;
 };

@@ -123,6 +123,10 @@ bool RandomBytes(void* buffer, std::size_t count);
 constexpr char kPrivateNameStart[] = ".veltrane-";
 std::string PrivateName();
 
+// How many files this process may hold open at once (descriptors where
+// the system counts them), for those that keep many open together.
+std::size_t OpenFilesAllowed();
+
 // The calling thread's last system error (errno, or Windows' own code), and
 // the system's words for one.
 int LastSystemError();

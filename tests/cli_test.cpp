@@ -733,11 +733,17 @@ TEST_F(CliTest, RecursiveNeverLeavesTheTreeNorTakesAFileTwice)
 
 // A tree deeper than the descriptors a process may hold: the walk keeps
 // only so many folders open, and takes each back when it returns to it.
-TEST_F(CliTest, RecursiveWalksATreeDeeperThanItsDescriptors)
+// Deeper than the folders it may hold open, and with more files waiting
+// for the disk together than it may hold open.
+TEST_F(CliTest, RecursiveWalksATreeDeeperAndWiderThanItsDescriptors)
 {
     std::string path = dir / "top";
     std::vector<std::string> files;
     ASSERT_EQ(0, ::mkdir(path.c_str(), 0755));
+    for (int file = 0; file < 40; ++file) {
+        files.push_back(path + "/w" + std::to_string(file));
+        WriteFile(files.back(), plain);
+    }
     for (int level = 0; level < 1500; ++level) {
         if (level % 500 == 0) {
             files.push_back(path + "/f.txt");

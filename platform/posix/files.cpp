@@ -13,6 +13,7 @@
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <sys/xattr.h>
@@ -20,6 +21,7 @@
 #include <atomic>
 #include <cerrno>
 #include <deque>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <climits>
@@ -843,6 +845,15 @@ bool ReplacementFile::CreateNew(const Folder& folder, const std::string& name)
 }
 
 bool ReplacementFile::Flush() { return m_fd >= 0 && Sys().Fsync(m_fd) == 0; }
+
+std::size_t OpenFilesAllowed()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        limit.rlim_cur > std::numeric_limits<std::size_t>::max())
+        return std::numeric_limits<std::size_t>::max();
+    return static_cast<std::size_t>(limit.rlim_cur);
+}
 
 namespace {
 

@@ -803,6 +803,10 @@ bool ReplacementFile::Flush() { return Sys().Flush(HandleOf(m_fd)) != 0; }
 // A volume's flush needs the administrator; each file is flushed alone.
 bool ReplacementFile::FlushFileSystem() { return false; }
 
+// Handles are not counted, but every file here is also one of the C
+// library's descriptors, of which it has 2048.
+std::size_t OpenFilesAllowed() { return 2048; }
+
 bool ReplacementFile::FlushFolder()
 {
     Release();
