@@ -241,7 +241,7 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
     // input, nor a link that the key path goes through.
     platform::FileIdentity entry, reached;
     const bool hasEntry = folder.EntryIdentity(tempName, false, entry);
-    const bool reaches = folder.EntryIdentity(tempName, true, reached);
+    const bool reaches = hasEntry && folder.EntryIdentity(tempName, true, reached);
     if (platform::SamePathText(tempName, name) || (hasEntry && (entry == data.Identity() || entry == key.Identity())) ||
         (reaches && (reached == data.Identity() || reached == key.Identity()))) {
         return platform::Report(NoticeKind::TemporaryWouldOverwrite, {tempPath});

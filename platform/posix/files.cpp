@@ -495,7 +495,9 @@ bool InputFile::Adopt(int fd, const std::string& path)
     m_links = status.st_nlink;
     m_changed = Nanoseconds(status.st_ctim);
     m_modified = Nanoseconds(status.st_mtim);
-    ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // A file of a few blocks is read in one go whatever the advice.
+    if (!m_regular || status.st_size > (std::int64_t{1} << 20))
+        ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
 }
 
