@@ -4,6 +4,7 @@
 // text has its room, nothing overlaps, what stood beside or above another
 // still does, and everything stays inside the dialog.
 #include "res/layout.h"
+#include "tests/support/dialog_fit_faults.h"
 #include "ui/win32/dialog_template.h"
 
 #include <gtest/gtest.h>
@@ -74,59 +75,11 @@ ui::DialogFont FontAt(const Scale& scale)
     return font;
 }
 
-// As the dialog manager turns units into pixels.
-long long Pixels(long long units, int base, int unitsPerBase)
+std::vector<std::string> FitFaults(const res::DialogLayout& table, const Scale& scale)
 {
-    return (units * base + unitsPerBase / 2) / unitsPerBase;
-}
-
-bool Apart(const res::ControlLayout& a, const res::ControlLayout& b)
-{
-    return a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y || b.y + b.height <= a.y;
-}
-
-bool Holds(const res::ControlLayout& frame, const res::ControlLayout& c)
-{
-    return frame.kind == res::ControlKind::RaisedFrame && c.x >= frame.x && c.y >= frame.y &&
-           c.x + c.width <= frame.x + frame.width && c.y + c.height <= frame.y + frame.height;
-}
-
-std::string NameOf(const res::ControlLayout& c) { return c.text && *c.text ? c.text : std::to_string(c.id); }
-
-void ExpectFitted(const res::DialogLayout& table, const Scale& scale)
-{
-    SCOPED_TRACE(testing::Message() << table.caption << " at scale " << scale.factor);
     const ui::DialogFont font = FontAt(scale);
     std::vector<res::ControlLayout> controls;
-    const res::DialogLayout fitted = ui::FitToTexts(table, font, controls);
-    ASSERT_EQ(table.count, fitted.count);
-    for (std::size_t i = 0; i < fitted.count; ++i) {
-        const res::ControlLayout& c = fitted.controls[i];
-        const std::string name = NameOf(c);
-        EXPECT_TRUE(c.x >= 0 && c.y >= 0 && c.x + c.width <= fitted.width && c.y + c.height <= fitted.height)
-            << name << " leaves the dialog";
-        const bool label = c.kind == res::ControlKind::StaticText;
-        if (label || c.kind == res::ControlKind::PushButton || c.kind == res::ControlKind::CheckBox) {
-            const long long width = Pixels(c.width, scale.baseX, 4), height = Pixels(c.height, scale.baseY, 8);
-            const long long lead = c.kind == res::ControlKind::CheckBox ? font.checkBoxLead : 0;
-            const bool wraps = label && (c.style & res::kWrap);
-            const ui::PixelSize text = font.measure(c.text, c.style, wraps ? width : 0);
-            EXPECT_GE(width, text.width + lead) << name << " is cut";
-            EXPECT_GE(height, text.height) << name << " is cut";
-        }
-        for (std::size_t j = 0; j < fitted.count; ++j) {
-            const res::ControlLayout &d = fitted.controls[j], &a = table.controls[i], &b = table.controls[j];
-            if (i == j || Holds(a, b) || Holds(b, a))
-                continue;
-            EXPECT_TRUE(Apart(c, d)) << name << " overlaps " << NameOf(d);
-            if (a.x + a.width <= b.x) {
-                EXPECT_LE(c.x + c.width, d.x) << name << " is no longer left of " << NameOf(d);
-            }
-            if (a.y + a.height <= b.y) {
-                EXPECT_LE(c.y + c.height, d.y) << name << " is no longer above " << NameOf(d);
-            }
-        }
-    }
+    return testsupport::FitFaults(table, ui::FitToTexts(table, font, controls), font);
 }
 
 // A table's copy with texts of its own, kept as long as the copy.
@@ -184,7 +137,8 @@ TEST(DialogFit, TextsThatFitLeaveTheTableAsItIs)
         EXPECT_EQ(table->height, fitted.height);
         for (std::size_t i = 0; i < table->count; ++i) {
             const res::ControlLayout &a = table->controls[i], &b = fitted.controls[i];
-            EXPECT_TRUE(a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height) << NameOf(a);
+            EXPECT_TRUE(a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height)
+                << testsupport::NameOf(a);
         }
     }
 }
@@ -197,7 +151,8 @@ TEST(DialogFit, EveryTextHasItsRoomAsTranslationsLengthenThem)
             if (pseudo)
                 translated.Translate(Pseudo);
             for (const Scale& scale : kScales)
-                ExpectFitted(translated.layout, scale);
+                EXPECT_EQ(std::vector<std::string>(), FitFaults(translated.layout, scale))
+                    << table->caption << (pseudo ? ", lengthened," : "") << " at scale " << scale.factor;
         }
     }
 }
@@ -208,7 +163,7 @@ TEST(DialogFit, TheAboutBoxGrowsWithItsLines)
     about.Translate([](const std::string& text) {
         return text.find('\n') == std::string::npos ? text : text + "\nA fourth line\nand a fifth";
     });
-    ExpectFitted(about.layout, kScales[0]);
+    EXPECT_EQ(std::vector<std::string>(), FitFaults(about.layout, kScales[0]));
     std::vector<res::ControlLayout> controls;
     EXPECT_GT(ui::FitToTexts(about.layout, FontAt(kScales[0]), controls).height, res::AboutDialogLayout().height);
 }
