@@ -160,8 +160,11 @@ TEST(DialogFit, EveryTextHasItsRoomAsTranslationsLengthenThem)
 TEST(DialogFit, TheAboutBoxGrowsWithItsLines)
 {
     Translated about(res::AboutDialogLayout());
+    // Two more lines at the top, and the wrapped texts three times as long.
     about.Translate([](const std::string& text) {
-        return text.find('\n') == std::string::npos ? text : text + "\nA fourth line\nand a fifth";
+        return text.find('\n') != std::string::npos ? text + "\nA fourth line\nand a fifth"
+               : text.size() > 100                  ? text + " " + text + " " + text
+                                                    : text;
     });
     EXPECT_EQ(std::vector<std::string>(), FitFaults(about.layout, kScales[0]));
     std::vector<res::ControlLayout> controls;

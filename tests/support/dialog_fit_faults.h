@@ -1,8 +1,8 @@
 // What a user would find wrong with a dialog fitted to its texts: a text cut
 // (measured as the dialog manager sizes its control), a control over another
-// (but a frame over what it holds) or outside the dialog, or what stood
-// beside or above another in the table no longer there. For the tests and
-// the fuzzer alike.
+// (but a frame over what it holds) or outside the dialog or its frame, or
+// what stood beside or above another in the table no longer there. For the
+// tests and the fuzzer alike.
 #pragma once
 
 #include "res/layout.h"
@@ -46,6 +46,8 @@ inline std::vector<std::string> FitFaults(const res::DialogLayout& table, const 
             faults.push_back(NameOf(c) + " leaves the dialog");
         for (std::size_t j = 0; j < fitted.count; ++j) {
             const res::ControlLayout &d = fitted.controls[j], &a = table.controls[i], &b = table.controls[j];
+            if (holds(a, b) && i != j && !holds(c, d))
+                faults.push_back(NameOf(d) + " leaves its frame");
             if (i == j || holds(a, b) || holds(b, a))
                 continue;
             if (c.x + c.width > d.x && d.x + d.width > c.x && c.y + c.height > d.y && d.y + d.height > c.y)
