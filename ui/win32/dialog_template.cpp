@@ -343,20 +343,25 @@ res::DialogLayout FitToTexts(const res::DialogLayout& layout, const DialogFont& 
         return font.measure ? font.measure(c.text, c.style, wrapWidth) : PixelSize{};
     };
 
-    std::vector<Extent> across(controls.size());
+    std::vector<Extent> across(controls.size()), down(controls.size());
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const res::ControlLayout& c = controls[i];
-        Extent& e = across[i];
-        e.pos = c.x;
-        e.size = c.width;
         // Arrows stand beside the field they step, in its cells.
         const bool stepping = c.kind == K::ArrowPair && i > 0 && controls[i - 1].kind == K::EditField;
-        e.first = Cell(stepping ? controls[i - 1].cell.column : c.cell.column);
-        e.last = std::max(e.first + 1, Cell(c.cell.column) + Span(c.cell.columnSpan));
         const bool stepped = i + 1 < controls.size() && controls[i + 1].kind == K::ArrowPair;
-        e.stretches = (c.kind == K::EditField && !stepped) || c.kind == K::EtchedLine || Wraps(c) ||
+        Extent& x = across[i];
+        x.pos = c.x;
+        x.size = c.width;
+        x.first = Cell(stepping ? controls[i - 1].cell.column : c.cell.column);
+        x.last = std::max(x.first + 1, Cell(c.cell.column) + Span(c.cell.columnSpan));
+        x.stretches = (c.kind == K::EditField && !stepped) || c.kind == K::EtchedLine || Wraps(c) ||
                       (c.kind == K::RaisedFrame && c.cell.columnSpan > 1);
-        e.keepsEnd = c.kind == K::PushButton || c.kind == K::RaisedFrame;
+        x.keepsEnd = c.kind == K::PushButton || c.kind == K::RaisedFrame;
+        Extent& y = down[i];
+        y.pos = c.y;
+        y.size = c.height;
+        y.first = Cell(c.cell.row);
+        y.last = y.first + Span(c.cell.rowSpan);
         if (!HasText(c))
             continue;
         const long long text = measure(c, Wraps(c) ? ToPixels(c.width, font.baseX, 4) : 0).width;
@@ -364,7 +369,7 @@ res::DialogLayout FitToTexts(const res::DialogLayout& layout, const DialogFont& 
         const long long pixels = c.kind == K::PushButton ? text + 2LL * font.baseX
                                  : c.kind == K::CheckBox ? text + font.checkBoxLead
                                                          : text;
-        e.need = ToUnits(pixels, font.baseX, 4);
+        x.need = ToUnits(pixels, font.baseX, 4);
     }
     // Buttons in the same cells are as wide as each other.
     for (std::size_t i = 0; i < controls.size(); ++i) {
@@ -377,19 +382,13 @@ res::DialogLayout FitToTexts(const res::DialogLayout& layout, const DialogFont& 
     res::DialogLayout fitted = layout;
     fitted.width = static_cast<int>(Clamp(AxisFit(across, frameOf, layout.width).Fit(), 0));
 
-    std::vector<Extent> down(controls.size());
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const res::ControlLayout& c = controls[i];
-        Extent& e = down[i];
-        e.pos = c.y;
-        e.size = c.height;
-        e.first = Cell(c.cell.row);
-        e.last = e.first + Span(c.cell.rowSpan);
         if (!HasText(c))
             continue;
         // A wrapped text's lines as its fitted width breaks them.
         const long long text = measure(c, Wraps(c) ? ToPixels(across[i].fittedSize, font.baseX, 4) : 0).height;
-        e.need = ToUnits(c.kind == K::PushButton ? text + font.baseY / 2 : text, font.baseY, 8);
+        down[i].need = ToUnits(c.kind == K::PushButton ? text + font.baseY / 2 : text, font.baseY, 8);
     }
     fitted.height = static_cast<int>(Clamp(AxisFit(down, frameOf, layout.height).Fit(), 0));
 
