@@ -365,8 +365,9 @@ res::DialogLayout FitToTexts(const res::DialogLayout& layout, const DialogFont& 
         if (!HasText(c))
             continue;
         const long long text = measure(c, Wraps(c) ? ToPixels(c.width, font.baseX, 4) : 0).width;
-        // A button's text keeps an average letter's room from either side.
-        const long long pixels = c.kind == K::PushButton ? text + 2LL * font.baseX
+        // A button's text keeps one and a half average letters' room from
+        // either side, clear of the focus rectangle drawn around it.
+        const long long pixels = c.kind == K::PushButton ? text + 3LL * font.baseX
                                  : c.kind == K::CheckBox ? text + font.checkBoxLead
                                                          : text;
         x.need = ToUnits(pixels, font.baseX, 4);
