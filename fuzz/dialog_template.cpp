@@ -1,9 +1,16 @@
 // The Windows dialog templates: the bytes made for a layout table read back,
-// field by field, as that table; the real dialogs' tables first.
+// field by field, as that table; the real dialogs' tables first. Then the
+// tables fitted to texts in a font of any size: the real ones with every
+// text whole and nothing overlapping, any table with every text's room and
+// every place in the template's range.
 #include "fuzz/harness.h"
+#include "tests/support/dialog_fit_faults.h"
 #include "ui/win32/dialog_template.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -87,6 +94,41 @@ void CheckReadsBack(const res::DialogLayout& layout, bool main, int iconId)
     FUZZ_CHECK(r.at == t.size());
 }
 
+// A font of one letter width and one line height, which breaks a line
+// anywhere, between any two letters.
+ui::DialogFont FontFrom(FuzzedDataProvider& in)
+{
+    ui::DialogFont font;
+    font.baseX = in.ConsumeIntegralInRange<int>(4, 64);
+    font.baseY = in.ConsumeIntegralInRange<int>(8, 128);
+    font.checkBoxLead = in.ConsumeIntegralInRange<int>(0, 400);
+    const long long letter = in.ConsumeIntegralInRange<int>(0, 40), line = in.ConsumeIntegralInRange<int>(0, 100);
+    font.measure = [letter, line](const char* text, unsigned, long long wrapWidth) {
+        const long long natural = static_cast<long long>(std::strlen(text)) * letter;
+        const long long width =
+            wrapWidth > 0 ? std::max(std::min(natural, wrapWidth), std::min(natural, letter)) : natural;
+        return ui::PixelSize{width, (width > 0 ? (natural + width - 1) / width : 1) * line};
+    };
+    return font;
+}
+
+void CheckFits(const res::DialogLayout& table, const ui::DialogFont& font, bool real)
+{
+    std::vector<res::ControlLayout> controls;
+    const res::DialogLayout fitted = ui::FitToTexts(table, font, controls);
+    FUZZ_CHECK(fitted.count == table.count && fitted.width >= 0 && fitted.height >= 0);
+    bool capped = fitted.width == 32767 || fitted.height == 32767;
+    for (std::size_t i = 0; i < fitted.count; ++i) {
+        const res::ControlLayout& c = fitted.controls[i];
+        FUZZ_CHECK(c.x >= -32768 && c.x <= 32767 && c.y >= -32768 && c.y <= 32767);
+        FUZZ_CHECK(c.width >= 0 && c.width <= 32767 && c.height >= 0 && c.height <= 32767);
+        capped = capped || c.width == 32767 || c.height == 32767;
+    }
+    // Past the template's range nothing can be whole.
+    if (!capped)
+        FUZZ_CHECK(testsupport::FitFaults(table, fitted, font, real).empty());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -119,6 +161,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         c.width = in.ConsumeIntegralInRange<int>(0, 32767);
         c.height = in.ConsumeIntegralInRange<int>(0, 32767);
         c.style = in.ConsumeIntegral<unsigned>() & 0xF;
+        c.cell = {in.ConsumeIntegralInRange<int>(-1, 300), in.ConsumeIntegralInRange<int>(-1, 300),
+                  in.ConsumeIntegralInRange<int>(-1, 300), in.ConsumeIntegralInRange<int>(-1, 300)};
         controls.push_back(c);
     }
     const res::DialogLayout layout{1,
@@ -128,5 +172,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                    controls.data(),
                                    controls.size()};
     CheckReadsBack(layout, main, iconId);
+
+    const ui::DialogFont font = FontFrom(in);
+    CheckFits(res::MainDialogLayout(), font, true);
+    CheckFits(res::AboutDialogLayout(), font, true);
+    CheckFits(layout, font, false);
     return 0;
 }

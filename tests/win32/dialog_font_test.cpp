@@ -1,10 +1,11 @@
-// The dialogs as shown in the system's dialog face: every static text and
-// check box fits its control, measured in the control's own font and broken
-// into lines as the control breaks them, and every control stands where the
-// layout puts it (or, where the dialog grew, as far from its right edge).
-// Also in a face with wider glyphs than the layout was drawn for.
-#include "res/layout.h"
-#include "res/resource.h"
+// The dialogs as shown in the system's dialog face, at the display's scale
+// (run once more at twice the scale, VELTRANE_TEST_DPI=192), in whatever
+// language the texts come in: every static text, check box and button
+// fits its control, measured in the control's own font and broken into lines
+// as the control breaks them; no control overlaps another but the frame
+// around what it holds; every control lies inside the dialog, and the
+// dialog on the screen. Also in a face with wider glyphs than the layout was
+// drawn for.
 #include "ui/win32/veltrane_dlg.h"
 
 #include <gtest/gtest.h>
@@ -17,14 +18,20 @@ namespace {
 
 struct Shown {
     std::wstring face;                  // the face the texts are drawn in
+    int dpi = 0;                        // the dialog's pixels per inch
     std::vector<std::wstring> clipped;  // the texts that don't fit
-    std::vector<std::wstring> moved;    // the texts of controls not where the layout puts them
+    std::vector<std::wstring> apart;    // what overlaps or leaves the dialog or the screen
+};
+
+struct Placed {
+    std::wstring text;
+    RECT at;
+    bool frame;  // the raised frame, which holds what lies inside it
 };
 
 struct Looking {
     HWND dialog;
-    const res::DialogLayout* layout;
-    std::size_t next;  // controls come in the layout's order
+    std::vector<Placed> placed;
     Shown shown;
 };
 
@@ -41,34 +48,27 @@ BOOL CALLBACK LookAt(HWND control, LPARAM data)
     auto* looking = reinterpret_cast<Looking*>(data);
     Shown& shown = looking->shown;
     const std::wstring text = TextOf(control);
-    if (looking->next == looking->layout->count) {
-        shown.moved.push_back(L"a control the layout doesn't have: " + text);
-        return FALSE;
-    }
-    const res::ControlLayout& c = looking->layout->controls[looking->next++];
-    // Where the layout puts it, or as far from the right edge as it was, the
-    // dialog having grown.
-    RECT placed{c.x, c.y, looking->layout->width - c.x, 0}, at{}, client{};
-    MapDialogRect(looking->dialog, &placed);
+    RECT at{};
     GetWindowRect(control, &at);
     MapWindowPoints(nullptr, looking->dialog, reinterpret_cast<POINT*>(&at), 2);
-    GetClientRect(looking->dialog, &client);
-    const bool keptFromRight = std::abs(client.right - at.left - placed.right) <= 1;  // rounding
-    if ((at.left != placed.left && !keptFromRight) || at.top != placed.top)
-        shown.moved.push_back(text);
 
     wchar_t kind[16] = {};
     GetClassNameW(control, kind, 16);
     const LONG style = GetWindowLongW(control, GWL_STYLE);
-    const bool label = lstrcmpiW(kind, L"Static") == 0 && (style & SS_TYPEMASK) == SS_LEFT;
-    const bool checkBox = lstrcmpiW(kind, L"Button") == 0 && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
-    if (text.empty() || !(label || checkBox))
+    const bool isStatic = lstrcmpiW(kind, L"Static") == 0, isButton = lstrcmpiW(kind, L"Button") == 0;
+    looking->placed.push_back({text, at, isStatic && (style & SS_TYPEMASK) == SS_OWNERDRAW});
+    const bool label = isStatic && (style & SS_TYPEMASK) == SS_LEFT;
+    const bool checkBox = isButton && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+    if (text.empty() || !(label || isButton))
         return TRUE;
     RECT box{}, needed{};
     GetClientRect(control, &box);
-    // At the least, a check box's text begins past the box.
+    // At the least, a check box's text begins past the box, and a button's
+    // within its edges.
     if (checkBox)
         box.left += GetSystemMetrics(SM_CXMENUCHECK);
+    else if (isButton)
+        InflateRect(&box, -GetSystemMetrics(SM_CXEDGE), 0);
     needed = box;
     HDC dc = GetDC(control);
     HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
@@ -80,12 +80,39 @@ BOOL CALLBACK LookAt(HWND control, LPARAM data)
         shown.face = reinterpret_cast<const wchar_t*>(metrics.data() + family);
     }
     DrawTextW(dc, text.c_str(), -1, &needed,
-              DT_CALCRECT | DT_LEFT | DT_EXPANDTABS | DT_WORDBREAK | (style & SS_NOPREFIX ? DT_NOPREFIX : 0));
+              DT_CALCRECT | DT_LEFT | DT_EXPANDTABS | (label ? DT_WORDBREAK : DT_SINGLELINE) |
+                  (label && (style & SS_NOPREFIX) ? DT_NOPREFIX : 0));
     SelectObject(dc, previous);
     ReleaseDC(control, dc);
     if (needed.right > box.right || needed.bottom > box.bottom)
         shown.clipped.push_back(text);
     return TRUE;
+}
+
+bool Inside(const RECT& outer, const RECT& inner)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+void LookApart(Looking& looking)
+{
+    RECT client{}, window{}, screen{};
+    GetClientRect(looking.dialog, &client);
+    GetWindowRect(looking.dialog, &window);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
+    if (!Inside(screen, window))
+        looking.shown.apart.push_back(L"the dialog leaves the screen");
+    for (const Placed& a : looking.placed) {
+        if (!Inside(client, a.at))
+            looking.shown.apart.push_back(a.text + L" leaves the dialog");
+        for (const Placed& b : looking.placed) {
+            RECT both{};
+            if (&a < &b && IntersectRect(&both, &a.at, &b.at) && !(a.frame && Inside(a.at, b.at)) &&
+                !(b.frame && Inside(b.at, a.at)))
+                looking.shown.apart.push_back(a.text + L" overlaps " + b.text);
+        }
+    }
 }
 
 std::vector<Shown> g_shown;
@@ -96,9 +123,12 @@ LRESULT CALLBACK AfterInit(int code, WPARAM wParam, LPARAM lParam)
     const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
     // (Dialogs without controls are none of the program's.)
     if (code == HC_ACTION && call->message == WM_INITDIALOG && GetWindow(call->hwnd, GW_CHILD)) {
-        const bool main = GetDlgItem(call->hwnd, IDC_FILE_PATH) != nullptr;
-        Looking looking{call->hwnd, main ? &res::MainDialogLayout() : &res::AboutDialogLayout(), 0, {}};
+        Looking looking{call->hwnd, {}, {}};
         EnumChildWindows(call->hwnd, LookAt, reinterpret_cast<LPARAM>(&looking));
+        LookApart(looking);
+        HDC dc = GetDC(call->hwnd);
+        looking.shown.dpi = GetDeviceCaps(dc, LOGPIXELSY);
+        ReleaseDC(call->hwnd, dc);
         g_shown.push_back(looking.shown);
         PostMessageW(call->hwnd, WM_COMMAND, IDCANCEL, 0);
     }
@@ -111,6 +141,8 @@ std::vector<Shown> ShowBothDialogs()
 {
     g_shownBefore = true;
     g_shown.clear();
+    // As the program's manifest makes it, it sees the display's own scale.
+    SetProcessDPIAware();
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROCRET, AfterInit, nullptr, GetCurrentThreadId());
     EXPECT_TRUE(hook);
     CVeltraneDlg(nullptr).DoModal();
@@ -119,17 +151,21 @@ std::vector<Shown> ShowBothDialogs()
     return g_shown;
 }
 
-void ExpectEveryTextFitsInPlace(const std::vector<Shown>& dialogs)
+void ExpectEveryTextFitsApart(const std::vector<Shown>& dialogs)
 {
     ASSERT_EQ(2u, dialogs.size());
+    const char* dpi = std::getenv("VELTRANE_TEST_DPI");
     for (const Shown& dialog : dialogs) {
         EXPECT_TRUE(dialog.clipped.empty())
             << "in " << testing::PrintToString(dialog.face) << ", clipped: " << testing::PrintToString(dialog.clipped);
-        EXPECT_TRUE(dialog.moved.empty()) << "moved: " << testing::PrintToString(dialog.moved);
+        EXPECT_TRUE(dialog.apart.empty()) << testing::PrintToString(dialog.apart);
+        if (dpi) {
+            EXPECT_EQ(std::atoi(dpi), dialog.dpi);
+        }
     }
 }
 
-TEST(DialogFont, EveryTextFitsInTheSystemsDialogFace) { ExpectEveryTextFitsInPlace(ShowBothDialogs()); }
+TEST(DialogFont, EveryTextFitsInTheSystemsDialogFace) { ExpectEveryTextFitsApart(ShowBothDialogs()); }
 
 TEST(DialogFont, EveryTextFitsInAFaceWithWiderGlyphs)
 {
@@ -145,7 +181,7 @@ TEST(DialogFont, EveryTextFitsInAFaceWithWiderGlyphs)
     RemoveFontResourceExW(kTahoma, FR_PRIVATE, nullptr);
     ASSERT_FALSE(dialogs.empty());
     EXPECT_EQ(L"Tahoma", dialogs.front().face);
-    ExpectEveryTextFitsInPlace(dialogs);
+    ExpectEveryTextFitsApart(dialogs);
 }
 
 }  // namespace

@@ -22,11 +22,9 @@ HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
 // The frame around the icon in client pixels, where a press opens the
 // About box.
-RECT IconFrame(HWND dialog)
+RECT IconFrame(HWND dialog, const std::vector<res::ControlLayout>& placed)
 {
-    const res::DialogLayout& layout = res::MainDialogLayout();
-    for (std::size_t i = 0; i < layout.count; ++i) {
-        const res::ControlLayout& c = layout.controls[i];
+    for (const res::ControlLayout& c : placed) {
         if (c.kind == res::ControlKind::RaisedFrame) {
             RECT r{c.x, c.y, c.x + c.width, c.y + c.height};
             MapDialogRect(dialog, &r);
@@ -56,7 +54,8 @@ std::vector<std::string> DroppedNames(HDROP drop)
 
 INT_PTR CAboutDlg::DoModal()
 {
-    const std::vector<WORD> dialog = ui::BuildDialogTemplate(res::AboutDialogLayout(), false, IDR_MAINFRAME);
+    std::vector<res::ControlLayout> placed;
+    const std::vector<WORD> dialog = ui::BuildDialogTemplate(res::AboutDialogLayout(), false, IDR_MAINFRAME, placed);
     return DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()), m_owner, DialogProc,
                                    0);
 }
@@ -121,7 +120,7 @@ INT_PTR CVeltraneDlg::DoModal()
     // objects through COM, and the Open dialog's shell parts use it too: this
     // thread is a single-threaded apartment for as long as the dialog lives.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    const std::vector<WORD> dialog = ui::BuildDialogTemplate(res::MainDialogLayout(), true, IDR_MAINFRAME);
+    const std::vector<WORD> dialog = ui::BuildDialogTemplate(res::MainDialogLayout(), true, IDR_MAINFRAME, m_placed);
     const INT_PTR result = DialogBoxIndirectParamW(Instance(), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()),
                                                    m_parent, DialogProc, reinterpret_cast<LPARAM>(this));
     if (SUCCEEDED(com))
@@ -221,7 +220,7 @@ BOOL CVeltraneDlg::OnQueryDragIcon(WPARAM, LPARAM)
 
 BOOL CVeltraneDlg::OnLButtonDown(WPARAM, LPARAM lParam)
 {
-    const RECT frame = IconFrame(m_ops.hwnd);
+    const RECT frame = IconFrame(m_ops.hwnd, m_placed);
     const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     if (PtInRect(&frame, at))
         OnIconPress();

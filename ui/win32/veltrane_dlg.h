@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 class CAboutDlg {
 public:
     explicit CAboutDlg(HWND owner = nullptr) : m_owner(owner) {}
@@ -31,6 +33,8 @@ private:
     HWND m_parent;
     // The whole path of each path field, where the field shows its end.
     HWND m_pathTips = nullptr;
+    // The controls where the dialog puts them, in dialog units.
+    std::vector<res::ControlLayout> m_placed;
 
     BOOL OnInitDialog(WPARAM, LPARAM);
     BOOL OnPaint(WPARAM, LPARAM);

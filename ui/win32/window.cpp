@@ -26,53 +26,34 @@ std::u16string WidenToUtf16(const std::string& utf8)
 
 INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-// `layout` with its one-line static texts and its check boxes as wide as
-// their texts in the system's dialog face, whose glyphs may be wider than
-// those of the face the layout was drawn for, and the dialog wide enough to
-// hold them with the margin it had. Measured in the font the dialog manager
-// gives an empty dialog of the same kind, and turned into dialog units by
-// that dialog's own base units, so nothing guesses how the system maps the
-// face. `controls` holds the fitted controls.
-res::DialogLayout FitTexts(const res::DialogLayout& layout, std::vector<res::ControlLayout>& controls)
+// `layout` fitted to its texts as the system's dialog face draws them (see
+// ui::FitToTexts). Measured in the font the dialog manager gives an empty
+// dialog of the same kind, and turned into dialog units by that dialog's own
+// base units, so nothing guesses how the system maps the face or the scale.
+res::DialogLayout FitToDialogFont(const res::DialogLayout& layout, std::vector<res::ControlLayout>& controls)
 {
-    controls.assign(layout.controls, layout.controls + layout.count);
-    res::DialogLayout fitted = layout;
-    fitted.controls = controls.data();
     const std::vector<WORD> empty = ComposeDialogTemplate({0, "", 0, 0, nullptr, 0}, false, 0, WidenToUtf16);
     HWND probe = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(empty.data()),
                                             nullptr, Inert, 0);
+    DialogFont font;
     if (!probe)
-        return fitted;
-    RECT unit{0, 0, 4, 0};  // to the width of one average letter
-    MapDialogRect(probe, &unit);
-    const LONG letter = std::max(1L, unit.right);
+        return FitToTexts(layout, font, controls);  // as the table has it
+    RECT units{0, 0, 4, 8};
+    MapDialogRect(probe, &units);
     HDC dc = GetDC(probe);
     HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(probe, WM_GETFONT, 0, 0)));
-    int drawnRight = 0, fittedRight = 0;
-    for (res::ControlLayout& c : controls) {
-        drawnRight = std::max(drawnRight, c.x + c.width);
-        const bool checkBox = c.kind == res::ControlKind::CheckBox;
-        if (c.text && (checkBox || (c.kind == res::ControlKind::StaticText && !(c.style & res::kWrap)))) {
-            RECT text{};
-            DrawTextW(dc, platform::Widen(c.text).c_str(), -1, &text,
-                      DT_CALCRECT | DT_EXPANDTABS | (c.style & res::kNoPrefix ? DT_NOPREFIX : 0));
-            // A check box's text begins past the box and a gap.
-            const LONG pixels = text.right + (checkBox ? GetSystemMetrics(SM_CXMENUCHECK) + letter : 0);
-            c.width = std::max(c.width, static_cast<int>((pixels * 4 + letter - 1) / letter));
-        }
-        fittedRight = std::max(fittedRight, c.x + c.width);
-    }
-    fitted.width = std::max(layout.width, fittedRight + layout.width - drawnRight);
-    // What ran across the dialog still does, and buttons on its right keep
-    // their distance from the edge.
-    const int grown = fitted.width - layout.width;
-    for (std::size_t i = 0; grown > 0 && i < controls.size(); ++i) {
-        res::ControlLayout& c = controls[i];
-        if (c.width == layout.controls[i].width && c.width > layout.width / 2)
-            c.width += grown;
-        else if (c.kind == res::ControlKind::PushButton && c.x > layout.width / 2)
-            c.x += grown;
-    }
+    font.baseX = static_cast<int>(units.right);
+    font.baseY = static_cast<int>(units.bottom);
+    // A check box's text begins past the box and a letter's gap.
+    font.checkBoxLead = GetSystemMetrics(SM_CXMENUCHECK) + font.baseX;
+    font.measure = [dc](const char* text, unsigned style, long long wrapWidth) {
+        RECT box{0, 0, static_cast<LONG>(wrapWidth), 0};
+        DrawTextW(dc, platform::Widen(text).c_str(), -1, &box,
+                  DT_CALCRECT | DT_EXPANDTABS | (style & res::kNoPrefix ? DT_NOPREFIX : 0) |
+                      (wrapWidth > 0 ? DT_WORDBREAK : 0));
+        return PixelSize{box.right - box.left, box.bottom - box.top};
+    };
+    const res::DialogLayout fitted = FitToTexts(layout, font, controls);
     SelectObject(dc, previous);
     ReleaseDC(probe, dc);
     DestroyWindow(probe);
@@ -81,10 +62,10 @@ res::DialogLayout FitTexts(const res::DialogLayout& layout, std::vector<res::Con
 
 }  // namespace
 
-std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main, int iconId)
+std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main, int iconId,
+                                      std::vector<res::ControlLayout>& placed)
 {
-    std::vector<res::ControlLayout> controls;
-    return ComposeDialogTemplate(FitTexts(layout, controls), main, iconId, WidenToUtf16);
+    return ComposeDialogTemplate(FitToDialogFont(layout, placed), main, iconId, WidenToUtf16);
 }
 
 // ---- Notices and titles ----------------------------------------------------

@@ -19,9 +19,11 @@ namespace ui {
 // An in-memory DLGTEMPLATEEX for `layout`, in the system's dialog face;
 // `main` gives the main window's styles (visible, centred, minimise box, own
 // task-bar button), otherwise the About box's. Static icons show icon
-// resource `iconId`. One-line static texts and check boxes take the width
-// their texts need in that face, and the dialog grows to hold them.
-std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main, int iconId);
+// resource `iconId`. Every text's control takes the room its text needs in
+// that face, and the controls around it and the dialog make way (see
+// ui::FitToTexts); `placed` holds the controls where they are put.
+std::vector<WORD> BuildDialogTemplate(const res::DialogLayout& layout, bool main, int iconId,
+                                      std::vector<res::ControlLayout>& placed);
 
 // Runs `work` through `runner` on a thread of its own while `window` stays
 // alive: it paints, what the work reports is shown on this thread in order
