@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 # What building and running the two programs needs: `make build` and
 # `make run` install only these.
 BUILD_PACKAGES := cmake ninja-build g++ pkg-config libwxgtk3.2-dev libgtk-3-dev \
-                  libacl1-dev libattr1-dev
+                  libacl1-dev libattr1-dev gettext
 # What `make package` adds: dpkg-shlibdeps reads the package's dependencies
 # off the programs, and CPack asks `file` which files are programs.
 PACKAGE_PACKAGES := dpkg-dev file
@@ -54,7 +54,7 @@ I386_PACKAGES := libacl1-dev libattr1-dev
 # Nothing here runs side by side: two package installs would collide.
 .NOTPARALLEL:
 .PHONY: all deps deps-build deps-package deps-windows deps-linux32 deps-check configure build test test-linux test-windows test-linux32 windows linux32 \
-        bench bench-windows run package clean
+        bench bench-windows run package pot clean
 
 all: build
 
@@ -186,6 +186,11 @@ bench: deps build
 bench-windows: build windows
 	tests/win32/time_pass.sh $(BUILD_DIR)/cli/veltrane-cli build-win64
 
+# The translators' template, po/veltrane.pot, made again from the texts
+# marked in the sources, and each catalogue brought up to date with it.
+pot: deps-build
+	po/template.sh
+
 # A Debian package in build/, its dependencies read off the binaries.
 package: deps-package build
 	cd $(BUILD_DIR) && cpack -G DEB
@@ -250,10 +255,12 @@ test-fuzz: deps build-fuzz/build.ninja
 	  grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units)' build-fuzz/work/$$t.log; \
 	done
 
-# Every C++ source as .clang-format lays it out, then clang-tidy with the
-# checks in .clang-tidy over the program's own sources, as the Linux build
-# compiles them.
+# Every C++ source as .clang-format lays it out, the template as the sources
+# make it and every catalogue whole and passing msgfmt -c, then clang-tidy
+# with the checks in .clang-tidy over the program's own sources, as the Linux
+# build compiles them.
 lint: deps-check configure
 	git ls-files '*.cpp' '*.h' | grep -E '^(app|bench|cli|engine|fuzz|platform|res|tests|ui)/' | \
 	  xargs clang-format --dry-run --Werror
+	po/template.sh --check
 	run-clang-tidy -p $(BUILD_DIR) -quiet -j2 '^$(CURDIR)/(app|cli|engine|platform|res|ui)/'

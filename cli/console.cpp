@@ -3,6 +3,7 @@
 #include "cli/output.h"
 #include "cli/system.h"
 #include "platform/files.h"
+#include "platform/translation.h"
 #include "ui/texts.h"
 
 #include <vector>
@@ -64,7 +65,7 @@ std::string NoticeLine(const platform::Notice& notice)
     if (notice.systemError != 0)
         more.push_back(platform::SystemErrorText(notice.systemError));
     if (notice.kind == platform::NoticeKind::CouldNotDelete && shown.size() > 1)
-        more.push_back("it is read-only; the finished result was kept as " + shown[1]);
+        more.push_back(platform::Fill(platform::Tr("it is read-only; the finished result was kept as %1"), {shown[1]}));
     return ui::WordNotice(notice, shown).Line(more);
 }
 
