@@ -136,6 +136,11 @@ $(LINUX32_DIR)/build.ninja: $(I386_ROOT)/.unpacked
 linux32: deps-linux32 $(LINUX32_DIR)/build.ninja
 	cmake --build $(LINUX32_DIR)
 
+# The tests run in English, whatever the language of whoever runs them:
+# those of another language set their own.
+test-linux test-windows test-linux32 test-sanitize: export LC_ALL := C.UTF-8
+test-linux test-windows test-linux32 test-sanitize: export LANGUAGE :=
+
 # Every suite, the 32-bit one last; `make test-linux`, `make test-windows` or
 # `make test-linux32` runs one of them.
 test: test-linux test-windows test-linux32

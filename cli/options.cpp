@@ -23,6 +23,9 @@ using platform::Tr;
 // written in its shell.
 std::string HelpText()
 {
+    // A translation keeps the option lines' first 24 columns as the
+    // English has them, and -r's line ends a sentence that the next text
+    // ("below it, in name order; ...") finishes; every line within 80 columns.
     std::string text =
         Tr("Usage: veltrane-cli encrypt|decrypt -k KEYFILE [-o OFFSET] [--key-read-only] [-r] [-q|-v] FILE...\n"
            "       veltrane-cli encrypt|decrypt -c -k KEYFILE [-o OFFSET] FILE|-\n"

@@ -113,12 +113,12 @@ const DialogLayout& AboutDialogLayout()
 namespace {
 
 const SpokenName kSpokenNames[] = {
-    {IDC_FILE_PATH, TR_MARK("File to encrypt"), "File to encrypt"},
-    {IDC_KEY_PATH, TR_MARK("Key file"), "Key file"},
-    {IDC_OFFSET, TR_MARK("Offset"), "Offset"},
-    {IDC_BROWSE_FILE, "Browse for the file to encrypt", nullptr},
-    {IDC_BROWSE_KEY, "Browse for the key file", nullptr},
-    {IDC_OFFSET_ARROWS, "Offset up and down", nullptr},
+    {IDC_FILE_PATH, TR_MARK("File to encrypt"), TR_MARK("File to encrypt")},
+    {IDC_KEY_PATH, TR_MARK("Key file"), TR_MARK("Key file")},
+    {IDC_OFFSET, TR_MARK("Offset"), TR_MARK("Offset")},
+    {IDC_BROWSE_FILE, TR_MARK("Browse for the file to encrypt"), nullptr},
+    {IDC_BROWSE_KEY, TR_MARK("Browse for the key file"), nullptr},
+    {IDC_OFFSET_ARROWS, TR_MARK("Offset up and down"), nullptr},
 };
 
 }  // namespace
