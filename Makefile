@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 # What building and running the two programs needs: `make build` and
 # `make run` install only these.
 BUILD_PACKAGES := cmake ninja-build g++ pkg-config libwxgtk3.2-dev libgtk-3-dev \
-                  libacl1-dev libattr1-dev gettext
+                  libacl1-dev libattr1-dev gettext wx3.2-i18n
 # What `make package` adds: dpkg-shlibdeps reads the package's dependencies
 # off the programs, and CPack asks `file` which files are programs.
 PACKAGE_PACKAGES := dpkg-dev file

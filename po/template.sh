@@ -17,6 +17,16 @@ git ls-files '*.cpp' | grep -E '^(app|cli|engine|platform|res|ui)/' | LC_ALL=C s
     --keyword= --keyword=Tr --keyword=TrPlural:1,2 --keyword=TR_MARK \
     --add-comments=TRANSLATORS: --package-name=Veltrane --copyright-holder="the Veltrane authors" \
     --msgid-bugs-address=packages@veltrane.org --no-wrap --add-location=file --output="$made"
+# The desktop's own files: the entries (Nemo's actions are entries by
+# another name), the AppStream data and GNOME Files' extension, which
+# the package carries in every language through msgfmt.
+xgettext --join-existing --language=Desktop --keyword=Keywords --no-wrap --add-location=file --output="$made" \
+  packaging/org.veltrane.Veltrane.desktop packaging/file-managers/*.desktop \
+  packaging/file-managers/org.veltrane.Veltrane.nemo_action
+xgettext --join-existing --its=/usr/share/gettext/its/metainfo.its --no-wrap --add-location=file --output="$made" \
+  packaging/org.veltrane.Veltrane.metainfo.xml.in
+xgettext --join-existing --language=Python --keyword= --keyword=_ --no-wrap --add-location=file --output="$made" \
+  packaging/file-managers/nautilus-extension.py
 
 if [ "${1-}" = --check ]; then
   # The creation date changes with every run; the rest must not.
