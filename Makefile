@@ -11,12 +11,15 @@ BUILD_PACKAGES := cmake ninja-build g++ pkg-config libwxgtk3.2-dev libgtk-3-dev 
 # off the programs, and CPack asks `file` which files are programs.
 PACKAGE_PACKAGES := dpkg-dev file
 # What `make windows` adds: the MinGW-w64 compilers, NSIS for the
-# installers, ImageMagick for the icon, GoogleTest's sources for the tests.
-WINDOWS_PACKAGES := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix nsis imagemagick googletest
+# installers, ImageMagick for the icon, GoogleTest's sources for the tests,
+# gettext and Python for the catalogues and the installer's texts.
+WINDOWS_PACKAGES := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix nsis imagemagick googletest \
+                    gettext python3
 # What `make linux32` adds (its two i386 libraries are downloaded, below).
 LINUX32_PACKAGES := g++-multilib qemu-user-static googletest
 # What `make lint` adds; the sanitizer and fuzzer builds use clang's too.
-CHECK_PACKAGES := clang clang-tidy clang-format libclang-rt-14-dev
+# Python reads the installer's texts for the translators' template.
+CHECK_PACKAGES := clang clang-tidy clang-format libclang-rt-14-dev python3
 # What the tests add to all of these; only the targets that run tests or
 # the benchmarks install them (`make deps` alone installs everything).
 TEST_PACKAGES := libgtest-dev libgmock-dev \
@@ -193,7 +196,7 @@ bench-windows: build windows
 
 # The translators' template, po/veltrane.pot, made again from the texts
 # marked in the sources, and each catalogue brought up to date with it.
-pot: deps-build
+pot: deps-build deps-check
 	po/template.sh
 
 # A Debian package in build/, its dependencies read off the binaries.

@@ -6,7 +6,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 made=$(mktemp)
-trap 'rm -f "$made" "$made.cmp1" "$made.cmp2"' EXIT
+trap 'rm -f "$made" "$made.cmp1" "$made.cmp2" "$made.installer"' EXIT
 
 # The program's texts, as marked by platform/translation.h. A text with %1
 # is read as Qt's format, whose numbered arguments msgfmt -c then checks in
@@ -25,6 +25,9 @@ xgettext --join-existing --language=Desktop --keyword=Keywords --no-wrap --add-l
   packaging/file-managers/org.veltrane.Veltrane.nemo_action
 xgettext --join-existing --its=/usr/share/gettext/its/metainfo.its --no-wrap --add-location=file --output="$made" \
   packaging/org.veltrane.Veltrane.metainfo.xml.in
+# The installer's own texts.
+python3 packaging/windows/installer_texts.py pot packaging/windows/installer_texts.nsh > "$made.installer"
+xgettext --join-existing --language=PO --no-wrap --add-location=file --output="$made" "$made.installer"
 xgettext --join-existing --language=Python --keyword= --keyword=_ --no-wrap --add-location=file --output="$made" \
   packaging/file-managers/nautilus-extension.py
 
