@@ -77,8 +77,7 @@ struct TranslatedLayout {
 
     TranslatedLayout(int id, const char* caption, int width, int height, const ControlLayout* english,
                      std::size_t count)
-        : texts(count),
-          controls(english, english + count), layout{id, platform::Tr(caption), width, height, controls.data(), count}
+        : texts(count), controls(english, english + count), layout{id, caption, width, height, controls.data(), count}
     {
         for (std::size_t i = 0; i < count; ++i) {
             if (!english[i].text || !*english[i].text)
@@ -105,7 +104,7 @@ const DialogLayout& MainDialogLayout()
 
 const DialogLayout& AboutDialogLayout()
 {
-    static const TranslatedLayout translated(IDD_ABOUTBOX, TR_MARK("About Veltrane"), 217, 129, kAboutControls,
+    static const TranslatedLayout translated(IDD_ABOUTBOX, platform::Tr("About Veltrane"), 217, 129, kAboutControls,
                                              CountOf(kAboutControls));
     return translated.layout;
 }
