@@ -15,7 +15,8 @@ namespace platform {
 
 // Takes the user's language for the texts (the locale's messages on Linux,
 // the user's interface language on Windows); English where the catalogue
-// has no translation. Before it, every text is its English.
+// has no translation. Before it, every text is its English. Called once, at
+// start-up, before any other thread starts.
 void UseUserLanguage();
 
 // The text in the user's language; the same pointer when it has none.

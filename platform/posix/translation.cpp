@@ -12,11 +12,14 @@ constexpr char kDomain[] = "veltrane";
 
 }  // namespace
 
+// Called once at start-up, before any other thread starts.
 void UseUserLanguage()
 {
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
     std::setlocale(LC_ALL, "");
     // VELTRANE_LOCALEDIR lets a program run from its build folder find the
     // catalogues built there.
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
     const char* folder = std::getenv("VELTRANE_LOCALEDIR");
     bindtextdomain(kDomain, folder && *folder ? folder : VELTRANE_INSTALLED_LOCALEDIR);
     // The program's strings are UTF-8 inside, whatever the locale's own

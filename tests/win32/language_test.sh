@@ -37,6 +37,10 @@ french "$loader" "$setup" /S /CURRENTUSER </dev/null || fail "the installer fail
 entry=$(french "$loader" reg query 'HKCU\Software\Classes\*\shell\Veltrane' /ve </dev/null | tr -d '\r')
 uninstaller=$(cd "$WINEPREFIX/drive_c" && ls users/*/AppData/Local/Programs/Veltrane/uninstall.exe)
 french "$loader" "C:\\${uninstaller//\//\\}" /S </dev/null || true
-# The uninstaller ends in a copy of its own, which removes the original last.
-until_true '[ ! -e "$WINEPREFIX/drive_c/$uninstaller" ]' || fail "the uninstaller left $uninstaller"
+# The uninstaller's work is done by a copy of its own in %TEMP%, which
+# takes its folder with it: this prefix is left as it was.
+root=$WINEPREFIX/drive_c
+until_true '[ ! -e "$root/${uninstaller%/*}" ]' || fail "the uninstaller left ${uninstaller%/*}"
+until_true '[ -z "$(ls -d "$root"/users/*/AppData/Local/Temp/~nsu*.tmp "$root"/users/*/Temp/~nsu*.tmp 2>/dev/null)" ]' ||
+  fail "the uninstaller left its copy's folder in %TEMP%"
 [[ $entry == *"REG_SZ    Chiffrer ou d"* ]] || fail "the installer's entry reads: $entry"
