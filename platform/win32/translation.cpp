@@ -183,10 +183,16 @@ private:
 
 void UseUserLanguage()
 {
-    // Each catalogue is stored under its language alone, whatever the
-    // country; a language with none is left in English.
-    const WORD language = MAKELANGID(PRIMARYLANGID(GetUserDefaultUILanguage()), SUBLANG_NEUTRAL);
-    HRSRC found = FindResourceExW(nullptr, MAKEINTRESOURCEW(10) /* RT_RCDATA */, L"CATALOGUE", language);
+    // A catalogue is stored under its language alone, whatever the country
+    // (the made-up one under the pseudo-locale's own number); a language
+    // with none is left in English.
+    const LANGID user = GetUserDefaultUILanguage();
+    const auto find = [](WORD language) {
+        return FindResourceExW(nullptr, MAKEINTRESOURCEW(10) /* RT_RCDATA */, L"CATALOGUE", language);
+    };
+    HRSRC found = find(user);
+    if (!found)
+        found = find(MAKELANGID(PRIMARYLANGID(user), SUBLANG_NEUTRAL));
     HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
     Catalogue c;

@@ -27,6 +27,15 @@ line=$(cd "$work" && french "$loader" "$cli" encrypt -k cle absent.txt 2>&1 </de
 [ $status = 1 ] || fail "a refusal ended with $status"
 [ "$(tr -d '\r' <<<"$line")" = "Erreur de chiffrement du fichier: Impossible de trouver absent.txt." ] \
   || fail "the refusal reads: $line"
+# French takes the singular for 1 (and 0), the plural from 2: the
+# catalogue's own rule, worked out by the program.
+printf 'plain text' > "$work/data"
+for key in k kkk; do
+  printf '%s' $key > "$work/key"
+  (cd "$work" && french "$loader" "$cli" encrypt -k key data 2>&1 </dev/null) | grep -o 'que [0-9]* octets\?' \
+    >> "$work/forms" || true
+done
+[ "$(cat "$work/forms")" = $'que 1 octet\nque 3 octets' ] || fail "the short key's warnings read: $(cat "$work/forms")"
 
 # The installer, for this user alone, silently: Explorer's entry is its own
 # words (reg writes in the console's code page, so the entry's start alone).
