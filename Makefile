@@ -6,17 +6,20 @@ BUILD_TYPE ?= RelWithDebInfo
 # What building and running the two programs needs: `make build` and
 # `make run` install only these.
 BUILD_PACKAGES := cmake ninja-build g++ pkg-config libwxgtk3.2-dev libgtk-3-dev \
-                  libacl1-dev libattr1-dev
+                  libacl1-dev libattr1-dev gettext wx3.2-i18n
 # What `make package` adds: dpkg-shlibdeps reads the package's dependencies
 # off the programs, and CPack asks `file` which files are programs.
 PACKAGE_PACKAGES := dpkg-dev file
 # What `make windows` adds: the MinGW-w64 compilers, NSIS for the
-# installers, ImageMagick for the icon, GoogleTest's sources for the tests.
-WINDOWS_PACKAGES := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix nsis imagemagick googletest
+# installers, ImageMagick for the icon, GoogleTest's sources for the tests,
+# gettext and Python for the catalogues and the installer's texts.
+WINDOWS_PACKAGES := g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix nsis imagemagick googletest \
+                    gettext python3
 # What `make linux32` adds (its two i386 libraries are downloaded, below).
 LINUX32_PACKAGES := g++-multilib qemu-user-static googletest
 # What `make lint` adds; the sanitizer and fuzzer builds use clang's too.
-CHECK_PACKAGES := clang clang-tidy clang-format libclang-rt-14-dev
+# Python reads the installer's texts for the translators' template.
+CHECK_PACKAGES := clang clang-tidy clang-format libclang-rt-14-dev python3
 # What the tests add to all of these; only the targets that run tests or
 # the benchmarks install them (`make deps` alone installs everything).
 TEST_PACKAGES := libgtest-dev libgmock-dev \
@@ -54,7 +57,7 @@ I386_PACKAGES := libacl1-dev libattr1-dev
 # Nothing here runs side by side: two package installs would collide.
 .NOTPARALLEL:
 .PHONY: all deps deps-build deps-package deps-windows deps-linux32 deps-check configure build test test-linux test-windows test-linux32 windows linux32 \
-        bench bench-windows run package clean
+        bench bench-windows run package pot clean
 
 all: build
 
@@ -136,6 +139,11 @@ $(LINUX32_DIR)/build.ninja: $(I386_ROOT)/.unpacked
 linux32: deps-linux32 $(LINUX32_DIR)/build.ninja
 	cmake --build $(LINUX32_DIR)
 
+# The tests run in English, whatever the language of whoever runs them:
+# those of another language set their own.
+test-linux test-windows test-linux32 test-sanitize: export LC_ALL := C.UTF-8
+test-linux test-windows test-linux32 test-sanitize: export LANGUAGE :=
+
 # Every suite, the 32-bit one last; `make test-linux`, `make test-windows` or
 # `make test-linux32` runs one of them.
 test: test-linux test-windows test-linux32
@@ -185,6 +193,11 @@ bench: deps build
 # to the Linux one, on the same 256 MiB file.
 bench-windows: build windows
 	tests/win32/time_pass.sh $(BUILD_DIR)/cli/veltrane-cli build-win64
+
+# The translators' template, po/veltrane.pot, made again from the texts
+# marked in the sources, and each catalogue brought up to date with it.
+pot: deps-build deps-check
+	po/template.sh
 
 # A Debian package in build/, its dependencies read off the binaries.
 package: deps-package build
@@ -250,10 +263,12 @@ test-fuzz: deps build-fuzz/build.ninja
 	  grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units)' build-fuzz/work/$$t.log; \
 	done
 
-# Every C++ source as .clang-format lays it out, then clang-tidy with the
-# checks in .clang-tidy over the program's own sources, as the Linux build
-# compiles them.
+# Every C++ source as .clang-format lays it out, the template as the sources
+# make it and every catalogue whole and passing msgfmt -c, then clang-tidy
+# with the checks in .clang-tidy over the program's own sources, as the Linux
+# build compiles them.
 lint: deps-check configure
 	git ls-files '*.cpp' '*.h' | grep -E '^(app|bench|cli|engine|fuzz|platform|res|tests|ui)/' | \
 	  xargs clang-format --dry-run --Werror
+	po/template.sh --check
 	run-clang-tidy -p $(BUILD_DIR) -quiet -j2 '^$(CURDIR)/(app|cli|engine|platform|res|ui)/'

@@ -3,6 +3,7 @@
 #include "cli/output.h"
 #include "cli/system.h"
 #include "platform/files.h"
+#include "platform/translation.h"
 #include "ui/texts.h"
 
 #include <algorithm>
@@ -69,7 +70,7 @@ std::string NoticeLine(const platform::Notice& notice)
     if (notice.systemError != 0)
         more.push_back(platform::SystemErrorText(notice.systemError));
     if (notice.kind == platform::NoticeKind::CouldNotDelete && shown.size() > 1)
-        more.push_back("it is read-only; the finished result was kept as " + shown[1]);
+        more.push_back(platform::Fill(platform::Tr("it is read-only; the finished result was kept as %1"), {shown[1]}));
     return ui::WordNotice(notice, shown).Line(more);
 }
 
@@ -104,19 +105,19 @@ void Console::OnProgress(const platform::Progress& progress)
 std::string PaceText(std::int64_t done, std::int64_t total, double seconds)
 {
     const double rate = static_cast<double>(done) / std::max(seconds, 1e-3);
-    static const char* const kUnits[] = {"B/s", "kB/s", "MB/s", "GB/s"};
+    static const char* const kUnits[] = {TR_MARK("B/s"), TR_MARK("kB/s"), TR_MARK("MB/s"), TR_MARK("GB/s")};
     double shown = rate;
     size_t unit = 0;
     for (; shown >= 999.5 && unit + 1 < std::size(kUnits); ++unit)
         shown /= 1000;
     const auto left = static_cast<long long>(std::ceil(static_cast<double>(total - done) / rate));
-    char text[64];
+    char number[32], time[32];
+    std::snprintf(number, sizeof number, "%.3g", shown);
     if (left >= 3600)
-        std::snprintf(text, sizeof text, "%.3g %s, %lld:%02lld:%02lld left", shown, kUnits[unit], left / 3600,
-                      left / 60 % 60, left % 60);
+        std::snprintf(time, sizeof time, "%lld:%02lld:%02lld", left / 3600, left / 60 % 60, left % 60);
     else
-        std::snprintf(text, sizeof text, "%.3g %s, %lld:%02lld left", shown, kUnits[unit], left / 60, left % 60);
-    return text;
+        std::snprintf(time, sizeof time, "%lld:%02lld", left / 60, left % 60);
+    return platform::Fill(platform::Tr("%1 %2, %3 left"), {number, platform::Tr(kUnits[unit]), time});
 }
 
 void Console::EndProgress()

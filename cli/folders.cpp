@@ -3,6 +3,7 @@
 #include "cli/output.h"
 #include "platform/cancel.h"
 #include "platform/files.h"
+#include "platform/translation.h"
 
 #include <algorithm>
 #include <set>
@@ -35,7 +36,7 @@ private:
     void Folder(platform::Folder& folder, const std::string& path)
     {
         if (!m_folders.insert(folder.Identity()).second) {
-            Skip("reached a second way", path);
+            Skip(TR_MARK("reached a second way"), path);
             return;
         }
         // All names before any file is handed over: the passes add and
@@ -77,7 +78,8 @@ private:
         platform::FileIdentity identity;
         platform::EntryKind kind{};
         if (!folder.EntryIdentity(name, false, identity, &kind)) {
-            Say("cannot read " + QuoteName(path) + ": " + platform::SystemErrorText(platform::LastSystemError()));
+            Say(platform::Fill(platform::Tr("cannot read %1: %2"),
+                               {QuoteName(path), platform::SystemErrorText(platform::LastSystemError())}));
             failed = true;
             return;
         }
@@ -94,23 +96,23 @@ private:
             }
             const int error = platform::LastSystemError();
             if (folder.EntryIdentity(name, false, identity, &kind) && kind != platform::EntryKind::Folder)
-                Skip("changed while the folder was read", path);
+                Skip(TR_MARK("changed while the folder was read"), path);
             else
                 CannotRead(path, error);
         } else if (kind == platform::EntryKind::Link) {
-            Skip("a symbolic link", path);
+            Skip(TR_MARK("a symbolic link"), path);
         } else if (kind == platform::EntryKind::SystemFile) {
             // Explorer's own (desktop.ini, Thumbs.db): encrypted, they would
             // change how it shows the folder. Hidden-only files are the user's.
-            Skip("a system file", path);
+            Skip(TR_MARK("a system file"), path);
         } else if (kind != platform::EntryKind::Regular) {
-            Skip("not a regular file", path);
+            Skip(TR_MARK("not a regular file"), path);
         } else if (identity == m_key) {
-            Skip("the key file", path);
+            Skip(TR_MARK("the key file"), path);
         } else if (platform::IsTemporaryName(name)) {
-            Skip("a temporary file", path);
+            Skip(TR_MARK("a temporary file"), path);
         } else if (!m_files.insert(identity).second) {
-            Skip("reached a second way", path);
+            Skip(TR_MARK("reached a second way"), path);
         } else {
             m_take(&folder, name);
         }
@@ -118,7 +120,8 @@ private:
 
     void CannotRead(const std::string& path, int error = platform::LastSystemError())
     {
-        Say("cannot read folder " + QuoteName(path) + ": " + platform::SystemErrorText(error));
+        Say(platform::Fill(platform::Tr("cannot read folder %1: %2"),
+                           {QuoteName(path), platform::SystemErrorText(error)}));
         failed = true;
     }
 
@@ -128,7 +131,7 @@ private:
     {
         ++skipped;
         if (!m_quiet && !platform::CancelRequested())
-            Say(std::string("skipped (") + why + "): " + QuoteName(path));
+            Say(platform::Fill(platform::Tr("skipped (%1): %2"), {platform::Tr(why), QuoteName(path)}));
     }
 
     bool m_quiet;

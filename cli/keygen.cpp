@@ -4,6 +4,7 @@
 #include "cli/system.h"
 #include "platform/cancel.h"
 #include "platform/files.h"
+#include "platform/translation.h"
 
 #include <future>
 #include <limits>
@@ -12,6 +13,10 @@
 // The steps are the same on every system; what each system does its own way
 // (room, permissions) is in posix/system.cpp and win32/system.cpp.
 namespace cli {
+
+using platform::Fill;
+using platform::Tr;
+using platform::TrPlural;
 
 namespace {
 
@@ -65,8 +70,8 @@ std::int64_t LargestFile(const std::vector<std::string>& files)
         bool regular = false;
         const std::int64_t size = FileSize(file, &regular);
         if (size < 0 || !regular) {
-            const std::string why = size < 0 ? ErrorText(platform::LastSystemError()) : "not a regular file";
-            Say("cannot size the key for " + QuoteName(file) + ": " + why);
+            const std::string why = size < 0 ? ErrorText(platform::LastSystemError()) : Tr("not a regular file");
+            Say(Fill(Tr("cannot size the key for %1: %2"), {QuoteName(file), why}));
             return -1;
         }
         if (size > largest)
@@ -82,12 +87,15 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
     // it, and leave no room for the message either.
     const std::int64_t free = FreeBytes(FolderOf(path));
     if (free >= 0 && bytes > free) {
-        Say("cannot make a key of " + std::to_string(bytes) + " bytes in " + QuoteName(FolderOf(path)) +
-            ": there are only " + std::to_string(free) + " bytes free; no key file made");
+        // The count of free bytes decides the form: the key's length is always above it.
+        Say(Fill(TrPlural("cannot make a key of %1 bytes in %2: there is only %3 byte free; no key file made",
+                          "cannot make a key of %1 bytes in %2: there are only %3 bytes free; no key file made",
+                          static_cast<unsigned long>(free)),
+                 {std::to_string(bytes), QuoteName(FolderOf(path)), std::to_string(free)}));
         return KeygenResult::Failed;
     }
     const auto SayExists = [&] {
-        Say(QuoteName(path) + " already exists; a key file is never written over");
+        Say(Fill(Tr("%1 already exists; a key file is never written over"), {QuoteName(path)}));
         return KeygenResult::Failed;
     };
     // Without a name (or under a private one) until it is whole and
@@ -100,17 +108,17 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
         const int error = platform::LastSystemError();
         if (NameTaken(error))
             return SayExists();
-        Say("cannot create " + QuoteName(path) + ": " + ErrorText(error));
+        Say(Fill(Tr("cannot create %1: %2"), {QuoteName(path), ErrorText(error)}));
         return KeygenResult::Failed;
     }
-    const auto Fail = [&](const char* what, int error) {
+    const auto Fail = [&](const char* failure, int error) {
         key.Discard();
-        std::string line = std::string(what) + " " + QuoteName(path) + ": " + ErrorText(error) + "; no key file made";
         // A full file system may refuse even to remove the unfinished file;
         // it was emptied, and the user must know where it is.
-        if (!key.LeftBehind().empty())
-            line += "; its unfinished file " + QuoteName(key.LeftBehind()) + " could not be removed: remove it";
-        Say(line);
+        const std::string line = Fill(Tr(failure), {QuoteName(path), ErrorText(error)});
+        Say(key.LeftBehind().empty() ? line
+                                     : Fill(Tr("%1; its unfinished file %2 could not be removed: remove it"),
+                                            {line, QuoteName(key.LeftBehind())}));
         return KeygenResult::Failed;
     };
 
@@ -120,7 +128,7 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
     // a file left by a kill is short (and warned of when used), never
     // padded with zeros.
     if (!Reserve(key.Descriptor(), bytes))
-        return Fail("could not write", platform::LastSystemError());
+        return Fail(TR_MARK("could not write %1: %2; no key file made"), platform::LastSystemError());
 
     // The next chunk is drawn on a second thread while this one is written:
     // drawing and writing take about as long as each other.
@@ -138,7 +146,7 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
     for (int current = 0; left > 0; current ^= 1) {
         const int error = drawn.get();
         if (error != 0)
-            return Fail("no random bytes for", error);
+            return Fail(TR_MARK("no random bytes for %1: %2; no key file made"), error);
         const size_t ready = count;
         left -= static_cast<std::int64_t>(ready);
         if (left > 0) {
@@ -149,22 +157,23 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
         if (platform::CancelRequested())
             return KeygenResult::Stopped;
         if (!key.Write(buffers[current].get(), ready))
-            return Fail("could not write", platform::LastSystemError());
+            return Fail(TR_MARK("could not write %1: %2; no key file made"), platform::LastSystemError());
     }
     // Flushed before the last look for a stop, so that a stop that comes
     // while the disk catches up still means no key file.
     if (!key.Flush())
-        return Fail("could not flush", platform::LastSystemError());
+        return Fail(TR_MARK("could not flush %1: %2; no key file made"), platform::LastSystemError());
     if (platform::CancelRequested())
         return KeygenResult::Stopped;
     switch (key.Place()) {
     case platform::ReplacementFile::Replaced::Yes:
         break;
     case platform::ReplacementFile::Replaced::NotFlushed:
-        return Fail("could not flush the folder of", platform::LastSystemError());
+        return Fail(TR_MARK("could not flush the folder of %1: %2; no key file made"), platform::LastSystemError());
     default: {
         const int error = platform::LastSystemError();
-        return NameTaken(error) ? SayExists() : Fail("could not give its name to", error);
+        return NameTaken(error) ? SayExists()
+                                : Fail(TR_MARK("could not give its name to %1: %2; no key file made"), error);
     }
     }
     ProtectKey(key.Descriptor(), true);

@@ -9,6 +9,7 @@
 #include "engine/cipher.h"
 #include "platform/cancel.h"
 #include "platform/files.h"
+#include "platform/translation.h"
 #include "res/version.h"
 
 #include <algorithm>
@@ -23,18 +24,18 @@ constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
 
 // Standard output on a full disk or a closed pipe: a script must learn that
-// what it asked for never arrived.
-int Flushed(const char* what)
+// what it asked for never arrived. `failure` says what, %1 standing for why.
+int Flushed(const char* failure)
 {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout))
         return kExitDone;
-    cli::Say(std::string("cannot write ") + what + ": " + platform::SystemErrorText(platform::LastSystemError()));
+    cli::Say(platform::Fill(failure, {platform::SystemErrorText(platform::LastSystemError())}));
     return kExitRefused;
 }
 
 int UsageError(const std::string& error)
 {
-    cli::WriteError("veltrane-cli: " + error + "\nTry 'veltrane-cli --help'.\n");
+    cli::WriteError("veltrane-cli: " + error + "\n" + platform::Tr("Try 'veltrane-cli --help'.") + "\n");
     return kExitUsage;
 }
 
@@ -51,7 +52,7 @@ int Keygen(const cli::Options& options)
     case cli::KeygenResult::Stopped:
         break;
     }
-    cli::Say("stopped; no key file made");
+    cli::Say(platform::Tr("stopped; no key file made"));
     return 128 + cli::StopRequest();
 }
 
@@ -87,13 +88,18 @@ void WarnIfKeyShort(const std::string& file, const std::string& key, int directi
     if (keySize == 0) {
         // Encrypting is refused by the pass itself.
         if (direction != kDirectionEncrypt)
-            cli::Say("warning: " + cli::QuoteName(file) + ": the key file is empty; no key byte is combined with " +
-                     "the file, only the offset");
+            cli::Say(platform::Fill(platform::Tr("warning: %1: the key file is empty; no key byte is combined with "
+                                                 "the file, only the offset"),
+                                    {cli::QuoteName(file)}));
         return;
     }
-    const std::string length = std::to_string(keySize);
-    cli::Say("warning: " + cli::QuoteName(file) + ": the key is only " + length + (keySize == 1 ? " byte" : " bytes") +
-             " long; every byte from position " + length + " on is combined with one single key byte");
+    cli::Say(platform::Fill(
+        platform::TrPlural("warning: %1: the key is only %2 byte long; every byte from position %2 on is combined "
+                           "with one single key byte",
+                           "warning: %1: the key is only %2 bytes long; every byte from position %2 on is combined "
+                           "with one single key byte",
+                           static_cast<unsigned long>(keySize)),
+        {cli::QuoteName(file), std::to_string(keySize)}));
 }
 
 }  // namespace
@@ -103,6 +109,7 @@ int main(int argc, char** argv)
     // Before anything else: a file opened while a standard stream is closed
     // would take its number and receive the progress lines.
     const bool outputClosed = platform::EnsureStandardStreams();
+    platform::UseUserLanguage();
     cli::Options options;
     std::string error;
     std::vector<std::string> arguments = cli::Arguments(argc, argv);
@@ -113,11 +120,11 @@ int main(int argc, char** argv)
     pointers.push_back(nullptr);
     switch (cli::ParseCommandLine(static_cast<int>(arguments.size()), pointers.data(), options, error)) {
     case cli::Action::ShowHelp:
-        std::fputs(cli::OutputText(cli::kHelpText).c_str(), stdout);
-        return Flushed("the help text");
+        std::fputs(cli::OutputText(cli::HelpText()).c_str(), stdout);
+        return Flushed(platform::Tr("cannot write the help text: %1"));
     case cli::Action::ShowVersion:
         std::fputs(cli::OutputText("veltrane-cli " VELTRANE_VERSION "\n").c_str(), stdout);
-        return Flushed("the version");
+        return Flushed(platform::Tr("cannot write the version: %1"));
     case cli::Action::UsageError:
         return UsageError(error);
     case cli::Action::Run:
@@ -133,10 +140,10 @@ int main(int argc, char** argv)
 
     // Bytes a terminal would take for commands, and nobody could read.
     if (options.toStdout && cli::OutputIsTerminal())
-        return UsageError("standard output is a terminal: -c writes only into a pipe or a file");
+        return UsageError(platform::Tr("standard output is a terminal: -c writes only into a pipe or a file"));
     // Nothing written there would reach anyone.
     if (options.toStdout && outputClosed) {
-        cli::Say("cannot write standard output: it is closed; nothing was written");
+        cli::Say(platform::Tr("cannot write standard output: it is closed; nothing was written"));
         return kExitRefused;
     }
     int status = kExitDone;
@@ -168,7 +175,7 @@ int main(int argc, char** argv)
             return;
         }
         ++files.stopped;
-        cli::Say("stopped; unchanged: " + cli::QuoteName(file));
+        cli::Say(platform::Fill(platform::Tr("stopped; unchanged: %1"), {cli::QuoteName(file)}));
     };
     // Small files wait for the disk together; each is told of once settled.
     PassGroup group(settled);
@@ -181,11 +188,12 @@ int main(int argc, char** argv)
             if (!taken.insert(identity).second) {
                 ++files.skipped;
                 if (!quiet)
-                    cli::Say("skipped (named twice): " + cli::QuoteName(file));
+                    cli::Say(platform::Fill(platform::Tr("skipped (named twice): %1"), {cli::QuoteName(file)}));
                 return;
             }
             if (kind == platform::EntryKind::Folder && !folder) {
-                cli::Say(cli::QuoteName(file) + " is a folder; -r takes the files in a folder");
+                cli::Say(platform::Fill(platform::Tr("%1 is a folder; -r takes the files in a folder"),
+                                        {cli::QuoteName(file)}));
                 status = kExitRefused;
                 return;
             }
@@ -201,9 +209,10 @@ int main(int argc, char** argv)
             // subtract them and learn about both plain texts; decrypting
             // them with the key they were made with only undoes that.
             if (options.direction == kDirectionEncrypt && ++passes == 2)
-                cli::Say("warning: one key file is used for several files, which protects none of them fully: "
-                         "anyone who has two of the results can learn about both from their difference; make "
-                         "a key for each file instead (veltrane-cli keygen --for FILE KEYFILE)");
+                cli::Say(platform::Tr(
+                    "warning: one key file is used for several files, which protects none of them fully: anyone who "
+                    "has two of the results can learn about both from their difference; make a key for each file "
+                    "instead (veltrane-cli keygen --for FILE KEYFILE)"));
         }
         // A file found in a folder is taken as it stands in that open folder,
         // and known afterwards by the file the pass made, wherever its name
@@ -230,9 +239,13 @@ int main(int argc, char** argv)
     group.Settle();
     // Only where somebody reads it: a script sees the lines it always saw.
     if (options.recursive && !quiet && cli::ErrorIsTerminal()) {
-        const std::string done = std::to_string(files.done) + (files.done == 1 ? " file done, " : " files done, ");
-        cli::Say(done + std::to_string(files.skipped) + " skipped, " + std::to_string(files.failed) + " failed" +
-                 (files.stopped ? ", " + std::to_string(files.stopped) + " left by the stop" : ""));
+        std::string summary = platform::Fill(
+            platform::TrPlural("%1 file done, %2 skipped, %3 failed", "%1 files done, %2 skipped, %3 failed",
+                               static_cast<unsigned long>(files.done)),
+            {std::to_string(files.done), std::to_string(files.skipped), std::to_string(files.failed)});
+        if (files.stopped > 0)
+            summary = platform::Fill(platform::Tr("%1, %2 left by the stop"), {summary, std::to_string(files.stopped)});
+        cli::Say(summary);
     }
 
     platform::SetReportSink(nullptr);

@@ -3,6 +3,7 @@
 #include "cli/keygen.h"
 #include "cli/output.h"
 #include "engine/cipher.h"
+#include "platform/translation.h"
 
 #include <getopt.h>
 
@@ -13,99 +14,116 @@
 
 namespace cli {
 
-// What differs in the help from one system to the other, in each one's own
-// words: its links, how a key is kept from others, what stops a run, how a
-// name is quoted and a loop is written in its shell.
-#ifdef _WIN32
-#define VELTRANE_WALK_SKIPS                                                        \
-    "                        below it, in name order; links and other reparse\n"   \
-    "                        points, system files (desktop.ini, Thumbs.db), the\n" \
-    "                        key file and temporary files (*.1\u00EA9) are skipped\n"
-#define VELTRANE_KEYGEN                                                              \
-    "keygen makes a new KEYFILE of random bytes from the system, marked read-only\n" \
-    "(its access list is the one its folder gives); an existing file is never\n"     \
-    "written over. Nothing is printed but errors, and a KEYFILE that can't be\n"     \
-    "made whole is removed.\n"
-#define VELTRANE_STOPS                                                               \
-    "  130  stopped by Ctrl+C (143: Ctrl+Break; 129: the console closed, the user\n" \
-    "       logged off or Windows shut down); the FILE in work is left as it was,\n" \
-    "       later ones are not started, and each FILE left unchanged is named on\n"  \
-    "       standard error\n"
-#define VELTRANE_NAMES                    \
-    "A name with spaces goes in double\n" \
-    "quotes on the command line, as in cmd.exe: \"my report.pdf\".\n"
-#define VELTRANE_LOOP                                                              \
-    "  for %f in (*.txt) do veltrane-cli keygen --for \"%f\" \"keys\\%f.key\" ^\n" \
-    "    && veltrane-cli encrypt -k \"keys\\%f.key\" \"%f\"\n"                     \
-    "  (in a batch file %%f for %f)\n"
-#else
-#define VELTRANE_WALK_SKIPS                                                           \
-    "                        below it, in name order; symbolic links, the key file\n" \
-    "                        and temporary files (*.1\u00EA9) are skipped\n"
-#define VELTRANE_KEYGEN                                                             \
-    "keygen makes a new KEYFILE of random bytes from the system, readable by its\n" \
-    "owner only; an existing file is never written over. Nothing is printed but\n"  \
-    "errors, and a KEYFILE that can't be made whole is removed.\n"
-#define VELTRANE_STOPS                                                             \
-    "  130  interrupted by SIGINT (143: SIGTERM, 129: SIGHUP); the FILE in work\n" \
-    "       is left as it was, later ones are not started, and each FILE left\n"   \
-    "       unchanged is named on standard error\n"
-#define VELTRANE_NAMES                                            \
-    "A file name with control characters is shown quoted, as a\n" \
-    "shell would take it: 'a'$'\\n''b'.\n"
-#define VELTRANE_LOOP                                                                      \
-    "  for f in letters/*; do veltrane-cli keygen --for \"$f\" \"keys/${f##*/}.key\" &&\n" \
-    "    veltrane-cli encrypt -k \"keys/${f##*/}.key\" \"$f\"; done\n"
-#endif
+using platform::Fill;
+using platform::Tr;
 
-const char kHelpText[] =
-    "Usage: veltrane-cli encrypt|decrypt -k KEYFILE [-o OFFSET] [--key-read-only] [-r] [-q|-v] FILE...\n"
-    "       veltrane-cli encrypt|decrypt -c -k KEYFILE [-o OFFSET] FILE|-\n"
-    "       veltrane-cli keygen -n SIZE KEYFILE\n"
-    "       veltrane-cli keygen --for FILE... KEYFILE\n"
-    "       veltrane-cli --help | --version\n"
-    "\n"
-    "Encrypt or decrypt each FILE in place with KEYFILE and OFFSET. Every byte of\n"
-    "FILE is combined with the byte at the same position in KEYFILE (its last byte\n"
-    "where KEYFILE is shorter) and with OFFSET: added to encrypt, subtracted to\n"
-    "decrypt. The same KEYFILE and OFFSET undo the change. Each FILE is written to\n"
-    "a temporary file beside it, which then takes its name.\n"
-    "\n"
-    "Options:\n"
-    "  -k, --key=KEYFILE     the key file (required)\n"
-    "  -o, --offset=OFFSET   a decimal number from 0 to 255 (default 0)\n"
-    "      --key-read-only   remove the key file's write permission first\n"
-    "  -c, --stdout          write the result to standard output (a pipe or a file,\n"
-    "                        never a terminal) and leave FILE as it is. One FILE,\n"
-    "                        without -r; with -c only, - as FILE reads standard\n"
-    "                        input\n"
-    "  -r, --recursive       a FILE that is a folder stands for every regular file\n" VELTRANE_WALK_SKIPS
-    "  -q, --quiet           print nothing but refusals and errors\n"
-    "  -v, --verbose         print every progress line on a line of its own\n"
-    "  -h, --help            show this help and exit\n"
-    "      --version         show the version and exit\n"
-    "\n" VELTRANE_KEYGEN "  -n, --size=SIZE       the key's length in bytes; K, M, G (or KiB, MiB, GiB)\n"
-    "                        multiply by 1024, 1024^2, 1024^3\n"
-    "      --for             as long as the largest FILE named before KEYFILE\n"
-    "A key shorter than a FILE protects every byte past its end with one single\n"
-    "key byte, and a warning says so. A random key at least as long as the FILE,\n"
-    "used for that one FILE only, leaves nothing to guess.\n"
-    "\n"
-    "Refusals and errors go to standard error as \"CAPTION: TEXT\". Progress is\n"
-    "shown on one line when standard error is a terminal. A refused FILE doesn't\n"
-    "stop the others. " VELTRANE_NAMES "\n"
-    "A file named twice is done once. One key for several files protects none\n"
-    "of them fully (two results compared give both away): make a key each;\n"
-    "encrypting several files with one key warns of it.\n"
-    "\n"
-    "Examples:\n"
-    "  veltrane-cli keygen --for report.pdf report.key\n"
-    "  veltrane-cli encrypt -k report.key -o 17 report.pdf\n"
-    "  veltrane-cli decrypt -k report.key -o 17 report.pdf\n" VELTRANE_LOOP "\n"
-    "Exit status:\n"
-    "  0    every FILE done (keygen: KEYFILE made)\n"
-    "  1    a FILE was refused or failed (keygen: no KEYFILE made)\n"
-    "  2    usage error; no FILE touched\n" VELTRANE_STOPS;
+// The help in paragraphs, each translated whole. What differs from one
+// system to the other is in each one's own words: its links, how a key is
+// kept from others, what stops a run, how a name is quoted and a loop is
+// written in its shell.
+std::string HelpText()
+{
+    // A translation keeps the option lines' first 24 columns as the
+    // English has them, and -r's line ends a sentence that the next text
+    // ("below it, in name order; ...") finishes; every line within 80 columns.
+    std::string text =
+        Tr("Usage: veltrane-cli encrypt|decrypt -k KEYFILE [-o OFFSET] [--key-read-only] [-r] [-q|-v] FILE...\n"
+           "       veltrane-cli encrypt|decrypt -c -k KEYFILE [-o OFFSET] FILE|-\n"
+           "       veltrane-cli keygen -n SIZE KEYFILE\n"
+           "       veltrane-cli keygen --for FILE... KEYFILE\n"
+           "       veltrane-cli --help | --version\n"
+           "\n"
+           "Encrypt or decrypt each FILE in place with KEYFILE and OFFSET. Every byte of\n"
+           "FILE is combined with the byte at the same position in KEYFILE (its last byte\n"
+           "where KEYFILE is shorter) and with OFFSET: added to encrypt, subtracted to\n"
+           "decrypt. The same KEYFILE and OFFSET undo the change. Each FILE is written to\n"
+           "a temporary file beside it, which then takes its name.\n"
+           "\n"
+           "Options:\n"
+           "  -k, --key=KEYFILE     the key file (required)\n"
+           "  -o, --offset=OFFSET   a decimal number from 0 to 255 (default 0)\n"
+           "      --key-read-only   remove the key file's write permission first\n"
+           "  -c, --stdout          write the result to standard output (a pipe or a file,\n"
+           "                        never a terminal) and leave FILE as it is. One FILE,\n"
+           "                        without -r; with -c only, - as FILE reads standard\n"
+           "                        input\n"
+           "  -r, --recursive       a FILE that is a folder stands for every regular file\n");
+#ifdef _WIN32
+    text += Tr("                        below it, in name order; links and other reparse\n"
+               "                        points, system files (desktop.ini, Thumbs.db), the\n"
+               "                        key file and temporary files (*.1\u00EA9) are skipped\n");
+#else
+    text += Tr("                        below it, in name order; symbolic links, the key file\n"
+               "                        and temporary files (*.1\u00EA9) are skipped\n");
+#endif
+    text += Tr("  -q, --quiet           print nothing but refusals and errors\n"
+               "  -v, --verbose         print every progress line on a line of its own\n"
+               "  -h, --help            show this help and exit\n"
+               "      --version         show the version and exit\n"
+               "\n");
+#ifdef _WIN32
+    text += Tr("keygen makes a new KEYFILE of random bytes from the system, marked read-only\n"
+               "(its access list is the one its folder gives); an existing file is never\n"
+               "written over. Nothing is printed but errors, and a KEYFILE that can't be\n"
+               "made whole is removed.\n");
+#else
+    text += Tr("keygen makes a new KEYFILE of random bytes from the system, readable by its\n"
+               "owner only; an existing file is never written over. Nothing is printed but\n"
+               "errors, and a KEYFILE that can't be made whole is removed.\n");
+#endif
+    text += Tr("  -n, --size=SIZE       the key's length in bytes; K, M, G (or KiB, MiB, GiB)\n"
+               "                        multiply by 1024, 1024^2, 1024^3\n"
+               "      --for             as long as the largest FILE named before KEYFILE\n"
+               "A key shorter than a FILE protects every byte past its end with one single\n"
+               "key byte, and a warning says so. A random key at least as long as the FILE,\n"
+               "used for that one FILE only, leaves nothing to guess.\n"
+               "\n"
+               "Refusals and errors go to standard error as \"CAPTION: TEXT\". Progress is\n"
+               "shown on one line when standard error is a terminal. A refused FILE doesn't\n"
+               "stop the others. ");
+#ifdef _WIN32
+    text += Tr("A name with spaces goes in double\n"
+               "quotes on the command line, as in cmd.exe: \"my report.pdf\".\n"
+               "\n");
+#else
+    text += Tr("A file name with control characters is shown quoted, as a\n"
+               "shell would take it: 'a'$'\\n''b'.\n"
+               "\n");
+#endif
+    text += Tr("A file named twice is done once. One key for several files protects none\n"
+               "of them fully (two results compared give both away): make a key each;\n"
+               "encrypting several files with one key warns of it.\n"
+               "\n"
+               "Examples:\n");
+    // The commands as typed, in any language.
+    text += "  veltrane-cli keygen --for report.pdf report.key\n"
+            "  veltrane-cli encrypt -k report.key -o 17 report.pdf\n"
+            "  veltrane-cli decrypt -k report.key -o 17 report.pdf\n";
+#ifdef _WIN32
+    text += "  for %f in (*.txt) do veltrane-cli keygen --for \"%f\" \"keys\\%f.key\" ^\n"
+            "    && veltrane-cli encrypt -k \"keys\\%f.key\" \"%f\"\n";
+    text += Tr("  (in a batch file %%f for %f)\n");
+#else
+    text += "  for f in letters/*; do veltrane-cli keygen --for \"$f\" \"keys/${f##*/}.key\" &&\n"
+            "    veltrane-cli encrypt -k \"keys/${f##*/}.key\" \"$f\"; done\n";
+#endif
+    text += Tr("\n"
+               "Exit status:\n"
+               "  0    every FILE done (keygen: KEYFILE made)\n"
+               "  1    a FILE was refused or failed (keygen: no KEYFILE made)\n"
+               "  2    usage error; no FILE touched\n");
+#ifdef _WIN32
+    text += Tr("  130  stopped by Ctrl+C (143: Ctrl+Break; 129: the console closed, the user\n"
+               "       logged off or Windows shut down); the FILE in work is left as it was,\n"
+               "       later ones are not started, and each FILE left unchanged is named on\n"
+               "       standard error\n");
+#else
+    text += Tr("  130  interrupted by SIGINT (143: SIGTERM, 129: SIGHUP); the FILE in work\n"
+               "       is left as it was, later ones are not started, and each FILE left\n"
+               "       unchanged is named on standard error\n");
+#endif
+    return text;
+}
 
 namespace {
 
@@ -200,22 +218,22 @@ Action Usage(std::string& error, std::string text)
 // The same option with two values: which one was meant can't be told.
 Action Twice(std::string& error, int code, const char* arg)
 {
-    return Usage(error, "option '" + Typed(code, arg) + "' given twice with different values");
+    return Usage(error, Fill(Tr("option '%1' given twice with different values"), {Typed(code, arg)}));
 }
 
 Action CheckKeygen(const std::vector<std::string>& words, bool haveSize, bool sizeForFiles, Options& options,
                    std::string& error)
 {
     if (haveSize && sizeForFiles)
-        return Usage(error, "-n and --for exclude each other");
+        return Usage(error, Tr("-n and --for exclude each other"));
     if (!haveSize && !sizeForFiles)
-        return Usage(error, "missing key size: -n SIZE or --for FILE...");
+        return Usage(error, Tr("missing key size: -n SIZE or --for FILE..."));
     if (words.empty())
-        return Usage(error, "missing KEYFILE");
+        return Usage(error, Tr("missing KEYFILE"));
     if (sizeForFiles && words.size() < 2)
-        return Usage(error, "missing FILE: --for FILE... KEYFILE");
+        return Usage(error, Tr("missing FILE: --for FILE... KEYFILE"));
     if (haveSize && words.size() > 1)
-        return Usage(error, "too many names: keygen -n SIZE makes one KEYFILE");
+        return Usage(error, Tr("too many names: keygen -n SIZE makes one KEYFILE"));
     options.command = Command::Keygen;
     options.keyPath = words.back();
     options.files.assign(words.begin(), words.end() - 1);
@@ -262,7 +280,8 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
         case 'o': {
             int offset = 0;
             if (!ParseOffset(optarg, offset) || offset < 0 || offset > 255)
-                return Usage(error, "invalid offset " + Shown(optarg) + ": a decimal number from 0 to 255 is expected");
+                return Usage(
+                    error, Fill(Tr("invalid offset %1: a decimal number from 0 to 255 is expected"), {Shown(optarg)}));
             if (haveOffset && offset != options.offset)
                 return Twice(error, code, arg);
             options.offset = offset;
@@ -272,7 +291,8 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
         case 'n': {
             std::int64_t size = 0;
             if (!ParseSize(optarg, size))
-                return Usage(error, "invalid size " + Shown(optarg) + ": a number of bytes from 1, with K, M or G");
+                return Usage(error,
+                             Fill(Tr("invalid size %1: a number of bytes from 1, with K, M or G"), {Shown(optarg)}));
             if (haveSize && size != options.keySize)
                 return Twice(error, code, arg);
             options.keySize = size;
@@ -312,15 +332,15 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
             const std::vector<const option*> named = isLong ? Named(OptionAsTyped(arg)) : std::vector<const option*>();
             const bool unwanted = std::strchr(arg, '=') && named.size() == 1 && named[0]->has_arg == no_argument;
             if (code == ':' && !unwanted)
-                error = isLong ? "option '" + OptionAsTyped(arg) + "' requires an argument"
-                               : "option requires an argument -- " + letter;
+                error = isLong ? Fill(Tr("option '%1' requires an argument"), {OptionAsTyped(arg)})
+                               : Fill(Tr("option requires an argument -- %1"), {letter});
             else if (unwanted || (isLong && optopt != 0))
-                error = "option '" + OptionAsTyped(arg) + "' doesn't allow an argument";
+                error = Fill(Tr("option '%1' doesn't allow an argument"), {OptionAsTyped(arg)});
             else if (isLong)
-                error = std::string(named.size() > 1 ? "ambiguous" : "unrecognized") + " option " +
-                        Shown(OptionAsTyped(arg));
+                error = Fill(named.size() > 1 ? Tr("ambiguous option %1") : Tr("unrecognized option %1"),
+                             {Shown(OptionAsTyped(arg))});
             else
-                error = "invalid option -- " + letter;
+                error = Fill(Tr("invalid option -- %1"), {letter});
             return Action::UsageError;
         }
         }
@@ -333,15 +353,15 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
         words.emplace_back(argv[i]);
 
     if (words.empty())
-        return Usage(error, "missing command: encrypt, decrypt or keygen");
+        return Usage(error, Tr("missing command: encrypt, decrypt or keygen"));
     const std::string command = words.front();
     words.erase(words.begin());
     const bool emptyName = std::find(words.begin(), words.end(), std::string()) != words.end();
     if (command == "keygen") {
         if (!transformOption.empty())
-            return Usage(error, "option '" + transformOption + "' is not for keygen");
+            return Usage(error, Fill(Tr("option '%1' is not for keygen"), {transformOption}));
         if (emptyName)
-            return Usage(error, "empty file name");
+            return Usage(error, Tr("empty file name"));
         return CheckKeygen(words, haveSize, sizeForFiles, options, error);
     }
     if (command == "encrypt") {
@@ -349,25 +369,25 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
     } else if (command == "decrypt") {
         options.direction = kDirectionDecrypt;
     } else {
-        return Usage(error, "unknown command " + Shown(command) + ": encrypt, decrypt or keygen");
+        return Usage(error, Fill(Tr("unknown command %1: encrypt, decrypt or keygen"), {Shown(command)}));
     }
     if (!keygenOption.empty())
-        return Usage(error, "option '" + keygenOption + "' is only for keygen");
+        return Usage(error, Fill(Tr("option '%1' is only for keygen"), {keygenOption}));
     if (quiet && verbose)
-        return Usage(error, "-q and -v exclude each other");
+        return Usage(error, Tr("-q and -v exclude each other"));
     // An empty name would otherwise reach the checks as a missing file; in a
     // script it is almost always an unset variable, worth stopping for.
     if (!haveKey || options.keyPath.empty())
-        return Usage(error, haveKey ? "empty key file name" : "missing key file: -k KEYFILE");
+        return Usage(error, haveKey ? Tr("empty key file name") : Tr("missing key file: -k KEYFILE"));
     if (words.empty())
-        return Usage(error, "missing FILE");
+        return Usage(error, Tr("missing FILE"));
     if (emptyName)
-        return Usage(error, "empty FILE name");
+        return Usage(error, Tr("empty FILE name"));
     // A file of that name is still reached as ./-.
     if (!options.toStdout && std::find(words.begin(), words.end(), "-") != words.end())
-        return Usage(error, "'-' reads standard input only with -c (a file named - is ./-)");
+        return Usage(error, Tr("'-' reads standard input only with -c (a file named - is ./-)"));
     if (options.toStdout && (options.recursive || words.size() > 1))
-        return Usage(error, options.recursive ? "-c and -r exclude each other" : "-c takes one FILE");
+        return Usage(error, options.recursive ? Tr("-c and -r exclude each other") : Tr("-c takes one FILE"));
     options.files = words;
     options.verbosity = quiet ? Verbosity::Quiet : verbose ? Verbosity::Verbose : Verbosity::Normal;
     return Action::Run;

@@ -39,6 +39,7 @@ Action ParseCommandLine(int argc, char** argv, Options& options, std::string& er
 // round into it. False for anything that isn't a decimal integer.
 bool ParseOffset(const std::string& text, int& value);
 
-extern const char kHelpText[];
+// What --help shows, in the user's language.
+std::string HelpText();
 
 }  // namespace cli

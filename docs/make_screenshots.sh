@@ -76,3 +76,10 @@ about=$(timeout 20 xdotool search --sync --onlyvisible --name '^About Veltrane$'
 sleep 1
 xdotool mousemove 0 0
 shoot "$about" docs/about.png
+
+# The main window in German, as a German user sees it.
+xdotool key Escape
+kill "${pids[-1]}"
+wait "${pids[-1]}" 2>/dev/null || true
+start_and_shoot docs/veltrane-de.png GDK_SCALE=1 \
+  tests/support/in_locale.sh de_DE.UTF-8 "$build/test-locales" "$build/locale"

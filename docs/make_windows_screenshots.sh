@@ -76,3 +76,13 @@ xdotool key alt+s Return
 wait "${pids[2]}"
 "$loader" "$WINEPREFIX/drive_c/Program Files/Veltrane/uninstall.exe" /S
 wineserver -w
+
+# The main window in German, as Windows shows it to a German user.
+LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 "$loader" "$program" &
+pids+=($!)
+main=$(timeout 30 xdotool search --sync --onlyvisible --name '^Veltrane$' | head -1)
+xdotool windowactivate --sync "$main"
+sleep 1
+shoot "$main" docs/veltrane-windows-de.png
+xdotool key Escape
+wait "${pids[3]}"

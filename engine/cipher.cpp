@@ -7,6 +7,7 @@
 #include "platform/cancel.h"
 #include "platform/files.h"
 #include "platform/notice.h"
+#include "platform/translation.h"
 
 #include <algorithm>
 #include <cstring>
@@ -348,7 +349,7 @@ int ToOutput(const std::string& filePath, const std::string& shownPath, const st
         case platform::Output::Failed:
             break;
         }
-        return FailWrite("standard output", platform::LastSystemError()) != 0;
+        return FailWrite(platform::Tr("standard output"), platform::LastSystemError()) != 0;
     };
     if (!TransformAll(data, key, length, shownPath, keyPath, offset, direction, write))
         return 0;
@@ -380,7 +381,7 @@ int TransformToOutput(const std::string& filePath, const std::string& keyPath, i
                       int direction)
 {
     const bool stream = filePath == "-";
-    const std::string shown = stream ? "standard input" : filePath;
+    const std::string shown = stream ? platform::Tr("standard input") : filePath;
     if (!(stream ? ValidateKeyAlone(keyPath, offset, makeKeyReadOnly)
                  : ValidateRequest(filePath, keyPath, offset, makeKeyReadOnly)))
         return 0;

@@ -75,6 +75,17 @@ dpkg-deb -x "$deb" "$work/root"
 [ -x "$work/root/usr/bin/veltrane" ] || fail "package lacks the window program"
 [ "$("$work/root/usr/bin/veltrane-cli" --version)" = "veltrane-cli $version" ] \
   || fail "packaged veltrane-cli does not run"
+# Every language of po/ in the package: the programs' catalogue where
+# gettext looks for it, and the desktop's files in that language.
+for lang in $(grep -v '^#' "$source/po/LINGUAS"); do
+  msgunfmt "$work/root/usr/share/locale/$lang/LC_MESSAGES/veltrane.mo" >/dev/null || fail "the package lacks $lang.mo"
+  for entry in applications/org.veltrane.Veltrane.desktop nemo/actions/org.veltrane.Veltrane.nemo_action \
+               kio/servicemenus/org.veltrane.Veltrane.desktop; do
+    grep -q "^Name\[$lang\]=" "$work/root/usr/share/$entry" || fail "$entry has no name in $lang"
+  done
+  grep -q "<summary xml:lang=\"$lang\">" "$work/root/usr/share/metainfo/org.veltrane.Veltrane.metainfo.xml" \
+    || fail "the AppStream data has no summary in $lang"
+done
 
 # What a distribution checks first: any error or warning fails. (Run as root,
 # lintian also says that it is; that notice is not a finding.)

@@ -1,20 +1,24 @@
 #include "ui/texts.h"
 
+#include "platform/translation.h"
 #include "res/version.h"
 
 namespace ui {
 
 namespace {
 
+using platform::Fill;
 using platform::NoticeKind;
+using platform::Tr;
 
-const char kEncryptError[] = "Encrypt file error.";
-const char kBadIdea[] = "Filename error. (Bad idea.)";
-const char kDropError[] = "Drop file error.";
-const char kCouldNotRename[] = "Error: Could not rename encrypted file!";
-const char kOpenError[] = "Open file error.";
+const char kEncryptError[] = TR_MARK("Encrypt file error.");
+const char kBadIdea[] = TR_MARK("Filename error. (Bad idea.)");
+const char kDropError[] = TR_MARK("Drop file error.");
+const char kCouldNotRename[] = TR_MARK("Error: Could not rename encrypted file!");
+const char kOpenError[] = TR_MARK("Open file error.");
 
-// %1 and %2 stand for the notice's paths in their order, %% for a "%".
+// %1 and %2 stand for the notice's paths in their order, %% for a "%";
+// lines are broken with "\n".
 struct Entry {
     NoticeKind kind;
     const char* text;
@@ -23,92 +27,72 @@ struct Entry {
 
 const Entry kNotices[] = {
     {NoticeKind::SameFile,
-     "Using  the same filename for encrypting file and a key file destroys the key file.\r\n"
-     "You won't be able to recover the encrypted file.\r\n"
-     "Choose a differnt key file.",
+     TR_MARK("Using  the same filename for encrypting file and a key file destroys the key file.\n"
+             "You won't be able to recover the encrypted file.\n"
+             "Choose a differnt key file."),
      kBadIdea},
-    {NoticeKind::CannotFind, "Cannot find %1.", kEncryptError},
+    {NoticeKind::CannotFind, TR_MARK("Cannot find %1."), kEncryptError},
     {NoticeKind::InUse,
-     "%1 is in use by another program. Nothing was changed; try again when that program has closed it.", kEncryptError},
-    {NoticeKind::CannotMakeKeyReadOnly, "Cannot make key file read only.", "Set Attribute Error."},
-    {NoticeKind::OffsetOutOfRange, "Offset must be value between 0 and 255.", "Error"},
-    {NoticeKind::CouldNotRead, "Could not read %1.", "Error: Could not read file!"},
-    {NoticeKind::CouldNotWrite, "Could not write %1.", "Error: Could not write encrypted file!"},
-    {NoticeKind::TemporaryWouldOverwrite, "The temporary file %1 would overwrite one of the request's files.",
+     TR_MARK("%1 is in use by another program. Nothing was changed; try again when that program has closed it."),
+     kEncryptError},
+    {NoticeKind::CannotMakeKeyReadOnly, TR_MARK("Cannot make key file read only."), TR_MARK("Set Attribute Error.")},
+    {NoticeKind::OffsetOutOfRange, TR_MARK("Offset must be value between 0 and 255."), TR_MARK("Error")},
+    {NoticeKind::CouldNotRead, TR_MARK("Could not read %1."), TR_MARK("Error: Could not read file!")},
+    {NoticeKind::CouldNotWrite, TR_MARK("Could not write %1."), TR_MARK("Error: Could not write encrypted file!")},
+    {NoticeKind::TemporaryWouldOverwrite, TR_MARK("The temporary file %1 would overwrite one of the request's files."),
      kBadIdea},
     {NoticeKind::OtherNames,
-     "%1 has other names (hard links), which would keep the old contents. Remove them first; the file was "
-     "left as it is.",
+     TR_MARK("%1 has other names (hard links), which would keep the old contents. Remove them first; the file was "
+             "left as it is."),
      kEncryptError},
     {NoticeKind::EmptyKey,
-     "The key file %1 is empty: encrypting with it would protect nothing. Choose a key file that holds bytes; "
-     "nothing was changed.",
+     TR_MARK("The key file %1 is empty: encrypting with it would protect nothing. Choose a key file that holds bytes; "
+             "nothing was changed."),
      kEncryptError},
     {NoticeKind::TemporaryBusy,
-     "%1 is not done: another pass, still running, is using its temporary file %2. Try again when it has "
-     "finished.",
+     TR_MARK("%1 is not done: another pass, still running, is using its temporary file %2. Try again when it has "
+             "finished."),
      kEncryptError},
     {NoticeKind::TemporaryNotOurs,
-     "%1 is not done: its temporary file %2 belongs to someone else, and may be in use by a pass of theirs. "
-     "Try again later, or ask them to remove it.",
+     TR_MARK("%1 is not done: its temporary file %2 belongs to someone else, and may be in use by a pass of theirs. "
+             "Try again later, or ask them to remove it."),
      kEncryptError},
     {NoticeKind::TemporaryInTheWay,
-     "%1 is not done: %2 is in the way of its temporary file, and it is not one that a pass left behind. Move "
-     "or rename %2, then try again; nothing was changed.",
+     TR_MARK("%1 is not done: %2 is in the way of its temporary file, and it is not one that a pass left behind. Move "
+             "or rename %2, then try again; nothing was changed."),
      kEncryptError},
     {NoticeKind::OutputIsInput,
-     "%1 is also where the result would be written: writing it would destroy what is still to be read. Write "
-     "the result to another file; nothing was written.",
+     TR_MARK("%1 is also where the result would be written: writing it would destroy what is still to be read. Write "
+             "the result to another file; nothing was written."),
      kEncryptError},
     {NoticeKind::TemporaryNameTooLong,
-     "%1 is not done: the name of its temporary file, %2, would be too long for its folder. Give the file a "
-     "shorter name first.",
+     TR_MARK("%1 is not done: the name of its temporary file, %2, would be too long for its folder. Give the file a "
+             "shorter name first."),
      kEncryptError},
     {NoticeKind::ChangedDuringPass,
-     "%1 was changed by another program during the pass. The changed file was left as it is; run the pass "
-     "again if it is still wanted.",
+     TR_MARK("%1 was changed by another program during the pass. The changed file was left as it is; run the pass "
+             "again if it is still wanted."),
      kEncryptError},
     {NoticeKind::KeyChangedDuringPass,
-     "The key file %1 was changed by another program during the pass, so the result would match no key. %2 "
-     "was left as it was.",
+     TR_MARK("The key file %1 was changed by another program during the pass, so the result would match no key. %2 "
+             "was left as it was."),
      kEncryptError},
-    {NoticeKind::CouldNotDelete, "Could not delete %1.", "Error: Could not delete original file!"},
+    {NoticeKind::CouldNotDelete, TR_MARK("Could not delete %1."), TR_MARK("Error: Could not delete original file!")},
     {NoticeKind::TemporaryReplaced,
-     "Another program replaced the temporary file %1 during the pass. %2 was left as it was.", kEncryptError},
-    {NoticeKind::NameLeftAs, "Encrypted file's name is left as: %1", kCouldNotRename},
+     TR_MARK("Another program replaced the temporary file %1 during the pass. %2 was left as it was."), kEncryptError},
+    {NoticeKind::NameLeftAs, TR_MARK("Encrypted file's name is left as: %1"), kCouldNotRename},
     {NoticeKind::RenameNotFlushed,
-     "%1 was replaced, but the system could not confirm that the change is on the disk: after a crash the file "
-     "may still hold its old content.",
+     TR_MARK("%1 was replaced, but the system could not confirm that the change is on the disk: after a crash the file "
+             "may still hold its old content."),
      kCouldNotRename},
-    {NoticeKind::FileDialogFailed, "Common Dialog Error: %1", "WARNING"},
-    {NoticeKind::DropOfSeveral, "Drop only one file at a time.", kDropError},
-    {NoticeKind::DropNotLocal, "%1 is not a file on this computer.", kDropError},
-    {NoticeKind::DropOfFolder, "%1 is a folder, not a file.", kDropError},
-    {NoticeKind::StartedWithSeveral, "Veltrane was started with several files; it takes one file at a time.",
+    {NoticeKind::FileDialogFailed, TR_MARK("Common Dialog Error: %1"), TR_MARK("WARNING")},
+    {NoticeKind::DropOfSeveral, TR_MARK("Drop only one file at a time."), kDropError},
+    {NoticeKind::DropNotLocal, TR_MARK("%1 is not a file on this computer."), kDropError},
+    {NoticeKind::DropOfFolder, TR_MARK("%1 is a folder, not a file."), kDropError},
+    {NoticeKind::StartedWithSeveral, TR_MARK("Veltrane was started with several files; it takes one file at a time."),
      kOpenError},
-    {NoticeKind::StartedWithFolder, "%1 is a folder, not a file.", kOpenError},
+    {NoticeKind::StartedWithFolder, TR_MARK("%1 is a folder, not a file."), kOpenError},
 };
-
-// The pattern with its slots filled; what is put in is never looked at
-// again, so a name holding "%1" stays as it is.
-std::string Fill(const char* pattern, const std::vector<std::string>& values)
-{
-    std::string text;
-    for (const char* at = pattern; *at; ++at) {
-        if (at[0] == '%' && at[1] == '%') {
-            text += '%';
-            ++at;
-        } else if (at[0] == '%' && at[1] >= '1' && at[1] <= '9') {
-            const auto slot = static_cast<size_t>(at[1] - '1');
-            if (slot < values.size())
-                text += values[slot];
-            ++at;
-        } else {
-            text += *at;
-        }
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -117,9 +101,9 @@ const char kIdleTitle[] = "Veltrane";
 const char* StartAnswer(const std::string& argument)
 {
     if (argument == "--help")
-        return "Usage: veltrane [FILE]   (the window, with FILE to encrypt or decrypt)\n"
-               "The offset field holds 0 to 255: once the field is left, a larger number\n"
-               "typed into it is 255 and anything but a whole number is 0.";
+        return platform::Tr("Usage: veltrane [FILE]   (the window, with FILE to encrypt or decrypt)\n"
+                            "The offset field holds 0 to 255: once the field is left, a larger number\n"
+                            "typed into it is 255 and anything but a whole number is 0.");
     return argument == "--version" ? "veltrane " VELTRANE_VERSION : nullptr;
 }
 
@@ -129,15 +113,19 @@ NoticeWords WordNotice(const platform::Notice& notice, const std::vector<std::st
     for (const Entry& entry : kNotices) {
         if (entry.kind != notice.kind)
             continue;
-        words.caption = entry.caption;
+        words.caption = Tr(entry.caption);
         if (notice.kind == NoticeKind::FileDialogFailed) {
             // A box of its own: it blocks nothing, and shows the error icon.
-            words.text = Fill(entry.text, {std::to_string(notice.systemError)});
+            words.text = Fill(Tr(entry.text), {std::to_string(notice.systemError)});
             words.icon = NoticeIcon::Error;
             words.owner = NoticeOwner::None;
         } else {
-            words.text = Fill(entry.text, shownPaths);
+            words.text = Fill(Tr(entry.text), shownPaths);
         }
+        // The catalogue breaks lines as texts do everywhere; a box breaks
+        // them with CR LF.
+        for (size_t at = words.text.find('\n'); at != std::string::npos; at = words.text.find('\n', at + 2))
+            words.text.insert(at, 1, '\r');
         break;
     }
     return words;
@@ -147,7 +135,7 @@ NoticeWords WordNotice(const platform::Notice& notice) { return WordNotice(notic
 
 std::string ProgressTitle(const std::string& shownName, int percent)
 {
-    return Fill("Working file %1 %2%% done.", {shownName, std::to_string(percent)});
+    return Fill(Tr("Working file %1 %2%% done."), {shownName, std::to_string(percent)});
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // program's whole life.
 #include "ui/win32/veltrane_dlg.h"
 
+#include "platform/translation.h"
 #include "platform/win32/text.h"
 #include "ui/texts.h"
 
@@ -88,6 +89,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     // No settings; the command line may name the file to work on.
     theApp.m_arguments = Arguments();
+    platform::UseUserLanguage();
     if (!Answered(theApp.m_arguments))
         theApp.InitInstance();
     return 0;

@@ -1,6 +1,7 @@
 #include "app/wx/veltrane_app.h"
 
 #include "platform/files.h"
+#include "platform/translation.h"
 #include "ui/wx/pass_loop.h"
 #include "ui/wx/narrow.h"
 #include "ui/texts.h"
@@ -9,6 +10,8 @@
 
 #include <wx/filefn.h>
 #include <wx/init.h>
+#include <wx/translation.h>
+#include <wx/uilocale.h>
 
 #include <glib.h>
 
@@ -24,6 +27,10 @@ bool CVeltraneApp::OnInit()
 {
     // No command line, no settings, no log: the toolkit's own option parsing
     // in wxApp::OnInit is left out on purpose.
+    // wx's own texts (its stock buttons, its messages) from its catalogue.
+    wxUILocale::UseDefault();
+    wxTranslations::Set(new wxTranslations);
+    wxTranslations::Get()->AddStdCatalog();
     ui::WindowReports reports;
     CVeltraneDlg dlg(nullptr);
     // Files from a file manager's "Open With", the toolkit's own options
@@ -61,6 +68,9 @@ int main(int argc, char** argv)
     // Started with a standard stream closed, the toolkit's warnings would go
     // into whatever file took its number.
     platform::EnsureStandardStreams();
+    // The user's language, before the toolkit starts: GTK's own dialogs
+    // and wx's texts follow the locale taken here.
+    platform::UseUserLanguage();
     // The start-up hook ends the program by returning false, which the
     // toolkit's own entry point would report as a failure; a run that ends
     // with the dialog is a success, one ended by a signal says which.
@@ -76,7 +86,7 @@ int main(int argc, char** argv)
         }
     }
     if (!wxEntryStart(argc, argv)) {
-        std::fprintf(stderr, "veltrane: cannot open the display (is DISPLAY set?)\n");
+        std::fprintf(stderr, "veltrane: %s\n", platform::Tr("cannot open the display (is DISPLAY set?)"));
         return 1;
     }
     wxTheApp->CallOnInit();

@@ -2,6 +2,7 @@
 
 #include "platform/cancel.h"
 #include "platform/files.h"
+#include "platform/translation.h"
 #include "platform/win32/text.h"
 
 #include <fcntl.h>
@@ -200,15 +201,15 @@ std::string ErrorText(int error)
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-        return "No such file or directory";
+        return platform::Tr("No such file or directory");
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-        return "Permission denied";
+        return platform::Tr("Permission denied");
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-        return "No space left on device";
+        return platform::Tr("No space left on device");
     default:
-        return "Windows error " + std::to_string(error);
+        return platform::Fill(platform::Tr("Windows error %1"), {std::to_string(error)});
     }
 }
 

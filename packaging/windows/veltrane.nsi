@@ -73,13 +73,15 @@ Var GivenDir
 Var ModeRadio
 ; 1 when /ALLUSERS or /CURRENTUSER chose the kind.
 Var KindGiven
+; The file that could not be written, for the message that says so.
+Var FailedFile
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\veltrane.exe"
-!define MUI_FINISHPAGE_RUN_TEXT "&Start Veltrane"
+!define MUI_FINISHPAGE_RUN_TEXT "$(T_START)"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\ReadMe.txt"
-!define MUI_FINISHPAGE_SHOWREADME_TEXT "Show &ReadMe.txt"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "$(T_SHOW_README)"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 
 Page custom ModePage ModePageLeave
@@ -95,6 +97,11 @@ Page custom ModePage ModePageLeave
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
+; The installer's own texts, then each language of po/ with NSIS's own
+; translation of its pages and ours of the rest; Windows' language for
+; programs chooses among them.
+!include /CHARSET=UTF8 "${TEXTS}"
+!include /CHARSET=UTF8 "${TRANSLATED_TEXTS}"
 
 ; A program's file can't be replaced or removed while the program runs from
 ; it, and changing the files around it would leave a mixed installation. So
@@ -130,7 +137,7 @@ Function ${UN}HeldIn
   !insertmacro HELD_PROGRAM $R9 veltrane-cli.exe
   ${If} $0 != ""
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-      "Veltrane is running from $R9 ($0).$\r$\n$\r$\nClose it, then choose Retry." \
+      "$(T_RUNNING)" \
       /SD IDCANCEL IDRETRY again
     SetErrorLevel 2
     !if "${UN}" == "un."
@@ -266,7 +273,7 @@ Function ${UN}RemoveFromPath
   Call ${UN}ReadPath
   ${If} ${Errors}
     MessageBox MB_ICONEXCLAMATION \
-      "The PATH is too long for this program to change. Remove $R2 from it yourself." /SD IDOK
+      "$(T_PATH_TOO_LONG_REMOVE)" /SD IDOK
   ${Else}
     Call ${UN}PathWithout
     ${If} $R1 == 1
@@ -301,7 +308,7 @@ Function AddToPath
   ${EndIf}
   ${If} $0 >= ${NSIS_MAX_STRLEN}
     MessageBox MB_ICONEXCLAMATION \
-      "The PATH is too long for this installer to change. Add $INSTDIR to it yourself." /SD IDOK
+      "$(T_PATH_TOO_LONG_ADD)" /SD IDOK
     Return
   ${EndIf}
   StrCpy $1 $R0 "" -1
@@ -315,7 +322,7 @@ Function AddToPath
   ClearErrors
   WriteRegExpandStr SHCTX $EnvironmentKey "Path" $R0
   ${If} ${Errors}
-    MessageBox MB_ICONEXCLAMATION "Could not add $INSTDIR to the PATH." /SD IDOK
+    MessageBox MB_ICONEXCLAMATION "$(T_PATH_NOT_ADDED)" /SD IDOK
     Return
   ${EndIf}
   WriteRegStr SHCTX "${PATH_RECORD_KEY}" "AddedToPath" $INSTDIR
@@ -331,10 +338,11 @@ FunctionEnd
   ClearErrors
   File "/oname=${NAME}" "${SOURCE}"
   ${If} ${Errors}
-    MessageBox MB_RETRYCANCEL|MB_ICONSTOP "Could not write $INSTDIR\${NAME}." \
+    StrCpy $FailedFile "$INSTDIR\${NAME}"
+    MessageBox MB_RETRYCANCEL|MB_ICONSTOP "$(T_NOT_WRITTEN)" \
       /SD IDCANCEL IDRETRY put_file_${PUT_FILE_ID}
     SetErrorLevel 2
-    Abort "Could not write $INSTDIR\${NAME}."
+    Abort "$(T_NOT_WRITTEN)"
   ${EndIf}
   !undef PUT_FILE_ID
 !macroend
@@ -355,9 +363,9 @@ Section "Veltrane"
       ExecWait '"$PreviousDir\uninstall.exe" /S _?=$PreviousDir' $0
       ${If} ${Errors}
       ${OrIf} $0 != 0
-        MessageBox MB_ICONSTOP "Could not remove Veltrane from $PreviousDir; nothing was installed." /SD IDOK
+        MessageBox MB_ICONSTOP "$(T_NOT_REMOVED)" /SD IDOK
         SetErrorLevel 2
-        Abort "Could not remove Veltrane from $PreviousDir."
+        Abort "$(T_NOT_REMOVED_LOG)"
       ${EndIf}
       Delete "$PreviousDir\uninstall.exe"
       RMDir "$PreviousDir"
@@ -377,14 +385,15 @@ Section "Veltrane"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   ${If} ${Errors}
     SetErrorLevel 2
-    Abort "Could not write $INSTDIR\uninstall.exe."
+    StrCpy $FailedFile "$INSTDIR\uninstall.exe"
+    Abort "$(T_NOT_WRITTEN)"
   ${EndIf}
   CreateShortcut "${SM_PROGRAM}" "$INSTDIR\veltrane.exe"
   CreateShortcut "${SM_README}" "$INSTDIR\ReadMe.txt"
   ; Started from a file: Explorer's context menu, and for an install of
   ; one user Send To, which Windows keeps for each user alone. An upgrade
   ; writes the same key and shortcuts again, so one of each stays.
-  WriteRegStr SHCTX "${MENU_KEY}" "" "Encrypt or decrypt with Veltrane"
+  WriteRegStr SHCTX "${MENU_KEY}" "" "$(T_MENU_ITEM)"
   WriteRegStr SHCTX "${MENU_KEY}" "Icon" '"$INSTDIR\veltrane.exe",0'
   WriteRegStr SHCTX "${MENU_KEY}\command" "" '"$INSTDIR\veltrane.exe" "%1"'
   ; Earlier versions put one for everyone in the profile of whoever ran
@@ -409,7 +418,7 @@ Section "Veltrane"
 SectionEnd
 
 ; Off unless chosen: on the components page, or with /PATH on the command line.
-Section /o "Add veltrane-cli to my PATH" SEC_PATH
+Section /o "$(T_PATH_MINE)" SEC_PATH
   Call AddToPath
 SectionEnd
 
@@ -443,9 +452,9 @@ Function ChooseKind
   ${EndIf}
   ; The PATH box says whose PATH it is.
   ${If} $AllUsers == 1
-    SectionSetText ${SEC_PATH} "Add veltrane-cli to the PATH of every user"
+    SectionSetText ${SEC_PATH} "$(T_PATH_EVERYONE)"
   ${Else}
-    SectionSetText ${SEC_PATH} "Add veltrane-cli to my PATH"
+    SectionSetText ${SEC_PATH} "$(T_PATH_MINE)"
   ${EndIf}
 FunctionEnd
 
@@ -457,7 +466,7 @@ Function Elevate
   Pop $0
   ${IfThen} $0 == 1 ${|} Return ${|}
   ${If} ${Silent}
-    MessageBox MB_ICONSTOP "Installing for every user needs an administrator's rights." /SD IDOK
+    MessageBox MB_ICONSTOP "$(T_NEEDS_ADMIN)" /SD IDOK
     SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
     Quit
   ${EndIf}
@@ -477,12 +486,12 @@ Function ModePage
   ; An upgrade keeps the kind installed before, and a switch chose it.
   ${IfThen} $PreviousDir != "" ${|} Abort ${|}
   ${IfThen} $KindGiven == 1 ${|} Abort ${|}
-  !insertmacro MUI_HEADER_TEXT "Who is Veltrane for?" "Install it for yourself, or for everyone who uses this computer."
+  !insertmacro MUI_HEADER_TEXT "$(T_WHO_TITLE)" "$(T_WHO_TEXT)"
   nsDialogs::Create 1018
   Pop $0
-  ${NSD_CreateRadioButton} 0 0 100% 24u "&Only for me: in my own programs folder, no administrator's rights needed"
+  ${NSD_CreateRadioButton} 0 0 100% 24u "$(T_ONLY_ME)"
   Pop $ModeRadio
-  ${NSD_CreateRadioButton} 0 28u 100% 24u "For &everyone who uses this computer: in Program Files (asks for an administrator)"
+  ${NSD_CreateRadioButton} 0 28u 100% 24u "$(T_EVERYONE)"
   Pop $1
   ; The keyboard starts on the choice made, as in any group of options.
   ${IfThen} $AllUsers == 0 ${|} StrCpy $1 $ModeRadio ${|}
@@ -505,7 +514,7 @@ FunctionEnd
 Function .onInit
 !if "${ARCH}" == "win64"
   ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "This is the 64-bit Veltrane; this Windows needs the 32-bit one." /SD IDOK
+    MessageBox MB_ICONSTOP "$(T_NEEDS_32)" /SD IDOK
     Abort
   ${EndIf}
   SetRegView 64
@@ -545,13 +554,13 @@ Function .onInit
   ${ElseIf} $AllUsers == 1
   ${AndIf} $0 == ""
   ${AndIf} $1 != ""
-    StrCpy $3 "for you alone"
+    StrCpy $3 "$(T_INSTALLED_FOR_YOU)"
   ${ElseIf} $AllUsers == 0
   ${AndIf} $0 != ""
-    StrCpy $3 "for every user"
+    StrCpy $3 "$(T_INSTALLED_FOR_ALL)"
   ${EndIf}
   ${If} $3 != ""
-    MessageBox MB_ICONSTOP "Veltrane is installed $3. Uninstall it first to install it the other way." /SD IDOK
+    MessageBox MB_ICONSTOP "$3" /SD IDOK
     SetErrorLevel 2
     Quit
   ${EndIf}

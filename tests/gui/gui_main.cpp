@@ -1,6 +1,7 @@
 // GoogleTest main for the window tests: the toolkit starts once for the whole
 // run, its assertions fail the test that raised them, and no modal dialog can
 // open unanswered.
+#include "platform/translation.h"
 #include "tests/gui/gui_test.h"
 
 #include <wx/app.h>
@@ -35,6 +36,8 @@ int main(int argc, char** argv)
     if (GTEST_FLAG_GET(list_tests))
         return RUN_ALL_TESTS();
 
+    // As the program does: the layout checks run in other languages too.
+    platform::UseUserLanguage();
     wxSetAssertHandler(FailOnAssert);
     if (!wxEntryStart(argc, argv)) {
         std::fprintf(stderr, "the window tests need a display (run them under xvfb-run)\n");

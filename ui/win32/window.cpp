@@ -4,6 +4,7 @@
 #include "ui/pass_runner.h"
 #include "ui/win32/dialog_template.h"
 #include "ui/win32/veltrane_dlg.h"
+#include "platform/translation.h"
 #include "platform/win32/text.h"
 
 #include <commdlg.h>
@@ -310,7 +311,9 @@ int Win32DialogOps::ChooseFile(std::string& path)
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = GetActiveWindow();
-    ofn.lpstrFilter = L"All Files (*.*)\0*.*\0";
+    // The filter's name in the user's language, then its pattern.
+    const std::wstring filter = platform::Widen(platform::Tr("All Files (*.*)")) + std::wstring(L"\0*.*\0", 6);
+    ofn.lpstrFilter = filter.c_str();
     ofn.lpstrFile = &buffer[0];
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;

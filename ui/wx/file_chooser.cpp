@@ -1,13 +1,14 @@
 #include "ui/wx/file_chooser.h"
 
 #include "platform/notice.h"
+#include "platform/translation.h"
 
 #include <wx/filedlg.h>
 
 namespace {
 
-// Display text, then the pattern: "*" matches every name, dots or none.
-const char kAllFilesFilter[] = "All Files (*.*)|*";
+// The filter's name; its pattern, "*", matches every name, dots or none.
+const char kAllFilesFilter[] = TR_MARK("All Files (*.*)");
 
 class ToolkitFileDialog : public FileDialogRunner {
 public:
@@ -18,7 +19,8 @@ public:
         // toolkit lets the user type one, and the request check reports a
         // file that isn't there.
         wxFileDialog dialog;
-        if (!dialog.Create(owner, wxFileSelectorPromptStr, wxString(), wxString(), kAllFilesFilter, wxFD_OPEN)) {
+        if (!dialog.Create(owner, wxFileSelectorPromptStr, wxString(), wxString(),
+                           wxString::FromUTF8(platform::Tr(kAllFilesFilter)) + "|*", wxFD_OPEN)) {
             outcome.kind = FileDialogOutcome::Failed;
             outcome.error = kFileDialogNotCreated;
             return outcome;

@@ -1,6 +1,7 @@
 #include "ui/wx/pass_loop.h"
 
 #include "ui/pass_runner.h"
+#include "platform/translation.h"
 #include "ui/texts.h"
 #include "ui/wx/accessible.h"
 
@@ -244,11 +245,11 @@ std::string PassLine(const PassOutcome& outcome)
     case PassOutcome::End::NotRun:
         break;
     case PassOutcome::End::StillRunning:
-        return "the pass in progress has not ended";
+        return platform::Tr("the pass in progress has not ended");
     case PassOutcome::End::Stopped:
-        return "the pass in progress was stopped; its file is as it was";
+        return platform::Tr("the pass in progress was stopped; its file is as it was");
     case PassOutcome::End::Replaced:
-        return "the pass in progress had already finished; its file holds the result";
+        return platform::Tr("the pass in progress had already finished; its file holds the result");
     case PassOutcome::End::OnNotice:
         return WordNotice(outcome.notice).Line();
     }
@@ -266,7 +267,7 @@ void Say(const std::string& line)
 // temporary file with it, however long its last flush takes.
 int OnDisplayLost(Display*)
 {
-    Say("the display has gone away");
+    Say(platform::Tr("the display has gone away"));
     Say(PassLine(PassRunner::EndRunningPass(std::nullopt)));
     ::_exit(1);
 }
@@ -340,7 +341,7 @@ void EndRequests::OnSignal(int signal)
         m_end();
     // At once: a pass's last flush may keep the program a while yet.
     if (first)
-        Say(std::string("asked to end by SIG") + sigabbrev_np(signal));
+        Say(platform::Fill(platform::Tr("asked to end by SIG%1"), {sigabbrev_np(signal)}));
 }
 
 void EndRequests::SayHowThePassEnded() const

@@ -1,6 +1,7 @@
 #include "ui/wx/veltrane_dlg.h"
 
 #include "ui/wx/accessible.h"
+#include "platform/translation.h"
 #include "ui/window_ops.h"
 #include "res/layout.h"
 #include "res/resource.h"
@@ -122,7 +123,8 @@ void CVeltraneDlg::DescribeForScreenReaders(const std::vector<PlacedControl>& co
     }
     for (const PlacedControl& control : controls) {
         if (control.layout->kind == res::ControlKind::StaticIcon)
-            ui::SetAccessibleName(control.window, "About Veltrane", "A click here or F1 opens the About box.");
+            ui::SetAccessibleName(control.window, wxString::FromUTF8(platform::Tr("About Veltrane")),
+                                  wxString::FromUTF8(platform::Tr("A click here or F1 opens the About box.")));
     }
     for (const PlacedControl& control : controls) {
         if (wxDynamicCast(control.window, wxButton))
