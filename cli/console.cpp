@@ -92,9 +92,10 @@ void Console::OnProgress(const platform::Progress& progress)
         if (progress.done == 0)
             m_fileStarted = now;
         const std::chrono::duration<double> seconds = now - m_fileStarted;
+        // A file done within a second has no pace worth reading.
         const std::string line =
             FitProgressLine(text, progress.percent, TerminalWidth(),
-                            progress.done > 0 ? PaceText(progress.done, progress.total, seconds.count()) : "");
+                            seconds.count() >= 1 ? PaceText(progress.done, progress.total, seconds.count()) : "");
         const size_t columns = Columns(line);
         // Spaces wipe what is left of a longer line drawn before.
         WriteError("\r" + line + std::string(m_drawnColumns > columns ? m_drawnColumns - columns : 0, ' '));

@@ -360,9 +360,18 @@ TEST_F(CliTest, TerminalGetsOneLineRedrawnInPlaceAndWipedAtTheEnd)
         EXPECT_GT(40u, draw.size()) << draw;
     EXPECT_EQ(std::string(draws[10].size(), ' '), draws[11]);
 
-    // Where there is room, how fast it goes and how long it has left; a
-    // folder ends with what became of its files.
-    const Outcome wide = RunCli({"decrypt", "-r", "-k", key, dir.Path()}, SpawnOptions{100});
+    // Where there is room, once the file has taken a second (its second
+    // line is held up that long), how fast it goes and how long it has
+    // left; a folder ends with what became of its files.
+    if (testsupport::Program({"strace", "-V"}).Wait().status != 0)
+        GTEST_SKIP() << "no strace";
+    SpawnOptions traced = kTraced;
+    traced.terminalColumns = 100;
+    const Outcome wide =
+        testsupport::Program({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=write:delay_exit=1100000:when=2",
+                              VELTRANE_CLI_PATH, "decrypt", "-r", "-k", key, dir.Path()},
+                             traced)
+            .Wait();
     const size_t last = wide.err.find("\rWorking file data.bin 91% done. [##################..] ");
     ASSERT_NE(std::string::npos, last) << wide.err;
     EXPECT_NE(std::string::npos, wide.err.find("/s, 0:0", last));
