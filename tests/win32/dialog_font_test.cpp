@@ -6,6 +6,7 @@
 // around what it holds; every control lies inside the dialog, and the
 // dialog on the screen. Also in a face with wider glyphs than the layout was
 // drawn for.
+#include "platform/translation.h"
 #include "ui/win32/veltrane_dlg.h"
 
 #include <gtest/gtest.h>
@@ -139,6 +140,9 @@ bool g_shownBefore = false;
 
 std::vector<Shown> ShowBothDialogs()
 {
+    // In the user's language, as the program shows them: a run in German
+    // or French has the longer words to fit.
+    platform::UseUserLanguage();
     g_shownBefore = true;
     g_shown.clear();
     // As the program's manifest makes it, it sees the display's own scale.
