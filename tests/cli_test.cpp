@@ -99,6 +99,22 @@ struct CliTest : testing::Test {
         command.insert(command.end(), args.begin(), args.end());
         return command;
     }
+
+    static bool HaveStrace() { return testsupport::Program({"strace", "-V"}).Wait().status == 0; }
+
+    // The program run with `args` under strace, each of `expressions` given
+    // with -e (faults to inject, calls to trace), the trace written to
+    // `trace` with the paths of descriptors.
+    static std::vector<std::string> Traced(const std::vector<std::string>& expressions,
+                                           const std::vector<std::string>& args, const std::string& trace = "/dev/null")
+    {
+        std::vector<std::string> command = {"strace", "-f", "-y", "-qq", "-o", trace};
+        for (const std::string& expression : expressions)
+            command.insert(command.end(), {"-e", expression});
+        command.push_back(VELTRANE_CLI_PATH);
+        command.insert(command.end(), args.begin(), args.end());
+        return command;
+    }
 };
 
 // A program run under strace, where a leak check can't run (it needs to
@@ -363,14 +379,13 @@ TEST_F(CliTest, TerminalGetsOneLineRedrawnInPlaceAndWipedAtTheEnd)
     // Where there is room, once the file has taken a second (its second
     // line is held up that long), how fast it goes and how long it has
     // left; a folder ends with what became of its files.
-    if (testsupport::Program({"strace", "-V"}).Wait().status != 0)
+    if (!HaveStrace())
         GTEST_SKIP() << "no strace";
     SpawnOptions traced = kTraced;
     traced.terminalColumns = 100;
     const Outcome wide =
-        testsupport::Program({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=write:delay_exit=1100000:when=2",
-                              VELTRANE_CLI_PATH, "decrypt", "-r", "-k", key, dir.Path()},
-                             traced)
+        testsupport::Program(
+            Traced({"inject=write:delay_exit=1100000:when=2"}, {"decrypt", "-r", "-k", key, dir.Path()}), traced)
             .Wait();
     const size_t last = wide.err.find("\rWorking file data.bin 91% done. [##################..] ");
     ASSERT_NE(std::string::npos, last) << wide.err;
@@ -932,14 +947,10 @@ TEST_F(CliTest, AFileThatNoPassLeftIsNeverRemovedNorWrittenOver)
 // that keeps whole seconds, a file mounted under a second name.
 TEST_F(CliTest, MetadataThatFailsToArriveFailsThePass)
 {
-    if (::setxattr(data.c_str(), "user.note", "blue", 4, 0) != 0 ||
-        testsupport::Program({"strace", "-V"}).Wait().status != 0)
+    if (::setxattr(data.c_str(), "user.note", "blue", 4, 0) != 0 || !HaveStrace())
         GTEST_SKIP() << "no extended attributes here, or no strace";
     const Outcome outcome =
-        testsupport::Program({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=fsetxattr:error=EIO",
-                              VELTRANE_CLI_PATH, "encrypt", "-k", key, data},
-                             kTraced)
-            .Wait();
+        testsupport::Program(Traced({"inject=fsetxattr:error=EIO"}, {"encrypt", "-k", key, data}), kTraced).Wait();
     EXPECT_EQ(1, outcome.status);
     EXPECT_NE(std::string::npos, outcome.err.find("Input/output error")) << outcome.err;
     EXPECT_TRUE(plain == ReadFile(data));
@@ -995,7 +1006,7 @@ TEST_F(CliTest, AFileMountedUnderASecondNameIsRefusedAsAHardLinkIs)
 // done again there.
 TEST_F(CliTest, RecursiveDoesAFileOnceWhereverItMoves)
 {
-    if (testsupport::Program({"strace", "-V"}).Wait().status != 0)
+    if (!HaveStrace())
         GTEST_SKIP() << "no strace";
     const std::string tree = dir / "t", first = tree + "/a", later = tree + "/b";
     for (const std::string& folder : {tree, first, later})
@@ -1007,8 +1018,7 @@ TEST_F(CliTest, RecursiveDoesAFileOnceWhereverItMoves)
     ASSERT_GE(::inotify_add_watch(watch, first.c_str(), IN_MOVED_TO), 0);
     // Every flush held up a while: the move comes between the rename and
     // the flush of the folder that follows it.
-    testsupport::Program walk({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=fsync:delay_exit=300000",
-                               VELTRANE_CLI_PATH, "encrypt", "-q", "-r", "-k", key, tree},
+    testsupport::Program walk(Traced({"inject=fsync:delay_exit=300000"}, {"encrypt", "-q", "-r", "-k", key, tree}),
                               kTraced);
     for (bool renamed = false; !renamed;) {
         pollfd ready{watch, POLLIN, 0};
@@ -1035,7 +1045,7 @@ TEST_F(CliTest, RecursiveDoesAFileOnceWhereverItMoves)
 // "x.txt" and "x.doc" share a temporary name.
 TEST_F(CliTest, EachFileOfAGroupIsFlushedBeforeItsNameAndItsNameBeforeTheEnd)
 {
-    if (testsupport::Program({"strace", "-V"}).Wait().status != 0)
+    if (!HaveStrace())
         GTEST_SKIP() << "no strace";
     const std::string tree = dir / "t";
     const std::vector<std::pair<std::string, std::string>> files = {
@@ -1046,10 +1056,10 @@ TEST_F(CliTest, EachFileOfAGroupIsFlushedBeforeItsNameAndItsNameBeforeTheEnd)
         WriteFile(folder + "/" + name, plain);
     const std::string trace = dir / "trace";
     const Outcome outcome =
-        testsupport::Program({"strace", "-f", "-y", "-qq", "-o", trace, "-e",
-                              "trace=write,pwrite64,fsync,fdatasync,syncfs,linkat,rename,renameat,renameat2,exit_group",
-                              VELTRANE_CLI_PATH, "encrypt", "-q", "-r", "-k", key, tree},
-                             kTraced)
+        testsupport::Program(
+            Traced({"trace=write,pwrite64,fsync,fdatasync,syncfs,linkat,rename,renameat,renameat2,exit_group"},
+                   {"encrypt", "-q", "-r", "-k", key, tree}, trace),
+            kTraced)
             .Wait();
     ASSERT_EQ(0, outcome.status) << outcome.err;
     std::vector<std::string> lines;
@@ -1093,7 +1103,7 @@ TEST_F(CliTest, EachFileOfAGroupIsFlushedBeforeItsNameAndItsNameBeforeTheEnd)
 // each file of the group is done or as it was, and named when it is not.
 TEST_F(CliTest, AStopAFaultOrAKillInAGroupLeavesEachFileWholeAndNamed)
 {
-    if (testsupport::Program({"strace", "-V"}).Wait().status != 0)
+    if (!HaveStrace())
         GTEST_SKIP() << "no strace";
     const std::string tree = dir / "t";
     testsupport::MakeDirectory(tree);
@@ -1114,11 +1124,8 @@ TEST_F(CliTest, AStopAFaultOrAKillInAGroupLeavesEachFileWholeAndNamed)
                "/b." + kSuffix + ": Input/output error"}}) {
         for (const std::string& name : names)
             WriteFile(tree + "/" + name, plain);
-        std::vector<std::string> command = {"strace", "-f", "-qq", "-o", "/dev/null"};
-        for (const std::string& injected : fault.injected)
-            command.insert(command.end(), {"-e", injected});
-        command.insert(command.end(), {VELTRANE_CLI_PATH, "encrypt", "-r", "-k", key, tree});
-        const Outcome outcome = testsupport::Program(command, kTraced).Wait();
+        const Outcome outcome =
+            testsupport::Program(Traced(fault.injected, {"encrypt", "-r", "-k", key, tree}), kTraced).Wait();
         EXPECT_EQ(fault.status, outcome.status) << outcome.err;
         EXPECT_NE(std::string::npos, outcome.err.find(fault.said)) << outcome.err;
         for (const std::string& name : names) {
@@ -1135,8 +1142,7 @@ TEST_F(CliTest, AStopAFaultOrAKillInAGroupLeavesEachFileWholeAndNamed)
     for (const std::string& name : names)
         WriteFile(tree + "/" + name, plain);
     const Outcome killed =
-        testsupport::Program({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=linkat:signal=SIGKILL:when=4",
-                              VELTRANE_CLI_PATH, "encrypt", "-r", "-k", key, tree},
+        testsupport::Program(Traced({"inject=linkat:signal=SIGKILL:when=4"}, {"encrypt", "-r", "-k", key, tree}),
                              kTraced)
             .Wait();
     EXPECT_NE(0, killed.status);
