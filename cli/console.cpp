@@ -41,6 +41,26 @@ std::string CutToColumns(const std::string& text, size_t columns)
     return text;
 }
 
+// How fast a pass goes and how long it has left, as a terminal's progress
+// line ends: "12.5 MB/s, 1:05 left".
+std::string PaceText(std::int64_t done, std::int64_t total, double seconds)
+{
+    const double rate = static_cast<double>(done) / std::max(seconds, 1e-3);
+    static const char* const kUnits[] = {TR_MARK("B/s"), TR_MARK("kB/s"), TR_MARK("MB/s"), TR_MARK("GB/s")};
+    double shown = rate;
+    size_t unit = 0;
+    for (; shown >= 999.5 && unit + 1 < std::size(kUnits); ++unit)
+        shown /= 1000;
+    const auto left = static_cast<long long>(std::ceil(static_cast<double>(total - done) / rate));
+    char number[32], time[32];
+    std::snprintf(number, sizeof number, "%.3g", shown);
+    if (left >= 3600)
+        std::snprintf(time, sizeof time, "%lld:%02lld:%02lld", left / 3600, left / 60 % 60, left % 60);
+    else
+        std::snprintf(time, sizeof time, "%lld:%02lld", left / 60, left % 60);
+    return platform::Fill(platform::Tr("%1 %2, %3 left"), {number, platform::Tr(kUnits[unit]), time});
+}
+
 }  // namespace
 
 std::string FitProgressLine(const std::string& text, int percent, size_t width, const std::string& pace)
@@ -101,24 +121,6 @@ void Console::OnProgress(const platform::Progress& progress)
         WriteError("\r" + line + std::string(m_drawnColumns > columns ? m_drawnColumns - columns : 0, ' '));
         m_drawnColumns = columns;
     }
-}
-
-std::string PaceText(std::int64_t done, std::int64_t total, double seconds)
-{
-    const double rate = static_cast<double>(done) / std::max(seconds, 1e-3);
-    static const char* const kUnits[] = {TR_MARK("B/s"), TR_MARK("kB/s"), TR_MARK("MB/s"), TR_MARK("GB/s")};
-    double shown = rate;
-    size_t unit = 0;
-    for (; shown >= 999.5 && unit + 1 < std::size(kUnits); ++unit)
-        shown /= 1000;
-    const auto left = static_cast<long long>(std::ceil(static_cast<double>(total - done) / rate));
-    char number[32], time[32];
-    std::snprintf(number, sizeof number, "%.3g", shown);
-    if (left >= 3600)
-        std::snprintf(time, sizeof time, "%lld:%02lld:%02lld", left / 3600, left / 60 % 60, left % 60);
-    else
-        std::snprintf(time, sizeof time, "%lld:%02lld", left / 60, left % 60);
-    return platform::Fill(platform::Tr("%1 %2, %3 left"), {number, platform::Tr(kUnits[unit]), time});
 }
 
 void Console::EndProgress()

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cstddef>
-#include <cstdint>
 #include <string>
 
 namespace cli {
@@ -47,9 +46,5 @@ private:
     // When the file being drawn began, for its rate and the time it has left.
     std::chrono::steady_clock::time_point m_fileStarted;
 };
-
-// How fast a pass goes and how long it has left, as a terminal's progress
-// line ends: "12.5 MB/s, 1:05 left".
-std::string PaceText(std::int64_t done, std::int64_t total, double seconds);
 
 }  // namespace cli

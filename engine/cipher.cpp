@@ -160,7 +160,8 @@ struct PassGroup::Pass {
     std::string name, filePath, tempPath, keyPath;
     platform::InputFile data, key;
     platform::ReplacementFile out;
-    bool flushed = false;
+    // Still on its way to done: flushed, then renamed, then its folder
+    // flushed.
     bool done = false;
 };
 
@@ -306,7 +307,6 @@ int Transform(const platform::Folder& folder, const std::string& name, const std
         group->Add(std::move(pass));
         return 1;
     }
-    pass->flushed = true;
     if (!Replace(*pass, false))
         return 0;
     if (group)
@@ -455,11 +455,11 @@ void PassGroup::Settle()
         };
         if (!among(flushedVolumes) && !among(failedVolumes))
             (pass->out.FlushFileSystem() ? flushedVolumes : failedVolumes).push_back(volume);
-        pass->flushed =
+        pass->done =
             among(flushedVolumes) || pass->out.Flush() || FailWrite(pass->tempPath, platform::LastSystemError());
     }
     for (auto& pass : passes)
-        pass->done = pass->flushed && Guarded(pass->filePath, [&] { return Replace(*pass, true); });
+        pass->done = pass->done && Guarded(pass->filePath, [&] { return Replace(*pass, true); });
     // Each folder once, after all its renames: until then no file in it is
     // done.
     struct Flushed {

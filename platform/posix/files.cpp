@@ -718,10 +718,6 @@ int NameNewFile(int fd, int dir, std::string& privateName, const std::string& na
     return named;
 }
 
-}  // namespace
-
-namespace {
-
 // Emptied before it is removed: a full file system may refuse even the
 // removal, and must not be left holding a whole file of ours.
 void Empty(int fd) { [[maybe_unused]] const int emptied = ::ftruncate(fd, 0); }
