@@ -90,7 +90,7 @@ int main()
         double beside = 0;
         {
             SlowTitle title;
-            ui::PassRunner runner;
+            ui::PassRunner runner{title};
             beside = Seconds([&] {
                 return runner.Run(
                     window, [&] { return TransformFile(data, key, 17, direction); }, [] { return 0; });

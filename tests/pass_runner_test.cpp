@@ -89,7 +89,7 @@ protected:
 
     FakePump pump;
     View view;
-    ui::PassRunner runner;
+    ui::PassRunner runner{view};
     const std::function<int()> unexpected = [] {
         ADD_FAILURE() << "no thread?";
         return -1;
@@ -147,7 +147,7 @@ TEST_F(PassRunnerTest, ProgressNeverHoldsTheWorkAndTheNewestWins)
 
 TEST_F(PassRunnerTest, AThreadThatCannotStartLeavesReportsOnTheWindowThread)
 {
-    ui::PassRunner failing([](std::function<void()>) -> std::thread {
+    ui::PassRunner failing(view, [](std::function<void()>) -> std::thread {
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     });
     const int result = failing.Run(

@@ -15,12 +15,10 @@ constexpr std::chrono::milliseconds kPollInterval{10};
 
 }  // namespace
 
-PassRunner::PassRunner(ThreadStart start)
-    : m_view(platform::SetReportSink(this)), m_start(std::move(start)), m_windowThread(std::this_thread::get_id())
+PassRunner::PassRunner(platform::ReportSink& view, ThreadStart start)
+    : m_view(view), m_start(std::move(start)), m_windowThread(std::this_thread::get_id())
 {
 }
-
-PassRunner::~PassRunner() { platform::SetReportSink(m_view); }
 
 std::thread PassRunner::StartThread(std::function<void()> body) { return std::thread(std::move(body)); }
 
@@ -94,8 +92,12 @@ int PassRunner::Run(EventPump& pump, const std::function<int()>& work, const std
     std::exception_ptr workFailure;
     bool started = false;
     {
-        // However the loop below is left, the work's thread is joined before
-        // reports go straight to the view again.
+        // Reports come here until the work's thread is joined, however the
+        // loop below is left, and go straight to the view again after that.
+        struct Installed {
+            platform::ReportSink* previous;
+            ~Installed() { platform::SetReportSink(previous); }
+        } installed{platform::SetReportSink(this)};
         struct Joined {
             PassRunner& runner;
             std::thread thread;
@@ -160,10 +162,8 @@ bool PassRunner::ShownAtOnce()
 
 void PassRunner::OnProgress(const platform::Progress& progress)
 {
-    if (!m_view)
-        return;
     if (ShownAtOnce()) {
-        m_view->OnProgress(progress);
+        m_view.OnProgress(progress);
         return;
     }
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -183,11 +183,9 @@ void PassRunner::OnProgress(const platform::Progress& progress)
 
 void PassRunner::OnNotice(const platform::Notice& notice)
 {
-    if (!m_view)
-        return;
     // The window thread itself has no one to wait for.
     if (ShownAtOnce()) {
-        m_view->OnNotice(notice);
+        m_view.OnNotice(notice);
         return;
     }
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -233,9 +231,9 @@ bool PassRunner::Deliver()
         lock.unlock();
         try {
             if (notice)
-                m_view->OnNotice(*notice);
+                m_view.OnNotice(*notice);
             else
-                m_view->OnProgress(progress);
+                m_view.OnProgress(progress);
         } catch (...) {
             if (!m_windowFailure)
                 m_windowFailure = std::current_exception();

@@ -42,17 +42,16 @@ struct PassOutcome {
     platform::Notice notice;
 };
 
-// The window's way for the engine's reports: installed over the process's
-// report sink (the window's view of them) for its own lifetime, it hands
-// each report to that sink on the window thread, whichever thread raised it.
+// The window's way for the engine's reports: the process's report sink
+// while a pass runs, it hands each report to the window's `view` on the
+// window thread, whichever thread raised it.
 class PassRunner : public platform::ReportSink {
 public:
     // Starts the pass's thread; throws (std::system_error, std::bad_alloc)
     // when there is none to be had. Tests put a failing one in.
     using ThreadStart = std::function<std::thread(std::function<void()>)>;
 
-    explicit PassRunner(ThreadStart start = StartThread);
-    ~PassRunner() override;
+    explicit PassRunner(platform::ReportSink& view, ThreadStart start = StartThread);
     PassRunner(const PassRunner&) = delete;
     PassRunner& operator=(const PassRunner&) = delete;
 
@@ -101,7 +100,7 @@ private:
     // No window thread to wait for any longer: reports return at once.
     void Abandon();
 
-    platform::ReportSink* const m_view;
+    platform::ReportSink& m_view;
     ThreadStart m_start;
     EventPump* m_pump = nullptr;
     std::thread::id m_windowThread;

@@ -32,7 +32,7 @@ bool CVeltraneApp::OnInit()
     wxTranslations::Set(new wxTranslations);
     wxTranslations::Get()->AddStdCatalog();
     ui::WindowReports reports;
-    CVeltraneDlg dlg(nullptr);
+    CVeltraneDlg dlg(nullptr, reports);
     // Files from a file manager's "Open With", the toolkit's own options
     // taken out; a relative name is taken from the folder it was started in.
     for (int i = 1; i < argc; ++i) {

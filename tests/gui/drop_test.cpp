@@ -7,6 +7,7 @@
 #include "ui/wx/veltrane_dlg.h"
 
 #include <wx/app.h>
+#include <wx/textctrl.h>
 
 #include <glib.h>
 
@@ -25,7 +26,7 @@ namespace {
 struct RealDrops : testing::Test {
     testsupport::TempDir dir;
     testsupport::Recorder recorder;
-    CVeltraneDlg* dlg = new CVeltraneDlg(nullptr);
+    CVeltraneDlg* dlg = new CVeltraneDlg(nullptr, recorder);
     std::string file = dir / "dropped \xC3\xA9.bin";
 
     RealDrops()
@@ -101,6 +102,10 @@ TEST_F(RealDrops, ADropAnywhereOnAPathFieldFillsThatFieldOnly)
             EXPECT_EQ(file, Text(dlg, id)) << "field " << id << " at " << at.x << "," << at.y;
             EXPECT_EQ("", Text(dlg, other)) << "field " << id << " at " << at.x << "," << at.y;
         }
+        // The path's end, its file name, in view; all of it in the tooltip.
+        auto* text = wxDynamicCast(Item(dlg, id), wxTextCtrl);
+        EXPECT_EQ(text->GetLastPosition(), text->GetInsertionPoint()) << "the end is not in view";
+        EXPECT_EQ(file, text->GetToolTipText().utf8_string());
     }
 }
 

@@ -270,6 +270,36 @@ TEST_F(Program, ArrowsAndTheAboutBoxAnswerTheMouse)
     EXPECT_EQ(0, program->WaitForExit(20s));
 }
 
+// The toolkit's own Open dialog, worked from the keyboard: cancelled, it
+// leaves the field as it was; a name typed into it fills the field of the
+// button that opened it.
+TEST_F(Program, BrowseFillsItsFieldWithWhatTheChooserGives)
+{
+    const auto text = [](const char* name) {
+        const std::string lines =
+            Output("timeout 30 /usr/bin/python3 " VELTRANE_CONTROL_HELPER " " + Quoted(name) + " text | tail -2");
+        return lines.substr(0, lines.find('\n'));
+    };
+    // Each of `keys` is one xdotool command: a typed text takes the rest of
+    // its command line.
+    const auto choose = [&](const std::vector<std::string>& keys) {
+        ASSERT_GT(Control("Browse for the key file", "press").width, 0);
+        const std::string find = "timeout 5 xdotool search --onlyvisible --name '^Select a file$' | head -1";
+        std::string chooser;
+        ASSERT_TRUE(WaitFor([&] { return !(chooser = Output(find)).empty(); }, 20s)) << "no file chooser";
+        ASSERT_TRUE(WaitFor([&] { return Output("timeout 5 xdotool getactivewindow") == chooser; }, 10s));
+        for (const std::string& command : keys)
+            ASSERT_TRUE(Xdotool(command));
+        ASSERT_TRUE(WaitFor([&] { return Output(find).empty(); }, 20s)) << "the chooser didn't close";
+    };
+    TypeInto("Key file", "kept");
+    choose({"key --clearmodifiers Escape"});
+    EXPECT_EQ("kept", text("Key file"));
+    choose({"key --clearmodifiers ctrl+l", "type --delay 40 " + Quoted(key), "key --clearmodifiers Return"});
+    EXPECT_EQ(key, text("Key file"));
+    EXPECT_EQ("", text("File to encrypt"));
+}
+
 // The windows of the display from the bottom of the stack to the top.
 std::vector<unsigned long> Stacking()
 {

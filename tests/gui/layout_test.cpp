@@ -6,6 +6,7 @@
 #include "res/resource.h"
 #include "ui/wx/about_dlg.h"
 #include "ui/wx/layout_builder.h"
+#include "tests/support/recorder.h"
 #include "ui/wx/veltrane_dlg.h"
 
 #include <wx/dialog.h>
@@ -96,7 +97,8 @@ void ExpectWholeAndApart(wxDialog* dialog, const std::vector<PlacedControl>& pla
 
 TEST(MainLayout, TheTabStopsComeInTheirOrder)
 {
-    DialogPtr dlg(new CVeltraneDlg(nullptr));
+    testsupport::Recorder recorder;
+    DialogPtr dlg(new CVeltraneDlg(nullptr, recorder));
     std::vector<int> order;
     for (wxWindow* child : dlg->GetChildren()) {
         if (child->AcceptsFocusFromKeyboard())
@@ -168,7 +170,8 @@ TEST(AboutLayout, TheWarningFrameAndTheLineSpanTheBoxInAnyFont)
 // text at twice the size (GDK_DPI_SCALE=2).
 TEST(MainLayout, TheIconIsDrawnAtItsBoxsSizeAndTheDisplaysScale)
 {
-    DialogPtr dlg(new CVeltraneDlg(nullptr));
+    testsupport::Recorder recorder;
+    DialogPtr dlg(new CVeltraneDlg(nullptr, recorder));
     dlg->Show();
     guitest::Flush();
     wxStaticBitmap* icon = nullptr;

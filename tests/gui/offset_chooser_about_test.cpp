@@ -44,7 +44,7 @@ namespace {
 
 struct Dialog : testing::Test {
     testsupport::Recorder recorder;
-    CVeltraneDlg* dlg = new CVeltraneDlg(nullptr);
+    CVeltraneDlg* dlg = new CVeltraneDlg(nullptr, recorder);
 
     Dialog() { dlg->InitDialog(); }
     ~Dialog() override
@@ -79,18 +79,6 @@ struct Dialog : testing::Test {
         where->GetEventHandler()->ProcessEvent(event);
     }
 };
-
-// A path put into a field by Browse or a drop: its end in view, all of it in
-// the tooltip.
-void ExpectWholePathAtHand(wxWindow* dlg, int id, const std::string& path)
-{
-    auto* field = wxDynamicCast(Item(dlg, id), wxTextCtrl);
-    ASSERT_NE(nullptr, field);
-    EXPECT_EQ(path, field->GetValue().utf8_string());
-    EXPECT_EQ(field->GetLastPosition(), field->GetInsertionPoint()) << "the end is not in view";
-    ASSERT_NE(nullptr, field->GetToolTip());
-    EXPECT_EQ(path, field->GetToolTipText().utf8_string());
-}
 
 using OffsetField = Dialog;
 
@@ -143,66 +131,6 @@ TEST_F(OffsetField, LeavingTheFieldWritesBackTheValueHeldInTheRange)
         EXPECT_EQ(shown, Text(dlg, IDC_OFFSET)) << "typed \"" << typed << "\"";
         EXPECT_EQ(std::stoi(shown), dlg->m_nOffset) << "typed \"" << typed << "\"";
     }
-}
-
-// Stands in for the toolkit's file dialog.
-struct FakeFileDialog : FileDialogRunner {
-    FileDialogOutcome next;
-    int runs = 0;
-
-    FileDialogOutcome Run(wxWindow*) override
-    {
-        ++runs;
-        return next;
-    }
-};
-
-struct Chooser : Dialog {
-    FakeFileDialog fake;
-    FileDialogRunner* previous = SetFileDialogRunner(&fake);
-    ~Chooser() override { SetFileDialogRunner(previous); }
-};
-
-TEST_F(Chooser, EachBrowseButtonFillsItsOwnField)
-{
-    Type(dlg, IDC_KEY_PATH, "old key");
-    fake.next = {FileDialogOutcome::Chosen, "/data/caf\xC3\xA9.txt", 0};
-    fake.next.path = wxString::FromUTF8("/data/caf\xC3\xA9.txt");
-    Click(dlg, IDC_BROWSE_FILE);
-    EXPECT_EQ("/data/caf\xC3\xA9.txt", Text(dlg, IDC_FILE_PATH));
-    EXPECT_EQ("old key", Text(dlg, IDC_KEY_PATH));
-
-    const std::string longPath = "/keys/" + std::string(200, 'd') + "/k.bin";
-    fake.next.path = longPath;
-    Click(dlg, IDC_BROWSE_KEY);
-    ExpectWholePathAtHand(dlg, IDC_KEY_PATH, longPath);
-    EXPECT_EQ("/data/caf\xC3\xA9.txt", Text(dlg, IDC_FILE_PATH));
-
-    EXPECT_EQ(2, fake.runs);
-    EXPECT_TRUE(recorder.notices.empty());
-}
-
-TEST_F(Chooser, CancellingKeepsTheFieldAndSaysNothing)
-{
-    Type(dlg, IDC_FILE_PATH, "/kept");
-    fake.next = FileDialogOutcome{};
-    Click(dlg, IDC_BROWSE_FILE);
-    EXPECT_EQ("/kept", Text(dlg, IDC_FILE_PATH));
-    EXPECT_TRUE(recorder.notices.empty());
-}
-
-TEST_F(Chooser, AFailingDialogIsReportedInABoxOfItsOwn)
-{
-    Type(dlg, IDC_KEY_PATH, "/kept");
-    fake.next.kind = FileDialogOutcome::Failed;
-    fake.next.error = kFileDialogNotCreated;
-    Click(dlg, IDC_BROWSE_KEY);
-    EXPECT_EQ("/kept", Text(dlg, IDC_KEY_PATH));
-    ASSERT_EQ(1u, recorder.notices.size());
-    EXPECT_EQ("Common Dialog Error: 65535", recorder.notices[0].text);
-    EXPECT_EQ("WARNING", recorder.notices[0].caption);
-    EXPECT_EQ(ui::NoticeIcon::Error, recorder.notices[0].icon);
-    EXPECT_EQ(ui::NoticeOwner::None, recorder.notices[0].owner);
 }
 
 // What the toolkit's dialog was asked to show; answered with Cancel.

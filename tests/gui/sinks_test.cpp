@@ -166,7 +166,7 @@ TEST_F(WorkBesideTheWindow, NoticesAndTitlesComeOnTheWindowThreadInOrder)
         EXPECT_TRUE(wxIsMainThread());
         seen.push_back(text);
     };
-    ui::PassRunner runner;
+    ui::PassRunner runner{recorder};
     platform::Progress progress;
     progress.fileName = "f";
     const int result = ui::RunWhileWindowLives(

@@ -7,6 +7,7 @@
 // dialog on the screen. Also in a face with wider glyphs than the layout was
 // drawn for.
 #include "platform/translation.h"
+#include "ui/win32/about_dlg.h"
 #include "ui/win32/veltrane_dlg.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Notices in the system's message box, on a virtual display: a long path
 // comes whole, in a box that stays on the screen.
 #include "platform/win32/text.h"
-#include "ui/win32/window.h"
+#include "ui/win32/sinks.h"
 
 #include <gtest/gtest.h>
 

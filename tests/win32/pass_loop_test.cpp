@@ -2,7 +2,8 @@
 // the window, drops the input meant for it, hears Escape as a stop request,
 // and carries out the pass's notices itself.
 #include "platform/notice.h"
-#include "ui/win32/window.h"
+#include "ui/pass_runner.h"
+#include "ui/win32/pass_loop.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ TEST(PassLoop, DropsInputStopsOnEscapeAndShowsNoticesOnTheWindowThread)
     std::atomic<int> stops{0};
     int result = 0;
     {
-        ui::PassRunner runner;
+        ui::PassRunner runner{notices};
         result = ui::RunWhileWindowLives(
             window, runner,
             [&] {

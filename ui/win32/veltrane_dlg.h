@@ -1,23 +1,16 @@
-// The main dialog and the About box on the Win32 API. The handlers are the
-// shared ones (ui/dialog_logic.h); these classes route messages to them.
+// The main window on the Win32 API: the file to change, the key file, the
+// offset and the two commands. The handlers are the shared ones
+// (ui/dialog_logic.h); the class routes messages to them.
 #pragma once
 
-#include "ui/win32/window.h"
+#include "res/layout.h"
 #include "ui/dialog_logic.h"
+#include "ui/win32/sinks.h"
+#include "ui/win32/window_ops.h"
 
 #include <windows.h>
 
 #include <vector>
-
-class CAboutDlg {
-public:
-    explicit CAboutDlg(HWND owner = nullptr) : m_owner(owner) {}
-    INT_PTR DoModal();
-
-private:
-    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    HWND m_owner;
-};
 
 class CVeltraneDlg : public CVeltraneDlgLogic {
 public:
@@ -27,9 +20,8 @@ public:
     HICON m_hIcon;
 
 private:
-    // Before the operations, whose pass runner carries reports to it.
     ui::Win32Reports m_reports;
-    ui::Win32DialogOps m_ops;
+    ui::Win32DialogOps m_ops{m_reports};
     HWND m_parent;
     // The whole path of each path field, where the field shows its end.
     HWND m_pathTips = nullptr;

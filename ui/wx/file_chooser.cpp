@@ -10,59 +10,28 @@ namespace {
 // The filter's name; its pattern, "*", matches every name, dots or none.
 const char kAllFilesFilter[] = TR_MARK("All Files (*.*)");
 
-class ToolkitFileDialog : public FileDialogRunner {
-public:
-    FileDialogOutcome Run(wxWindow* owner) override
-    {
-        FileDialogOutcome outcome;
-        // No file-must-exist demand: a typed name is taken wherever the
-        // toolkit lets the user type one, and the request check reports a
-        // file that isn't there.
-        wxFileDialog dialog;
-        if (!dialog.Create(owner, wxFileSelectorPromptStr, wxString(), wxString(),
-                           wxString::FromUTF8(platform::Tr(kAllFilesFilter)) + "|*", wxFD_OPEN)) {
-            outcome.kind = FileDialogOutcome::Failed;
-            outcome.error = kFileDialogNotCreated;
-            return outcome;
-        }
-        if (dialog.ShowModal() != wxID_OK)
-            return outcome;
-        outcome.path = dialog.GetPath();
-        if (outcome.path.empty()) {
-            outcome.kind = FileDialogOutcome::Failed;
-            outcome.error = kFileDialogNoFileName;
-            return outcome;
-        }
-        outcome.kind = FileDialogOutcome::Chosen;
-        return outcome;
-    }
-};
-
-ToolkitFileDialog g_toolkitDialog;
-FileDialogRunner* g_runner = &g_toolkitDialog;
+// A failure's notice carries a code; these are the codes the same failures
+// have on Windows, so that the notice reads alike on both systems.
+constexpr int kDialogNotCreated = 0xFFFF;
+constexpr int kNoFileName = 0x3002;
 
 }  // namespace
-
-FileDialogRunner* SetFileDialogRunner(FileDialogRunner* runner)
-{
-    FileDialogRunner* previous = g_runner;
-    g_runner = runner ? runner : &g_toolkitDialog;
-    return previous;
-}
 
 int BrowseForFile(wxWindow* owner, wxString& path)
 {
     // The dialog opens with no name filled in, whatever the field holds.
     path.clear();
-    const FileDialogOutcome outcome = g_runner->Run(owner);
-    switch (outcome.kind) {
-    case FileDialogOutcome::Chosen:
-        path = outcome.path;
-        return 1;
-    case FileDialogOutcome::Cancelled:
+    // No file-must-exist demand: a typed name is taken wherever the toolkit
+    // lets the user type one, and the request check reports a file that
+    // isn't there.
+    wxFileDialog dialog;
+    if (!dialog.Create(owner, wxFileSelectorPromptStr, wxString(), wxString(),
+                       wxString::FromUTF8(platform::Tr(kAllFilesFilter)) + "|*", wxFD_OPEN))
+        return platform::Report(platform::NoticeKind::FileDialogFailed, {}, kDialogNotCreated);
+    if (dialog.ShowModal() != wxID_OK)
         return 0;
-    case FileDialogOutcome::Failed:
-        return platform::Report(platform::NoticeKind::FileDialogFailed, {}, static_cast<int>(outcome.error));
-    }
-    return 0;
+    path = dialog.GetPath();
+    if (path.empty())
+        return platform::Report(platform::NoticeKind::FileDialogFailed, {}, kNoFileName);
+    return 1;
 }

@@ -22,7 +22,6 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -33,8 +32,6 @@ namespace ui {
 
 namespace {
 
-std::atomic<unsigned long> g_droppedPresses{0};
-
 // What the event handler below needs to know; set and read on the window
 // thread only.
 struct Guard {
@@ -42,21 +39,6 @@ struct Guard {
     const std::function<void()>* onStop = nullptr;
 };
 Guard g_guard;
-
-bool IsPress(GdkEventType type)
-{
-    switch (type) {
-    case GDK_KEY_PRESS:
-    case GDK_KEY_RELEASE:
-    case GDK_BUTTON_PRESS:
-    case GDK_2BUTTON_PRESS:
-    case GDK_3BUTTON_PRESS:
-    case GDK_BUTTON_RELEASE:
-        return true;
-    default:
-        return false;
-    }
-}
 
 bool IsInput(GdkEventType type)
 {
@@ -78,9 +60,15 @@ bool IsInput(GdkEventType type)
     case GDK_DRAG_LEAVE:
     case GDK_DRAG_MOTION:
     case GDK_DROP_START:
+    case GDK_KEY_PRESS:
+    case GDK_KEY_RELEASE:
+    case GDK_BUTTON_PRESS:
+    case GDK_2BUTTON_PRESS:
+    case GDK_3BUTTON_PRESS:
+    case GDK_BUTTON_RELEASE:
         return true;
     default:
-        return IsPress(type);
+        return false;
     }
 }
 
@@ -105,11 +93,8 @@ void FilterEvent(GdkEvent* event, gpointer)
                 (*g_guard.onStop)();
             return;
         }
-        if (IsInput(event->type)) {
-            if (IsPress(event->type))
-                ++g_droppedPresses;
+        if (IsInput(event->type))
             return;
-        }
     }
     PassToGtk(event, nullptr);
 }
@@ -153,9 +138,9 @@ bool TakesInput(wxWindow* child)
 
 // The filter sees the guarded window only while the pass runs; a screen
 // reader sees the pass's progress, and the window's controls unavailable.
-class Guarded {
+class WindowHeldForPass {
 public:
-    Guarded(wxTopLevelWindow* window, const std::function<void()>& onStop) : m_window(window)
+    WindowHeldForPass(wxTopLevelWindow* window, const std::function<void()>& onStop) : m_window(window)
     {
         PauseAnimations();
         g_guard.window = ToplevelOf(window);
@@ -170,7 +155,7 @@ public:
         }
         StartPassProgress(window);
     }
-    ~Guarded()
+    ~WindowHeldForPass()
     {
         g_guard = Guard();
         gdk_event_handler_set(PassToGtk, nullptr, nullptr);
@@ -180,8 +165,8 @@ public:
         if (m_animationsPaused)
             gtk_settings_reset_property(gtk_settings_get_default(), "gtk-enable-animations");
     }
-    Guarded(const Guarded&) = delete;
-    Guarded& operator=(const Guarded&) = delete;
+    WindowHeldForPass(const WindowHeldForPass&) = delete;
+    WindowHeldForPass& operator=(const WindowHeldForPass&) = delete;
 
 private:
     // The buttons the pass has just disabled would fade out over a fifth of
@@ -208,12 +193,10 @@ private:
 
 }  // namespace
 
-unsigned long DroppedPresses() { return g_droppedPresses.load(); }
-
 int RunWhileWindowLives(wxTopLevelWindow* window, ui::PassRunner& runner, const std::function<int()>& work,
                         const std::function<void()>& onStop, const std::function<int()>& notStarted)
 {
-    Guarded guarded(window, onStop);
+    WindowHeldForPass held(window, onStop);
     GtkPump pump;
     return runner.Run(pump, work, notStarted);
 }

@@ -64,8 +64,4 @@ private:
     std::vector<Source> m_sources;
 };
 
-// How many key and button presses and releases have been dropped so far:
-// tests use it to know that the input they sent has arrived.
-unsigned long DroppedPresses();
-
 }  // namespace ui

@@ -53,7 +53,8 @@ gint ReadOffset(GtkSpinButton* spin, gdouble* value, gpointer)
 
 // The handlers are the toolkit-free ones; the dialog's own code only turns
 // the toolkit's events into their calls.
-CVeltraneDlg::CVeltraneDlg(wxWindow* parent) : CVeltraneDlgLogic(m_ops), m_ops(*this)
+CVeltraneDlg::CVeltraneDlg(wxWindow* parent, platform::ReportSink& reports)
+    : CVeltraneDlgLogic(m_ops), m_ops(*this, reports)
 {
     const res::DialogLayout& layout = res::MainDialogLayout();
     // No resize border: the layout is fixed. Without a parent the window has

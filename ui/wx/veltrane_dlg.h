@@ -14,7 +14,8 @@ struct PlacedControl;
 
 class CVeltraneDlg : public wxDialog, public CVeltraneDlgLogic {
 public:
-    explicit CVeltraneDlg(wxWindow* parent = nullptr);
+    // A pass's reports go to `reports` on the window thread.
+    CVeltraneDlg(wxWindow* parent, platform::ReportSink& reports);
 
     wxIconBundle m_hIcon;
 

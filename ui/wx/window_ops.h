@@ -14,7 +14,8 @@ namespace ui {
 
 class WxDialogOps : public ui::WindowOps {
 public:
-    explicit WxDialogOps(wxDialog& dialog) : m_dialog(dialog) {}
+    // A pass's reports go to `view` on the window thread.
+    WxDialogOps(wxDialog& dialog, platform::ReportSink& view) : m_dialog(dialog), m_runner(view) {}
 
     std::string ItemText(int id) const override;
     void SetItemText(int id, const std::string& text) override;
@@ -34,8 +35,6 @@ private:
     wxDialog& m_dialog;
     // The chooser's own string, so that a path shows exactly as chosen.
     wxString m_chosen;
-    // Carries the pass's reports to whatever shows them while the dialog
-    // lives.
     ui::PassRunner m_runner;
     wxWindow* m_focused = nullptr;
 };
