@@ -7,9 +7,6 @@
 
 #include <wx/stattext.h>
 
-wxBEGIN_EVENT_TABLE(CAboutDlg, wxDialog)
-wxEND_EVENT_TABLE()
-
 CAboutDlg::CAboutDlg()
 {
     const res::DialogLayout& layout = res::AboutDialogLayout();

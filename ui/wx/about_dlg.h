@@ -4,12 +4,9 @@
 
 #include <wx/dialog.h>
 
+// Everything it does (OK, Enter, Escape, the Close box all close it) is the
+// toolkit's standard dialog handling: it has no handlers of its own.
 class CAboutDlg : public wxDialog {
 public:
     CAboutDlg();
-
-private:
-    // Everything it does (OK, Enter, Escape, the Close box all close it) is
-    // the toolkit's standard dialog handling.
-    wxDECLARE_EVENT_TABLE();
 };
