@@ -10,8 +10,8 @@ INT_PTR CAboutDlg::DoModal()
 {
     std::vector<res::ControlLayout> placed;
     const std::vector<WORD> dialog = ui::BuildDialogTemplate(res::AboutDialogLayout(), false, IDR_MAINFRAME, placed);
-    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()), m_owner, DialogProc,
-                                   0);
+    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()), m_owner,
+                                   DialogProc, 0);
 }
 
 INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
@@ -33,4 +33,3 @@ INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, L
     }
     return TRUE;
 }
-

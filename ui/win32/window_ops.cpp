@@ -10,7 +10,6 @@
 
 namespace ui {
 
-
 std::string Win32DialogOps::ItemText(int id) const
 {
     HWND item = GetDlgItem(hwnd, id);
