@@ -15,6 +15,7 @@
 namespace cli {
 
 using platform::Fill;
+using platform::SystemErrorText;
 using platform::Tr;
 using platform::TrPlural;
 
@@ -70,7 +71,7 @@ std::int64_t LargestFile(const std::vector<std::string>& files)
         bool regular = false;
         const std::int64_t size = FileSize(file, &regular);
         if (size < 0 || !regular) {
-            const std::string why = size < 0 ? ErrorText(platform::LastSystemError()) : Tr("not a regular file");
+            const std::string why = size < 0 ? SystemErrorText(platform::LastSystemError()) : Tr("not a regular file");
             Say(Fill(Tr("cannot size the key for %1: %2"), {QuoteName(file), why}));
             return -1;
         }
@@ -108,14 +109,14 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
         const int error = platform::LastSystemError();
         if (NameTaken(error))
             return SayExists();
-        Say(Fill(Tr("cannot create %1: %2"), {QuoteName(path), ErrorText(error)}));
+        Say(Fill(Tr("cannot create %1: %2"), {QuoteName(path), SystemErrorText(error)}));
         return KeygenResult::Failed;
     }
     const auto Fail = [&](const char* failure, int error) {
         key.Discard();
         // A full file system may refuse even to remove the unfinished file;
         // it was emptied, and the user must know where it is.
-        const std::string line = Fill(Tr(failure), {QuoteName(path), ErrorText(error)});
+        const std::string line = Fill(Tr(failure), {QuoteName(path), SystemErrorText(error)});
         Say(key.LeftBehind().empty() ? line
                                      : Fill(Tr("%1; its unfinished file %2 could not be removed: remove it"),
                                             {line, QuoteName(key.LeftBehind())}));
