@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/translation.h"
 
+#include <charconv>
 #include <future>
 #include <limits>
 #include <memory>
@@ -36,20 +37,14 @@ std::string FolderOf(const std::string& path)
 
 bool ParseSize(const std::string& text, std::int64_t& bytes)
 {
-    size_t at = 0;
+    // A number past 2^64 is refused, never wrapped round into a smaller size
+    // that would make a key of the wrong length.
     std::uint64_t number = 0;
-    constexpr std::uint64_t kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-        const unsigned digit = static_cast<unsigned>(text[at] - '0');
-        // Checked before the step: past 2^64 the number would wrap round
-        // into a smaller size and make a key of the wrong length.
-        if (number > (kMax - digit) / 10)
-            return false;
-        number = number * 10 + digit;
-    }
-    if (at == 0)
+    const char* const end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, number);
+    if (error != std::errc())
         return false;
-    const std::string suffix = text.substr(at);
+    const std::string suffix(at, end);
     int shift = 0;
     if (!suffix.empty()) {
         const std::string units = "KMGT";
@@ -58,6 +53,7 @@ bool ParseSize(const std::string& text, std::int64_t& bytes)
             return false;
         shift = 10 * static_cast<int>(unit + 1);
     }
+    constexpr std::uint64_t kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
     if (number == 0 || number > kMax >> shift)
         return false;
     bytes = static_cast<std::int64_t>(number << shift);
