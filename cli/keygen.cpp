@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/translation.h"
 
+#include <charconv>
 #include <future>
 #include <limits>
 #include <memory>
@@ -15,6 +16,7 @@
 namespace cli {
 
 using platform::Fill;
+using platform::SystemErrorText;
 using platform::Tr;
 using platform::TrPlural;
 
@@ -35,20 +37,14 @@ std::string FolderOf(const std::string& path)
 
 bool ParseSize(const std::string& text, std::int64_t& bytes)
 {
-    size_t at = 0;
+    // A number past 2^64 is refused, never wrapped round into a smaller size
+    // that would make a key of the wrong length.
     std::uint64_t number = 0;
-    constexpr std::uint64_t kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-        const unsigned digit = static_cast<unsigned>(text[at] - '0');
-        // Checked before the step: past 2^64 the number would wrap round
-        // into a smaller size and make a key of the wrong length.
-        if (number > (kMax - digit) / 10)
-            return false;
-        number = number * 10 + digit;
-    }
-    if (at == 0)
+    const char* const end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, number);
+    if (error != std::errc())
         return false;
-    const std::string suffix = text.substr(at);
+    const std::string suffix(at, end);
     int shift = 0;
     if (!suffix.empty()) {
         const std::string units = "KMGT";
@@ -57,6 +53,7 @@ bool ParseSize(const std::string& text, std::int64_t& bytes)
             return false;
         shift = 10 * static_cast<int>(unit + 1);
     }
+    constexpr std::uint64_t kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
     if (number == 0 || number > kMax >> shift)
         return false;
     bytes = static_cast<std::int64_t>(number << shift);
@@ -70,7 +67,7 @@ std::int64_t LargestFile(const std::vector<std::string>& files)
         bool regular = false;
         const std::int64_t size = FileSize(file, &regular);
         if (size < 0 || !regular) {
-            const std::string why = size < 0 ? ErrorText(platform::LastSystemError()) : Tr("not a regular file");
+            const std::string why = size < 0 ? SystemErrorText(platform::LastSystemError()) : Tr("not a regular file");
             Say(Fill(Tr("cannot size the key for %1: %2"), {QuoteName(file), why}));
             return -1;
         }
@@ -108,14 +105,14 @@ KeygenResult MakeKeyFile(const std::string& path, std::int64_t bytes)
         const int error = platform::LastSystemError();
         if (NameTaken(error))
             return SayExists();
-        Say(Fill(Tr("cannot create %1: %2"), {QuoteName(path), ErrorText(error)}));
+        Say(Fill(Tr("cannot create %1: %2"), {QuoteName(path), SystemErrorText(error)}));
         return KeygenResult::Failed;
     }
     const auto Fail = [&](const char* failure, int error) {
         key.Discard();
         // A full file system may refuse even to remove the unfinished file;
         // it was emptied, and the user must know where it is.
-        const std::string line = Fill(Tr(failure), {QuoteName(path), ErrorText(error)});
+        const std::string line = Fill(Tr(failure), {QuoteName(path), SystemErrorText(error)});
         Say(key.LeftBehind().empty() ? line
                                      : Fill(Tr("%1; its unfinished file %2 could not be removed: remove it"),
                                             {line, QuoteName(key.LeftBehind())}));

@@ -102,6 +102,100 @@ void WarnIfKeyShort(const std::string& file, const std::string& key, int directi
         {cli::QuoteName(file), std::to_string(keySize)}));
 }
 
+// One command's passes over its files, and what became of each. No file is
+// started once a stop was asked for. A signal can come just after a file was
+// replaced, so the exit status alone can't say which files a rerun must
+// leave out: the first one a stop leaves as it was and every one after it
+// are named.
+struct FilePasses {
+    FilePasses(const cli::Options& commandLine, cli::Console& terminal) : options(commandLine), console(terminal) {}
+
+    // A FILE of the command line (`folder` null), or the file `name` that a
+    // walk found in the open `folder`.
+    void Take(const platform::Folder* folder, const std::string& name);
+    // Told of each file once its pass is settled, or at once when it was not
+    // carried out.
+    void Settled(const std::string& file, bool ok, const platform::FileIdentity& result);
+
+    const cli::Options& options;
+    const bool quiet = options.verbosity == cli::Verbosity::Quiet;
+    cli::Console& console;
+    int status = kExitDone;
+    // For the summary a terminal gets after a folder.
+    int done = 0, skipped = 0, failed = 0, stopped = 0;
+    // Every file this command has taken, as it was before its pass and as
+    // it is after: a pass puts a new file in place, so a later name for a
+    // file already done finds the new one.
+    std::set<platform::FileIdentity> taken;
+    int passes = 0;
+    // Small files wait for the disk together; each is told of once settled.
+    PassGroup group{
+        [this](const std::string& file, bool ok, const platform::FileIdentity& result) { Settled(file, ok, result); }};
+};
+
+void FilePasses::Settled(const std::string& file, bool ok, const platform::FileIdentity& result)
+{
+    if (ok) {
+        ++done;
+        taken.insert(result);
+        return;
+    }
+    status = kExitRefused;
+    if (!cli::StopRequest()) {
+        ++failed;
+        return;
+    }
+    ++stopped;
+    cli::Say(platform::Fill(platform::Tr("stopped; unchanged: %1"), {cli::QuoteName(file)}));
+}
+
+void FilePasses::Take(const platform::Folder* folder, const std::string& name)
+{
+    const std::string file = folder ? folder->Shown() + name : name;
+    platform::FileIdentity identity;
+    platform::EntryKind kind{};
+    if (!cli::StopRequest() && (folder ? folder->EntryIdentity(name, false, identity, &kind)
+                                       : platform::PathIdentity(file, identity, &kind))) {
+        if (!taken.insert(identity).second) {
+            ++skipped;
+            if (!quiet)
+                cli::Say(platform::Fill(platform::Tr("skipped (named twice): %1"), {cli::QuoteName(file)}));
+            return;
+        }
+        if (kind == platform::EntryKind::Folder && !folder) {
+            cli::Say(
+                platform::Fill(platform::Tr("%1 is a folder; -r takes the files in a folder"), {cli::QuoteName(file)}));
+            status = kExitRefused;
+            return;
+        }
+    }
+    bool passed =
+        !cli::StopRequest() &&
+        (folder ? ValidateRequestIn(*folder, name, file, options.keyPath, options.offset, options.makeKeyReadOnly)
+                : ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly)) &&
+        !cli::StopRequest();
+    if (passed && !quiet) {
+        WarnIfKeyShort(file, options.keyPath, options.direction);
+        // One key for several files lets anyone who has two results
+        // subtract them and learn about both plain texts; decrypting
+        // them with the key they were made with only undoes that.
+        if (options.direction == kDirectionEncrypt && ++passes == 2)
+            cli::Say(platform::Tr(
+                "warning: one key file is used for several files, which protects none of them fully: anyone who "
+                "has two of the results can learn about both from their difference; make a key for each file "
+                "instead (veltrane-cli keygen --for FILE KEYFILE)"));
+    }
+    // A file found in a folder is taken as it stands in that open folder,
+    // and known afterwards by the file the pass made, wherever its name
+    // has gone meanwhile.
+    passed = passed &&
+             (folder ? TransformFileIn(*folder, name, file, options.keyPath, options.offset, options.direction, &group)
+                     : TransformFile(file, options.keyPath, options.offset, options.direction, &group));
+    console.EndProgress();
+    if (!passed)
+        Settled(file, false, {});
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -146,99 +240,25 @@ int main(int argc, char** argv)
         cli::Say(platform::Tr("cannot write standard output: it is closed; nothing was written"));
         return kExitRefused;
     }
-    int status = kExitDone;
-    const bool quiet = options.verbosity == cli::Verbosity::Quiet;
     cli::Console console(options.verbosity, cli::ErrorIsTerminal());
     platform::SetReportSink(&console);
-    // No file is started once a stop was asked for. A signal can come just
-    // after a file was replaced, so the exit status alone can't say which
-    // files a rerun must leave out: the first one a stop leaves as it was
-    // and every one after it are named.
-    // Every file this command has taken, as it was before its pass and as
-    // it is after: a pass puts a new file in place, so a later name for a
-    // file already done finds the new one.
-    std::set<platform::FileIdentity> taken;
-    int passes = 0;
-    // For the summary a terminal gets after a folder.
-    struct {
-        int done = 0, skipped = 0, failed = 0, stopped = 0;
-    } files;
-    const auto settled = [&](const std::string& file, bool ok, const platform::FileIdentity& result) {
-        if (ok) {
-            ++files.done;
-            taken.insert(result);
-            return;
-        }
-        status = kExitRefused;
-        if (!cli::StopRequest()) {
-            ++files.failed;
-            return;
-        }
-        ++files.stopped;
-        cli::Say(platform::Fill(platform::Tr("stopped; unchanged: %1"), {cli::QuoteName(file)}));
-    };
-    // Small files wait for the disk together; each is told of once settled.
-    PassGroup group(settled);
-    const auto take = [&](const platform::Folder* folder, const std::string& name) {
-        const std::string file = folder ? folder->Shown() + name : name;
-        platform::FileIdentity identity;
-        platform::EntryKind kind{};
-        if (!cli::StopRequest() && (folder ? folder->EntryIdentity(name, false, identity, &kind)
-                                           : platform::PathIdentity(file, identity, &kind))) {
-            if (!taken.insert(identity).second) {
-                ++files.skipped;
-                if (!quiet)
-                    cli::Say(platform::Fill(platform::Tr("skipped (named twice): %1"), {cli::QuoteName(file)}));
-                return;
-            }
-            if (kind == platform::EntryKind::Folder && !folder) {
-                cli::Say(platform::Fill(platform::Tr("%1 is a folder; -r takes the files in a folder"),
-                                        {cli::QuoteName(file)}));
-                status = kExitRefused;
-                return;
-            }
-        }
-        bool done =
-            !cli::StopRequest() &&
-            (folder ? ValidateRequestIn(*folder, name, file, options.keyPath, options.offset, options.makeKeyReadOnly)
-                    : ValidateRequest(file, options.keyPath, options.offset, options.makeKeyReadOnly)) &&
-            !cli::StopRequest();
-        if (done && !quiet) {
-            WarnIfKeyShort(file, options.keyPath, options.direction);
-            // One key for several files lets anyone who has two results
-            // subtract them and learn about both plain texts; decrypting
-            // them with the key they were made with only undoes that.
-            if (options.direction == kDirectionEncrypt && ++passes == 2)
-                cli::Say(platform::Tr(
-                    "warning: one key file is used for several files, which protects none of them fully: anyone who "
-                    "has two of the results can learn about both from their difference; make a key for each file "
-                    "instead (veltrane-cli keygen --for FILE KEYFILE)"));
-        }
-        // A file found in a folder is taken as it stands in that open folder,
-        // and known afterwards by the file the pass made, wherever its name
-        // has gone meanwhile.
-        done = done && (folder ? TransformFileIn(*folder, name, file, options.keyPath, options.offset,
-                                                 options.direction, &group)
-                               : TransformFile(file, options.keyPath, options.offset, options.direction, &group));
-        console.EndProgress();
-        if (!done)
-            settled(file, false, {});
-    };
+    FilePasses files(options, console);
+    const auto take = [&files](const platform::Folder* folder, const std::string& name) { files.Take(folder, name); };
     if (options.toStdout) {
         const std::string& file = options.files.front();
-        if (file != "-" && !quiet)
+        if (file != "-" && !files.quiet)
             WarnIfKeyShort(file, options.keyPath, options.direction);
         if (!TransformToOutput(file, options.keyPath, options.offset, options.makeKeyReadOnly, options.direction))
-            status = kExitRefused;
+            files.status = kExitRefused;
         console.EndProgress();
     } else if (!options.recursive) {
         for (const std::string& file : options.files)
             take(nullptr, file);
-    } else if (!cli::WalkFiles(options.files, options.keyPath, quiet, take, &files.skipped))
-        status = kExitRefused;
-    group.Settle();
+    } else if (!cli::WalkFiles(options.files, options.keyPath, files.quiet, take, &files.skipped))
+        files.status = kExitRefused;
+    files.group.Settle();
     // Only where somebody reads it: a script sees the lines it always saw.
-    if (options.recursive && !quiet && cli::ErrorIsTerminal()) {
+    if (options.recursive && !files.quiet && cli::ErrorIsTerminal()) {
         std::string summary = platform::Fill(
             platform::TrPlural("%1 file done, %2 skipped, %3 failed", "%1 files done, %2 skipped, %3 failed",
                                static_cast<unsigned long>(files.done)),
@@ -250,7 +270,7 @@ int main(int argc, char** argv)
 
     platform::SetReportSink(nullptr);
     if (const int stop = cli::StopRequest())
-        status = 128 + stop;
+        files.status = 128 + stop;
     cli::Finished();
-    return status;
+    return files.status;
 }

@@ -8,6 +8,7 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -173,23 +174,18 @@ std::vector<const option*> Named(const std::string& typed)
 
 bool ParseOffset(const std::string& text, int& value)
 {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    if (i == text.size())
+    // The sign is taken here: from_chars reads none into an unsigned number,
+    // so a second one is refused with anything else that is not a digit.
+    const bool sign = !text.empty() && (text[0] == '+' || text[0] == '-');
+    const char* const end = text.data() + text.size();
+    unsigned long long magnitude = 0;
+    const auto [stop, error] = std::from_chars(text.data() + sign, end, magnitude);
+    if (error == std::errc::invalid_argument || stop != end)
         return false;
-    long long magnitude = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        if (magnitude <= INT_MAX)
-            magnitude = magnitude * 10 + (text[i] - '0');
-    }
-    if (negative)
-        value = magnitude > INT_MAX ? INT_MIN : static_cast<int>(-magnitude);
+    if (error == std::errc::result_out_of_range || magnitude > INT_MAX)
+        value = text[0] == '-' ? INT_MIN : INT_MAX;
     else
-        value = magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
+        value = text[0] == '-' ? -static_cast<int>(magnitude) : static_cast<int>(magnitude);
     return true;
 }
 

@@ -46,10 +46,6 @@ std::string OutputText(const std::string& text);
 
 // What keygen does each system's way. Those that can fail leave the system's
 // error (platform::LastSystemError()) when they do.
-
-// The words for a system error, the Linux program's where Windows has a
-// match, so that a script reads one message on both.
-std::string ErrorText(int error);
 // Whether the error says that a name is already taken.
 bool NameTaken(int error);
 // The bytes this user may still take in `folder`, -1 when it can't be told.

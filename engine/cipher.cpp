@@ -360,7 +360,7 @@ int ToOutput(const std::string& filePath, const std::string& shownPath, const st
     return 1;
 }
 
-template <typename Pass> int Guarded(const std::string& filePath, Pass pass)
+template <typename Pass> int FailReadOnException(const std::string& filePath, Pass pass)
 {
     try {
         return pass();
@@ -385,12 +385,12 @@ int TransformToOutput(const std::string& filePath, const std::string& keyPath, i
     if (!(stream ? ValidateKeyAlone(keyPath, offset, makeKeyReadOnly)
                  : ValidateRequest(filePath, keyPath, offset, makeKeyReadOnly)))
         return 0;
-    return Guarded(shown, [&] { return ToOutput(filePath, shown, keyPath, offset, direction); });
+    return FailReadOnException(shown, [&] { return ToOutput(filePath, shown, keyPath, offset, direction); });
 }
 
 int TransformFile(const std::string& filePath, const std::string& keyPath, int offset, int direction, PassGroup* group)
 {
-    return Guarded(filePath, [&] {
+    return FailReadOnException(filePath, [&] {
         // Through a symlink the file itself is rewritten, so that no plain
         // copy survives behind the link; the temporary file lies beside it.
         const std::string target = platform::ResolvePath(filePath);
@@ -404,13 +404,13 @@ int TransformFile(const std::string& filePath, const std::string& keyPath, int o
 
 int PassNotStarted(const std::string& filePath)
 {
-    return Guarded(filePath, [&] { return FailRead(filePath); });
+    return FailReadOnException(filePath, [&] { return FailRead(filePath); });
 }
 
 int TransformFileIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
                     const std::string& keyPath, int offset, int direction, PassGroup* group)
 {
-    return Guarded(filePath, [&] {
+    return FailReadOnException(filePath, [&] {
         return Transform(folder, name, filePath, TemporaryPath(filePath), keyPath, offset, direction, group);
     });
 }
@@ -459,7 +459,7 @@ void PassGroup::Settle()
             among(flushedVolumes) || pass->out.Flush() || FailWrite(pass->tempPath, platform::LastSystemError());
     }
     for (auto& pass : passes)
-        pass->done = pass->done && Guarded(pass->filePath, [&] { return Replace(*pass, true); });
+        pass->done = pass->done && FailReadOnException(pass->filePath, [&] { return Replace(*pass, true); });
     // Each folder once, after all its renames: until then no file in it is
     // done.
     struct Flushed {

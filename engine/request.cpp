@@ -46,13 +46,10 @@ int Validate(const platform::Folder* folder, const std::string& name, const std:
     if (!key.IsOpen())
         return Report(key.InUse() ? NoticeKind::InUse : NoticeKind::CannotFind, {keyPath}, key.Error());
 
-    if (makeKeyReadOnly) {
-        const bool marked = key.MarkReadOnly();
-        key.Close();
-        if (!marked)
-            return Report(NoticeKind::CannotMakeKeyReadOnly);
-    }
+    const bool marked = !makeKeyReadOnly || key.MarkReadOnly();
     key.Close();
+    if (!marked)
+        return Report(NoticeKind::CannotMakeKeyReadOnly);
 
     if (offset < 0 || offset > 255)
         return Report(NoticeKind::OffsetOutOfRange);
@@ -60,7 +57,7 @@ int Validate(const platform::Folder* folder, const std::string& name, const std:
 }
 
 // Out of memory for a path or a notice: the request is not carried out.
-template <typename Check> int Guarded(Check check)
+template <typename Check> int RefuseOnException(Check check)
 {
     try {
         return check();
@@ -73,17 +70,18 @@ template <typename Check> int Guarded(Check check)
 
 int ValidateRequest(const std::string& filePath, const std::string& keyPath, int offset, int makeKeyReadOnly)
 {
-    return Guarded([&] { return Validate(nullptr, std::string(), filePath, keyPath, offset, makeKeyReadOnly); });
+    return RefuseOnException(
+        [&] { return Validate(nullptr, std::string(), filePath, keyPath, offset, makeKeyReadOnly); });
 }
 
 int ValidateRequestIn(const platform::Folder& folder, const std::string& name, const std::string& filePath,
                       const std::string& keyPath, int offset, int makeKeyReadOnly)
 {
-    return Guarded([&] { return Validate(&folder, name, filePath, keyPath, offset, makeKeyReadOnly); });
+    return RefuseOnException([&] { return Validate(&folder, name, filePath, keyPath, offset, makeKeyReadOnly); });
 }
 
 int ValidateKeyAlone(const std::string& keyPath, int offset, int makeKeyReadOnly)
 {
-    return Guarded(
+    return RefuseOnException(
         [&] { return Validate(nullptr, std::string(), std::string(), keyPath, offset, makeKeyReadOnly, true); });
 }

@@ -147,7 +147,7 @@ public:
     Folder& operator=(const Folder&) = delete;
 
     // A folder named by the user: links on the way are followed, as the user
-    // meant them. `shown` is how notices name it ("" for the current one).
+    // meant them. Notices name it by `path` ("" for the current one).
     bool Open(const std::string& path);
     // A folder inside `parent`, never through a link.
     bool OpenWithin(const Folder& parent, const std::string& name);

@@ -122,10 +122,6 @@ NoticeWords WordNotice(const platform::Notice& notice, const std::vector<std::st
         } else {
             words.text = Fill(Tr(entry.text), shownPaths);
         }
-        // The catalogue breaks lines as texts do everywhere; a box breaks
-        // them with CR LF.
-        for (size_t at = words.text.find('\n'); at != std::string::npos; at = words.text.find('\n', at + 2))
-            words.text.insert(at, 1, '\r');
         break;
     }
     return words;
@@ -154,11 +150,7 @@ std::string NoticeWords::Line(const std::vector<std::string>& more) const
         if (!stop || (i + 1 < caption.size() && caption[i + 1] != ' ' && caption[i + 1] != ')'))
             line += caption[i];
     }
-    line += ": ";
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n')
-            line += text[i];
-    }
+    line += ": " + text;
     // Each further part goes on the same sentence, which then ends with it.
     for (const std::string& part : more) {
         const bool stopped = EndsSentence(line);

@@ -18,15 +18,14 @@ enum class NoticeIcon { Warning, Error };
 enum class NoticeOwner { ActiveWindow, None };
 
 struct NoticeWords {
-    std::string text;  // lines broken with CR LF
+    std::string text;  // lines broken with "\n"
     std::string caption;
     NoticeIcon icon = NoticeIcon::Warning;
     NoticeOwner owner = NoticeOwner::ActiveWindow;
 
     // The notice as one sentence on a line: "CAPTION: TEXT", the caption
-    // without its full stops, the CR LF pairs turned into newlines, and each
-    // of `more` after a further colon ("Encrypt file error: Cannot find
-    // a.txt: Permission denied.").
+    // without its full stops, and each of `more` after a further colon
+    // ("Encrypt file error: Cannot find a.txt: Permission denied.").
     std::string Line(const std::vector<std::string>& more = {}) const;
 };
 

@@ -1,27 +1,18 @@
 #include "ui/window_ops.h"
 
+#include <charconv>
+
 namespace ui {
 
 std::uint32_t ReadUnsignedText(const std::string& text)
 {
-    auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    auto it = text.begin();
-    const auto end = text.end();
-    while (it != end && blank(*it))
-        ++it;
-    std::uint64_t value = 0;
-    bool digits = false;
-    for (; it != end && *it >= '0' && *it <= '9'; ++it) {
-        value = value * 10 + static_cast<std::uint64_t>(*it - '0');
-        if (value > UINT32_MAX)
-            return 0;
-        digits = true;
-    }
-    while (it != end && blank(*it))
-        ++it;
-    if (!digits || it != end)
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
         return 0;
-    return static_cast<std::uint32_t>(value);
+    const char* const end = text.data() + text.find_last_not_of(" \t") + 1;
+    std::uint32_t value = 0;
+    const auto [stop, error] = std::from_chars(text.data() + first, end, value);
+    return error == std::errc() && stop == end ? value : 0;
 }
 
 std::uint32_t WindowOps::ItemNumber(int id) const { return ReadUnsignedText(ItemText(id)); }

@@ -81,8 +81,6 @@ void WriteError(const std::string& text)
 
 std::string OutputText(const std::string& text) { return text; }
 
-std::string ErrorText(int error) { return platform::SystemErrorText(error); }
-
 bool NameTaken(int error) { return error == EEXIST; }
 
 std::int64_t FreeBytes(const std::string& folder)

@@ -2,7 +2,6 @@
 
 #include "platform/cancel.h"
 #include "platform/files.h"
-#include "platform/translation.h"
 #include "platform/win32/text.h"
 
 #include <fcntl.h>
@@ -194,23 +193,6 @@ void WriteError(const std::string& text)
     const std::wstring wide = platform::Widen(text);
     DWORD done = 0;
     ::WriteConsoleW(ErrorHandle(), wide.data(), static_cast<DWORD>(wide.size()), &done, nullptr);
-}
-
-std::string ErrorText(int error)
-{
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return platform::Tr("No such file or directory");
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-        return platform::Tr("Permission denied");
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return platform::Tr("No space left on device");
-    default:
-        return platform::Fill(platform::Tr("Windows error %1"), {std::to_string(error)});
-    }
 }
 
 bool NameTaken(int error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }

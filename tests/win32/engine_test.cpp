@@ -31,8 +31,8 @@ using testsupport::WriteFile;
 namespace {
 
 const std::string kSuffix = "1\u00EA9";
-const char kSameFileText[] = "Using  the same filename for encrypting file and a key file destroys the key file.\r\n"
-                             "You won't be able to recover the encrypted file.\r\n"
+const char kSameFileText[] = "Using  the same filename for encrypting file and a key file destroys the key file.\n"
+                             "You won't be able to recover the encrypted file.\n"
                              "Choose a differnt key file.";
 
 const std::string kInUseText =

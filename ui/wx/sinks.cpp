@@ -84,20 +84,12 @@ private:
     std::unique_ptr<PresentOnShow> m_present;
 };
 
-// The engine's texts break lines with CR LF; a label wants plain newlines.
-wxString BoxText(const std::string& text)
-{
-    wxString converted = FromNarrow(text);
-    converted.Replace("\r\n", "\n");
-    return converted;
-}
-
 }  // namespace
 
 void WindowReports::ShowBox(const ui::NoticeWords& words)
 {
     const long style = wxOK | (words.icon == ui::NoticeIcon::Error ? wxICON_ERROR : wxICON_WARNING);
-    MessageBox box(words.owner, BoxText(words.text), FromNarrow(words.caption), style);
+    MessageBox box(words.owner, FromNarrow(words.text), FromNarrow(words.caption), style);
     box.ShowModal();
 }
 
