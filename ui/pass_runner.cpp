@@ -76,7 +76,6 @@ int PassRunner::Run(EventPump& pump, const std::function<int()>& work, const std
         m_pump = &pump;
         m_queue.clear();
         m_progressWaiting = false;
-        m_running = true;
         m_finished = false;
         m_abandoned = false;
         m_showing = nullptr;
@@ -107,8 +106,6 @@ int PassRunner::Run(EventPump& pump, const std::function<int()>& work, const std
                     runner.Abandon();
                     thread.join();
                 }
-                std::lock_guard<std::mutex> lock(runner.m_mutex);
-                runner.m_running = false;
             }
         } joined{*this, std::thread()};
         struct Running {
@@ -152,17 +149,9 @@ int PassRunner::Run(EventPump& pump, const std::function<int()>& work, const std
     return result;
 }
 
-bool PassRunner::ShownAtOnce()
-{
-    // The work's thread raises reports only while the pass runs, so the
-    // answer holds once the lock is let go.
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return !m_running || OnWindowThread();
-}
-
 void PassRunner::OnProgress(const platform::Progress& progress)
 {
-    if (ShownAtOnce()) {
+    if (OnWindowThread()) {
         m_view.OnProgress(progress);
         return;
     }
@@ -184,7 +173,7 @@ void PassRunner::OnProgress(const platform::Progress& progress)
 void PassRunner::OnNotice(const platform::Notice& notice)
 {
     // The window thread itself has no one to wait for.
-    if (ShownAtOnce()) {
+    if (OnWindowThread()) {
         m_view.OnNotice(notice);
         return;
     }

@@ -87,10 +87,8 @@ private:
         bool done = false;
     };
 
+    // A report raised on the window thread is shown at once.
     bool OnWindowThread() const;
-    // Raised on the window thread, or with no pass running: the view shows
-    // the report at once.
-    bool ShownAtOnce();
     void Finish(int result);
     // With the lock held.
     PassOutcome Outcome() const;
@@ -115,7 +113,6 @@ private:
     std::deque<Waiting*> m_queue;
     // The notice the window thread is showing, until it is closed.
     Waiting* m_showing = nullptr;
-    bool m_running = false;
     bool m_finished = false;
     bool m_abandoned = false;
     int m_result = 0;
